@@ -1,0 +1,29 @@
+#include "halvorn_program.h"
+
+#include "ring_impact.h"
+
+namespace impactsim {
+
+const ProgramSpec& HalvornProgram() {
+  static const ProgramSpec spec{
+      .Name = "halvorn",
+      .GridSide = 40,
+      .CellTotal = 1600,
+      .HasEdge = true,
+      .HasWideScope = true,
+      .HasRemoveSelf = true,
+      .RedrawStrengthsOnChange = true,
+      .Defaults = {.Rounds = 500,
+                   .InitialDistIndex = 1,
+                   .Distance = DistancePar::Two,
+                   .Edge = true,
+                   .WideScope = false,
+                   .RemoveSelf = false,
+                   .SummationM = false,
+                   .RandomSeq = false},
+      .MakeImpactModel = &MakeRingImpact,
+  };
+  return spec;
+}
+
+}  // namespace impactsim

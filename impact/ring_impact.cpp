@@ -1,0 +1,125 @@
+#include "ring_impact.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace impactsim {
+
+std::vector<RingOffset> RingScanOrder(int radius) {
+  struct Side {
+    int startX, startY, stepX, stepY;
+  };
+  std::vector<RingOffset> order;
+  order.reserve(static_cast<std::size_t>(2 * radius * (radius + 1)));
+  for (int i = 1; i <= radius; ++i) {
+    const Side sides[4] = {{-i, 0, +1, +1}, {0, +i, +1, -1}, {+i, 0, -1, -1}, {0, -i, -1, +1}};
+    for (const Side& s : sides) {
+      for (int k = 0; k < i; ++k) {
+        const int dx = s.startX + k * s.stepX;
+        const int dy = s.startY + k * s.stepY;
+        const int ax = std::abs(dx) + 1;
+        const int ay = std::abs(dy) + 1;
+        order.push_back({static_cast<std::int8_t>(dx), static_cast<std::int8_t>(dy), ax * ax + ay * ay});
+      }
+    }
+  }
+  return order;
+}
+
+double RingSelfDivisor(DistancePar distance) {
+  return DistancePower(std::sqrt(2.0), DistanceExponent(distance));
+}
+
+void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
+  if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
+  if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
+  torus_ = !settings.Edge;
+  removeSelf_ = settings.RemoveSelf;
+  plainSums_ = settings.SummationM;
+  sequential_ = settings.RandomSeq;
+  side_ = model.GridSide();
+
+  wrap_.resize(static_cast<std::size_t>(3 * side_));
+  for (int c = -side_ + 1; c <= 2 * side_; ++c) {
+    int w = c;
+    if (w <= 0) w += side_;
+    if (w > side_) w -= side_;
+    wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int8_t>(w);
+  }
+
+  const int exponent = DistanceExponent(settings.Distance);
+  const double selfDivisor = RingSelfDivisor(settings.Distance);
+  for (std::size_t s = 0; s < kStrengths; ++s) self_[s] = static_cast<double>(s) / selfDivisor;
+
+  // The neighbourhood tables depend only on the scope, the distance rule and
+  // the grid; most runs reuse the previous run's.
+  const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
+  if (key == key_) return;
+  key_ = key;
+
+  offsets_.clear();
+  quotient_.clear();
+  delta_.clear();
+  reach_ = 0;
+  for (const RingOffset& o : RingScanOrder(key.radius)) {
+    const double d = std::sqrt(static_cast<double>(o.sumOfSquares));
+    if (d > key.cutoff) continue;
+    offsets_.push_back(o);
+    delta_.push_back(o.dy * side_ + o.dx);
+    reach_ = std::max({reach_, std::abs(int{o.dx}), std::abs(int{o.dy})});
+    const double g = DistancePower(d, exponent);
+    for (std::size_t s = 0; s < kStrengths; ++s) quotient_.push_back(static_cast<double>(s) / g);
+  }
+  if (offsets_.size() + 1 > kMaxSources) throw std::logic_error("neighbourhood too large");
+}
+
+void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
+                               SourceCount& sources) {
+  const Grid& grid = sequential_ ? model.PopulationGrid : model.SnapshotGrid;
+  const Cell* cells = grid.Data();
+  const Cell& target = model.PopulationGrid.At(x, y);
+  const std::uint8_t own = target.Opinion;
+
+  double* first = buffers_.First();
+  double* second = buffers_.Second();
+  if (!removeSelf_) Contribute(first, second, own, self_[target.Supportiveness]);
+
+  const std::size_t n = offsets_.size();
+  const double* q = quotient_.data();
+  // A source of the target's opinion acts with its supportiveness, one of the
+  // other opinion with its persuasiveness.
+  auto visit = [&](std::size_t i, const Cell& c) {
+    const std::uint8_t strength = c.Opinion == own ? c.Supportiveness : c.Persuasiveness;
+    Contribute(first, second, c.Opinion, q[i * kStrengths + strength]);
+  };
+
+  const bool inner = x - reach_ >= 1 && x + reach_ <= side_ && y - reach_ >= 1 && y + reach_ <= side_;
+  if (inner) {
+    // Every source lies on the grid: no border test, no wrapping.
+    const Cell* centre = cells + grid.Index(x, y);
+    for (std::size_t i = 0; i < n; ++i) visit(i, centre[delta_[i]]);
+  } else if (torus_) {
+    // Each coordinate wraps once; the distance stays that of the unwrapped offset.
+    const std::int8_t* wrap = wrap_.data() + side_ - 1;
+    for (std::size_t i = 0; i < n; ++i) {
+      const int u = wrap[x + offsets_[i].dx];
+      const int v = wrap[y + offsets_[i].dy];
+      visit(i, cells[grid.Index(u, v)]);
+    }
+  } else {
+    // Positions off the grid are skipped.
+    for (std::size_t i = 0; i < n; ++i) {
+      const int u = x + offsets_[i].dx;
+      const int v = y + offsets_[i].dy;
+      if (u < 1 || u > side_ || v < 1 || v > side_) continue;
+      visit(i, cells[grid.Index(u, v)]);
+    }
+  }
+  buffers_.Finish(first, second, plainSums_, impact, sources);
+}
+
+std::unique_ptr<ImpactModel> MakeRingImpact() { return std::make_unique<RingImpact>(); }
+
+}  // namespace impactsim

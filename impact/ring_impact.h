@@ -1,0 +1,73 @@
+#pragma once
+// The ring-neighbourhood impact model of the 40 x 40 grid: sources gathered
+// ring by ring (city-block distance 1, 2, ...) around the target, cut off at a
+// Euclidean distance, each divided by a power of its distance, the target's
+// own voice included unless "Remove Self" is on.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "contributions.h"
+#include "impact_model.h"
+
+namespace impactsim {
+
+// One position of the neighbourhood, relative to the target, in scan order.
+struct RingOffset {
+  std::int8_t dx;
+  std::int8_t dy;
+  std::int32_t sumOfSquares;  // (|dx| + 1)^2 + (|dy| + 1)^2
+};
+
+// The positions of rings 1..radius in scan order: each ring from its left
+// corner through the bottom, right and top corners. Every position is listed,
+// inside the cut-off or not.
+std::vector<RingOffset> RingScanOrder(int radius);
+
+// The divisor of the target's own voice: g at the distance of offset (0, 0).
+double RingSelfDivisor(DistancePar distance);
+
+class RingImpact final : public ImpactModel {
+ public:
+  static constexpr int kMaxSources = 1024;  // 980 sources at the widest scope
+
+  void Prepare(const RunSettings& settings, ModelState& model) override;
+  void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
+                     SourceCount& sources) override;
+
+  // The sources inside the cut-off of the prepared run, in scan order.
+  const std::vector<RingOffset>& Sources() const { return offsets_; }
+
+ private:
+  static constexpr std::size_t kStrengths = 101;
+
+  // What the prepared tables were built for.
+  struct Key {
+    int side = 0;
+    std::uint8_t radius = 0;
+    double cutoff = -1.0;
+    DistancePar distance = DistancePar::Nb;
+    friend bool operator==(const Key&, const Key&) = default;
+  };
+
+  Key key_;
+  bool torus_ = false;
+  bool removeSelf_ = false;
+  bool plainSums_ = false;
+  bool sequential_ = false;
+  int side_ = 0;
+  int reach_ = 0;  // largest |dx| or |dy| among the sources
+
+  std::vector<RingOffset> offsets_;
+  std::vector<std::ptrdiff_t> delta_;     // index step of each source on the grid
+  std::vector<double> quotient_;          // [source][strength]: strength / g(d)
+  std::array<double, kStrengths> self_{};  // strength / self divisor
+  std::vector<std::int8_t> wrap_;         // coordinate -> wrapped coordinate on the torus
+  ContributionBuffers<kMaxSources> buffers_;
+};
+
+std::unique_ptr<ImpactModel> MakeRingImpact();
+
+}  // namespace impactsim

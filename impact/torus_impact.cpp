@@ -1,0 +1,82 @@
+#include "torus_impact.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace impactsim {
+
+namespace {
+
+int Fold(int side, int delta) {
+  int a = std::abs(delta);
+  if (a > side / 2) a = side - a;
+  return a;
+}
+
+double Strength(std::size_t supportiveness, bool squared) {
+  const auto s = static_cast<double>(supportiveness);
+  return squared ? s * s : s;
+}
+
+}  // namespace
+
+double TorusSelfDivisor(DistancePar distance) {
+  return DistancePower(kTorusSelfDistance, DistanceExponent(distance));
+}
+
+double TorusDistance(int side, int x, int y, int u, int v) {
+  const int a = Fold(side, u - x);
+  const int b = Fold(side, v - y);
+  return std::sqrt(static_cast<double>(a * a + b * b));
+}
+
+void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
+  if (model.OpinionCount != 2) throw std::logic_error("torus impact handles two opinions");
+  if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
+  plainSums_ = settings.SummationM;
+  sequential_ = settings.RandomSeq;
+  const int exponent = DistanceExponent(settings.Distance);
+
+  const double selfDivisor = TorusSelfDivisor(settings.Distance);
+  for (std::size_t s = 0; s < kStrengths; ++s) self_[s] = Strength(s, plainSums_) / selfDivisor;
+  for (int delta = -(kSide - 1); delta <= kSide - 1; ++delta) {
+    fold_[static_cast<std::size_t>(delta + kSide - 1)] = static_cast<std::uint8_t>(Fold(kSide, delta));
+  }
+  for (std::size_t a = 0; a < kFolds; ++a) {
+    for (std::size_t b = 0; b < kFolds; ++b) {
+      const double d = std::sqrt(static_cast<double>(a * a + b * b));
+      const double g = DistancePower(d, exponent);
+      double* row = &quotient_[(a * kFolds + b) * kStrengths];
+      for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums_) / g;
+    }
+  }
+}
+
+void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
+                                SourceCount& sources) {
+  const Grid& grid = sequential_ ? model.PopulationGrid : model.SnapshotGrid;
+  double* first = buffers_.First();
+  double* second = buffers_.Second();
+
+  const Cell& target = grid.At(x, y);
+  Contribute(first, second, target.Opinion, self_[target.Supportiveness]);
+
+  // Every other cell, first index outer, second inner.
+  const Cell* cells = grid.Data();
+  for (int u = 1; u <= kSide; ++u) {
+    const std::size_t a = fold_[static_cast<std::size_t>(u - x + kSide - 1)];
+    const double* rowA = &quotient_[a * kFolds * kStrengths];
+    for (int v = 1; v <= kSide; ++v) {
+      if (u == x && v == y) continue;
+      const std::size_t b = fold_[static_cast<std::size_t>(v - y + kSide - 1)];
+      const Cell& c = cells[static_cast<std::size_t>((v - 1) * kSide + (u - 1))];
+      Contribute(first, second, c.Opinion, rowA[b * kStrengths + c.Supportiveness]);
+    }
+  }
+  buffers_.Finish(first, second, plainSums_, impact, sources);
+}
+
+std::unique_ptr<ImpactModel> MakeTorusImpact() { return std::make_unique<TorusImpact>(); }
+
+}  // namespace impactsim

@@ -1,0 +1,49 @@
+#pragma once
+// The whole-population impact model of the 20 x 20 torus: every other cell
+// is a source at its torus distance, the target itself always counts at the
+// fixed self distance 0.84, and every cell acts with its supportiveness
+// (squared for plain sums).
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "contributions.h"
+#include "impact_model.h"
+
+namespace impactsim {
+
+inline constexpr double kTorusSelfDistance = 0.84;
+
+// The divisor of the target's own voice: g at the self distance.
+double TorusSelfDivisor(DistancePar distance);
+
+// The torus distance between two cells [x, y] and [u, v] of a grid with the
+// given side: each axis offset folded into 0..side/2, then the Euclidean norm.
+double TorusDistance(int side, int x, int y, int u, int v);
+
+class TorusImpact final : public ImpactModel {
+ public:
+  static constexpr int kSide = 20;
+
+  void Prepare(const RunSettings& settings, ModelState& model) override;
+  void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
+                     SourceCount& sources) override;
+
+ private:
+  static constexpr std::size_t kStrengths = 101;
+  static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10
+
+  bool plainSums_ = false;
+  bool sequential_ = false;
+  // [a][b][supportiveness]: the strength over g(d) of a source at axis
+  // offsets a, b; the strength is the supportiveness, squared for plain sums.
+  std::array<double, kFolds * kFolds * kStrengths> quotient_{};
+  std::array<double, kStrengths> self_{};
+  std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
+  ContributionBuffers<kSide * kSide> buffers_;
+};
+
+std::unique_ptr<ImpactModel> MakeTorusImpact();
+
+}  // namespace impactsim

@@ -1,0 +1,26 @@
+#pragma once
+// What distinguishes one program from the other, as one table of data: the
+// engine, the headless runner and the windows read it instead of asking which
+// program they are.
+
+#include <memory>
+#include <string_view>
+
+#include "impact_model.h"
+#include "run_settings.h"
+
+namespace impactsim {
+
+struct ProgramSpec {
+  std::string_view Name;         // "halvorn" or "kestane"
+  int GridSide;                  // cells along each side
+  int CellTotal;                 // GridSide * GridSide
+  bool HasEdge;                  // "Edge" exists (otherwise the grid is always a torus)
+  bool HasWideScope;             // "Wide Scope" exists (ring neighbourhood scope)
+  bool HasRemoveSelf;            // "Remove Self" exists
+  bool RedrawStrengthsOnChange;  // a cell that changes its opinion draws new strengths
+  RunSettings Defaults;          // the selections the window opens with
+  std::unique_ptr<ImpactModel> (*MakeImpactModel)();
+};
+
+}  // namespace impactsim

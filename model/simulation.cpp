@@ -1,0 +1,215 @@
+#include "simulation.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace impactsim {
+
+namespace {
+
+constexpr std::size_t kCountTextLimit = 10;
+constexpr std::size_t kLogLineLimit = 50;
+
+std::string CutTo(std::string text, std::size_t limit) {
+  if (text.size() > limit) text.resize(limit);
+  return text;
+}
+
+std::size_t U(int i) { return static_cast<std::size_t>(i); }
+
+}  // namespace
+
+void TakeCensus(const ModelState& model, Census& tally) {
+  for (int k = 1; k <= model.OpinionCount; ++k) tally[U(k)] = 0;
+  const Cell* cells = model.PopulationGrid.Data();
+  for (int i = 0; i < model.CellTotal(); ++i) ++tally[cells[i].Opinion];
+}
+
+std::string CountDisplayText(std::int32_t count) {
+  return CutTo(std::to_string(count), kCountTextLimit);
+}
+
+std::string RunStartLine(std::int32_t roundNo) {
+  return CutTo(std::to_string(roundNo) + " : ", kLogLineLimit);
+}
+
+std::string RoundLine(std::int32_t roundNo, std::int32_t changeCount) {
+  return CutTo(RunStartLine(roundNo) + std::to_string(changeCount) + "  ", kLogLineLimit);
+}
+
+void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
+                   bool redrawStrengths, int x, int y, std::int32_t& changeCount) {
+  const int opinions = model.OpinionCount;
+  ImpactVector totals;
+  for (int o = 1; o <= opinions; ++o) totals[U(o)] = 0.0;
+  SourceCount sources;
+  impact.ComputeImpact(model, x, y, totals, sources);
+
+  // Greatest total; a later equal total does not replace it.
+  double greatest = totals[1];
+  for (int o = 2; o <= opinions; ++o) {
+    if (totals[U(o)] > greatest) greatest = totals[U(o)];
+  }
+  // Every opinion whose total equals it exactly, in increasing order.
+  std::array<std::uint8_t, kImpactCapacity> tied{};
+  int k = 0;
+  for (int o = 1; o <= opinions; ++o) {
+    if (totals[U(o)] == greatest) tied[U(k++)] = static_cast<std::uint8_t>(o);
+  }
+  const std::uint8_t chosen = k == 1 ? tied[0] : tied[U(random.RandBelow(k))];
+
+  Cell& cell = model.PopulationGrid.At(x, y);
+  if (chosen == cell.Opinion) return;
+  ++changeCount;
+  cell.Opinion = chosen;
+  if (redrawStrengths) {
+    cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(101));
+    cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(101));
+  }
+}
+
+Simulation::Simulation(const ProgramSpec& program, Clock& clock, const SettingsSource& settings,
+                       RunObserver& observer)
+    : program_(&program),
+      settings_(&settings),
+      observer_(&observer),
+      model_(program.GridSide),
+      random_(clock),
+      impact_(program.MakeImpactModel()),
+      visitOrder_(U(program.CellTotal + 1)) {}
+
+void Simulation::DefaultValues() {
+  const RunSettings settings = settings_->CurrentSettings();
+  random_.ReseedFromClock();
+  model_.OpinionCount = 2;
+  const double threshold = settings.InitialMinority();
+  if (program_->HasWideScope) {
+    model_.ScopeRadius = 17;
+    model_.ScopeDistance = 10.0;
+    if (settings.WideScope) {
+      model_.ScopeRadius = 29;
+      model_.ScopeDistance = 19.0;
+    }
+  }
+  // Column by column, each column from the top: the order fixes which draws
+  // land in which cell.
+  const int side = model_.GridSide();
+  for (int x = 1; x <= side; ++x) {
+    for (int y = 1; y <= side; ++y) {
+      Cell& cell = model_.PopulationGrid.At(x, y);
+      cell.Opinion = random_.RandReal() >= threshold ? 1 : 2;
+      cell.Persuasiveness = static_cast<std::uint8_t>(random_.RandBelow(101));
+      cell.Supportiveness = static_cast<std::uint8_t>(random_.RandBelow(101));
+    }
+  }
+  Census initial{};
+  TakeCensus(model_, initial);
+  for (int k = 1; k <= std::min<int>(model_.OpinionCount, kCountFields); ++k) {
+    observer_->ShowInitialCount(k, CountDisplayText(initial[U(k)]));
+  }
+  model_.History.fill(0);
+}
+
+void Simulation::Run() {
+  RunState run;
+  ReadRunSettings(run);
+  StartRun(run);
+  do {
+    StartRound(run);
+    const bool sequential = run.Settings.RandomSeq;
+    for (run.IterationNo = 1; run.IterationNo <= program_->CellTotal; ++run.IterationNo) {
+      run.CellNo = visitOrder_[U(run.IterationNo)];
+      BeginTurn(run);
+      UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
+                    run.ChangeCount);
+      if (sequential) {
+        observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
+      }
+    }
+    run.IterationNo = program_->CellTotal;
+    EndRound(run);
+    CloseRound(run);
+  } while (!run.StopFlag);
+  FinishRun();
+}
+
+void Simulation::ReadRunSettings(RunState& run) {
+  random_.ReseedFromClock();
+  run.Rounds = settings_->CurrentSettings().Rounds;
+}
+
+void Simulation::StartRun(RunState& run) {
+  DefaultValues();
+  // The per-turn settings keep one value for the whole run: no input is
+  // served while it lasts.
+  run.Settings = settings_->CurrentSettings();
+  if (!program_->HasEdge) run.Settings.Edge = false;
+  observer_->StrategyMap();
+  observer_->DrawMap(model_.PopulationGrid);
+  observer_->ProcessFrame();
+  run.StopFlag = false;
+  run.RoundNo = 0;
+  observer_->AppendLog(RunStartLine(run.RoundNo));
+  TakeCensus(model_, model_.OpinionCensus);
+  observer_->RunStarted(model_.OpinionCensus);
+  impact_->Prepare(run.Settings, model_);
+}
+
+void Simulation::StartRound(RunState& run) {
+  ++run.RoundNo;
+  observer_->ShowRound(run.RoundNo);
+  ShuffleVisitOrder();
+  run.ChangeCount = 0;
+  if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
+}
+
+void Simulation::ShuffleVisitOrder() {
+  const std::int32_t total = program_->CellTotal;
+  for (std::int32_t i = 1; i <= total; ++i) visitOrder_[U(i)] = i;
+  for (std::int32_t swap = 0; swap < 10 * total; ++swap) {
+    const std::int32_t a = random_.RandBelow(total) + 1;
+    const std::int32_t b = random_.RandBelow(total) + 1;
+    std::swap(visitOrder_[U(a)], visitOrder_[U(b)]);
+  }
+}
+
+void Simulation::BeginTurn(RunState& run) {
+  observer_->ShowIteration(run.IterationNo);
+  const GridPos pos = CellPosition(run.CellNo, program_->GridSide);
+  run.X = pos.x;
+  run.Y = pos.y;
+}
+
+void Simulation::EndRound(RunState& run) {
+  if (!run.Settings.RandomSeq) {
+    for (std::int32_t i = 1; i <= program_->CellTotal; ++i) {
+      const GridPos pos = CellPosition(visitOrder_[U(i)], program_->GridSide);
+      observer_->DrawCell(pos.x, pos.y, model_.PopulationGrid.At(pos.x, pos.y).Opinion);
+    }
+  }
+  for (int k = 1; k <= model_.OpinionCount; ++k) {
+    model_.PreviousCensus[U(k)] = model_.OpinionCensus[U(k)];
+  }
+  TakeCensus(model_, model_.OpinionCensus);
+  observer_->DrawProcess(run.RoundNo, model_.OpinionCensus, model_.PreviousCensus);
+  for (int k = 1; k <= std::min<int>(model_.OpinionCount, kCountFields); ++k) {
+    observer_->ShowRoundCount(k, CountDisplayText(model_.OpinionCensus[U(k)]));
+  }
+}
+
+void Simulation::CloseRound(RunState& run) {
+  if (run.RoundNo >= run.Rounds) run.StopFlag = true;
+  observer_->RoundClosed(run.RoundNo, run.ChangeCount, model_.OpinionCensus);
+  observer_->AppendLog(RoundLine(run.RoundNo, run.ChangeCount));
+  ChangeHistory& history = model_.History;
+  for (int i = 5; i >= 2; --i) history[U(i)] = history[U(i - 1)];
+  history[1] = run.ChangeCount;
+  if (history[1] + history[2] == 0) run.StopFlag = true;
+  for (int k = 1; k <= kCensusCapacity; ++k) {
+    if (model_.OpinionCensus[U(k)] == program_->CellTotal) run.StopFlag = true;
+  }
+}
+
+void Simulation::FinishRun() { observer_->AppendLog(kEndOfJobLine); }
+
+}  // namespace impactsim

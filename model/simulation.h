@@ -1,0 +1,84 @@
+#pragma once
+// One program's engine: the model state, its random source and impact model,
+// the population build and the run driver.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "impact_model.h"
+#include "model_state.h"
+#include "program_spec.h"
+#include "random_source.h"
+#include "run_observer.h"
+#include "run_settings.h"
+
+namespace impactsim {
+
+// Text shown in a count field: plain decimal digits, cut to 10 characters.
+std::string CountDisplayText(std::int32_t count);
+
+// The log line that opens a run (round 0) and the line of a finished round.
+std::string RunStartLine(std::int32_t roundNo);
+std::string RoundLine(std::int32_t roundNo, std::int32_t changeCount);
+inline constexpr std::string_view kEndOfJobLine = "Normal End of Job";
+
+// One cell's turn: asks the impact model for the impact of every opinion,
+// gives the cell the opinion of greatest total (ties drawn by lot), and on a
+// change counts it and, where the program says so, draws new strengths.
+void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
+                   bool redrawStrengths, int x, int y, std::int32_t& changeCount);
+
+class Simulation {
+ public:
+  Simulation(const ProgramSpec& program, Clock& clock, const SettingsSource& settings,
+             RunObserver& observer);
+
+  // Builds a new random population from the current "Initial Dist" (and the
+  // scope from "Wide Scope"), reseeding from the clock first; shows its census
+  // in the initial count fields and clears the change history. Draws nothing.
+  void DefaultValues();
+
+  // One complete run, from the settings to "Normal End of Job". Returns when
+  // the run is over.
+  void Run();
+
+  const ProgramSpec& Program() const { return *program_; }
+  ModelState& Model() { return model_; }
+  const ModelState& Model() const { return model_; }
+  RandomSource& Random() { return random_; }
+  ImpactModel& Impact() { return *impact_; }
+
+ private:
+  // The run state, alive for one call of Run().
+  struct RunState {
+    std::int32_t Rounds = 0;
+    bool StopFlag = false;
+    std::int32_t RoundNo = 0;
+    std::int32_t ChangeCount = 0;
+    std::int32_t IterationNo = 0;
+    std::int32_t CellNo = 0;
+    int X = 0, Y = 0;
+    RunSettings Settings;
+  };
+
+  void ReadRunSettings(RunState& run);
+  void StartRun(RunState& run);
+  void StartRound(RunState& run);
+  void ShuffleVisitOrder();
+  void BeginTurn(RunState& run);
+  void EndRound(RunState& run);
+  void CloseRound(RunState& run);
+  void FinishRun();
+
+  const ProgramSpec* program_;
+  const SettingsSource* settings_;
+  RunObserver* observer_;
+  ModelState model_;
+  RandomSource random_;
+  std::unique_ptr<ImpactModel> impact_;
+  std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
+};
+
+}  // namespace impactsim
