@@ -24,8 +24,8 @@ class ContributionBuffers {
   // records the source counts and scales by the root of the count unless the
   // totals are plain sums. The two running sums are independent chains and
   // are interleaved so the processor can overlap them.
-  void Finish(const double* firstEnd, const double* secondEnd, bool plainSums,
-              ImpactVector& impact, SourceCount& sources) const {
+  void Finish(const double* firstEnd, const double* secondEnd, bool plainSums, ImpactVector& impact,
+              SourceCount& sources) const {
     const auto n1 = static_cast<std::int32_t>(firstEnd - first_.data());
     const auto n2 = static_cast<std::int32_t>(secondEnd - second_.data());
     double t1 = impact[1];

@@ -21,7 +21,8 @@ std::vector<RingOffset> RingScanOrder(int radius) {
         const int dy = s.startY + k * s.stepY;
         const int ax = std::abs(dx) + 1;
         const int ay = std::abs(dy) + 1;
-        order.push_back({static_cast<std::int8_t>(dx), static_cast<std::int8_t>(dy), ax * ax + ay * ay});
+        order.push_back(
+            {static_cast<std::int8_t>(dx), static_cast<std::int8_t>(dy), ax * ax + ay * ay});
       }
     }
   }
@@ -95,7 +96,8 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
     Contribute(first, second, c.Opinion, q[i * kStrengths + strength]);
   };
 
-  const bool inner = x - reach_ >= 1 && x + reach_ <= side_ && y - reach_ >= 1 && y + reach_ <= side_;
+  const bool inner =
+      x - reach_ >= 1 && x + reach_ <= side_ && y - reach_ >= 1 && y + reach_ <= side_;
   if (inner) {
     // Every source lies on the grid: no border test, no wrapping.
     const Cell* centre = cells + grid.Index(x, y);
@@ -120,6 +122,8 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   buffers_.Finish(first, second, plainSums_, impact, sources);
 }
 
-std::unique_ptr<ImpactModel> MakeRingImpact() { return std::make_unique<RingImpact>(); }
+std::unique_ptr<ImpactModel> MakeRingImpact() {
+  return std::make_unique<RingImpact>();
+}
 
 }  // namespace impactsim

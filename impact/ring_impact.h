@@ -61,10 +61,10 @@ class RingImpact final : public ImpactModel {
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 
   std::vector<RingOffset> offsets_;
-  std::vector<std::ptrdiff_t> delta_;     // index step of each source on the grid
-  std::vector<double> quotient_;          // [source][strength]: strength / g(d)
+  std::vector<std::ptrdiff_t> delta_;      // index step of each source on the grid
+  std::vector<double> quotient_;           // [source][strength]: strength / g(d)
   std::array<double, kStrengths> self_{};  // strength / self divisor
-  std::vector<std::int8_t> wrap_;         // coordinate -> wrapped coordinate on the torus
+  std::vector<std::int8_t> wrap_;          // coordinate -> wrapped coordinate on the torus
   ContributionBuffers<kMaxSources> buffers_;
 };
 

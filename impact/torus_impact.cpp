@@ -41,7 +41,8 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   const double selfDivisor = TorusSelfDivisor(settings.Distance);
   for (std::size_t s = 0; s < kStrengths; ++s) self_[s] = Strength(s, plainSums_) / selfDivisor;
   for (int delta = -(kSide - 1); delta <= kSide - 1; ++delta) {
-    fold_[static_cast<std::size_t>(delta + kSide - 1)] = static_cast<std::uint8_t>(Fold(kSide, delta));
+    fold_[static_cast<std::size_t>(delta + kSide - 1)] =
+        static_cast<std::uint8_t>(Fold(kSide, delta));
   }
   for (std::size_t a = 0; a < kFolds; ++a) {
     for (std::size_t b = 0; b < kFolds; ++b) {
@@ -77,6 +78,8 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
   buffers_.Finish(first, second, plainSums_, impact, sources);
 }
 
-std::unique_ptr<ImpactModel> MakeTorusImpact() { return std::make_unique<TorusImpact>(); }
+std::unique_ptr<ImpactModel> MakeTorusImpact() {
+  return std::make_unique<TorusImpact>();
+}
 
 }  // namespace impactsim

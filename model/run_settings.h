@@ -21,14 +21,14 @@ inline constexpr std::array<std::int32_t, 4> kRoundsItems = {50, 100, 150, 500};
 inline constexpr std::array<double, 4> kInitialDistItems = {0.4, 0.3, 0.2, 0.1};
 
 struct RunSettings {
-  std::int32_t Rounds = 500;        // rounds at most, >= 1
-  int InitialDistIndex = 1;         // item of "Initial Dist": 0.4, 0.3, 0.2, 0.1
+  std::int32_t Rounds = 500;  // rounds at most, >= 1
+  int InitialDistIndex = 1;   // item of "Initial Dist": 0.4, 0.3, 0.2, 0.1
   DistancePar Distance = DistancePar::Two;
-  bool Edge = true;                 // bounded grid; off: torus
-  bool WideScope = false;           // scope 29 / 19.0 instead of 17 / 10.0
-  bool RemoveSelf = false;          // leave the target's own voice out
-  bool SummationM = false;          // plain sums instead of root-damped averages
-  bool RandomSeq = false;           // sequential updating; off: simultaneous
+  bool Edge = true;         // bounded grid; off: torus
+  bool WideScope = false;   // scope 29 / 19.0 instead of 17 / 10.0
+  bool RemoveSelf = false;  // leave the target's own voice out
+  bool SummationM = false;  // plain sums instead of root-damped averages
+  bool RandomSeq = false;   // sequential updating; off: simultaneous
 
   double InitialMinority() const {
     return kInitialDistItems[static_cast<std::size_t>(InitialDistIndex)];

@@ -15,7 +15,9 @@ std::string CutTo(std::string text, std::size_t limit) {
   return text;
 }
 
-std::size_t U(int i) { return static_cast<std::size_t>(i); }
+std::size_t U(int i) {
+  return static_cast<std::size_t>(i);
+}
 
 }  // namespace
 
@@ -210,6 +212,8 @@ void Simulation::CloseRound(RunState& run) {
   }
 }
 
-void Simulation::FinishRun() { observer_->AppendLog(kEndOfJobLine); }
+void Simulation::FinishRun() {
+  observer_->AppendLog(kEndOfJobLine);
+}
 
 }  // namespace impactsim

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "halvorn_program.h"
+#include "kestane_program.h"
+#include "recording_observer.h"
+#include "simulation.h"
+
+namespace impactsim {
+namespace {
+
+using testing::RecordingObserver;
+
+TEST(population_test, cell_numbers_map_row_by_row) {
+  struct Row {
+    int side, number, x, y;
+  };
+  const Row rows[] = {{40, 1, 1, 1},   {40, 40, 40, 1},   {40, 41, 1, 2},    {40, 1600, 40, 40},
+                      {40, 80, 40, 2}, {20, 20, 20, 1},   {20, 21, 1, 2},    {20, 400, 20, 20},
+                      {20, 1, 1, 1},   {20, 399, 19, 20}, {40, 1599, 39, 40}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(CellPosition(r.number, r.side), (GridPos{r.x, r.y})) << r.number << " on " << r.side;
+    Grid grid(r.side);
+    EXPECT_EQ(grid.Index(r.x, r.y), static_cast<std::size_t>(r.number - 1));
+  }
+}
+
+TEST(population_test, count_and_log_texts) {
+  EXPECT_EQ(CountDisplayText(1200), "1200");
+  EXPECT_EQ(CountDisplayText(0), "0");
+  EXPECT_EQ(CountDisplayText(2147483647), "2147483647");
+  EXPECT_EQ(CountDisplayText(-2147483647 - 1), "-214748364") << "cut to ten characters";
+  EXPECT_EQ(RunStartLine(0), "0 : ");
+  EXPECT_EQ(RoundLine(12, 85), "12 : 85  ");
+  EXPECT_EQ(RoundLine(1, 0), "1 : 0  ");
+  EXPECT_EQ(RoundLine(2147483647, 2147483647), "2147483647 : 2147483647  ");
+}
+
+// Replays the population build's draws with an independent source.
+Grid ExpectedPopulation(int side, std::uint32_t seed, double threshold) {
+  FixedClock clock(seed);
+  RandomSource random(clock);
+  random.ReseedFromClock();
+  Grid grid(side);
+  for (int x = 1; x <= side; ++x) {
+    for (int y = 1; y <= side; ++y) {
+      Cell& c = grid.At(x, y);
+      c.Opinion = random.RandReal() >= threshold ? 1 : 2;
+      c.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(101));
+      c.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(101));
+    }
+  }
+  return grid;
+}
+
+struct BuildCase {
+  const ProgramSpec* program;
+  int initialDist;
+  bool wideScope;
+  std::uint32_t seed;
+  int radius;
+  double distance;
+};
+
+TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
+  const BuildCase cases[] = {
+      {&HalvornProgram(), 1, false, 12'345'000, 17, 10.0},
+      {&HalvornProgram(), 0, true, 0, 29, 19.0},
+      {&HalvornProgram(), 3, false, 86'399'999, 17, 10.0},
+      {&KestaneProgram(), 1, false, 777, 0, 0.0},
+      {&KestaneProgram(), 2, false, 43'200'000, 0, 0.0},
+  };
+  for (const BuildCase& c : cases) {
+    SCOPED_TRACE(std::string(c.program->Name) + " seed " + std::to_string(c.seed));
+    RunSettings settings = c.program->Defaults;
+    settings.InitialDistIndex = c.initialDist;
+    settings.WideScope = c.wideScope;
+    FixedSettings source(settings);
+    FixedClock clock(c.seed);
+    RecordingObserver observer;
+    Simulation sim(*c.program, clock, source, observer);
+    sim.Model().History = {9, 9, 9, 9, 9, 9};
+    sim.Model().OpinionCensus[1] = 123;
+    sim.DefaultValues();
+
+    const ModelState& m = sim.Model();
+    EXPECT_EQ(m.PopulationGrid, ExpectedPopulation(c.program->GridSide, c.seed,
+                                                   kInitialDistItems[std::size_t(c.initialDist)]));
+    EXPECT_EQ(m.OpinionCount, 2);
+    EXPECT_EQ(m.ScopeRadius, c.radius);
+    EXPECT_EQ(m.ScopeDistance, c.distance);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(m.History[std::size_t(i)], 0);
+    EXPECT_EQ(m.OpinionCensus[1], 123) << "the build leaves the run's census alone";
+
+    Census census{};
+    TakeCensus(m, census);
+    EXPECT_EQ(census[1] + census[2], c.program->CellTotal);
+    ASSERT_EQ(observer.initialCounts.size(), 2u) << "only the fields of opinions in play";
+    EXPECT_EQ(observer.initialCounts[0], "1=" + std::to_string(census[1]));
+    EXPECT_EQ(observer.initialCounts[1], "2=" + std::to_string(census[2]));
+    for (int x = 1; x <= m.GridSide(); ++x) {
+      for (int y = 1; y <= m.GridSide(); ++y) {
+        EXPECT_LE(m.PopulationGrid.At(x, y).Persuasiveness, 100);
+        EXPECT_LE(m.PopulationGrid.At(x, y).Supportiveness, 100);
+      }
+    }
+    EXPECT_TRUE(observer.events.empty()) << "the build draws nothing";
+  }
+}
+
+TEST(population_test, minority_share_follows_initial_dist) {
+  // Over many seeds the share of opinion 2 converges on the chosen item.
+  for (int index = 0; index < 4; ++index) {
+    RunSettings settings = HalvornProgram().Defaults;
+    settings.InitialDistIndex = index;
+    FixedSettings source(settings);
+    long minority = 0;
+    const int builds = 40;
+    for (int seed = 0; seed < builds; ++seed) {
+      FixedClock clock(static_cast<std::uint32_t>(seed * 1'000'003));
+      RunObserver quiet;
+      Simulation sim(HalvornProgram(), clock, source, quiet);
+      sim.DefaultValues();
+      Census census{};
+      TakeCensus(sim.Model(), census);
+      minority += census[2];
+    }
+    const double share = static_cast<double>(minority) / (builds * 1600.0);
+    EXPECT_NEAR(share, kInitialDistItems[std::size_t(index)], 0.01) << "item " << index;
+  }
+}
+
+}  // namespace
+}  // namespace impactsim

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "halvorn_program.h"
+#include "kestane_program.h"
+#include "recording_observer.h"
+#include "simulation.h"
+
+namespace impactsim {
+namespace {
+
+using testing::RecordingObserver;
+
+// Fake impact models with known outcomes, for testing the driver alone.
+// Each favours one opinion per cell without touching the random source.
+class Flipper final : public ImpactModel {  // every cell changes every turn
+ public:
+  void Prepare(const RunSettings&, ModelState&) override {}
+  void ComputeImpact(const ModelState& m, int x, int y, ImpactVector& v, SourceCount&) override {
+    v[m.PopulationGrid.At(x, y).Opinion == 1 ? 2 : 1] = 1.0;
+  }
+};
+class Stubborn final : public ImpactModel {  // no cell ever changes
+ public:
+  void Prepare(const RunSettings&, ModelState&) override {}
+  void ComputeImpact(const ModelState& m, int x, int y, ImpactVector& v, SourceCount&) override {
+    v[m.PopulationGrid.At(x, y).Opinion] = 1.0;
+  }
+};
+class Unanimous final : public ImpactModel {  // everyone turns to opinion 1
+ public:
+  void Prepare(const RunSettings&, ModelState&) override {}
+  void ComputeImpact(const ModelState&, int, int, ImpactVector& v, SourceCount&) override {
+    v[1] = 1.0;
+  }
+};
+// Changes half the cells in the first round of a run, none afterwards.
+class OneRoundOfChange final : public ImpactModel {
+ public:
+  void Prepare(const RunSettings&, ModelState&) override { calls_ = 0; }
+  void ComputeImpact(const ModelState& m, int x, int y, ImpactVector& v, SourceCount&) override {
+    const int total = m.CellTotal();
+    const bool firstRound = calls_++ < total;
+    const std::uint8_t own = m.PopulationGrid.At(x, y).Opinion;
+    const bool flip = firstRound && (x + y) % 2 == 0;
+    v[flip ? 3 - own : own] = 1.0;
+  }
+
+ private:
+  int calls_ = 0;
+};
+
+template <class Model>
+std::unique_ptr<ImpactModel> Make() {
+  return std::make_unique<Model>();
+}
+
+ProgramSpec WithImpact(const ProgramSpec& base, std::unique_ptr<ImpactModel> (*make)()) {
+  ProgramSpec spec = base;
+  spec.MakeImpactModel = make;
+  return spec;
+}
+
+struct Run {
+  Run(const RunSettings& s, std::uint32_t seed) : settings(s), clock(seed) {}
+  FixedSettings settings;
+  FixedClock clock;
+  RecordingObserver observer;
+  std::unique_ptr<Simulation> sim;
+};
+
+std::unique_ptr<Run> RunOnce(const ProgramSpec& spec, RunSettings settings, std::uint32_t seed) {
+  auto run = std::make_unique<Run>(settings, seed);
+  run->sim = std::make_unique<Simulation>(spec, run->clock, run->settings, run->observer);
+  run->sim->Run();
+  return run;
+}
+
+std::vector<std::string> RoundLines(std::initializer_list<int> changes) {
+  std::vector<std::string> lines = {"0 : "};
+  int round = 0;
+  for (int c : changes) lines.push_back(RoundLine(++round, c));
+  lines.emplace_back(kEndOfJobLine);
+  return lines;
+}
+
+TEST(run_driver_test, stop_tests_and_log_lines) {
+  const ProgramSpec flipper = WithImpact(HalvornProgram(), &Make<Flipper>);
+  const ProgramSpec stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
+  const ProgramSpec unanimous = WithImpact(KestaneProgram(), &Make<Unanimous>);
+  const ProgramSpec oneRound = WithImpact(HalvornProgram(), &Make<OneRoundOfChange>);
+
+  struct Case {
+    const char* name;
+    const ProgramSpec* spec;
+    std::int32_t rounds;
+    bool sequential;
+    std::vector<int> changes;  // per round; the run stops after the last
+  };
+  const std::vector<int> fifty(50, 1600);
+  const Case cases[] = {
+      {"round limit: 50 rounds, 52 lines", &flipper, 50, false, fifty},
+      {"round limit of 1", &flipper, 1, true, {1600}},
+      {"a quiet first round ends the run", &stubborn, 500, false, {0}},
+      {"later, two quiet rounds are needed", &oneRound, 500, false, {800, 0, 0}},
+      {"round limit and two quiet rounds together", &oneRound, 3, true, {800, 0, 0}},
+      {"unanimity ends the run after its round", &unanimous, 50, true, {-1}},
+      {"unanimity and round limit together", &unanimous, 1, false, {-1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSettings settings = c.spec->Defaults;
+    settings.Rounds = c.rounds;
+    settings.RandomSeq = c.sequential;
+    auto run = RunOnce(*c.spec, settings, 4242);
+    std::vector<int> changes = c.changes;
+    if (changes == std::vector<int>{-1}) {
+      changes = {run->observer.startCensus[2]};  // every opinion-2 cell turns
+    }
+    std::vector<std::string> expected = {"0 : "};
+    for (std::size_t r = 0; r < changes.size(); ++r) {
+      expected.push_back(RoundLine(static_cast<int>(r + 1), changes[r]));
+    }
+    expected.emplace_back(kEndOfJobLine);
+    EXPECT_EQ(run->observer.log, expected);
+    EXPECT_EQ(run->observer.round, static_cast<int>(changes.size())) << "last round shown";
+    EXPECT_EQ(run->observer.iteration, c.spec->CellTotal) << "last iteration shown";
+  }
+  EXPECT_EQ(RoundLines({0}), (std::vector<std::string>{"0 : ", "1 : 0  ", "Normal End of Job"}));
+}
+
+TEST(run_driver_test, one_round_reports_in_order) {
+  const ProgramSpec flipper = WithImpact(KestaneProgram(), &Make<Flipper>);
+  for (bool sequential : {false, true}) {
+    SCOPED_TRACE(sequential ? "sequential" : "simultaneous");
+    RunSettings settings = flipper.Defaults;
+    settings.Rounds = 2;
+    settings.RandomSeq = sequential;
+    auto run = RunOnce(flipper, settings, 99);
+    const RecordingObserver& o = run->observer;
+    const std::vector<std::string> events = {"StrategyMap",  "DrawMap",       "ProcessFrame",
+                                             "ShowRound 1",  "DrawProcess 1", "ShowRound 2",
+                                             "DrawProcess 2"};
+    EXPECT_EQ(o.events, events);
+    EXPECT_EQ(o.iterationsShown, 800);
+    ASSERT_EQ(o.cells.size(), 800u) << "every cell repainted once a round";
+    // Sequential: each cell right after its turn. Simultaneous: all at the
+    // round's end, after the last turn.
+    for (std::size_t i = 0; i < o.cells.size(); ++i) {
+      const int expected = sequential ? static_cast<int>(i % 400) + 1 : 400;
+      EXPECT_EQ(o.cells[i].iteration, expected) << i;
+    }
+    std::set<std::pair<int, int>> firstRound;
+    for (std::size_t i = 0; i < 400; ++i) firstRound.insert({o.cells[i].x, o.cells[i].y});
+    EXPECT_EQ(firstRound.size(), 400u) << "the visit order is a permutation";
+    // Flipping every cell swaps the census each round; the chart sees the
+    // run-start census as the previous one in round 1.
+    ASSERT_EQ(o.columns.size(), 2u);
+    EXPECT_EQ(o.columns[0].second, o.startCensus);
+    EXPECT_EQ(o.columns[0].first[1], o.startCensus[2]);
+    EXPECT_EQ(o.columns[1].second, o.columns[0].first);
+    EXPECT_EQ(o.roundCounts, (std::vector<std::string>{"1=" + std::to_string(o.startCensus[2]),
+                                                       "2=" + std::to_string(o.startCensus[1]),
+                                                       "1=" + std::to_string(o.startCensus[1]),
+                                                       "2=" + std::to_string(o.startCensus[2])}));
+    const ModelState& m = run->sim->Model();
+    EXPECT_EQ(m.History[1], 400);
+    EXPECT_EQ(m.History[2], 400);
+    EXPECT_EQ(m.History[3], 0);
+    for (int k = 3; k <= kCensusCapacity; ++k) EXPECT_EQ(m.OpinionCensus[std::size_t(k)], 0);
+  }
+}
+
+// Replays the random draws of one round: the population build, then the
+// visit-order shuffle, with no draw by the update rule.
+TEST(run_driver_test, shuffle_makes_ten_swaps_per_cell_from_the_identity) {
+  const ProgramSpec stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
+  RunSettings settings = stubborn.Defaults;
+  settings.RandomSeq = true;
+  auto run = RunOnce(stubborn, settings, 31337);
+
+  FixedClock clock(31337);
+  RandomSource replay(clock);
+  replay.ReseedFromClock();
+  for (int i = 0; i < 1600 * 3; ++i) replay.RandBelow(2);
+  std::vector<int> order(1601);
+  for (int i = 1; i <= 1600; ++i) order[std::size_t(i)] = i;
+  for (int s = 0; s < 16000; ++s) {
+    const auto a = static_cast<std::size_t>(replay.RandBelow(1600) + 1);
+    const auto b = static_cast<std::size_t>(replay.RandBelow(1600) + 1);
+    std::swap(order[a], order[b]);
+  }
+  EXPECT_EQ(run->sim->Random().RandomState, replay.RandomState);
+  const auto& cells = run->observer.cells;
+  ASSERT_EQ(cells.size(), 1600u);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const GridPos pos = CellPosition(order[i + 1], 40);
+    EXPECT_EQ(cells[i].x, pos.x);
+    EXPECT_EQ(cells[i].y, pos.y);
+  }
+}
+
+TEST(run_driver_test, a_new_run_restores_the_scope_that_nb_narrowed) {
+  RunSettings settings = HalvornProgram().Defaults;
+  settings.Distance = DistancePar::Nb;
+  settings.Rounds = 1;
+  settings.WideScope = true;
+  FixedSettings source(settings);
+  FixedClock clock(5);
+  RunObserver quiet;
+  Simulation sim(HalvornProgram(), clock, source, quiet);
+  sim.Run();
+  EXPECT_EQ(sim.Model().ScopeRadius, 1);
+  settings.Distance = DistancePar::Two;
+  source.Set(settings);
+  sim.DefaultValues();
+  EXPECT_EQ(sim.Model().ScopeRadius, 29);
+  EXPECT_EQ(sim.Model().ScopeDistance, 19.0);
+}
+
+TEST(run_driver_test, same_seed_same_run_in_both_programs) {
+  for (const ProgramSpec* spec : {&HalvornProgram(), &KestaneProgram()}) {
+    RunSettings settings = spec->Defaults;
+    settings.Rounds = 8;
+    auto a = RunOnce(*spec, settings, 12'345'000);
+    const std::vector<std::string> log = a->observer.log;
+    const Grid grid = a->sim->Model().PopulationGrid;
+    auto b = RunOnce(*spec, settings, 12'345'000);
+    EXPECT_EQ(b->observer.log, log);
+    EXPECT_EQ(b->sim->Model().PopulationGrid, grid);
+    auto c = RunOnce(*spec, settings, 12'345'001);
+    EXPECT_NE(c->sim->Model().PopulationGrid, grid) << "another millisecond, another run";
+  }
+}
+
+}  // namespace
+}  // namespace impactsim

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "simulation.h"
+
+namespace impactsim {
+namespace {
+
+// Reports fixed totals whatever the cell.
+class FixedTotals final : public ImpactModel {
+ public:
+  FixedTotals(double a, double b) : a_(a), b_(b) {}
+  void Prepare(const RunSettings&, ModelState&) override {}
+  void ComputeImpact(const ModelState&, int, int, ImpactVector& impact, SourceCount&) override {
+    EXPECT_EQ(impact[1], 0.0) << "zeroed before the call";
+    EXPECT_EQ(impact[2], 0.0);
+    impact[1] += a_;
+    impact[2] += b_;
+    ++calls;
+  }
+  int calls = 0;
+
+ private:
+  double a_, b_;
+};
+
+struct TurnCase {
+  const char* name;
+  double a, b;
+  std::uint8_t before;
+  std::uint32_t state;
+  bool redraw;
+  std::uint8_t after;
+  int draws;
+};
+
+TEST(update_rule_test, greatest_total_ties_and_draws) {
+  const double x = 63.64;
+  const TurnCase cases[] = {
+      {"opinion 1 wins", 5.0, 4.0, 2, 0, true, 1, 2},
+      {"opinion 2 wins", 57.735, 63.640, 1, 0, true, 2, 2},
+      {"own opinion wins: no draw", 4.0, 5.0, 2, 0, true, 2, 0},
+      {"last bit decides without a draw", x, std::nextafter(x, 100.0), 1, 0, true, 2, 2},
+      {"last bit, other way", std::nextafter(x, 100.0), x, 1, 0, true, 1, 0},
+      // From state 0 the tie draw RandBelow(2) sees state 1: 0, opinion 1.
+      {"tie drawn to opinion 1 keeps the cell", 0.0, 0.0, 1, 0, true, 1, 1},
+      {"tie drawn to opinion 1 changes the cell", 3.5, 3.5, 2, 0, true, 1, 3},
+      // A state whose next step has the top bit set: RandBelow(2) gives 1.
+      {"tie drawn to opinion 2", 0.0, 0.0, 1, 134775814u, false, 2, 1},
+      {"change without new strengths", 1.0, 2.0, 1, 0, false, 2, 0},
+  };
+  for (const TurnCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FixedClock clock(c.state);
+    RandomSource random(clock);
+    random.ReseedFromClock();
+    RandomSource replay = random;
+    ModelState m(40);
+    m.OpinionCount = 2;
+    m.PopulationGrid.At(3, 4) = {c.before, 11, 22};
+    FixedTotals impact(c.a, c.b);
+    std::int32_t changes = 7;
+    UpdateOpinion(m, impact, random, c.redraw, 3, 4, changes);
+
+    EXPECT_EQ(impact.calls, 1);
+    const Cell& cell = m.PopulationGrid.At(3, 4);
+    EXPECT_EQ(cell.Opinion, c.after);
+    EXPECT_EQ(changes, c.before == c.after ? 7 : 8);
+    // Replay the draws: a tie draw first, then the two strengths.
+    const bool tie = c.a == c.b;
+    if (tie) replay.RandBelow(2);
+    if (c.before != c.after && c.redraw) {
+      EXPECT_EQ(cell.Persuasiveness, replay.RandBelow(101)) << "persuasiveness drawn first";
+      EXPECT_EQ(cell.Supportiveness, replay.RandBelow(101));
+    } else {
+      EXPECT_EQ(cell.Persuasiveness, 11);
+      EXPECT_EQ(cell.Supportiveness, 22);
+    }
+    EXPECT_EQ(random.RandomState, replay.RandomState) << "draws made: " << c.draws;
+    for (int u = 1; u <= 40; ++u) {
+      for (int v = 1; v <= 40; ++v) {
+        if (u != 3 || v != 4) {
+          EXPECT_EQ(m.PopulationGrid.At(u, v), Cell{}) << "only the cell is written";
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace impactsim
