@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
 
 namespace impactsim {
@@ -61,19 +62,23 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   key_ = key;
 
   offsets_.clear();
+  sources_.clear();
   quotient_.clear();
-  delta_.clear();
   reach_ = 0;
+  std::map<std::int32_t, std::int32_t> rowOfDistance;
   for (const RingOffset& o : RingScanOrder(key.radius)) {
     const double d = std::sqrt(static_cast<double>(o.sumOfSquares));
     if (d > key.cutoff) continue;
+    auto [it, added] =
+        rowOfDistance.try_emplace(o.sumOfSquares, static_cast<std::int32_t>(quotient_.size()));
+    if (added) {
+      const double g = DistancePower(d, exponent);
+      for (std::size_t s = 0; s < kStrengths; ++s) quotient_.push_back(static_cast<double>(s) / g);
+    }
     offsets_.push_back(o);
-    delta_.push_back(o.dy * side_ + o.dx);
+    sources_.push_back({it->second, o.dy * side_ + o.dx, o.dx, o.dy});
     reach_ = std::max({reach_, std::abs(int{o.dx}), std::abs(int{o.dy})});
-    const double g = DistancePower(d, exponent);
-    for (std::size_t s = 0; s < kStrengths; ++s) quotient_.push_back(static_cast<double>(s) / g);
   }
-  if (offsets_.size() + 1 > kMaxSources) throw std::logic_error("neighbourhood too large");
 }
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
@@ -83,17 +88,17 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   const Cell& target = model.PopulationGrid.At(x, y);
   const std::uint8_t own = target.Opinion;
 
-  double* first = buffers_.First();
-  double* second = buffers_.Second();
-  if (!removeSelf_) Contribute(first, second, own, self_[target.Supportiveness]);
+  OpinionTotals totals;
+  if (!removeSelf_) totals.Add(own, self_[target.Supportiveness]);
 
-  const std::size_t n = offsets_.size();
+  const Source* src = sources_.data();
+  const std::size_t n = sources_.size();
   const double* q = quotient_.data();
   // A source of the target's opinion acts with its supportiveness, one of the
-  // other opinion with its persuasiveness.
-  auto visit = [&](std::size_t i, const Cell& c) {
+  // other opinion with its persuasiveness. Opinion 0 contributes nowhere.
+  auto visit = [&](const Source& s, const Cell& c, std::uint8_t opinion) {
     const std::uint8_t strength = c.Opinion == own ? c.Supportiveness : c.Persuasiveness;
-    Contribute(first, second, c.Opinion, q[i * kStrengths + strength]);
+    totals.Add(opinion, q[s.row + strength]);
   };
 
   const bool inner =
@@ -101,25 +106,31 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   if (inner) {
     // Every source lies on the grid: no border test, no wrapping.
     const Cell* centre = cells + grid.Index(x, y);
-    for (std::size_t i = 0; i < n; ++i) visit(i, centre[delta_[i]]);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Cell& c = centre[src[i].delta];
+      visit(src[i], c, c.Opinion);
+    }
   } else if (torus_) {
     // Each coordinate wraps once; the distance stays that of the unwrapped offset.
     const std::int8_t* wrap = wrap_.data() + side_ - 1;
     for (std::size_t i = 0; i < n; ++i) {
-      const int u = wrap[x + offsets_[i].dx];
-      const int v = wrap[y + offsets_[i].dy];
-      visit(i, cells[grid.Index(u, v)]);
+      const Cell& c = cells[grid.Index(wrap[x + src[i].dx], wrap[y + src[i].dy])];
+      visit(src[i], c, c.Opinion);
     }
   } else {
-    // Positions off the grid are skipped.
+    // Positions off the grid are skipped. Without a branch: an off-grid
+    // position reads the target instead and contributes to no opinion.
+    const auto side = static_cast<unsigned>(side_);
     for (std::size_t i = 0; i < n; ++i) {
-      const int u = x + offsets_[i].dx;
-      const int v = y + offsets_[i].dy;
-      if (u < 1 || u > side_ || v < 1 || v > side_) continue;
-      visit(i, cells[grid.Index(u, v)]);
+      const int u = x + src[i].dx;
+      const int v = y + src[i].dy;
+      const bool onGrid =
+          static_cast<unsigned>(u - 1) < side && static_cast<unsigned>(v - 1) < side;
+      const Cell& c = onGrid ? cells[grid.Index(u, v)] : target;
+      visit(src[i], c, onGrid ? c.Opinion : std::uint8_t{0});
     }
   }
-  buffers_.Finish(first, second, plainSums_, impact, sources);
+  totals.Finish(plainSums_, impact, sources);
 }
 
 std::unique_ptr<ImpactModel> MakeRingImpact() {

@@ -31,8 +31,6 @@ double RingSelfDivisor(DistancePar distance);
 
 class RingImpact final : public ImpactModel {
  public:
-  static constexpr int kMaxSources = 1024;  // 980 sources at the widest scope
-
   void Prepare(const RunSettings& settings, ModelState& model) override;
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
@@ -52,6 +50,14 @@ class RingImpact final : public ImpactModel {
     friend bool operator==(const Key&, const Key&) = default;
   };
 
+  // A source as the scan uses it: where its quotients start, and where it
+  // lies relative to the target.
+  struct Source {
+    std::int32_t row;    // first of its 101 quotients in quotient_
+    std::int32_t delta;  // index step on the grid for an inner target
+    std::int8_t dx, dy;
+  };
+
   Key key_;
   bool torus_ = false;
   bool removeSelf_ = false;
@@ -61,11 +67,12 @@ class RingImpact final : public ImpactModel {
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 
   std::vector<RingOffset> offsets_;
-  std::vector<std::ptrdiff_t> delta_;      // index step of each source on the grid
-  std::vector<double> quotient_;           // [source][strength]: strength / g(d)
+  std::vector<Source> sources_;
+  // strength / g(d) for strengths 0..100, one row per distinct distance, so
+  // the table stays small enough for the fastest caches.
+  std::vector<double> quotient_;
   std::array<double, kStrengths> self_{};  // strength / self divisor
   std::vector<std::int8_t> wrap_;          // coordinate -> wrapped coordinate on the torus
-  ContributionBuffers<kMaxSources> buffers_;
 };
 
 std::unique_ptr<ImpactModel> MakeRingImpact();

@@ -57,11 +57,10 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
 void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                 SourceCount& sources) {
   const Grid& grid = sequential_ ? model.PopulationGrid : model.SnapshotGrid;
-  double* first = buffers_.First();
-  double* second = buffers_.Second();
+  OpinionTotals totals;
 
   const Cell& target = grid.At(x, y);
-  Contribute(first, second, target.Opinion, self_[target.Supportiveness]);
+  totals.Add(target.Opinion, self_[target.Supportiveness]);
 
   // Every other cell, first index outer, second inner.
   const Cell* cells = grid.Data();
@@ -72,10 +71,10 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
       if (u == x && v == y) continue;
       const std::size_t b = fold_[static_cast<std::size_t>(v - y + kSide - 1)];
       const Cell& c = cells[static_cast<std::size_t>((v - 1) * kSide + (u - 1))];
-      Contribute(first, second, c.Opinion, rowA[b * kStrengths + c.Supportiveness]);
+      totals.Add(c.Opinion, rowA[b * kStrengths + c.Supportiveness]);
     }
   }
-  buffers_.Finish(first, second, plainSums_, impact, sources);
+  totals.Finish(plainSums_, impact, sources);
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

@@ -41,7 +41,6 @@ class TorusImpact final : public ImpactModel {
   std::array<double, kFolds * kFolds * kStrengths> quotient_{};
   std::array<double, kStrengths> self_{};
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
-  ContributionBuffers<kSide * kSide> buffers_;
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();
