@@ -1,0 +1,109 @@
+#include "command_line.h"
+
+#include <exception>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "run_command.h"
+#include "run_options.h"
+
+namespace impactsim::cli {
+
+namespace {
+
+constexpr const char* kDescription =
+    "Runs the halvorn (40 x 40 grid) and kestane (20 x 20 torus) social-impact simulations "
+    "without a window.";
+constexpr const char* kFooter =
+    "Every run writes \"seed: N\" to stderr first; --seed N repeats it.\n"
+    "Exit status: 0 done, 1 the run or an output file failed, 2 bad input.";
+
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-';
+}
+
+// The option part of "--name=value".
+std::string OptionPart(const std::string& arg) {
+  return arg.substr(0, arg.find('='));
+}
+
+// Arguments the parser kept because it knows no use for them, and a command
+// line without the command.
+void CheckLeftovers(const CLI::App& app, const CLI::App& run) {
+  for (const std::string& arg : app.remaining()) {
+    if (LooksLikeOption(arg)) throw UsageError(OptionPart(arg) + ": unknown option");
+    throw UsageError("command: expects run, got '" + arg + "'");
+  }
+  if (!run.parsed()) throw UsageError("command: expects run, got none (see impactsim --help)");
+  if (run.count() > 1) throw UsageError("run: takes options only, got 'run' again");
+  for (const std::string& arg : run.remaining()) {
+    if (LooksLikeOption(arg)) {
+      throw UsageError(OptionPart(arg) + ": unknown option (see impactsim run --help)");
+    }
+    throw UsageError("run: takes options only, got '" + arg + "'");
+  }
+}
+
+// The option a parser message starts with ("--edge: ..." or "edge was ..."),
+// if it is one of the command's.
+const CLI::Option* OptionInMessage(const CLI::App& command, const std::string& message) {
+  const std::string token = message.substr(0, message.find_first_of(": "));
+  const std::size_t start = token.find_first_not_of('-');
+  const std::string bare = start == std::string::npos ? std::string() : token.substr(start);
+  for (const CLI::Option* option : command.get_options()) {
+    for (const std::string& name : option->get_lnames()) {
+      if (name == bare) return option;
+    }
+  }
+  return nullptr;
+}
+
+// One line for a parser error; the parser's own messages are single lines,
+// but a switch given a value is said in the runner's words.
+std::string Describe(const CLI::ParseError& e, const CLI::App& run) {
+  const std::string message = e.what();
+  if (const CLI::Option* option = OptionInMessage(run, message)) {
+    if (option->get_expected_max() == 0) {
+      return option->get_name() + ": a switch, takes no value";
+    }
+  }
+  return message.substr(0, message.find('\n'));
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   Clock& systemClock) {
+  CLI::App app(kDescription, "impactsim");
+  app.footer(kFooter);
+  app.allow_extras();
+  CLI::App* run = app.add_subcommand("run", "one run: its log to stdout, \"seed: N\" to stderr");
+  run->allow_extras();
+  RunOptions options;
+  options.AddTo(*run);
+
+  try {
+    // The parser takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+    CheckLeftovers(app, *run);
+    return ExecuteRun(options.Resolve(), systemClock, out, err);
+  } catch (const CLI::CallForHelp&) {
+    // "impactsim run --help" shows the run's options; the top level shows
+    // every command with all of its options.
+    out << (run->parsed() ? app.help() : app.help("", CLI::AppFormatMode::All)) << std::flush;
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    ReportError(err, Describe(e, *run));
+    return kExitUsage;
+  } catch (const UsageError& e) {
+    ReportError(err, e.what());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    ReportError(err, e.what());
+    return kExitFailed;
+  }
+}
+
+}  // namespace impactsim::cli

@@ -1,0 +1,17 @@
+// impactsim: runs a simulation without a window. See "impactsim --help".
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "output_file.h"
+#include "random_source.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  impactsim::cli::RemoveTemporaryFilesOnSignal();
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  impactsim::SystemClock clock;
+  return impactsim::cli::RunCommandLine(args, std::cout, std::cerr, clock);
+}

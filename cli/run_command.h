@@ -1,0 +1,33 @@
+#pragma once
+// One headless run: the log on stdout, the census and the final grid in files.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "grid.h"
+#include "random_source.h"
+#include "run_options.h"
+
+namespace impactsim::cli {
+
+// Writes "impactsim: <message>" as one line.
+void ReportError(std::ostream& err, std::string_view message);
+
+// Lines of the census file.
+inline constexpr std::string_view kCensusHeader = "round,changes,opinion1,opinion2\n";
+std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census);
+
+// The final opinions: one line of digits per row, row 1 first, x from the left.
+std::string GridText(const Grid& population);
+
+// Carries out a checked request. Creates the output files' temporary files
+// first and throws UsageError if one cannot be created, before anything is
+// written. Then reads the seed (from the request, or from systemClock once),
+// writes "seed: N" to err, runs, streams the log lines to out and finally
+// puts the output files in place. Returns kExitOk, or kExitFailed after
+// reporting an output that could not be written.
+int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out, std::ostream& err);
+
+}  // namespace impactsim::cli

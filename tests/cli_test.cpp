@@ -1,0 +1,317 @@
+// The headless runner driven in-process: bad input, what a run writes, seeds,
+// help and the all-or-nothing output files.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "halvorn_program.h"
+#include "kestane_program.h"
+#include "output_file.h"
+#include "run_command.h"
+#include "run_options.h"
+#include "simulation.h"
+
+namespace impactsim::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+// A clock that counts how often it is read.
+struct CountingClock : Clock {
+  explicit CountingClock(std::uint32_t value) : ms(value) {}
+  std::uint32_t MillisecondsOfDay() override { return ++reads, ms; }
+  std::uint32_t ms;
+  int reads = 0;
+};
+
+struct Outcome {
+  int status;
+  std::string out, err;
+  int clockReads;
+};
+
+Outcome Invoke(const Args& args, std::uint32_t clockMs = 4321) {
+  std::ostringstream out, err;
+  CountingClock clock(clockMs);
+  const int status = RunCommandLine(args, out, err, clock);
+  return {status, out.str(), err.str(), clock.reads};
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A fresh scratch directory per test, private to the process.
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("impactsim_cli_test." + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string In(const std::string& name) const { return (dir_ / name).string(); }
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  fs::path dir_;
+};
+
+struct BadInput {
+  Args args;
+  std::string mentions;  // text the error line must contain
+};
+
+class BadInputTest : public CliTest, public ::testing::WithParamInterface<BadInput> {};
+
+// Every bad command line: status 2, nothing on stdout, one error line naming
+// the culprit, the clock never read, and no file created or changed.
+TEST_P(BadInputTest, RejectedBeforeAnythingHappens) {
+  std::ofstream(In("old.csv")) << "kept\n";
+  Args args = GetParam().args;
+  if (!args.empty()) {
+    args.insert(args.end(), {"--census-csv", In("old.csv"), "--grid-out", In("new.grid")});
+  }
+  const Outcome r = Invoke(args);
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("impactsim: ")) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find(GetParam().mentions), std::string::npos) << r.err;
+  EXPECT_EQ(r.clockReads, 0);
+  EXPECT_EQ(Listing(), std::vector<std::string>{"old.csv"});
+  EXPECT_EQ(Slurp(In("old.csv")), "kept\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadInputTest,
+    ::testing::Values(BadInput{{}, "command"}, BadInput{{"walk"}, "'walk'"},
+                      BadInput{{"--bogus", "run"}, "--bogus"},
+                      BadInput{{"run", "--bogus"}, "--bogus"},
+                      BadInput{{"run", "stray"}, "'stray'"}, BadInput{{"run", "--seed"}, "--seed"},
+                      BadInput{{"run", "--seed", "12ab"}, "'12ab'"},
+                      BadInput{{"run", "--seed", "-1"}, "--seed"},
+                      BadInput{{"run", "--seed", "86400000"}, "0..86399999"},
+                      BadInput{{"run", "--seed", "1", "--seed", "2"}, "--seed"},
+                      BadInput{{"run", "--rounds", "0"}, "--rounds"},
+                      BadInput{{"run", "--rounds", "2147483648"}, "--rounds"},
+                      BadInput{{"run", "--rounds", "1.5"}, "--rounds"},
+                      BadInput{{"run", "--rounds", "--summation"}, "--rounds"},
+                      BadInput{{"run", "--initial-dist", "0.5"}, "0.4, 0.3, 0.2 or 0.1"},
+                      BadInput{{"run", "--distance", "5"}, "--distance"},
+                      BadInput{{"run", "--program", "Halvorn"}, "--program"},
+                      BadInput{{"run", "--program", "kestane", "--edge"}, "--edge"},
+                      BadInput{{"run", "--program", "kestane", "--no-edge"}, "--no-edge"},
+                      BadInput{{"run", "--program", "kestane", "--wide-scope"}, "--wide-scope"},
+                      BadInput{{"run", "--program", "kestane", "--remove-self"}, "--remove-self"},
+                      BadInput{{"run", "--edge", "--no-edge"}, "--edge"},
+                      BadInput{{"run", "--sequential", "--simultaneous"}, "--sequential"},
+                      BadInput{{"run", "--summation=1"}, "--summation"},
+                      BadInput{{"run", "--seed="}, "--seed"}, BadInput{{"run", "run"}, "run"}));
+
+// An output that cannot be created, or one file named for both outputs, is
+// found before the run, and the output that could be created is not left behind.
+TEST_F(CliTest, UnwritableOutputIsBadInput) {
+  std::ofstream(In("old.csv")) << "kept\n";
+  for (const std::string& grid :
+       {In("missing/g.txt"), dir_.string(), In("sub/"), In("./old.csv")}) {
+    const Outcome r = Invoke({"run", "--census-csv", In("old.csv"), "--grid-out", grid});
+    EXPECT_EQ(r.status, kExitUsage) << grid;
+    EXPECT_NE(r.err.find("--grid-out"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Listing(), std::vector<std::string>{"old.csv"});
+    EXPECT_EQ(Slurp(In("old.csv")), "kept\n");
+  }
+}
+
+// Each option reaches the engine: the runner's outputs equal those of the
+// engine run directly with the expected settings, which differ from the
+// defaults' outputs so that a dropped option would show.
+TEST_F(CliTest, OptionsReachTheEngine) {
+  struct Case {
+    Args args;
+    const ProgramSpec& program;
+    RunSettings settings;
+  };
+  RunSettings h = HalvornProgram().Defaults, k = KestaneProgram().Defaults;
+  h.Rounds = k.Rounds = 3;
+  const auto with = [](RunSettings s, auto change) { return change(s), s; };
+  const Case cases[] = {
+      {{}, HalvornProgram(), h},
+      {{"--no-edge"}, HalvornProgram(), with(h, [](RunSettings& s) { s.Edge = false; })},
+      {{"--wide-scope"}, HalvornProgram(), with(h, [](RunSettings& s) { s.WideScope = true; })},
+      {{"--remove-self"}, HalvornProgram(), with(h, [](RunSettings& s) { s.RemoveSelf = true; })},
+      {{"--sequential"}, HalvornProgram(), with(h, [](RunSettings& s) { s.RandomSeq = true; })},
+      {{"--distance", "nb"},
+       HalvornProgram(),
+       with(h, [](RunSettings& s) { s.Distance = DistancePar::Nb; })},
+      {{"--program", "kestane"}, KestaneProgram(), k},
+      {{"--program", "kestane", "--simultaneous"},
+       KestaneProgram(),
+       with(k, [](RunSettings& s) { s.RandomSeq = false; })},
+      {{"--program", "kestane", "--summation"},
+       KestaneProgram(),
+       with(k, [](RunSettings& s) { s.SummationM = true; })},
+      {{"--program", "kestane", "--distance", "4"},
+       KestaneProgram(),
+       with(k, [](RunSettings& s) { s.Distance = DistancePar::Four; })},
+      {{"--program", "kestane", "--initial-dist", "0.1"},
+       KestaneProgram(),
+       with(k, [](RunSettings& s) { s.InitialDistIndex = 3; })},
+  };
+  constexpr std::uint32_t kSeed = 31415926;
+  // The log and the final grid of an engine run.
+  const auto engine = [](const ProgramSpec& program, const RunSettings& s) {
+    struct Log : RunObserver {
+      void AppendLog(std::string_view line) override { text.append(line).append("\n"); }
+      std::string text;
+    } log;
+    FixedClock clock(kSeed);
+    FixedSettings settings(s);
+    Simulation sim(program, clock, settings, log);
+    sim.Run();
+    return log.text + GridText(sim.Model().PopulationGrid);
+  };
+  for (const Case& c : cases) {
+    Args args = {"run", "--seed", std::to_string(kSeed), "--rounds", "3", "--grid-out", In("g")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome r = Invoke(args);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    const std::string expected = engine(c.program, c.settings);
+    EXPECT_EQ(r.out + Slurp(In("g")), expected) << ::testing::PrintToString(c.args);
+    const RunSettings& defaults = &c.program == &HalvornProgram() ? h : k;
+    if (!(c.settings == defaults)) {
+      EXPECT_NE(expected, engine(c.program, defaults));
+    }
+  }
+}
+
+// The census file agrees with the log, and the grid file with the last census.
+TEST_F(CliTest, CensusAndGridMatchTheLog) {
+  const Outcome r = Invoke({"run", "--program", "kestane", "--seed", "777", "--census-csv",
+                            In("c.csv"), "--grid-out", In("g.txt")});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::istringstream log(r.out), csv(Slurp(In("c.csv")));
+  std::string logLine, row;
+  std::getline(csv, row);
+  EXPECT_EQ(row + "\n", kCensusHeader);
+  int rounds = 0, last1 = 0, last2 = 0;
+  while (std::getline(log, logLine) && logLine != kEndOfJobLine) {
+    ASSERT_TRUE(std::getline(csv, row)) << logLine;
+    int round, changes;
+    char comma;
+    std::istringstream(row) >> round >> comma >> changes >> comma >> last1 >> comma >> last2;
+    EXPECT_EQ(round, rounds);
+    EXPECT_EQ(logLine, round == 0 ? RunStartLine(0) : RoundLine(round, changes));
+    EXPECT_EQ(last1 + last2, 400) << row;
+    ++rounds;
+  }
+  EXPECT_FALSE(std::getline(csv, row)) << row;
+  EXPECT_FALSE(std::getline(log, logLine)) << logLine;
+  const std::string grid = Slurp(In("g.txt"));
+  EXPECT_EQ(grid.size(), 20u * 21u);
+  EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), 20);
+  EXPECT_EQ(std::count(grid.begin(), grid.end(), '1'), last1);
+  EXPECT_EQ(std::count(grid.begin(), grid.end(), '2'), last2);
+}
+
+// "seed: N" precedes every run; without --seed the clock is read once and its
+// value repeats the run; a seeded run never reads it and is the same twice.
+TEST_F(CliTest, SeedLineRepeatsTheRun) {
+  const Outcome unseeded = Invoke({"run", "--rounds", "4"}, 4321);
+  const Outcome seeded = Invoke({"run", "--rounds", "4", "--seed", "4321"}, 99);
+  const Outcome again = Invoke({"run", "--rounds", "4", "--seed", "4321"}, 98);
+  EXPECT_EQ(unseeded.err, "seed: 4321\n");
+  EXPECT_EQ(unseeded.clockReads, 1);
+  EXPECT_EQ(seeded.err, "seed: 4321\n");
+  EXPECT_EQ(seeded.clockReads, 0);
+  EXPECT_EQ(seeded.out, unseeded.out);
+  EXPECT_EQ(again.out, seeded.out);
+  EXPECT_NE(Invoke({"run", "--rounds", "4", "--seed", "4322"}).out, seeded.out);
+}
+
+TEST_F(CliTest, HelpListsEveryOption) {
+  for (const Args& args : {Args{"--help"}, Args{"run", "--help"}, Args{"run", "-h"}}) {
+    const Outcome r = Invoke(args);
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err, "");
+    for (const char* option :
+         {"--program", "--seed", "--rounds", "--initial-dist", "--distance", "--edge", "--no-edge",
+          "--wide-scope", "--remove-self", "--summation", "--sequential", "--simultaneous",
+          "--census-csv", "--grid-out", "--help"}) {
+      EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+  }
+}
+
+TEST(CliValues, ParsersAcceptExactlyTheDocumentedValues) {
+  EXPECT_EQ(ParseSeed("0"), 0u);
+  EXPECT_EQ(ParseSeed("0086399999"), 86399999u);
+  EXPECT_EQ(ParseRounds("2147483647"), 2147483647);
+  for (const char* bad : {"", "+1", " 1", "1 ", "0x10", "1e3", "99999999999999999999999"}) {
+    EXPECT_FALSE(ParseSeed(bad)) << bad;
+    EXPECT_FALSE(ParseRounds(bad)) << bad;
+  }
+  // Each initial-dist text selects the item of that value.
+  for (const char* text : {"0.4", "0.3", "0.2", "0.1"}) {
+    const auto index = ParseInitialDist(text);
+    ASSERT_TRUE(index) << text;
+    EXPECT_EQ(kInitialDistItems[static_cast<std::size_t>(*index)], std::stod(text));
+  }
+  EXPECT_EQ(ParseDistance("nb"), DistancePar::Nb);
+  for (int e = 0; e <= 4; ++e) EXPECT_EQ(DistanceExponent(*ParseDistance(std::to_string(e))), e);
+  EXPECT_EQ(ParseProgram("kestane"), &KestaneProgram());
+  EXPECT_EQ(ParseProgram(""), nullptr);
+}
+
+TEST_F(CliTest, OutputFileReplacesWholeOrNotAtAll) {
+  std::ofstream(In("out")) << "old\n";
+  std::string error;
+  {
+    OutputFile file(In("out"));
+    ASSERT_TRUE(file.Open(error)) << error;
+    file.Write("new\n");
+    EXPECT_EQ(Slurp(In("out")), "old\n");  // not before Commit
+  }                                        // dropped without Commit
+  EXPECT_EQ(Listing(), std::vector<std::string>{"out"});
+  EXPECT_EQ(Slurp(In("out")), "old\n");
+
+  OutputFile blocked(In("dir"));
+  ASSERT_TRUE(blocked.Open(error)) << error;
+  blocked.Write("text\n");
+  fs::create_directory(In("dir"));  // the target turns into a directory meanwhile
+  fs::create_directory(In("dir/x"));
+  EXPECT_FALSE(blocked.Commit(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"dir", "out"}));
+
+  OutputFile file(In("out"));
+  ASSERT_TRUE(file.Open(error)) << error;
+  file.Write("new\n");
+  ASSERT_TRUE(file.Commit(error)) << error;
+  EXPECT_EQ(Slurp(In("out")), "new\n");
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"dir", "out"}));
+  // Made like any new file, not with the temporary file's private mode.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat st {};
+  ASSERT_EQ(::stat(In("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777u, 0666u & ~mask);
+}
+
+}  // namespace
+}  // namespace impactsim::cli
