@@ -2,7 +2,7 @@
 // Per-turn bookkeeping shared by the impact models: a running total and a
 // source count for each of the two opinions in play.
 
-#include <bit>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -10,37 +10,52 @@
 
 namespace impactsim {
 
+// Per opinion number: the weight of a quotient in each of the two totals of
+// OpinionTotals, and the step of its two source counts, packed as the low
+// and high halves of one word.
+struct OpinionWeights {
+  std::array<double, 256> first{};
+  std::array<double, 256> second{};
+  std::array<std::uint64_t, 256> count{};
+};
+inline constexpr OpinionWeights kOpinionWeights = [] {
+  OpinionWeights w;
+  w.first[1] = 1.0;
+  w.second[2] = 1.0;
+  w.count[1] = 1;
+  w.count[2] = std::uint64_t{1} << 32;
+  return w;
+}();
+
 // The totals of one turn, kept in registers while the sources are scanned.
 //
 // Each source's quotient is added to the total of its opinion, in scan
 // order, exactly as a plain left-to-right sum would add it. To avoid a branch
-// on the source's opinion, the other total receives +0.0 at the same step;
-// adding +0.0 to a total that is +0.0 or positive returns that total
-// unchanged, bit for bit, so the totals are those of the plain sums. The two
-// totals are independent chains of additions that the processor overlaps.
+// on the source's opinion, both totals take a step: each adds q times a
+// weight looked up by opinion, 1.0 for its own opinion and 0.0 otherwise.
+// For a finite q >= 0 the products are exactly q and +0.0, and adding +0.0
+// to a total that is +0.0 or positive returns it unchanged, bit for bit, so
+// the totals are those of the plain sums. The two totals are independent
+// chains of additions that the processor overlaps; the products are off
+// those chains.
 struct OpinionTotals {
   double first = 0.0;
   double second = 0.0;
-  std::int32_t firstCount = 0;
-  std::int32_t secondCount = 0;
+  std::uint64_t counts = 0;
 
   // Counts q for opinion 1 or 2; any other opinion number counts nowhere.
   void Add(std::uint8_t opinion, double q) {
-    const bool isFirst = opinion == 1;
-    const bool isSecond = opinion == 2;
-    // Masks rather than conditionals: compilers turn a conditional into a
-    // branch, which the random mix of opinions would mispredict.
-    const auto bits = std::bit_cast<std::uint64_t>(q);
-    first += std::bit_cast<double>(bits & (std::uint64_t{0} - isFirst));
-    second += std::bit_cast<double>(bits & (std::uint64_t{0} - isSecond));
-    firstCount += isFirst;
-    secondCount += isSecond;
+    first += q * kOpinionWeights.first[opinion];
+    second += q * kOpinionWeights.second[opinion];
+    counts += kOpinionWeights.count[opinion];
   }
 
   // Adds the totals onto impact[1] and impact[2] (which hold 0.0), records
   // the source counts, and divides each total by the root of its count
   // unless the totals are plain sums.
   void Finish(bool plainSums, ImpactVector& impact, SourceCount& sources) const {
+    const auto firstCount = static_cast<std::int32_t>(counts & 0xffffffffu);
+    const auto secondCount = static_cast<std::int32_t>(counts >> 32);
     double t1 = impact[1] + first;
     double t2 = impact[2] + second;
     if (!plainSums) {

@@ -113,8 +113,16 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   } else if (torus_) {
     // Each coordinate wraps once; the distance stays that of the unwrapped offset.
     const std::int8_t* wrap = wrap_.data() + side_ - 1;
+    // Per turn, where each wrapped row starts and each wrapped column lies.
+    std::array<std::int32_t, 2 * kMaxGridSide + 1> rowStart, column;
+    for (int d = -reach_; d <= reach_; ++d) {
+      rowStart[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
+      column[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
+    }
+    const std::int32_t* rows = rowStart.data() + reach_;
+    const std::int32_t* cols = column.data() + reach_;
     for (std::size_t i = 0; i < n; ++i) {
-      const Cell& c = cells[grid.Index(wrap[x + src[i].dx], wrap[y + src[i].dy])];
+      const Cell& c = cells[rows[src[i].dy] + cols[src[i].dx]];
       visit(src[i], c, c.Opinion);
     }
   } else {

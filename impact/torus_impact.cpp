@@ -64,14 +64,24 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
 
   // Every other cell, first index outer, second inner.
   const Cell* cells = grid.Data();
+  std::array<std::uint32_t, kSide> column{};
+  for (int v = 1; v <= kSide; ++v) {
+    column[static_cast<std::size_t>(v - 1)] =
+        static_cast<std::uint32_t>(fold_[static_cast<std::size_t>(v - y + kSide - 1)] * kStrengths);
+  }
   for (int u = 1; u <= kSide; ++u) {
     const std::size_t a = fold_[static_cast<std::size_t>(u - x + kSide - 1)];
     const double* rowA = &quotient_[a * kFolds * kStrengths];
-    for (int v = 1; v <= kSide; ++v) {
-      if (u == x && v == y) continue;
-      const std::size_t b = fold_[static_cast<std::size_t>(v - y + kSide - 1)];
-      const Cell& c = cells[static_cast<std::size_t>((v - 1) * kSide + (u - 1))];
-      totals.Add(c.Opinion, rowA[b * kStrengths + c.Supportiveness]);
+    const Cell* col = cells + (u - 1);
+    auto visit = [&](int v) {
+      const Cell& c = col[(v - 1) * kSide];
+      totals.Add(c.Opinion, rowA[column[static_cast<std::size_t>(v - 1)] + c.Supportiveness]);
+    };
+    if (u != x) {
+      for (int v = 1; v <= kSide; ++v) visit(v);
+    } else {
+      for (int v = 1; v < y; ++v) visit(v);
+      for (int v = y + 1; v <= kSide; ++v) visit(v);
     }
   }
   totals.Finish(plainSums_, impact, sources);

@@ -1,0 +1,284 @@
+// Cost of one turn's impact, of a round of turns and of whole runs, for the
+// engine's impact models and for the plain reference models; and the cost of
+// the bare chain of additions a turn must perform, as the floor a turn can
+// approach.
+//
+//   Turn/<case>/<model>           one ComputeImpact call on a fixed cell
+//   AddChain/<case>/split|merged  as many additions as that turn makes, as
+//                                 two interleaved dependent chains (see
+//                                 AddChain)
+//   RoundTurns/<program>/<model>  every cell's turn (UpdateOpinion) in a
+//                                 shuffled order; per_turn
+//   Run/<program>/<model>         default runs from a fixed set of seeds;
+//                                 items_per_second counts runs
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "halvorn_program.h"
+#include "kestane_program.h"
+#include "reference_impact.h"
+#include "reference_programs.h"
+#include "simulation.h"
+
+namespace impactsim {
+namespace {
+
+std::size_t U(int i) {
+  return static_cast<std::size_t>(i);
+}
+
+using MakeModel = std::unique_ptr<ImpactModel> (*)();
+
+constexpr std::uint32_t kPopulationSeed = 36'000'000;
+constexpr std::uint32_t kRunSeeds[] = {1'000, 12'345'678, 36'000'000, 61'234'567};
+
+// A clock whose time of day can be set between runs.
+class SettableClock final : public Clock {
+ public:
+  std::uint32_t MillisecondsOfDay() override { return Ms; }
+  std::uint32_t Ms = 0;
+};
+
+// A population built from a fixed seed and prepared as a run prepares it,
+// the snapshot taken, with one impact model ready to compute on it.
+class Prepared {
+ public:
+  Prepared(const ProgramSpec& program, MakeModel make, const RunSettings& settings)
+      : clock_(kPopulationSeed),
+        settings_(settings),
+        simulation_(program, clock_, settings_, observer_),
+        impact_(make()) {
+    simulation_.DefaultValues();
+    RunSettings prepared = settings;
+    if (!program.HasEdge) prepared.Edge = false;
+    Model().SnapshotGrid = Model().PopulationGrid;
+    impact_->Prepare(prepared, Model());
+  }
+
+  ModelState& Model() { return simulation_.Model(); }
+  ImpactModel& Impact() { return *impact_; }
+  RandomSource& Random() { return simulation_.Random(); }
+
+ private:
+  FixedClock clock_;
+  FixedSettings settings_;
+  RunObserver observer_;
+  Simulation simulation_;
+  std::unique_ptr<ImpactModel> impact_;
+};
+
+struct TurnCase {
+  const char* Name;
+  bool Halvorn;
+  int X, Y;
+  bool Edge, WideScope;
+};
+
+const ProgramSpec& EngineProgram(bool halvorn) {
+  return halvorn ? HalvornProgram() : KestaneProgram();
+}
+MakeModel ReferenceModel(bool halvorn) {
+  return halvorn ? &reference::MakeReferenceRingImpact : &reference::MakeReferenceTorusImpact;
+}
+
+RunSettings CaseSettings(const TurnCase& c) {
+  RunSettings s = EngineProgram(c.Halvorn).Defaults;
+  s.Edge = c.Edge;
+  s.WideScope = c.WideScope;
+  return s;
+}
+
+void Turn(benchmark::State& state, const TurnCase& c, MakeModel make) {
+  Prepared p(EngineProgram(c.Halvorn), make, CaseSettings(c));
+  const ModelState& model = p.Model();
+  ImpactModel& impact = p.Impact();
+  ImpactVector totals{};
+  SourceCount sources{};
+  for (auto _ : state) {
+    totals[1] = 0.0;
+    totals[2] = 0.0;
+    impact.ComputeImpact(model, c.X, c.Y, totals, sources);
+    benchmark::DoNotOptimize(totals);
+    benchmark::DoNotOptimize(sources);
+  }
+  state.counters["sources"] = sources[1] + sources[2];
+}
+
+// The source counts of each opinion in a case's turn.
+std::pair<int, int> CaseSplit(const TurnCase& c) {
+  const ProgramSpec& program = EngineProgram(c.Halvorn);
+  Prepared p(program, program.MakeImpactModel, CaseSettings(c));
+  ImpactVector totals{};
+  SourceCount sources{};
+  p.Impact().ComputeImpact(p.Model(), c.X, c.Y, totals, sources);
+  return {sources[1], sources[2]};
+}
+
+// The additions of a turn and nothing else. Split: the n1 + n2 values summed
+// as two running sums interleaved, the longer one finishing alone, so the
+// critical path is max(n1, n2) additions - the least a turn can get away
+// with. Merged: every value added to one sum and +0.0 to the other, as a scan
+// that does not branch on the opinion does, a path of n1 + n2 additions.
+void AddChain(benchmark::State& state, int n1, int n2, bool merged) {
+  const int n = n1 + n2;
+  std::vector<double> first(U(n)), second(U(n));
+  for (int i = 0; i < n; ++i) {
+    const double q = 100.0 / (i + 1.5);
+    const bool isFirst = merged ? i % 3 != 0 : i < n1;
+    first[U(i)] = isFirst || !merged ? q : 0.0;
+    second[U(i)] = !isFirst || !merged ? q : 0.0;
+  }
+  const int common = n1 < n2 ? n1 : n2;
+  for (auto _ : state) {
+    const double* a = first.data();
+    const double* b = second.data();
+    benchmark::DoNotOptimize(a);
+    benchmark::DoNotOptimize(b);
+    benchmark::ClobberMemory();
+    double t1 = 0.0;
+    double t2 = 0.0;
+    if (merged) {
+      for (int i = 0; i < n; ++i) {
+        t1 += a[i];
+        t2 += b[i];
+      }
+    } else {
+      int i = 0;
+      for (; i < common; ++i) {
+        t1 += a[i];
+        t2 += b[i];
+      }
+      for (int j = i; j < n1; ++j) t1 += a[j];
+      for (int j = i; j < n2; ++j) t2 += b[j];
+    }
+    benchmark::DoNotOptimize(t1);
+    benchmark::DoNotOptimize(t2);
+  }
+  state.counters["chain"] = merged ? n : (n1 > n2 ? n1 : n2);
+}
+
+// One round of turns on the program's default settings, started afresh from
+// the same population every iteration.
+void RoundTurns(benchmark::State& state, bool halvorn, MakeModel make) {
+  const ProgramSpec& program = EngineProgram(halvorn);
+  const RunSettings settings = program.Defaults;
+  Prepared p(program, make, settings);
+  ModelState& model = p.Model();
+  const Grid start = model.PopulationGrid;
+
+  // A fixed shuffled visit order, as a round draws one.
+  const int total = program.CellTotal;
+  std::vector<int> order(U(total));
+  for (int i = 0; i < total; ++i) order[U(i)] = i + 1;
+  for (int swap = 0; swap < 10 * total; ++swap) {
+    std::swap(order[U(p.Random().RandBelow(total))], order[U(p.Random().RandBelow(total))]);
+  }
+
+  std::int32_t changes = 0;
+  for (auto _ : state) {
+    model.PopulationGrid = start;
+    if (!settings.RandomSeq) model.SnapshotGrid = start;
+    for (int cell : order) {
+      const GridPos pos = CellPosition(cell, program.GridSide);
+      UpdateOpinion(model, p.Impact(), p.Random(), program.RedrawStrengthsOnChange, pos.x, pos.y,
+                    changes);
+    }
+    benchmark::DoNotOptimize(changes);
+  }
+  // Seconds per turn, shown with an SI prefix ("700n" is 700 ns).
+  state.counters["per_turn"] = benchmark::Counter(
+      total, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Counts the rounds of the runs it watches.
+class RoundCounter final : public RunObserver {
+ public:
+  void RoundClosed(std::int32_t, std::int32_t, const Census&) override { ++Rounds; }
+  std::int64_t Rounds = 0;
+};
+
+// Whole default runs, one from each seed per iteration.
+void Runs(benchmark::State& state, const ProgramSpec* program) {
+  SettableClock clock;
+  FixedSettings settings(program->Defaults);
+  RoundCounter counter;
+  Simulation simulation(*program, clock, settings, counter);
+  std::int64_t runs = 0;
+  for (auto _ : state) {
+    for (std::uint32_t seed : kRunSeeds) {
+      clock.Ms = seed;
+      simulation.Run();
+      ++runs;
+    }
+    benchmark::DoNotOptimize(simulation.Model().OpinionCensus);
+  }
+  state.SetItemsProcessed(runs);
+  state.counters["rounds_per_run"] =
+      static_cast<double>(counter.Rounds) / static_cast<double>(runs);
+}
+
+// The fastest repetition: on a shared machine the least disturbed one.
+double Fastest(const std::vector<double>& v) {
+  return *std::min_element(v.begin(), v.end());
+}
+
+template <class... Args>
+benchmark::internal::Benchmark* Register(const std::string& name, Args&&... args) {
+  return benchmark::RegisterBenchmark(name.c_str(), std::forward<Args>(args)...)
+      ->ComputeStatistics("min", Fastest);
+}
+
+void RegisterAll() {
+  static const TurnCase cases[] = {
+      {"halvorn_inner", true, 20, 20, true, false},
+      {"halvorn_inner_wide", true, 20, 20, true, true},
+      {"halvorn_inner_torus", true, 20, 20, false, false},
+      {"halvorn_corner_edge", true, 1, 1, true, false},
+      {"halvorn_corner_torus", true, 1, 1, false, false},
+      {"kestane", false, 10, 10, false, false},
+  };
+  for (const TurnCase& c : cases) {
+    const std::string name = c.Name;
+    Register("Turn/" + name + "/engine", Turn, c, EngineProgram(c.Halvorn).MakeImpactModel);
+    Register("Turn/" + name + "/reference", Turn, c, ReferenceModel(c.Halvorn));
+    const auto [n1, n2] = CaseSplit(c);
+    Register("AddChain/" + name + "/split", AddChain, n1, n2, false);
+    Register("AddChain/" + name + "/merged", AddChain, n1, n2, true);
+  }
+  for (bool halvorn : {true, false}) {
+    const std::string name(EngineProgram(halvorn).Name);
+    Register("RoundTurns/" + name + "/engine", RoundTurns, halvorn,
+             EngineProgram(halvorn).MakeImpactModel)
+        ->Unit(benchmark::kMicrosecond);
+    Register("RoundTurns/" + name + "/reference", RoundTurns, halvorn, ReferenceModel(halvorn))
+        ->Unit(benchmark::kMicrosecond);
+  }
+  const std::pair<std::string, const ProgramSpec*> runs[] = {
+      {"Run/halvorn/engine", &HalvornProgram()},
+      {"Run/halvorn/reference", &reference::ReferenceHalvornProgram()},
+      {"Run/kestane/engine", &KestaneProgram()},
+      {"Run/kestane/reference", &reference::ReferenceKestaneProgram()},
+  };
+  for (const auto& [name, program] : runs) {
+    Register(name, Runs, program)->Unit(benchmark::kMillisecond);
+  }
+}
+
+}  // namespace
+}  // namespace impactsim
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  impactsim::RegisterAll();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
