@@ -6,11 +6,17 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
-# Packages the build, the tests and the benchmarks need.
+# Packages the build, the tests and the benchmarks need: the toolchain, the
+# test and benchmark libraries, the command-line parser, Qt 6 for the windows,
+# the fonts the windows name (IPA Gothic for the Japanese faces, Liberation
+# for the Western ones), and for the end-to-end test of the real programs a
+# virtual X server, pointer and keyboard events, screenshots and the clipboard.
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-format
+  qt6-base-dev fonts-ipafont-gothic fonts-liberation2
+  xvfb xauth xdotool imagemagick xclip
 )
 
 log() { printf '%s\n' "$*" >&2; }

@@ -1,0 +1,48 @@
+#pragma once
+// The "Evolution Process" chart: a stacked column per round of the opinion
+// shares, drawn into a 220 x 350 surface.
+
+#include <cstdint>
+
+#include "grid.h"
+#include "surface.h"
+
+namespace impactsim::ui {
+
+inline constexpr int kChartWidth = 220;
+inline constexpr int kChartHeight = 350;
+inline constexpr int kChartColumns = 50;  // columns the plot area holds
+
+class ChartCanvas {
+ public:
+  // cellTotal: the population size; cellsPerPixel: the vertical scale k
+  // (6 for 1600 cells, 2 for 400).
+  ChartCanvas(int cellTotal, int cellsPerPixel);
+
+  Surface& Picture() { return surface_; }
+  const Surface& Picture() const { return surface_; }
+
+  // The empty chart: white surface with a black line along its top row and
+  // left column (a white rectangle from (0, 0) to the window's outer size),
+  // the title, the axes and their labels.
+  void ProcessFrame(int windowOuterWidth, int windowOuterHeight);
+
+  // The column of one round (1 or more) from this round's census and the
+  // previous one: one band per opinion, highest opinion on top. The column
+  // is ((round - 1) mod 50) + 1; at column 1 the plot area is cleared and
+  // the axes redrawn first.
+  void DrawProcess(std::int32_t round, const Census& current, const Census& previous,
+                   int opinionCount);
+
+  // Column of a round, 1..50.
+  static int ColumnOf(std::int32_t round);
+
+ private:
+  void DrawAxes();
+
+  int cellTotal_;
+  int k_;
+  Surface surface_;
+};
+
+}  // namespace impactsim::ui

@@ -1,0 +1,90 @@
+// The two programs' windows, as data.
+
+#include "halvorn_program.h"
+#include "kestane_program.h"
+#include "window_spec.h"
+
+namespace impactsim::ui {
+
+const WindowSpec& HalvornWindow() {
+  static const WindowSpec spec{
+      .Program = &HalvornProgram(),
+      .Position = {76, 16},
+      .OuterSize = {699, 651},
+      .ModelName = QStringLiteral("Model No.1-1(Vossa et al, 1990: Original)"),
+      .ModelNameWidth = 301,
+      .Panel1Left = 264,
+      .Panel1Width = 417,
+      .RadioGroup2Place = {144, 64},
+      .CheckBox4Place = {232, 56},
+      .RadioGroup1Left = 272,
+      .RadioGroup3Left = 368,
+      .RadioGroup45Left = 392,
+      .CheckBox5Place = {496, 520},
+      .BitBtn1Top = 464,
+      .BitBtn2Top = 496,
+      .Memo1Width = 233,
+      .CellSize = 8,
+      .ChartCellsPerPixel = 6,
+      .HelpLines =
+          {
+              QStringLiteral("このプログラムは Vossa, Kettrin"),
+              QStringLiteral("& Lumere(1990)の再現プログラムです．"),
+              QStringLiteral("Start ボタンで開始，End ボタンで終了です．"),
+              QStringLiteral("デフォールトで Vossa ら(1990)です．"),
+              QStringLiteral("条件変更はラジオボタンで行います．"),
+              QStringLiteral("  Rounds: 継続ラウンド数"),
+              QStringLiteral("  Initial Dist: 初期少数派比率"),
+              QStringLiteral("  Distance Par: 「距離係数」"),
+              QStringLiteral("  Edge:チェックを外すと空間は torus"),
+              QStringLiteral("  Wide Scope:計算範囲の拡大"),
+              QStringLiteral("  Remove Self: 自己参照の解除"),
+              QStringLiteral("  Summation M:Accumulative model に変更"),
+              QStringLiteral("  ただし Distance Par を 4 に設定する．"),
+              QStringLiteral("  Random Seq:セルのターンを randomize"),
+              QStringLiteral("---  End of Help  ---"),
+          },
+  };
+  return spec;
+}
+
+const WindowSpec& KestaneWindow() {
+  static const WindowSpec spec{
+      .Program = &KestaneProgram(),
+      .Position = {72, 80},
+      .OuterSize = {699, 640},
+      .ModelName = QStringLiteral("Model 2. (Lumere et al., 1994)"),
+      .ModelNameWidth = 213,
+      .Panel1Left = 336,
+      .Panel1Width = 353,
+      .RadioGroup2Place = {344, 56},
+      .CheckBox4Place = {248, 8},
+      .RadioGroup1Left = 352,
+      .RadioGroup3Left = 576,
+      .RadioGroup45Left = 472,
+      .CheckBox5Place = {584, 472},
+      .BitBtn1Top = 496,
+      .BitBtn2Top = 536,
+      .Memo1Width = 297,
+      .CellSize = 16,
+      .ChartCellsPerPixel = 2,
+      .HelpLines =
+          {
+              QStringLiteral("このプログラムは Lumere, Vossa"),
+              QStringLiteral("& Tavu(1994)の再現プログラムです．"),
+              QStringLiteral("Start ボタンで開始，End ボタンで終了です．"),
+              QStringLiteral("デフォールトで Lumere ら(1994)です．"),
+              QStringLiteral("条件変更はラジオボタンで行います．"),
+              QStringLiteral("  Rounds: 継続ラウンド数"),
+              QStringLiteral("  Initial Dist: 初期少数派比率"),
+              QStringLiteral("  Distance Par: 「距離係数」"),
+              QStringLiteral("  Summation M:Accumulative model に変更"),
+              QStringLiteral("  ただし Distance Par を 4 に設定する．"),
+              QStringLiteral("  Random Seq:チェックを外すと一斉変更"),
+              QStringLiteral("---  End of Help  ---"),
+          },
+  };
+  return spec;
+}
+
+}  // namespace impactsim::ui

@@ -1,0 +1,42 @@
+#pragma once
+// What one program's window looks like where the two programs differ, as one
+// table of data. The window reads it instead of asking which program it is.
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include "program_spec.h"
+
+namespace impactsim::ui {
+
+struct WindowSpec {
+  const ProgramSpec* Program;  // grid, impact model, settings that exist, defaults
+
+  QPoint Position;    // outer top-left on the screen
+  QSize OuterSize;    // outer size of the window
+  QString ModelName;  // StaticText2's caption
+  int ModelNameWidth;
+  int Panel1Left;
+  int Panel1Width;
+  QPoint RadioGroup2Place;  // inside the panel
+  QPoint CheckBox4Place;    // inside the panel
+  int RadioGroup1Left;
+  int RadioGroup3Left;
+  int RadioGroup45Left;   // "Initial Dist" and "Distance Par"
+  QPoint CheckBox5Place;  // "Random Seq."
+  int BitBtn1Top;
+  int BitBtn2Top;
+  int Memo1Width;
+
+  int CellSize;            // map pixels per cell
+  int ChartCellsPerPixel;  // the chart's vertical scale
+
+  QStringList HelpLines;  // appended to the log by "help"
+};
+
+const WindowSpec& HalvornWindow();
+const WindowSpec& KestaneWindow();
+
+}  // namespace impactsim::ui
