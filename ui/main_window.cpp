@@ -433,6 +433,10 @@ void TForm1::RoundClosed(std::int32_t, std::int32_t, const Census&) {
 void TForm1::AppendLine(const QString& line) {
   Memo1->appendPlainText(line);
   Memo1->moveCursor(QTextCursor::End);
+  // The end in view: scrolled down to the last line, and back to the left
+  // edge whenever that line fits, rather than left where a longer line put it.
+  QScrollBar* across = Memo1->horizontalScrollBar();
+  across->setValue(0);
   Memo1->ensureCursorVisible();
 }
 
