@@ -189,6 +189,10 @@ void RunOptions::AddTo(CLI::App& command) {
         "write round,changes,opinion1,opinion2 for round 0 and every round to FILE");
   value(gridOut_, std::string(kGridOutOption), "FILE",
         "write the final opinions to FILE, one line per row");
+  value(mapPng_, std::string(kMapPngOption), "FILE",
+        "write the final map, as the window draws it, to FILE as a PNG image");
+  value(chartPng_, std::string(kChartPngOption), "FILE",
+        "write the evolution chart, as the window draws it, to FILE as a PNG image");
 }
 
 RunRequest RunOptions::Resolve() const {
@@ -266,10 +270,22 @@ RunRequest RunOptions::Resolve() const {
 
   if (const auto path = single(censusCsv_, kFileAccepts)) request.CensusCsvPath = *path;
   if (const auto path = single(gridOut_, kFileAccepts)) request.GridOutPath = *path;
-  if (!request.CensusCsvPath.empty() && !request.GridOutPath.empty() &&
-      Resolved(request.CensusCsvPath) == Resolved(request.GridOutPath)) {
-    throw UsageError(OptionName(gridOut_.Option) + ": expects a file other than " +
-                     OptionName(censusCsv_.Option) + "'s, got '" + request.GridOutPath + "'");
+  if (const auto path = single(mapPng_, kFileAccepts)) request.MapPngPath = *path;
+  if (const auto path = single(chartPng_, kFileAccepts)) request.ChartPngPath = *path;
+  // No two outputs may share a file.
+  const std::pair<const Value*, const std::string*> outputs[] = {
+      {&censusCsv_, &request.CensusCsvPath},
+      {&gridOut_, &request.GridOutPath},
+      {&mapPng_, &request.MapPngPath},
+      {&chartPng_, &request.ChartPngPath}};
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::string& a = *outputs[j].second;
+      const std::string& b = *outputs[i].second;
+      if (a.empty() || b.empty() || Resolved(a) != Resolved(b)) continue;
+      throw UsageError(OptionName(outputs[i].first->Option) + ": expects a file other than " +
+                       OptionName(outputs[j].first->Option) + "'s, got '" + b + "'");
+    }
   }
   return request;
 }

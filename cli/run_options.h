@@ -28,6 +28,8 @@ inline constexpr int kExitUsage = 2;   // bad command line or unwritable output 
 // Names of the output options, for messages about the files.
 inline constexpr std::string_view kCensusCsvOption = "--census-csv";
 inline constexpr std::string_view kGridOutOption = "--grid-out";
+inline constexpr std::string_view kMapPngOption = "--map-png";
+inline constexpr std::string_view kChartPngOption = "--chart-png";
 
 // Bad input. The message is one line without the "impactsim: " prefix; it
 // names the option and says what the option accepts.
@@ -43,6 +45,8 @@ struct RunRequest {
   RunSettings Settings;
   std::string CensusCsvPath;  // empty: not written
   std::string GridOutPath;    // empty: not written
+  std::string MapPngPath;     // empty: not written
+  std::string ChartPngPath;   // empty: not written
 };
 
 // The run options of one command. AddTo declares them on the command; every
@@ -65,7 +69,7 @@ class RunOptions {
     CLI::Option* Option = nullptr;
   };
 
-  Value program_, seed_, rounds_, initialDist_, distance_, censusCsv_, gridOut_;
+  Value program_, seed_, rounds_, initialDist_, distance_, censusCsv_, gridOut_, mapPng_, chartPng_;
   CLI::Option* edge_ = nullptr;
   CLI::Option* noEdge_ = nullptr;
   CLI::Option* wideScope_ = nullptr;

@@ -136,6 +136,17 @@ TEST_F(CliTest, UnwritableOutputIsBadInput) {
     EXPECT_EQ(Listing(), std::vector<std::string>{"old.csv"});
     EXPECT_EQ(Slurp(In("old.csv")), "kept\n");
   }
+  // The picture outputs are checked the same way, each against the others.
+  for (const Args& pictures :
+       {Args{"--map-png", In("missing/m.png")}, Args{"--chart-png", In("old.csv")},
+        Args{"--map-png", In("p.png"), "--chart-png", In("./p.png")}}) {
+    Args args = {"run", "--census-csv", In("old.csv")};
+    args.insert(args.end(), pictures.begin(), pictures.end());
+    const Outcome r = Invoke(args);
+    EXPECT_EQ(r.status, kExitUsage) << r.err;
+    EXPECT_NE(r.err.find(pictures[pictures.size() - 2]), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"old.csv"});
+  }
 }
 
 // Each option reaches the engine: the runner's outputs equal those of the

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "fonts.h"
@@ -375,6 +376,33 @@ class WindowTest : public QObject {
     for (int c = 1; c <= columns; ++c) {
       QVERIFY(chart.pixelColor(4 * c + 8, 329) == OpinionColour(1) ||
               chart.pixelColor(4 * c + 8, 329 - 200 / 2) == OpinionColour(2));
+    }
+  }
+
+  void headless_pictures_are_the_windows() {
+    // impactsim draws the map and the chart with the window's own code.
+    for (bool kestane : {false, true}) {
+      const std::uint32_t seed = 43'210'000;
+      FixedClock clock(seed);
+      TForm1 w(SpecOf(kestane), clock);
+      w.show();
+      QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+
+      QTemporaryDir dir;
+      const QString map = dir.filePath(QStringLiteral("map.png"));
+      const QString chart = dir.filePath(QStringLiteral("chart.png"));
+      QProcess runner;
+      runner.start(
+          QStringLiteral(IMPACTSIM_BINARY),
+          QStringList{"run", "--seed", QString::number(seed), "--program",
+                      kestane ? "kestane" : "halvorn", "--map-png", map, "--chart-png", chart});
+      QVERIFY(runner.waitForFinished(60'000));
+      QCOMPARE(runner.exitCode(), 0);
+      const auto rgb = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_RGB32);
+      };
+      QCOMPARE(rgb(QImage(map)), rgb(w.Map().Picture().Image()));
+      QCOMPARE(rgb(QImage(chart)), rgb(w.Chart().Picture().Image()));
     }
   }
 

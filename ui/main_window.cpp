@@ -67,8 +67,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 TForm1::TForm1(const WindowSpec& spec, Clock& clock, QWidget* parent)
     : QMainWindow(parent),
       spec_(&spec),
-      map_(spec.CellSize),
-      chart_(spec.Program->CellTotal, spec.ChartCellsPerPixel),
+      pictures_(spec),
       sim_(std::make_unique<Simulation>(*spec.Program, clock,
                                         static_cast<const SettingsSource&>(*this),
                                         static_cast<RunObserver&>(*this))) {
@@ -139,8 +138,9 @@ void TForm1::CreateControls() {
     }
   }
 
-  MapBox = Place(new PictureBox(map_.Picture(), client), 48, 112, kMapSize, kMapSize);
-  ProcessBox = Place(new PictureBox(chart_.Picture(), client), 432, 88, kChartWidth, kChartHeight);
+  MapBox = Place(new PictureBox(pictures_.Map().Picture(), client), 48, 112, kMapSize, kMapSize);
+  ProcessBox = Place(new PictureBox(pictures_.Chart().Picture(), client), 432, 88, kChartWidth,
+                     kChartHeight);
   ProcessBox->setFont(MakeFont(kPGothic, 12));
 
   Memo1 = Place(new QPlainTextEdit(client), 24, 448, spec_->Memo1Width, 145);
@@ -344,7 +344,7 @@ void TForm1::PaintB1() {
   // window is created; later paint requests show the retained pictures, so a
   // finished run's map and chart stay on view.
   MapBox->resize(kMapSize, kMapSize);
-  Surface& surface = map_.Picture();
+  Surface& surface = pictures_.Map().Picture();
   surface.SetBrush(Qt::black);
   surface.Rectangle(0, 0, spec_->OuterSize.width(), spec_->OuterSize.height());
   DefaultValues();
@@ -355,32 +355,35 @@ void TForm1::PaintB1() {
 }
 
 void TForm1::StrategyMap() {
-  map_.StrategyMap(frameGeometry().width(), frameGeometry().height());
+  pictures_.SetWindowSize(frameGeometry().size());
+  pictures_.StrategyMap();
 }
 
 void TForm1::DrawMap() {
-  map_.DrawMap(sim_->Model().PopulationGrid);
+  pictures_.DrawMap(sim_->Model().PopulationGrid);
 }
 
 void TForm1::DrawMap(const Grid& population) {
-  map_.DrawMap(population);
+  pictures_.DrawMap(population);
 }
 
 void TForm1::DrawCell(int x, int y, std::uint8_t opinion) {
-  map_.DrawCell(x, y, opinion);
+  pictures_.DrawCell(x, y, opinion);
 }
 
 void TForm1::ProcessFrame() {
-  chart_.ProcessFrame(frameGeometry().width(), frameGeometry().height());
+  pictures_.SetWindowSize(frameGeometry().size());
+  pictures_.ProcessFrame();
 }
 
 void TForm1::DrawProcess(std::int32_t round) {
   const ModelState& m = sim_->Model();
-  chart_.DrawProcess(round, m.OpinionCensus, m.PreviousCensus, m.OpinionCount);
+  DrawProcess(round, m.OpinionCensus, m.PreviousCensus);
 }
 
 void TForm1::DrawProcess(std::int32_t round, const Census& current, const Census& previous) {
-  chart_.DrawProcess(round, current, previous, sim_->Model().OpinionCount);
+  pictures_.SetOpinionCount(sim_->Model().OpinionCount);
+  pictures_.DrawProcess(round, current, previous);
 }
 
 void TForm1::BitBtn1Click() {
@@ -447,8 +450,8 @@ void TForm1::PresentFrame() {
     Edit[2]->setText(QString::number(iteration_));
     iterationShown_ = iteration_;
   }
-  const QRect mapDirty = map_.Picture().TakeDirty();
-  const QRect chartDirty = chart_.Picture().TakeDirty();
+  const QRect mapDirty = pictures_.Map().Picture().TakeDirty();
+  const QRect chartDirty = pictures_.Chart().Picture().TakeDirty();
   if (!mapDirty.isEmpty()) MapBox->update(mapDirty);
   if (!chartDirty.isEmpty()) ProcessBox->update(chartDirty);
   // One synchronous repaint paints every region marked since the last frame

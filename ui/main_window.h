@@ -16,11 +16,10 @@
 #include <array>
 #include <memory>
 
-#include "chart_canvas.h"
-#include "map_canvas.h"
 #include "radio_group.h"
 #include "random_source.h"
 #include "run_observer.h"
+#include "run_pictures.h"
 #include "run_settings.h"
 #include "simulation.h"
 #include "window_spec.h"
@@ -61,8 +60,8 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
 
   const WindowSpec& Spec() const { return *spec_; }
   const Simulation& Engine() const { return *sim_; }
-  const MapCanvas& Map() const { return map_; }
-  const ChartCanvas& Chart() const { return chart_; }
+  const MapCanvas& Map() const { return pictures_.Map(); }
+  const ChartCanvas& Chart() const { return pictures_.Chart(); }
 
   // Controls, named by kind and number. Check boxes a program lacks are null.
   QLabel* StaticText1;
@@ -114,8 +113,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override;
 
   const WindowSpec* spec_;
-  MapCanvas map_;
-  ChartCanvas chart_;
+  RunPictures pictures_;  // the map and the chart, retained off screen
   std::unique_ptr<Simulation> sim_;
   bool running_ = false;
   std::int32_t iterationShown_ = -1;

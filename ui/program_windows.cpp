@@ -87,4 +87,8 @@ const WindowSpec& KestaneWindow() {
   return spec;
 }
 
+const WindowSpec& WindowOf(const ProgramSpec& program) {
+  return program.Name == KestaneWindow().Program->Name ? KestaneWindow() : HalvornWindow();
+}
+
 }  // namespace impactsim::ui

@@ -39,4 +39,7 @@ struct WindowSpec {
 const WindowSpec& HalvornWindow();
 const WindowSpec& KestaneWindow();
 
+// The window of a program.
+const WindowSpec& WindowOf(const ProgramSpec& program);
+
 }  // namespace impactsim::ui
