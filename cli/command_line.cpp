@@ -7,6 +7,7 @@
 
 #include "run_command.h"
 #include "run_options.h"
+#include "sweep_command.h"
 
 namespace impactsim::cli {
 
@@ -29,19 +30,28 @@ std::string OptionPart(const std::string& arg) {
 }
 
 // Arguments the parser kept because it knows no use for them, and a command
-// line without the command.
-void CheckLeftovers(const CLI::App& app, const CLI::App& run) {
+// line without exactly one command.
+void CheckLeftovers(const CLI::App& app) {
   for (const std::string& arg : app.remaining()) {
     if (LooksLikeOption(arg)) throw UsageError(OptionPart(arg) + ": unknown option");
-    throw UsageError("command: expects run, got '" + arg + "'");
+    throw UsageError("command: expects run or sweep, got '" + arg + "'");
   }
-  if (!run.parsed()) throw UsageError("command: expects run, got none (see impactsim --help)");
-  if (run.count() > 1) throw UsageError("run: takes options only, got 'run' again");
-  for (const std::string& arg : run.remaining()) {
+  const std::vector<CLI::App*> commands = app.get_subcommands();  // in the order given
+  if (commands.empty()) {
+    throw UsageError("command: expects run or sweep, got none (see impactsim --help)");
+  }
+  const std::string name = commands[0]->get_name();
+  if (commands[0]->count() > 1) {
+    throw UsageError(name + ": takes options only, got '" + name + "' again");
+  }
+  if (commands.size() > 1) {
+    throw UsageError(name + ": takes options only, got '" + commands[1]->get_name() + "'");
+  }
+  for (const std::string& arg : commands[0]->remaining()) {
     if (LooksLikeOption(arg)) {
-      throw UsageError(OptionPart(arg) + ": unknown option (see impactsim run --help)");
+      throw UsageError(OptionPart(arg) + ": unknown option (see impactsim " + name + " --help)");
     }
-    throw UsageError("run: takes options only, got '" + arg + "'");
+    throw UsageError(name + ": takes options only, got '" + arg + "'");
   }
 }
 
@@ -82,20 +92,27 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   run->allow_extras();
   RunOptions options;
   options.AddTo(*run);
+  CLI::App* sweep =
+      app.add_subcommand("sweep", "many seeded runs, one row each (CSV or JSON lines)");
+  sweep->allow_extras();
+  SweepOptions sweepOptions;
+  sweepOptions.AddTo(*sweep);
 
   try {
     // The parser takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
-    CheckLeftovers(app, *run);
+    CheckLeftovers(app);
+    if (sweep->parsed()) return ExecuteSweep(sweepOptions.Resolve(), args, out, err);
     return ExecuteRun(options.Resolve(), systemClock, out, err);
   } catch (const CLI::CallForHelp&) {
     // "impactsim run --help" shows the run's options; the top level shows
     // every command with all of its options.
-    out << (run->parsed() ? app.help() : app.help("", CLI::AppFormatMode::All)) << std::flush;
+    const bool command = run->parsed() || sweep->parsed();
+    out << (command ? app.help() : app.help("", CLI::AppFormatMode::All)) << std::flush;
     return kExitOk;
   } catch (const CLI::ParseError& e) {
-    ReportError(err, Describe(e, *run));
+    ReportError(err, Describe(e, sweep->parsed() ? *sweep : *run));
     return kExitUsage;
   } catch (const UsageError& e) {
     ReportError(err, e.what());
