@@ -1,0 +1,81 @@
+#pragma once
+// The task list of a sweep: the cross product of the value lists of every run
+// setting and of the seeds, numbered before anything runs. Tasks are decoded
+// from their number on demand, so a sweep of millions of runs needs no list
+// in memory.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "program_spec.h"
+#include "run_settings.h"
+
+namespace impactsim::cli {
+
+// The seeds of a sweep, in the order given, kept as inclusive ranges.
+class SeedList {
+ public:
+  // Appends first..last (first <= last); a range that continues the last one
+  // is merged into it.
+  void Append(std::uint32_t first, std::uint32_t last);
+
+  std::uint64_t Count() const { return ends_.empty() ? 0 : ends_.back(); }
+  std::uint32_t At(std::uint64_t index) const;  // index < Count()
+
+  // The lowest seed that occurs more than once, if any.
+  bool FindRepeat(std::uint32_t& seed) const;
+
+ private:
+  struct Range {
+    std::uint32_t First;
+    std::uint32_t Last;
+  };
+  std::vector<Range> ranges_;
+  std::vector<std::uint64_t> ends_;  // seeds in ranges_[0..i]
+};
+
+// One run of the sweep.
+struct SweepTask {
+  std::uint64_t Number = 0;
+  const ProgramSpec* Program = nullptr;
+  std::uint32_t Seed = 0;
+  RunSettings Settings;
+};
+
+// The value lists, each in command-line order. An empty list stands for the
+// one value each program opens with (ProgramSpec::Defaults); the halvorn-only
+// lists (Edge, WideScope, RemoveSelf) only apply to programs that have the
+// setting.
+struct SweepPlan {
+  std::vector<const ProgramSpec*> Programs;
+  std::vector<std::int32_t> Rounds;
+  std::vector<int> InitialDist;  // item indices
+  std::vector<DistancePar> Distance;
+  std::vector<bool> Edge, WideScope, RemoveSelf, Summation, Sequential;
+  SeedList Seeds;
+
+  // The number of tasks; 0 if it does not fit in 64 bits.
+  std::uint64_t TaskCount() const;
+
+  // Task n (n < TaskCount()): the loops nest in the order of the members
+  // above, programs outermost and seeds innermost.
+  SweepTask Task(std::uint64_t number) const;
+};
+
+// The part of a sweep one process runs: the tasks whose number mod Count is
+// Index. Task numbers stay those of the whole sweep.
+struct Shard {
+  std::uint64_t Index = 0;
+  std::uint64_t Count = 1;
+
+  // Tasks of a sweep of `total` in this shard, and the number of the one at
+  // position p among them.
+  std::uint64_t Size(std::uint64_t total) const {
+    return total > Index ? (total - Index - 1) / Count + 1 : 0;
+  }
+  std::uint64_t TaskAt(std::uint64_t position) const { return Index + position * Count; }
+  std::string Text() const { return std::to_string(Index) + "/" + std::to_string(Count); }
+};
+
+}  // namespace impactsim::cli

@@ -1,0 +1,140 @@
+#include "sweep_runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace impactsim::cli {
+
+namespace {
+
+constexpr auto kTickInterval = std::chrono::milliseconds(200);
+
+// Results waiting to be consumed, in a ring of Window slots: item i lives in
+// slot i % Window, and no item is started before item i - Window is consumed.
+class OrderedRing {
+ public:
+  explicit OrderedRing(const OrderedWork& work)
+      : work_(work),
+        window_(static_cast<std::size_t>(
+            std::min<std::uint64_t>(work.Count, std::max(1024u, 64u * work.Jobs)))),
+        slots_(window_),
+        filled_(window_, 0) {}
+
+  void Work() {
+    while (true) {
+      std::uint64_t item = 0;
+      {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock,
+                   [this] { return stop_ || next_ >= work_.Count || next_ < consumed_ + window_; });
+        if (stop_ || next_ >= work_.Count) return;
+        item = next_++;
+      }
+      std::string text;
+      try {
+        text = work_.Produce(item);
+      } catch (...) {
+        const std::lock_guard lock(mutex_);
+        if (!failure_) failure_ = std::current_exception();
+        stop_ = true;
+        ready_.notify_all();
+        room_.notify_all();
+        return;
+      }
+      {
+        const std::lock_guard lock(mutex_);
+        slots_[Slot(item)] = std::move(text);
+        filled_[Slot(item)] = 1;
+        ++produced_;
+      }
+      ready_.notify_one();
+    }
+  }
+
+  bool Hand() {
+    std::string batch;
+    while (consumed_ < work_.Count) {
+      std::uint64_t produced = 0;
+      {
+        std::unique_lock lock(mutex_);
+        ready_.wait_for(lock, kTickInterval, [this] { return stop_ || filled_[Slot(consumed_)]; });
+        if (stop_) return false;
+        // Everything that is ready in order goes out in one write.
+        while (consumed_ < work_.Count && filled_[Slot(consumed_)]) {
+          std::string& slot = slots_[Slot(consumed_)];
+          batch += slot;
+          slot.clear();
+          filled_[Slot(consumed_)] = 0;
+          ++consumed_;
+        }
+        produced = produced_;
+      }
+      room_.notify_all();
+      if (!batch.empty()) {
+        if (!work_.Consume(batch)) {
+          Stop();
+          return false;
+        }
+        batch.clear();
+      }
+      if (work_.Tick) work_.Tick(produced);
+    }
+    return true;
+  }
+
+  void Stop() {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+    room_.notify_all();
+  }
+
+  void RethrowFailure() {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  std::size_t Slot(std::uint64_t item) const { return static_cast<std::size_t>(item % window_); }
+
+  const OrderedWork& work_;
+  const std::size_t window_;
+  std::mutex mutex_;
+  std::condition_variable ready_;  // an item was produced, or the work stopped
+  std::condition_variable room_;   // the window moved on, or the work stopped
+  std::vector<std::string> slots_;
+  std::vector<char> filled_;
+  std::uint64_t next_ = 0;      // the next item to hand to a worker
+  std::uint64_t consumed_ = 0;  // items consumed; only the calling thread writes it
+  std::uint64_t produced_ = 0;
+  bool stop_ = false;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+bool RunInOrder(const OrderedWork& work) {
+  if (work.Count == 0) return true;
+  OrderedRing ring(work);
+  const unsigned jobs =
+      static_cast<unsigned>(std::min<std::uint64_t>(std::max(work.Jobs, 1u), work.Count));
+  std::vector<std::jthread> workers;
+  workers.reserve(jobs);
+  bool complete = false;
+  try {
+    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back([&ring] { ring.Work(); });
+    complete = ring.Hand();
+  } catch (...) {
+    ring.Stop();
+    throw;  // the jthreads join on the way out
+  }
+  ring.Stop();
+  workers.clear();  // joins
+  ring.RethrowFailure();
+  return complete;
+}
+
+}  // namespace impactsim::cli

@@ -1,0 +1,37 @@
+#pragma once
+// Runs numbered work items on several threads and hands their results to one
+// consumer strictly in item order, each as soon as it and every earlier item
+// are done.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace impactsim::cli {
+
+struct OrderedWork {
+  std::uint64_t Count = 0;  // items 0..Count-1
+  unsigned Jobs = 1;        // worker threads, at least 1
+
+  // Makes item i's text; called on the worker threads, so it must not touch
+  // anything mutable that is shared. An exception stops the work and is
+  // rethrown by RunInOrder once every worker has returned.
+  std::function<std::string(std::uint64_t)> Produce;
+
+  // Takes the texts of one or more consecutive items, in order, on the
+  // calling thread. Returning false stops the work.
+  std::function<bool(std::string_view)> Consume;
+
+  // Called on the calling thread after each hand-over and at least every
+  // fifth of a second, with the number of items produced so far.
+  std::function<void(std::uint64_t)> Tick;
+};
+
+// Returns true when every item was produced and consumed, false when Consume
+// stopped the work. Items are handed to workers in order and at most a fixed
+// window ahead of the oldest one not yet consumed, which bounds the memory
+// held by results waiting for a slow earlier item.
+bool RunInOrder(const OrderedWork& work);
+
+}  // namespace impactsim::cli
