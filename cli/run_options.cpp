@@ -134,16 +134,20 @@ const ProgramSpec* ParseProgram(const std::string& text) {
   return nullptr;
 }
 
+CLI::Option* AddTextOption(CLI::App& command, std::vector<std::string>& given,
+                           const std::string& name, const std::string& type,
+                           const std::string& help) {
+  return command.add_option(name, given, help)
+      ->type_name(type)
+      ->expected(0, 1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 void RunOptions::AddTo(CLI::App& command) {
   const auto value = [&command](Value& v, const std::string& name, const std::string& type,
                                 const std::string& help) {
-    // Zero or one value per occurrence, every occurrence kept: a missing value
-    // arrives as an empty string instead of swallowing the next option.
-    v.Option = command.add_option(name, v.Given, help)
-                   ->type_name(type)
-                   ->expected(0, 1)
-                   ->allow_extra_args(false)
-                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    v.Option = AddTextOption(command, v.Given, name, type, help);
   };
   const auto flag = [&command](const std::string& name, const std::string& help) {
     return command.add_flag(name)->description(help)->disable_flag_override();

@@ -79,6 +79,14 @@ class RunOptions {
   CLI::Option* simultaneous_ = nullptr;
 };
 
+// Declares an option whose values are taken as text: zero or one value per
+// occurrence, every occurrence kept, so that a missing value arrives as an
+// empty string instead of swallowing the next option, and repeats can be
+// told apart from absence when the values are checked.
+CLI::Option* AddTextOption(CLI::App& command, std::vector<std::string>& given,
+                           const std::string& name, const std::string& type,
+                           const std::string& help);
+
 // Parsers for the option values; each returns nothing for text it does not
 // accept. Integers are plain decimal digits, nothing else.
 std::optional<std::uint32_t> ParseSeed(const std::string& text);

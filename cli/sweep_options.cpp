@@ -116,12 +116,7 @@ unsigned DefaultJobs() {
 void SweepOptions::AddTo(CLI::App& command) {
   const auto value = [&command](Value& v, const std::string& name, const std::string& type,
                                 const std::string& help) {
-    // As for "run": zero or one value per occurrence, every occurrence kept.
-    v.Option = command.add_option(name, v.Given, help)
-                   ->type_name(type)
-                   ->expected(0, 1)
-                   ->allow_extra_args(false)
-                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    v.Option = AddTextOption(command, v.Given, name, type, help);
   };
   const auto flag = [&command](const std::string& name, const std::string& help) {
     return command.add_flag(name)->description(help)->disable_flag_override();
