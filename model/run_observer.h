@@ -17,8 +17,8 @@ namespace impactsim {
 // most five fields). Per run: StrategyMap, DrawMap, ProcessFrame, the log line
 // "0 : ", RunStarted; per round: ShowRound, then ShowIteration once per turn
 // (and DrawCell after each turn in sequential mode), then DrawCell for every
-// cell in visit order (simultaneous mode), DrawProcess, ShowRoundCount,
-// RoundClosed and the round's log line; finally "Normal End of Job".
+// cell in visit order (simultaneous mode), DrawProcess, ShowRoundCount, the
+// round's log line and RoundClosed; finally "Normal End of Job".
 // ShowIteration and DrawCell run once per turn: keep them cheap. Every method
 // has an empty default, so an observer overrides only what it shows. No
 // method may change the model.

@@ -201,8 +201,8 @@ void Simulation::EndRound(RunState& run) {
 
 void Simulation::CloseRound(RunState& run) {
   if (run.RoundNo >= run.Rounds) run.StopFlag = true;
-  observer_->RoundClosed(run.RoundNo, run.ChangeCount, model_.OpinionCensus);
   observer_->AppendLog(RoundLine(run.RoundNo, run.ChangeCount));
+  observer_->RoundClosed(run.RoundNo, run.ChangeCount, model_.OpinionCensus);
   ChangeHistory& history = model_.History;
   for (int i = 5; i >= 2; --i) history[U(i)] = history[U(i - 1)];
   history[1] = run.ChangeCount;

@@ -429,6 +429,8 @@ void TForm1::AppendLog(std::string_view line) {
   AppendLine(QString::fromLatin1(line));
 }
 
+// The round's end: everything it drew and wrote, its log line included, goes
+// on the screen.
 void TForm1::RoundClosed(std::int32_t, std::int32_t, const Census&) {
   PresentFrame();
 }
