@@ -2,8 +2,10 @@
 // help and the all-or-nothing output files.
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "scratch_dir.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -47,28 +49,16 @@ Outcome Invoke(const Args& args, std::uint32_t clockMs = 4321) {
   return {status, out.str(), err.str(), clock.reads};
 }
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::Slurp;
 
-// A fresh scratch directory per test, private to the process.
-class CliTest : public ::testing::Test {
+class CliTest : public testing::ScratchDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("impactsim_cli_test." + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string In(const std::string& name) const { return (dir_ / name).string(); }
   std::vector<std::string> Listing() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
-  fs::path dir_;
 };
 
 struct BadInput {

@@ -4,8 +4,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/file.h>
 #include <unistd.h>
+#include "scratch_dir.h"
 
 #include <algorithm>
 #include <atomic>
@@ -55,10 +57,7 @@ Args Concat(Args a, const Args& b) {
   return a;
 }
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::Slurp;
 
 void Spit(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -99,17 +98,8 @@ std::vector<std::map<std::string, std::string>> Records(const std::string& csv) 
   return records;
 }
 
-// A fresh scratch directory per test, private to the process.
-class SweepTest : public ::testing::Test {
+class SweepTest : public testing::ScratchDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("impactsim_sweep_test." + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string In(const std::string& name) const { return (dir_ / name).string(); }
-
   // Every file of the directory with its content.
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
@@ -118,8 +108,6 @@ class SweepTest : public ::testing::Test {
     }
     return files;
   }
-
-  fs::path dir_;
 };
 
 // ---------------------------------------------------------------- measures
