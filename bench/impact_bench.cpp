@@ -21,11 +21,11 @@
 #include <utility>
 #include <vector>
 
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "reference_impact.h"
-#include "reference_programs.h"
-#include "simulation.h"
+#include "model/seeded_run.h"
+#include "model/simulation.h"
+#include "programs/programs.h"
+#include "tests/reference/reference_impact.h"
+#include "tests/reference/reference_programs.h"
 
 namespace impactsim {
 namespace {
@@ -39,18 +39,11 @@ using MakeModel = std::unique_ptr<ImpactModel> (*)();
 constexpr std::uint32_t kPopulationSeed = 36'000'000;
 constexpr std::uint32_t kRunSeeds[] = {1'000, 12'345'678, 36'000'000, 61'234'567};
 
-// A clock whose time of day can be set between runs.
-class SettableClock final : public Clock {
- public:
-  std::uint32_t MillisecondsOfDay() override { return Ms; }
-  std::uint32_t Ms = 0;
-};
-
 // A population built from a fixed seed and prepared as a run prepares it,
 // the snapshot taken, with one impact model ready to compute on it.
 class Prepared {
  public:
-  Prepared(const ProgramSpec& program, MakeModel make, const RunSettings& settings)
+  Prepared(const ProgramProfile& program, MakeModel make, const RunSettings& settings)
       : clock_(kPopulationSeed),
         settings_(settings),
         simulation_(program, clock_, settings_, observer_),
@@ -81,7 +74,7 @@ struct TurnCase {
   bool Edge, WideScope;
 };
 
-const ProgramSpec& EngineProgram(bool halvorn) {
+const ProgramProfile& EngineProgram(bool halvorn) {
   return halvorn ? HalvornProgram() : KestaneProgram();
 }
 MakeModel ReferenceModel(bool halvorn) {
@@ -113,7 +106,7 @@ void Turn(benchmark::State& state, const TurnCase& c, MakeModel make) {
 
 // The source counts of each opinion in a case's turn.
 std::pair<int, int> CaseSplit(const TurnCase& c) {
-  const ProgramSpec& program = EngineProgram(c.Halvorn);
+  const ProgramProfile& program = EngineProgram(c.Halvorn);
   Prepared p(program, program.MakeImpactModel, CaseSettings(c));
   ImpactVector totals{};
   SourceCount sources{};
@@ -167,7 +160,7 @@ void AddChain(benchmark::State& state, int n1, int n2, bool merged) {
 // One round of turns on the program's default settings, started afresh from
 // the same population every iteration.
 void RoundTurns(benchmark::State& state, bool halvorn, MakeModel make) {
-  const ProgramSpec& program = EngineProgram(halvorn);
+  const ProgramProfile& program = EngineProgram(halvorn);
   const RunSettings settings = program.Defaults;
   Prepared p(program, make, settings);
   ModelState& model = p.Model();
@@ -205,19 +198,15 @@ class RoundCounter final : public RunObserver {
 };
 
 // Whole default runs, one from each seed per iteration.
-void Runs(benchmark::State& state, const ProgramSpec* program) {
-  SettableClock clock;
-  FixedSettings settings(program->Defaults);
+void Runs(benchmark::State& state, const ProgramProfile* program) {
   RoundCounter counter;
-  Simulation simulation(*program, clock, settings, counter);
   std::int64_t runs = 0;
   for (auto _ : state) {
     for (std::uint32_t seed : kRunSeeds) {
-      clock.Ms = seed;
-      simulation.Run();
+      const SeededRun run = RunSeeded(*program, seed, program->Defaults, counter);
+      benchmark::DoNotOptimize(run.Result.EndCensus);
       ++runs;
     }
-    benchmark::DoNotOptimize(simulation.Model().OpinionCensus);
   }
   state.SetItemsProcessed(runs);
   state.counters["rounds_per_run"] =
@@ -260,7 +249,7 @@ void RegisterAll() {
     Register("RoundTurns/" + name + "/reference", RoundTurns, halvorn, ReferenceModel(halvorn))
         ->Unit(benchmark::kMicrosecond);
   }
-  const std::pair<std::string, const ProgramSpec*> runs[] = {
+  const std::pair<std::string, const ProgramProfile*> runs[] = {
       {"Run/halvorn/engine", &HalvornProgram()},
       {"Run/halvorn/reference", &reference::ReferenceHalvornProgram()},
       {"Run/kestane/engine", &KestaneProgram()},

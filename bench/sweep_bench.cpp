@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "random_source.h"
+#include "cli/command_line.h"
+#include "model/random_source.h"
 
 namespace impactsim::cli {
 namespace {

@@ -7,11 +7,10 @@
 #include <QApplication>
 #include <memory>
 
-#include "fonts.h"
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "main_window.h"
-#include "simulation.h"
+#include "model/seeded_run.h"
+#include "programs/programs.h"
+#include "ui/fonts.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -20,13 +19,13 @@ using namespace impactsim;
 constexpr std::uint32_t kSeeds[] = {12'345'000, 43'210'000, 777, 61'000'123};
 constexpr double kRunsPerIteration = static_cast<double>(std::size(kSeeds));
 
-void WindowRun(benchmark::State& state, const ui::WindowSpec& spec) {
+void WindowRun(benchmark::State& state, const ui::WindowLayout& layout) {
   std::int64_t rounds = 0;
   for (auto _ : state) {
     for (std::uint32_t seed : kSeeds) {
       state.PauseTiming();
       FixedClock clock(seed);
-      auto window = std::make_unique<ui::TForm1>(spec, clock);
+      auto window = std::make_unique<ui::TForm1>(layout, clock);
       window->show();
       QApplication::processEvents();
       state.ResumeTiming();
@@ -42,16 +41,12 @@ void WindowRun(benchmark::State& state, const ui::WindowSpec& spec) {
   state.counters["rounds_per_run"] = static_cast<double>(rounds) / runs;
 }
 
-void HeadlessRun(benchmark::State& state, const ProgramSpec& program) {
+void HeadlessRun(benchmark::State& state, const ProgramProfile& program) {
   for (auto _ : state) {
     for (std::uint32_t seed : kSeeds) {
-      FixedClock clock(seed);
-      FixedSettings settings(program.Defaults);
       RunObserver none;
-      Simulation sim(program, clock, settings, none);
-      sim.DefaultValues();
-      sim.Run();
-      benchmark::DoNotOptimize(sim.Model().OpinionCensus);
+      const SeededRun run = RunSeeded(program, seed, program.Defaults, none);
+      benchmark::DoNotOptimize(run.Result.EndCensus);
     }
   }
   state.counters["runs_per_second"] = benchmark::Counter(

@@ -1,13 +1,13 @@
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <exception>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
 
-#include "run_command.h"
-#include "run_options.h"
-#include "sweep_command.h"
+#include "cli/run_command.h"
+#include "cli/run_options.h"
+#include "cli/sweep_command.h"
 
 namespace impactsim::cli {
 

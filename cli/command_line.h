@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "random_source.h"
+#include "model/random_source.h"
 
 namespace impactsim::cli {
 

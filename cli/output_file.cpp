@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "cli/output_file.h"
 
 #include <signal.h>
 #include <stdlib.h>

@@ -1,20 +1,13 @@
-#include "run_command.h"
+#include "cli/run_command.h"
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <ostream>
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QGuiApplication>
-#include <QImage>
-
-#include "fonts.h"
-#include "output_file.h"
-#include "run_observer.h"
-#include "run_pictures.h"
-#include "simulation.h"
+#include "cli/output_file.h"
+#include "cli/picture_part.h"
+#include "model/run_observer.h"
+#include "model/seeded_run.h"
 
 namespace impactsim::cli {
 
@@ -24,7 +17,7 @@ namespace {
 // census rows to the census file; ignores everything that is only drawn.
 class RunRecorder final : public RunObserver {
  public:
-  RunRecorder(std::ostream& log, OutputFile* census, ui::RunPictures* pictures)
+  RunRecorder(std::ostream& log, OutputFile* census, RunPictureMaker* pictures)
       : log_(&log), census_(census), pictures_(pictures) {}
 
   // The map and the chart, drawn only when a picture of them is asked for.
@@ -55,37 +48,8 @@ class RunRecorder final : public RunObserver {
  private:
   std::ostream* log_;
   OutputFile* census_;
-  ui::RunPictures* pictures_;
+  RunPictureMaker* pictures_;
 };
-
-// Painting the chart's text needs a GUI application object. Without one, a
-// run makes its own on the offscreen platform, so no display is needed; it
-// lives until the process ends.
-void EnsureGuiApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  static int argc = 3;
-  static char name[] = "impactsim", platform[] = "-platform", offscreen[] = "offscreen";
-  static char* argv[] = {name, platform, offscreen, nullptr};
-  // Qt's own notes about its environment are not for the runner's user:
-  // stderr carries only the seed and errors.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-      std::fprintf(stderr, "impactsim: %s\n", qPrintable(message));
-    }
-  });
-  static QGuiApplication* app = new QGuiApplication(argc, argv);
-  (void)app;
-  ui::InstallFontSubstitutes();
-}
-
-// A picture as PNG bytes.
-std::string PngBytes(const QImage& image) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
-}
 
 // Creates the temporary file of an output that was asked for.
 void OpenOutput(std::optional<OutputFile>& file, std::string_view option, const std::string& path) {
@@ -108,10 +72,6 @@ bool CommitOutput(std::optional<OutputFile>& file, std::string_view option, std:
 }
 
 }  // namespace
-
-void ReportError(std::ostream& err, std::string_view message) {
-  err << "impactsim: " << message << '\n' << std::flush;
-}
 
 std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census) {
   return std::to_string(round) + ',' + std::to_string(changes) + ',' + std::to_string(census[1]) +
@@ -140,28 +100,26 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   OpenOutput(grid, kGridOutOption, request.GridOutPath);
   OpenOutput(mapPng, kMapPngOption, request.MapPngPath);
   OpenOutput(chartPng, kChartPngOption, request.ChartPngPath);
-  std::optional<ui::RunPictures> pictures;
+  std::unique_ptr<RunPictureMaker> pictures;
   if (mapPng || chartPng) {
-    EnsureGuiApplication();
-    pictures.emplace(ui::WindowOf(*request.Program));
+    std::string reason;
+    pictures = LoadRunPictureMaker(*request.Program, reason);
+    if (!pictures) {
+      ReportError(err, std::string(mapPng ? kMapPngOption : kChartPngOption) + ": " + reason);
+      return kExitFailed;
+    }
   }
 
   // The clock is read once, so the printed seed repeats this very run.
   const std::uint32_t seed = request.Seed ? *request.Seed : systemClock.MillisecondsOfDay();
   err << "seed: " << seed << '\n' << std::flush;
 
-  FixedClock clock(seed);
-  FixedSettings settings(request.Settings);
   if (census) census->Write(kCensusHeader);
-  RunRecorder recorder(out, census ? &*census : nullptr, pictures ? &*pictures : nullptr);
-  auto sim = std::make_unique<Simulation>(*request.Program, clock, settings, recorder);
-  // The window builds a population when it opens; the run builds its own
-  // again from the same clock.
-  sim->DefaultValues();
-  sim->Run();
-  if (grid) grid->Write(GridText(sim->Model().PopulationGrid));
-  if (mapPng) mapPng->Write(PngBytes(pictures->Map().Picture().Image()));
-  if (chartPng) chartPng->Write(PngBytes(pictures->Chart().Picture().Image()));
+  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get());
+  const SeededRun run = RunSeeded(*request.Program, seed, request.Settings, recorder);
+  if (grid) grid->Write(GridText(run.Population));
+  if (mapPng) mapPng->Write(pictures->MapPng());
+  if (chartPng) chartPng->Write(pictures->ChartPng());
 
   bool written = CommitOutput(census, kCensusCsvOption, err);
   written = CommitOutput(grid, kGridOutOption, err) && written;

@@ -6,14 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "grid.h"
-#include "random_source.h"
-#include "run_options.h"
+#include "cli/run_options.h"
+#include "model/grid.h"
+#include "model/random_source.h"
 
 namespace impactsim::cli {
-
-// Writes "impactsim: <message>" as one line.
-void ReportError(std::ostream& err, std::string_view message);
 
 // Lines of the census file.
 inline constexpr std::string_view kCensusHeader = "round,changes,opinion1,opinion2\n";
@@ -26,8 +23,10 @@ std::string GridText(const Grid& population);
 // first and throws UsageError if one cannot be created, before anything is
 // written. Then reads the seed (from the request, or from systemClock once),
 // writes "seed: N" to err, runs, streams the log lines to out and finally
-// puts the output files in place. Returns kExitOk, or kExitFailed after
-// reporting an output that could not be written.
+// puts the output files in place. Pictures are drawn by the picture part,
+// loaded before the seed is read. Returns kExitOk, or kExitFailed after
+// reporting a picture part that could not be loaded (nothing written) or an
+// output that could not be written.
 int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out, std::ostream& err);
 
 }  // namespace impactsim::cli

@@ -1,12 +1,11 @@
 #pragma once
 // "impactsim sweep": many seeded runs, one row each, in task order.
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "sweep_options.h"
+#include "cli/sweep_options.h"
 
 namespace impactsim::cli {
 
@@ -22,13 +21,5 @@ namespace impactsim::cli {
 // after reporting a run or a write that failed.
 int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& args,
                  std::ostream& out, std::ostream& err);
-
-// A hash of what makes a sweep's rows: the columns, the format, the shard and
-// every task of the whole sweep in order. Two command lines that give the
-// same tasks, however spelled, have the same identity.
-std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& part);
-
-// The progress line: runs done of total, runs per second and time left.
-std::string ProgressText(std::uint64_t done, std::uint64_t total, double seconds);
 
 }  // namespace impactsim::cli

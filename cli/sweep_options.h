@@ -3,16 +3,13 @@
 // list of values, the seeds, and how the sweep runs and where its rows go;
 // checked into a SweepRequest before anything runs.
 
+#include <array>
 #include <string>
-#include <vector>
 
-#include "sweep_plan.h"
-#include "sweep_rows.h"
-
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
+#include "cli/option_text.h"
+#include "cli/setting_options.h"
+#include "cli/sweep_plan.h"
+#include "cli/sweep_rows.h"
 
 namespace impactsim::cli {
 
@@ -39,15 +36,9 @@ class SweepOptions {
   SweepRequest Resolve() const;
 
  private:
-  struct Value {
-    std::vector<std::string> Given;  // one entry per occurrence
-    CLI::Option* Option = nullptr;
-  };
-
-  Value program_, rounds_, initialDist_, distance_, edge_, wideScope_, removeSelf_, summation_,
-      sequential_, seeds_, format_, shard_, jobs_, out_;
-  CLI::Option* noEdge_ = nullptr;
-  CLI::Option* simultaneous_ = nullptr;
+  TextOption program_, seeds_, format_, shard_, jobs_, out_;
+  std::array<TextOption, kSettingCount> settings_;  // a list of values each
+  std::array<CLI::Option*, kSettingCount> off_{};   // "--no-edge": the same as "--edge off"
   CLI::Option* list_ = nullptr;
   CLI::Option* quiet_ = nullptr;
   CLI::Option* resume_ = nullptr;

@@ -1,4 +1,4 @@
-#include "sweep_plan.h"
+#include "cli/sweep_plan.h"
 
 #include <algorithm>
 #include <array>
@@ -41,13 +41,14 @@ bool SeedList::FindRepeat(std::uint32_t& seed) const {
 namespace {
 
 // The list sizes, outermost first; an empty list counts as its one default.
-std::array<std::uint64_t, 10> Radices(const SweepPlan& plan) {
-  const auto size = [](std::size_t n) { return std::max<std::uint64_t>(n, 1); };
-  return {size(plan.Programs.size()),    size(plan.Rounds.size()),
-          size(plan.InitialDist.size()), size(plan.Distance.size()),
-          size(plan.Edge.size()),        size(plan.WideScope.size()),
-          size(plan.RemoveSelf.size()),  size(plan.Summation.size()),
-          size(plan.Sequential.size()),  plan.Seeds.Count()};
+std::array<std::uint64_t, kSettingCount + 2> Radices(const SweepPlan& plan) {
+  std::array<std::uint64_t, kSettingCount + 2> radices{};
+  radices[0] = std::max<std::uint64_t>(plan.Programs.size(), 1);
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    radices[i + 1] = std::max<std::uint64_t>(plan.Values[i].size(), 1);
+  }
+  radices.back() = plan.Seeds.Count();
+  return radices;
 }
 
 }  // namespace
@@ -64,31 +65,22 @@ std::uint64_t SweepPlan::TaskCount() const {
 
 SweepTask SweepPlan::Task(std::uint64_t number) const {
   const auto radices = Radices(*this);
-  std::array<std::uint64_t, 10> digit{};
+  std::array<std::uint64_t, kSettingCount + 2> digit{};
   std::uint64_t rest = number;
   for (std::size_t i = radices.size(); i-- > 0;) {
     digit[i] = rest % radices[i];
     rest /= radices[i];
   }
-  const auto pick = [&digit](const auto& list, std::size_t dim, auto fallback) {
-    return list.empty() ? fallback : static_cast<decltype(fallback)>(list[digit[dim]]);
-  };
-
   SweepTask task;
   task.Number = number;
   task.Program = Programs[digit[0]];
-  const ProgramSpec& program = *task.Program;
-  RunSettings& s = task.Settings;
-  s = program.Defaults;
-  s.Rounds = pick(Rounds, 1, s.Rounds);
-  s.InitialDistIndex = pick(InitialDist, 2, s.InitialDistIndex);
-  s.Distance = pick(Distance, 3, s.Distance);
-  if (program.HasEdge) s.Edge = pick(Edge, 4, s.Edge);
-  if (program.HasWideScope) s.WideScope = pick(WideScope, 5, s.WideScope);
-  if (program.HasRemoveSelf) s.RemoveSelf = pick(RemoveSelf, 6, s.RemoveSelf);
-  s.SummationM = pick(Summation, 7, s.SummationM);
-  s.RandomSeq = pick(Sequential, 8, s.RandomSeq);
-  task.Seed = Seeds.At(digit[9]);
+  task.Settings = task.Program->Defaults;
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const SettingOption& setting = SettingOptions()[i];
+    if (Values[i].empty() || !setting.HasIn(*task.Program)) continue;
+    setting.Set(task.Settings, Values[i][digit[i + 1]]);
+  }
+  task.Seed = Seeds.At(digit.back());
   return task;
 }
 

@@ -4,12 +4,14 @@
 // from their number on demand, so a sweep of millions of runs needs no list
 // in memory.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "program_spec.h"
-#include "run_settings.h"
+#include "cli/setting_options.h"
+#include "model/program_profile.h"
+#include "model/run_settings.h"
 
 namespace impactsim::cli {
 
@@ -38,28 +40,26 @@ class SeedList {
 // One run of the sweep.
 struct SweepTask {
   std::uint64_t Number = 0;
-  const ProgramSpec* Program = nullptr;
+  const ProgramProfile* Program = nullptr;
   std::uint32_t Seed = 0;
   RunSettings Settings;
 };
 
-// The value lists, each in command-line order. An empty list stands for the
-// one value each program opens with (ProgramSpec::Defaults); the halvorn-only
-// lists (Edge, WideScope, RemoveSelf) only apply to programs that have the
-// setting.
+// The value lists, each in command-line order: the programs, the codes of
+// every run setting in the order of SettingOptions(), and the seeds. An empty
+// list stands for the one value each program opens with
+// (ProgramProfile::Defaults); a setting's list only applies to programs that
+// have the setting.
 struct SweepPlan {
-  std::vector<const ProgramSpec*> Programs;
-  std::vector<std::int32_t> Rounds;
-  std::vector<int> InitialDist;  // item indices
-  std::vector<DistancePar> Distance;
-  std::vector<bool> Edge, WideScope, RemoveSelf, Summation, Sequential;
+  std::vector<const ProgramProfile*> Programs;
+  std::array<std::vector<std::int32_t>, kSettingCount> Values;
   SeedList Seeds;
 
   // The number of tasks; 0 if it does not fit in 64 bits.
   std::uint64_t TaskCount() const;
 
-  // Task n (n < TaskCount()): the loops nest in the order of the members
-  // above, programs outermost and seeds innermost.
+  // Task n (n < TaskCount()): the loops nest in the order of the lists,
+  // programs outermost and seeds innermost.
   SweepTask Task(std::uint64_t number) const;
 };
 

@@ -7,39 +7,19 @@
 #include <string>
 #include <string_view>
 
-#include "grid.h"
-#include "sweep_plan.h"
+#include "cli/sweep_plan.h"
+#include "model/run_result.h"
+#include "model/spatial_measures.h"
 
 namespace impactsim::cli {
 
 enum class RowFormat { Csv, Jsonl };
 
-// Why a run ended, judged after its last round; several can hold at once.
-struct StopReasons {
-  bool Rounds = false;     // the last round reached the rounds setting
-  bool Quiet = false;      // no change in the last round nor in the one before
-  bool Unanimity = false;  // one opinion holds every cell
-
-  // "rounds", "quiet", "unanimity", joined by '+' in that order.
-  std::string Text() const;
-  friend bool operator==(const StopReasons&, const StopReasons&) = default;
-};
-
-// The stop reasons of a run that ended after round `lastRound` with
-// `lastChanges` changes, `previousChanges` in the round before (0 when the
-// last round is round 1), and the final census `census` of `cells` cells.
-StopReasons JudgeStop(std::int32_t lastRound, std::int32_t roundsSetting, std::int32_t lastChanges,
-                      std::int32_t previousChanges, const Census& census, std::int32_t cells);
-
-// What a row reports about one run.
+// What a row reports about one run: what the run did, and the measures of
+// the population it left.
 struct RunOutcome {
-  std::int32_t RoundsRun = 0;
-  StopReasons Stop;
-  std::int32_t Opinion1Start = 0, Opinion2Start = 0;
-  std::int32_t Opinion1End = 0, Opinion2End = 0;
-  double MinorityShareEnd = 0.0;
-  std::int64_t ClustersEnd = 0;
-  double LikeNeighboursEnd = 0.0;
+  RunResult Result;
+  EndMeasures End;
 };
 
 // The task's run, exactly as "impactsim run --seed SEED" with the same
@@ -54,7 +34,7 @@ struct Column {
   std::string_view Meaning;
 };
 std::span<const Column> RowColumns();
-inline constexpr std::size_t kSettingsColumns = 11;
+inline constexpr std::size_t kSettingsColumns = 3 + kSettingCount;
 
 // The CSV header line ('\n' included): all columns, or those of the task only.
 std::string CsvHeader(bool settingsOnly);

@@ -1,4 +1,4 @@
-#include "sweep_runner.h"
+#include "cli/sweep_runner.h"
 
 #include <algorithm>
 #include <chrono>

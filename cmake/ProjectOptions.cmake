@@ -4,6 +4,8 @@
 add_library(impactsim_warnings INTERFACE)
 target_compile_options(impactsim_warnings INTERFACE
   -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion -Wpedantic
+  -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual -Wnull-dereference
+  -Wdouble-promotion -Wimplicit-fallthrough
   $<$<BOOL:${IMPACTSIM_WERROR}>:-Werror>)
 
 # Floating point: a seed must give the same run on every build and machine, so

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "grid.h"
+#include "model/grid.h"
 
 namespace impactsim {
 

@@ -1,4 +1,4 @@
-#include "ring_impact.h"
+#include "impact/ring_impact.h"
 
 #include <algorithm>
 #include <cmath>

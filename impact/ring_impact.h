@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "contributions.h"
-#include "impact_model.h"
+#include "impact/contributions.h"
+#include "model/impact_model.h"
 
 namespace impactsim {
 

@@ -1,4 +1,4 @@
-#include "torus_impact.h"
+#include "impact/torus_impact.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "contributions.h"
-#include "impact_model.h"
+#include "impact/contributions.h"
+#include "model/impact_model.h"
 
 namespace impactsim {
 

@@ -1,9 +1,9 @@
 #pragma once
 // The seam between the update rule and a program's impact model.
 
-#include "grid.h"
-#include "model_state.h"
-#include "run_settings.h"
+#include "model/grid.h"
+#include "model/model_state.h"
+#include "model/run_settings.h"
 
 namespace impactsim {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "grid.h"
+#include "model/grid.h"
 
 namespace impactsim {
 

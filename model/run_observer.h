@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "grid.h"
+#include "model/grid.h"
 
 namespace impactsim {
 

@@ -1,4 +1,4 @@
-#include "simulation.h"
+#include "model/simulation.h"
 
 #include <algorithm>
 #include <utility>
@@ -70,7 +70,7 @@ void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
   }
 }
 
-Simulation::Simulation(const ProgramSpec& program, Clock& clock, const SettingsSource& settings,
+Simulation::Simulation(const ProgramProfile& program, Clock& clock, const SettingsSource& settings,
                        RunObserver& observer)
     : program_(&program),
       settings_(&settings),
@@ -112,7 +112,7 @@ void Simulation::DefaultValues() {
   model_.History.fill(0);
 }
 
-void Simulation::Run() {
+RunResult Simulation::Run() {
   RunState run;
   ReadRunSettings(run);
   StartRun(run);
@@ -133,6 +133,7 @@ void Simulation::Run() {
     CloseRound(run);
   } while (!run.StopFlag);
   FinishRun();
+  return std::move(run.Result);
 }
 
 void Simulation::ReadRunSettings(RunState& run) {
@@ -155,6 +156,11 @@ void Simulation::StartRun(RunState& run) {
   TakeCensus(model_, model_.OpinionCensus);
   observer_->RunStarted(model_.OpinionCensus);
   impact_->Prepare(run.Settings, model_);
+  run.Result.StartCensus = model_.OpinionCensus;
+  run.Result.Wraps = !run.Settings.Edge;
+  // The one allocation of a run's own, kept out of its rounds for the usual
+  // round limits.
+  run.Result.Changes.reserve(U(std::clamp(run.Rounds, 1, 1000)));
 }
 
 void Simulation::StartRound(RunState& run) {
@@ -199,17 +205,28 @@ void Simulation::EndRound(RunState& run) {
   }
 }
 
+// The round's log line, then the three stop tests: the round limit, two
+// rounds without change (one in round 1, the history being clear before it),
+// and one opinion holding every cell.
 void Simulation::CloseRound(RunState& run) {
-  if (run.RoundNo >= run.Rounds) run.StopFlag = true;
+  StopReasons& stop = run.Result.Stop;
+  stop.Rounds = run.RoundNo >= run.Rounds;
   observer_->AppendLog(RoundLine(run.RoundNo, run.ChangeCount));
   observer_->RoundClosed(run.RoundNo, run.ChangeCount, model_.OpinionCensus);
   ChangeHistory& history = model_.History;
   for (int i = 5; i >= 2; --i) history[U(i)] = history[U(i - 1)];
   history[1] = run.ChangeCount;
-  if (history[1] + history[2] == 0) run.StopFlag = true;
+  stop.Quiet = history[1] + history[2] == 0;
+  stop.Unanimity = false;
   for (int k = 1; k <= kCensusCapacity; ++k) {
-    if (model_.OpinionCensus[U(k)] == program_->CellTotal) run.StopFlag = true;
+    if (model_.OpinionCensus[U(k)] == program_->CellTotal) stop.Unanimity = true;
   }
+  run.StopFlag = stop.Any();
+
+  RunResult& result = run.Result;
+  result.RoundsRun = run.RoundNo;
+  result.Changes.push_back(run.ChangeCount);
+  result.EndCensus = model_.OpinionCensus;
 }
 
 void Simulation::FinishRun() {

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "impact_model.h"
-#include "model_state.h"
-#include "program_spec.h"
-#include "random_source.h"
-#include "run_observer.h"
-#include "run_settings.h"
+#include "model/impact_model.h"
+#include "model/model_state.h"
+#include "model/program_profile.h"
+#include "model/random_source.h"
+#include "model/run_observer.h"
+#include "model/run_result.h"
+#include "model/run_settings.h"
 
 namespace impactsim {
 
@@ -32,7 +33,7 @@ void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
 
 class Simulation {
  public:
-  Simulation(const ProgramSpec& program, Clock& clock, const SettingsSource& settings,
+  Simulation(const ProgramProfile& program, Clock& clock, const SettingsSource& settings,
              RunObserver& observer);
 
   // Builds a new random population from the current "Initial Dist" (and the
@@ -41,10 +42,10 @@ class Simulation {
   void DefaultValues();
 
   // One complete run, from the settings to "Normal End of Job". Returns when
-  // the run is over.
-  void Run();
+  // the run is over, with what it did.
+  RunResult Run();
 
-  const ProgramSpec& Program() const { return *program_; }
+  const ProgramProfile& Program() const { return *program_; }
   ModelState& Model() { return model_; }
   const ModelState& Model() const { return model_; }
   RandomSource& Random() { return random_; }
@@ -61,6 +62,7 @@ class Simulation {
     std::int32_t CellNo = 0;
     int X = 0, Y = 0;
     RunSettings Settings;
+    RunResult Result;
   };
 
   void ReadRunSettings(RunState& run);
@@ -72,7 +74,7 @@ class Simulation {
   void CloseRound(RunState& run);
   void FinishRun();
 
-  const ProgramSpec* program_;
+  const ProgramProfile* program_;
   const SettingsSource* settings_;
   RunObserver* observer_;
   ModelState model_;

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include "scratch_dir.h"
+#include "tests/scratch_dir.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -14,13 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "output_file.h"
-#include "run_command.h"
-#include "run_options.h"
-#include "simulation.h"
+#include "cli/command_line.h"
+#include "cli/output_file.h"
+#include "cli/run_command.h"
+#include "cli/run_options.h"
+#include "cli/setting_options.h"
+#include "model/seeded_run.h"
+#include "model/simulation.h"
+#include "programs/programs.h"
 
 namespace impactsim::cli {
 namespace {
@@ -145,7 +146,7 @@ TEST_F(CliTest, UnwritableOutputIsBadInput) {
 TEST_F(CliTest, OptionsReachTheEngine) {
   struct Case {
     Args args;
-    const ProgramSpec& program;
+    const ProgramProfile& program;
     RunSettings settings;
   };
   RunSettings h = HalvornProgram().Defaults, k = KestaneProgram().Defaults;
@@ -176,16 +177,13 @@ TEST_F(CliTest, OptionsReachTheEngine) {
   };
   constexpr std::uint32_t kSeed = 31415926;
   // The log and the final grid of an engine run.
-  const auto engine = [](const ProgramSpec& program, const RunSettings& s) {
+  const auto engine = [](const ProgramProfile& program, const RunSettings& s) {
     struct Log : RunObserver {
       void AppendLog(std::string_view line) override { text.append(line).append("\n"); }
       std::string text;
     } log;
-    FixedClock clock(kSeed);
-    FixedSettings settings(s);
-    Simulation sim(program, clock, settings, log);
-    sim.Run();
-    return log.text + GridText(sim.Model().PopulationGrid);
+    const SeededRun run = RunSeeded(program, kSeed, s, log);
+    return log.text + GridText(run.Population);
   };
   for (const Case& c : cases) {
     Args args = {"run", "--seed", std::to_string(kSeed), "--rounds", "3", "--grid-out", In("g")};
@@ -245,38 +243,87 @@ TEST_F(CliTest, SeedLineRepeatsTheRun) {
   EXPECT_NE(Invoke({"run", "--rounds", "4", "--seed", "4322"}).out, seeded.out);
 }
 
+// Every option a command takes is in its help, and in the full help.
 TEST_F(CliTest, HelpListsEveryOption) {
-  for (const Args& args : {Args{"--help"}, Args{"run", "--help"}, Args{"run", "-h"}}) {
+  std::vector<std::string> run = {"--program", "--seed",      "--census-csv", "--grid-out",
+                                  "--map-png", "--chart-png", "--help"};
+  std::vector<std::string> sweep = {"--program", "--seeds",  "--format", "--shard", "--jobs",
+                                    "--out",     "--resume", "--list",   "--quiet", "--help"};
+  for (const SettingOption& setting : SettingOptions()) {
+    for (const std::string_view name : {setting.Name, setting.OffName}) {
+      if (name.empty()) continue;
+      run.push_back("--" + std::string(name));
+      sweep.push_back("--" + std::string(name));
+    }
+  }
+  std::vector<std::string> all = run;
+  all.insert(all.end(), sweep.begin(), sweep.end());
+  const std::pair<Args, const std::vector<std::string>*> cases[] = {{{"--help"}, &all},
+                                                                    {{"run", "--help"}, &run},
+                                                                    {{"run", "-h"}, &run},
+                                                                    {{"sweep", "--help"}, &sweep}};
+  for (const auto& [args, options] : cases) {
     const Outcome r = Invoke(args);
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.err, "");
-    for (const char* option :
-         {"--program", "--seed", "--rounds", "--initial-dist", "--distance", "--edge", "--no-edge",
-          "--wide-scope", "--remove-self", "--summation", "--sequential", "--simultaneous",
-          "--census-csv", "--grid-out", "--help"}) {
-      EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    for (const std::string& option : *options) {
+      // An option is listed as "  --name ..." or "  -h,--name ...".
+      const bool listed = r.out.find(" " + option + " ") != std::string::npos ||
+                          r.out.find("," + option + " ") != std::string::npos;
+      EXPECT_TRUE(listed) << option << " in the help of " << ::testing::PrintToString(args);
     }
   }
 }
 
-TEST(CliValues, ParsersAcceptExactlyTheDocumentedValues) {
-  EXPECT_EQ(ParseSeed("0"), 0u);
-  EXPECT_EQ(ParseSeed("0086399999"), 86399999u);
-  EXPECT_EQ(ParseRounds("2147483647"), 2147483647);
-  for (const char* bad : {"", "+1", " 1", "1 ", "0x10", "1e3", "99999999999999999999999"}) {
-    EXPECT_FALSE(ParseSeed(bad)) << bad;
-    EXPECT_FALSE(ParseRounds(bad)) << bad;
+// Each run setting reads back every value it writes, refuses text that is
+// not exactly one of its values, and reaches its own field of the settings
+// and no other.
+TEST(CliValues, EverySettingReadsBackWhatItWritesIntoItsOwnField) {
+  const RunSettings base = HalvornProgram().Defaults;
+  for (const SettingOption& setting : SettingOptions()) {
+    SCOPED_TRACE(std::string(setting.Name));
+    std::vector<std::int32_t> codes;
+    if (setting.Items.empty()) {
+      codes = {setting.Low, setting.Low + 1, 500, setting.High};
+    } else {
+      for (std::size_t i = 0; i < setting.Items.size(); ++i) codes.push_back(std::int32_t(i));
+    }
+    for (const std::int32_t code : codes) {
+      EXPECT_EQ(setting.Parse(setting.Text(code)), code) << code;
+      RunSettings changed = base;
+      setting.Set(changed, code);
+      EXPECT_EQ(setting.Get(changed), code);
+      for (const SettingOption& other : SettingOptions()) {
+        if (&other == &setting) continue;
+        EXPECT_EQ(other.Get(changed), other.Get(base)) << other.Name;
+      }
+    }
+    for (const char* bad : {"", "+1", " 1", "1 ", "0x10", "1e3", "99999999999999999999999", "0.30",
+                            "NB", "On", "2,"}) {
+      EXPECT_FALSE(setting.Parse(bad)) << bad;
+    }
   }
-  // Each initial-dist text selects the item of that value.
+  // Values a run can have: the item texts stand for the values they show.
   for (const char* text : {"0.4", "0.3", "0.2", "0.1"}) {
-    const auto index = ParseInitialDist(text);
-    ASSERT_TRUE(index) << text;
-    EXPECT_EQ(kInitialDistItems[static_cast<std::size_t>(*index)], std::stod(text));
+    const auto code = SettingOptions()[1].Parse(text);
+    ASSERT_TRUE(code) << text;
+    RunSettings s;
+    SettingOptions()[1].Set(s, *code);
+    EXPECT_EQ(s.InitialMinority(), std::stod(text));
   }
-  EXPECT_EQ(ParseDistance("nb"), DistancePar::Nb);
-  for (int e = 0; e <= 4; ++e) EXPECT_EQ(DistanceExponent(*ParseDistance(std::to_string(e))), e);
-  EXPECT_EQ(ParseProgram("kestane"), &KestaneProgram());
-  EXPECT_EQ(ParseProgram(""), nullptr);
+  RunSettings s;
+  SettingOptions()[2].Set(s, *SettingOptions()[2].Parse("nb"));
+  EXPECT_EQ(s.Distance, DistancePar::Nb);
+  for (int e = 0; e <= 4; ++e) {
+    SettingOptions()[2].Set(s, *SettingOptions()[2].Parse(std::to_string(e)));
+    EXPECT_EQ(DistanceExponent(s.Distance), e);
+  }
+  EXPECT_EQ(SettingOptions()[0].Parse("2147483648"), std::nullopt);
+  EXPECT_EQ(SettingOptions()[0].Parse("0"), std::nullopt);
+  EXPECT_EQ(ParseSeed("0086399999"), 86399999u);
+  EXPECT_EQ(ParseSeed("86400000"), std::nullopt);
+  EXPECT_EQ(ProgramNamed("kestane"), &KestaneProgram());
+  EXPECT_EQ(ProgramNamed("Kestane"), nullptr);
 }
 
 TEST_F(CliTest, OutputFileReplacesWholeOrNotAtAll) {

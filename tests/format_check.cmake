@@ -1,6 +1,6 @@
 # Fails if clang-format would change any C++ source of the project.
 # Usage: cmake -DCLANG_FORMAT=... -DSOURCE_DIR=... -P format_check.cmake
-set(dirs model impact apps cli ui tests bench)
+set(dirs model impact programs apps cli ui tests bench)
 set(files)
 foreach(dir ${dirs})
   file(GLOB_RECURSE found "${SOURCE_DIR}/${dir}/*.h" "${SOURCE_DIR}/${dir}/*.cpp")

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <set>
 
-#include "ring_impact.h"
-#include "torus_impact.h"
+#include "impact/ring_impact.h"
+#include "impact/torus_impact.h"
 
 namespace impactsim {
 namespace {
@@ -120,8 +120,6 @@ TEST(ring_impact_test, worked_example_turns_on_the_averaged_impacts) {
   EXPECT_EQ(t.sources[2], 2);
   EXPECT_EQ(t.impact[1], 100.0 / std::sqrt(3.0));
   EXPECT_EQ(t.impact[2], 90.0 / std::sqrt(2.0));
-  EXPECT_NEAR(t.impact[1], 57.735, 5e-4);
-  EXPECT_NEAR(t.impact[2], 63.640, 5e-4);
 }
 
 TEST(ring_impact_test, self_divisors_are_powers_of_the_double_root_two) {
@@ -291,7 +289,6 @@ TEST(torus_impact_test, everyone_is_heard_with_supportiveness) {
   EXPECT_EQ(t.sources[1], 2);
   EXPECT_EQ(t.sources[2], 398);
   EXPECT_EQ(t.impact[1], (100 / 0.7055999999999999 + 100.0) / std::sqrt(2.0));
-  EXPECT_EQ(100 / 0.7055999999999999, 141.72335600907033);
   EXPECT_EQ(t.impact[2], 0.0) << "silent cells add zeros";
 
   // Persuasiveness plays no part; plain sums square the strengths.

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <time.h>
+
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
-#include "random_source.h"
+#include "model/random_source.h"
 
 namespace impactsim {
 namespace {
@@ -87,9 +91,25 @@ TEST(random_source_test, reseeds_take_the_clock_reading) {
   EXPECT_EQ(random.RandomState, 86'399'999u) << "just before midnight: the largest seed";
 }
 
-TEST(random_source_test, system_clock_reads_a_time_of_day) {
+// The system clock reads the UTC time of day: between two readings of the
+// C library's clock taken around it (allowing for midnight in between).
+TEST(random_source_test, system_clock_reads_the_utc_time_of_day) {
+  const auto msOfDay = [] {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint32_t>((now.tv_sec % 86'400) * 1000 + now.tv_nsec / 1'000'000);
+  };
   SystemClock clock;
-  EXPECT_LT(clock.MillisecondsOfDay(), kMillisecondsPerDay);
+  for (int i = 0; i < 3; ++i) {
+    const std::uint32_t before = msOfDay();
+    const std::uint32_t reading = clock.MillisecondsOfDay();
+    const std::uint32_t after = msOfDay();
+    EXPECT_LT(reading, kMillisecondsPerDay);
+    if (after < before) continue;  // midnight passed
+    EXPECT_GE(reading, before);
+    EXPECT_LE(reading, after);
+    std::this_thread::sleep_for(std::chrono::milliseconds(7));
+  }
 }
 
 }  // namespace

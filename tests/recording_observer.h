@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run_observer.h"
+#include "model/run_observer.h"
 
 namespace impactsim::testing {
 

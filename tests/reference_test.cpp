@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "reference_impact.h"
-#include "reference_programs.h"
-#include "simulation.h"
+#include "model/simulation.h"
+#include "programs/programs.h"
+#include "tests/reference/reference_impact.h"
+#include "tests/reference/reference_programs.h"
 
 namespace impactsim {
 namespace {
@@ -36,7 +35,7 @@ std::string Describe(const RunSettings& s) {
 // the wrong grid, or judging the target by the wrong one, shows.
 class PreparedPopulation {
  public:
-  PreparedPopulation(const ProgramSpec& program, std::unique_ptr<ImpactModel> reference,
+  PreparedPopulation(const ProgramProfile& program, std::unique_ptr<ImpactModel> reference,
                      const RunSettings& settings, std::uint32_t seed)
       : clock_(seed),
         settingsSource_(settings),
@@ -192,7 +191,8 @@ struct RunRecord {
   std::uint32_t RandomState;
 };
 
-RunRecord RecordRun(const ProgramSpec& program, const RunSettings& settings, std::uint32_t seed) {
+RunRecord RecordRun(const ProgramProfile& program, const RunSettings& settings,
+                    std::uint32_t seed) {
   FixedClock clock(seed);
   FixedSettings source(settings);
   RunRecorder recorder;
@@ -202,7 +202,7 @@ RunRecord RecordRun(const ProgramSpec& program, const RunSettings& settings, std
           simulation.Random().RandomState};
 }
 
-void ExpectSameRun(const ProgramSpec& engine, const ProgramSpec& reference,
+void ExpectSameRun(const ProgramProfile& engine, const ProgramProfile& reference,
                    const RunSettings& settings, std::uint32_t seed) {
   const std::string context = Describe(settings) + " seed " + std::to_string(seed);
   const RunRecord a = RecordRun(engine, settings, seed);

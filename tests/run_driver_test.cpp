@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <set>
 
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "recording_observer.h"
-#include "simulation.h"
+#include "model/seeded_run.h"
+#include "model/simulation.h"
+#include "programs/programs.h"
+#include "tests/recording_observer.h"
 
 namespace impactsim {
 namespace {
@@ -57,10 +57,10 @@ std::unique_ptr<ImpactModel> Make() {
   return std::make_unique<Model>();
 }
 
-ProgramSpec WithImpact(const ProgramSpec& base, std::unique_ptr<ImpactModel> (*make)()) {
-  ProgramSpec spec = base;
-  spec.MakeImpactModel = make;
-  return spec;
+ProgramProfile WithImpact(const ProgramProfile& base, std::unique_ptr<ImpactModel> (*make)()) {
+  ProgramProfile profile = base;
+  profile.MakeImpactModel = make;
+  return profile;
 }
 
 struct Run {
@@ -69,52 +69,55 @@ struct Run {
   FixedClock clock;
   RecordingObserver observer;
   std::unique_ptr<Simulation> sim;
+  RunResult result;
 };
 
-std::unique_ptr<Run> RunOnce(const ProgramSpec& spec, RunSettings settings, std::uint32_t seed) {
+std::unique_ptr<Run> RunOnce(const ProgramProfile& profile, RunSettings settings,
+                             std::uint32_t seed) {
   auto run = std::make_unique<Run>(settings, seed);
-  run->sim = std::make_unique<Simulation>(spec, run->clock, run->settings, run->observer);
-  run->sim->Run();
+  run->sim = std::make_unique<Simulation>(profile, run->clock, run->settings, run->observer);
+  run->result = run->sim->Run();
   return run;
 }
 
-std::vector<std::string> RoundLines(std::initializer_list<int> changes) {
-  std::vector<std::string> lines = {"0 : "};
-  int round = 0;
-  for (int c : changes) lines.push_back(RoundLine(++round, c));
-  lines.emplace_back(kEndOfJobLine);
-  return lines;
-}
-
-TEST(run_driver_test, stop_tests_and_log_lines) {
-  const ProgramSpec flipper = WithImpact(HalvornProgram(), &Make<Flipper>);
-  const ProgramSpec stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
-  const ProgramSpec unanimous = WithImpact(KestaneProgram(), &Make<Unanimous>);
-  const ProgramSpec oneRound = WithImpact(HalvornProgram(), &Make<OneRoundOfChange>);
+// Each case ends by its own stop tests; the log shows every round, and the
+// run's result says what the driver decided: the rounds made, which tests
+// fired, the changes of every round and the census at start and end.
+TEST(run_driver_test, stop_tests_log_lines_and_result) {
+  const ProgramProfile flipper = WithImpact(HalvornProgram(), &Make<Flipper>);
+  const ProgramProfile stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
+  const ProgramProfile unanimous = WithImpact(KestaneProgram(), &Make<Unanimous>);
+  const ProgramProfile oneRound = WithImpact(HalvornProgram(), &Make<OneRoundOfChange>);
 
   struct Case {
     const char* name;
-    const ProgramSpec* spec;
+    const ProgramProfile* profile;
     std::int32_t rounds;
     bool sequential;
     std::vector<int> changes;  // per round; the run stops after the last
+    const char* stop;
   };
   const std::vector<int> fifty(50, 1600);
   const Case cases[] = {
-      {"round limit: 50 rounds, 52 lines", &flipper, 50, false, fifty},
-      {"round limit of 1", &flipper, 1, true, {1600}},
-      {"a quiet first round ends the run", &stubborn, 500, false, {0}},
-      {"later, two quiet rounds are needed", &oneRound, 500, false, {800, 0, 0}},
-      {"round limit and two quiet rounds together", &oneRound, 3, true, {800, 0, 0}},
-      {"unanimity ends the run after its round", &unanimous, 50, true, {-1}},
-      {"unanimity and round limit together", &unanimous, 1, false, {-1}},
+      {"round limit: 50 rounds, 52 lines", &flipper, 50, false, fifty, "rounds"},
+      {"round limit of 1", &flipper, 1, true, {1600}, "rounds"},
+      {"a quiet first round ends the run", &stubborn, 500, false, {0}, "quiet"},
+      {"later, two quiet rounds are needed", &oneRound, 500, false, {800, 0, 0}, "quiet"},
+      {"round limit and two quiet rounds together",
+       &oneRound,
+       3,
+       true,
+       {800, 0, 0},
+       "rounds+quiet"},
+      {"unanimity ends the run after its round", &unanimous, 50, true, {-1}, "unanimity"},
+      {"unanimity and round limit together", &unanimous, 1, false, {-1}, "rounds+unanimity"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RunSettings settings = c.spec->Defaults;
+    RunSettings settings = c.profile->Defaults;
     settings.Rounds = c.rounds;
     settings.RandomSeq = c.sequential;
-    auto run = RunOnce(*c.spec, settings, 4242);
+    auto run = RunOnce(*c.profile, settings, 4242);
     std::vector<int> changes = c.changes;
     if (changes == std::vector<int>{-1}) {
       changes = {run->observer.startCensus[2]};  // every opinion-2 cell turns
@@ -126,13 +129,60 @@ TEST(run_driver_test, stop_tests_and_log_lines) {
     expected.emplace_back(kEndOfJobLine);
     EXPECT_EQ(run->observer.log, expected);
     EXPECT_EQ(run->observer.round, static_cast<int>(changes.size())) << "last round shown";
-    EXPECT_EQ(run->observer.iteration, c.spec->CellTotal) << "last iteration shown";
+    EXPECT_EQ(run->observer.iteration, c.profile->CellTotal) << "last iteration shown";
+
+    const RunResult& result = run->result;
+    EXPECT_EQ(result.RoundsRun, static_cast<int>(changes.size()));
+    EXPECT_EQ(result.Stop.Text(), c.stop);
+    EXPECT_EQ(result.Changes, std::vector<std::int32_t>(changes.begin(), changes.end()));
+    EXPECT_EQ(result.StartCensus, run->observer.startCensus);
+    EXPECT_EQ(result.EndCensus, run->sim->Model().OpinionCensus);
+    EXPECT_EQ(result.Wraps, !c.profile->HasEdge);
   }
-  EXPECT_EQ(RoundLines({0}), (std::vector<std::string>{"0 : ", "1 : 0  ", "Normal End of Job"}));
+}
+
+TEST(run_driver_test, stop_reasons_read_in_a_fixed_order) {
+  const std::pair<StopReasons, const char*> rows[] = {
+      {{}, ""},
+      {{.Quiet = true}, "quiet"},
+      {{.Rounds = true, .Unanimity = true}, "rounds+unanimity"},
+      {{.Rounds = true, .Quiet = true, .Unanimity = true}, "rounds+quiet+unanimity"},
+  };
+  for (const auto& [stop, text] : rows) EXPECT_EQ(stop.Text(), text);
+}
+
+// The grid wraps when the program has no walls or "Edge" is clear.
+TEST(run_driver_test, result_says_whether_the_grid_wrapped) {
+  const ProgramProfile stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
+  for (const bool edge : {true, false}) {
+    RunSettings settings = stubborn.Defaults;
+    settings.Edge = edge;
+    EXPECT_EQ(RunOnce(stubborn, settings, 7)->result.Wraps, !edge);
+  }
+  const ProgramProfile kestane = WithImpact(KestaneProgram(), &Make<Stubborn>);
+  RunSettings settings = kestane.Defaults;
+  settings.Edge = true;  // the torus has no "Edge" to tick
+  EXPECT_TRUE(RunOnce(kestane, settings, 7)->result.Wraps);
+}
+
+// The headless entry point is the window's run with a clock fixed at the seed.
+TEST(run_driver_test, seeded_run_is_the_run_of_a_fixed_clock) {
+  for (const ProgramProfile* profile : {&HalvornProgram(), &KestaneProgram()}) {
+    RunSettings settings = profile->Defaults;
+    settings.Rounds = 6;
+    const auto direct = RunOnce(*profile, settings, 86'399'999);
+    RecordingObserver observer;
+    const SeededRun seeded = RunSeeded(*profile, 86'399'999, settings, observer);
+    EXPECT_EQ(observer.log, direct->observer.log);
+    EXPECT_EQ(observer.events, direct->observer.events);
+    EXPECT_EQ(seeded.Population, direct->sim->Model().PopulationGrid);
+    EXPECT_EQ(seeded.Result.Changes, direct->result.Changes);
+    EXPECT_EQ(seeded.Result.EndCensus, direct->result.EndCensus);
+  }
 }
 
 TEST(run_driver_test, one_round_reports_in_order) {
-  const ProgramSpec flipper = WithImpact(KestaneProgram(), &Make<Flipper>);
+  const ProgramProfile flipper = WithImpact(KestaneProgram(), &Make<Flipper>);
   for (bool sequential : {false, true}) {
     SCOPED_TRACE(sequential ? "sequential" : "simultaneous");
     RunSettings settings = flipper.Defaults;
@@ -176,7 +226,7 @@ TEST(run_driver_test, one_round_reports_in_order) {
 // Replays the random draws of one round: the population build, then the
 // visit-order shuffle, with no draw by the update rule.
 TEST(run_driver_test, shuffle_makes_ten_swaps_per_cell_from_the_identity) {
-  const ProgramSpec stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
+  const ProgramProfile stubborn = WithImpact(HalvornProgram(), &Make<Stubborn>);
   RunSettings settings = stubborn.Defaults;
   settings.RandomSeq = true;
   auto run = RunOnce(stubborn, settings, 31337);
@@ -221,16 +271,16 @@ TEST(run_driver_test, a_new_run_restores_the_scope_that_nb_narrowed) {
 }
 
 TEST(run_driver_test, same_seed_same_run_in_both_programs) {
-  for (const ProgramSpec* spec : {&HalvornProgram(), &KestaneProgram()}) {
-    RunSettings settings = spec->Defaults;
+  for (const ProgramProfile* profile : {&HalvornProgram(), &KestaneProgram()}) {
+    RunSettings settings = profile->Defaults;
     settings.Rounds = 8;
-    auto a = RunOnce(*spec, settings, 12'345'000);
+    auto a = RunOnce(*profile, settings, 12'345'000);
     const std::vector<std::string> log = a->observer.log;
     const Grid grid = a->sim->Model().PopulationGrid;
-    auto b = RunOnce(*spec, settings, 12'345'000);
+    auto b = RunOnce(*profile, settings, 12'345'000);
     EXPECT_EQ(b->observer.log, log);
     EXPECT_EQ(b->sim->Model().PopulationGrid, grid);
-    auto c = RunOnce(*spec, settings, 12'345'001);
+    auto c = RunOnce(*profile, settings, 12'345'001);
     EXPECT_NE(c->sim->Model().PopulationGrid, grid) << "another millisecond, another run";
   }
 }

@@ -7,14 +7,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace impactsim::testing {
 
 inline std::string Slurp(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  return text.str();
 }
 
 class ScratchDirTest : public ::testing::Test {

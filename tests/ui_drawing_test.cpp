@@ -8,11 +8,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "chart_canvas.h"
-#include "fonts.h"
-#include "map_canvas.h"
-#include "opinion_colours.h"
-#include "surface.h"
+#include "ui/chart_canvas.h"
+#include "ui/fonts.h"
+#include "ui/map_canvas.h"
+#include "ui/opinion_colours.h"
+#include "ui/surface.h"
 
 using namespace impactsim;
 using namespace impactsim::ui;

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "fonts.h"
-#include "main_window.h"
-#include "opinion_colours.h"
-#include "window_spec.h"
+#include "ui/fonts.h"
+#include "ui/main_window.h"
+#include "ui/opinion_colours.h"
+#include "ui/window_layout.h"
 
 using namespace impactsim;
 using namespace impactsim::ui;
@@ -113,7 +113,7 @@ std::vector<Control> Controls(bool kestane) {
   return c;
 }
 
-const WindowSpec& SpecOf(bool kestane) {
+const WindowLayout& LayoutOf(bool kestane) {
   return kestane ? KestaneWindow() : HalvornWindow();
 }
 
@@ -126,7 +126,7 @@ QStringList LogLines(const TForm1& w) {
 // Each program's window shows the opinion colours of its population.
 void ExpectMapShows(const TForm1& w) {
   const Grid& grid = w.Engine().Model().PopulationGrid;
-  const int s = w.Spec().CellSize;
+  const int s = w.Layout().CellSize;
   const QImage& map = w.Map().Picture().Image();
   for (int x = 1; x <= grid.Side(); ++x) {
     for (int y = 1; y <= grid.Side(); ++y) {
@@ -163,7 +163,7 @@ class WindowTest : public QObject {
     QFETCH(int, row);
     const Control c = Controls(kestane)[static_cast<std::size_t>(row)];
     FixedClock clock(1000);
-    TForm1 w(SpecOf(kestane), clock);
+    TForm1 w(LayoutOf(kestane), clock);
     QWidget* widget = nullptr;
     if (c.name != nullptr) {
       widget = w.findChild<QWidget*>(QString::fromLatin1(c.name));
@@ -230,13 +230,13 @@ class WindowTest : public QObject {
   void window_caption_menu_and_absent_boxes() {
     for (bool kestane : {false, true}) {
       FixedClock clock(1000);
-      TForm1 w(SpecOf(kestane), clock);
+      TForm1 w(LayoutOf(kestane), clock);
       QCOMPARE(w.windowTitle(), QStringLiteral("Artificial society"));
       QCOMPARE(w.menuBar()->actions().size(), 1);
       QCOMPARE(w.menuBar()->actions()[0]->text(), QStringLiteral("help"));
       QVERIFY(w.menuBar()->actions()[0]->menu() == nullptr);
       QCOMPARE(w.findChildren<QCheckBox*>().size(), kestane ? 2 : 5);
-      QCOMPARE(w.size(), SpecOf(kestane).OuterSize);
+      QCOMPARE(w.size(), LayoutOf(kestane).OuterSize);
       // Resizing moves no control.
       const QRect before = w.BitBtn2->geometry();
       w.resize(900, 800);
@@ -266,7 +266,7 @@ class WindowTest : public QObject {
     QFETCH(bool, kestane);
     QFETCH(QStringList, order);
     FixedClock clock(1000);
-    TForm1 w(SpecOf(kestane), clock);
+    TForm1 w(LayoutOf(kestane), clock);
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -312,7 +312,7 @@ class WindowTest : public QObject {
   void opening_builds_and_draws_one_population() {
     for (bool kestane : {false, true}) {
       FixedClock clock(55'555);
-      TForm1 w(SpecOf(kestane), clock);
+      TForm1 w(LayoutOf(kestane), clock);
       ExpectMapShows(w);
       Census census{};
       TakeCensus(w.Engine().Model(), census);
@@ -345,7 +345,7 @@ class WindowTest : public QObject {
     QFETCH(bool, sequential);
     const std::uint32_t seed = 12'345'000;
     FixedClock clock(seed);
-    TForm1 w(SpecOf(kestane), clock);
+    TForm1 w(LayoutOf(kestane), clock);
     w.show();
     w.help1Click();  // the log keeps what was there before the run
     w.RadioGroup1->SetItemIndex(rounds);
@@ -357,7 +357,7 @@ class WindowTest : public QObject {
                  QStringList{"run", "--seed", QString::number(seed)} + options);
     QVERIFY(runner.waitForFinished(60'000));
     QCOMPARE(runner.exitCode(), 0);
-    QStringList expected = SpecOf(kestane).HelpLines;
+    QStringList expected = LayoutOf(kestane).HelpLines;
     expected += QString::fromUtf8(runner.readAllStandardOutput()).split(QLatin1Char('\n'));
     expected.removeLast();  // after the last line break
     QCOMPARE(LogLines(w), expected);
@@ -365,7 +365,7 @@ class WindowTest : public QObject {
     // Counters and census fields after the run.
     const QString lastRound = expected.at(expected.size() - 2).section(QLatin1Char(' '), 0, 0);
     QCOMPARE(w.Edit[1]->text(), lastRound);
-    QCOMPARE(w.Edit[2]->text(), QString::number(SpecOf(kestane).Program->CellTotal));
+    QCOMPARE(w.Edit[2]->text(), QString::number(LayoutOf(kestane).Program->CellTotal));
     const Census& census = w.Engine().Model().OpinionCensus;
     QCOMPARE(w.Edit[8]->text(), QString::number(census[1]));
     QCOMPARE(w.Edit[9]->text(), QString::number(census[2]));
@@ -384,7 +384,7 @@ class WindowTest : public QObject {
     for (bool kestane : {false, true}) {
       const std::uint32_t seed = 43'210'000;
       FixedClock clock(seed);
-      TForm1 w(SpecOf(kestane), clock);
+      TForm1 w(LayoutOf(kestane), clock);
       w.show();
       QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
 
@@ -433,7 +433,7 @@ class WindowTest : public QObject {
   void help_twice_appends_it_twice() {
     for (bool kestane : {false, true}) {
       FixedClock clock(1000);
-      TForm1 w(SpecOf(kestane), clock);
+      TForm1 w(LayoutOf(kestane), clock);
       w.help1->trigger();
       w.help1->trigger();
       const QStringList lines = LogLines(w);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "simulation.h"
+#include "model/simulation.h"
 
 namespace impactsim {
 namespace {

@@ -1,4 +1,4 @@
-#include "button_images.h"
+#include "ui/button_images.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,10 +1,10 @@
-#include "chart_canvas.h"
+#include "ui/chart_canvas.h"
 
 #include <QPoint>
 #include <array>
 
-#include "fonts.h"
-#include "opinion_colours.h"
+#include "ui/fonts.h"
+#include "ui/opinion_colours.h"
 
 namespace impactsim::ui {
 

@@ -16,13 +16,13 @@
 #include <array>
 #include <memory>
 
-#include "radio_group.h"
-#include "random_source.h"
-#include "run_observer.h"
-#include "run_pictures.h"
-#include "run_settings.h"
-#include "simulation.h"
-#include "window_spec.h"
+#include "model/random_source.h"
+#include "model/run_observer.h"
+#include "model/run_settings.h"
+#include "model/simulation.h"
+#include "ui/radio_group.h"
+#include "ui/run_pictures.h"
+#include "ui/window_layout.h"
 
 namespace impactsim::ui {
 
@@ -43,7 +43,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
  public:
   // clock: where the random source reads the time of day (the system clock
   // in the programs, a fixed one in tests).
-  TForm1(const WindowSpec& spec, Clock& clock, QWidget* parent = nullptr);
+  TForm1(const WindowLayout& layout, Clock& clock, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // The operations of the window, by name.
@@ -58,7 +58,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   void BitBtn2Click();  // End: closes the window
   void help1Click();    // appends the help text to the log
 
-  const WindowSpec& Spec() const { return *spec_; }
+  const WindowLayout& Layout() const { return *layout_; }
   const Simulation& Engine() const { return *sim_; }
   const MapCanvas& Map() const { return pictures_.Map(); }
   const ChartCanvas& Chart() const { return pictures_.Chart(); }
@@ -94,7 +94,22 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Building the window, in this order. The Create functions, which make
+  // the controls with their places, fonts and colours, are in
+  // window_controls.cpp.
   void CreateControls();
+  QWidget* CreateClientArea();  // the frame, its client area and the menu
+  void CreateTitleAndCounters(QWidget* client);
+  void CreateMapChartAndLog(QWidget* client);
+  void CreateSettingsPanel(QWidget* client);
+  void CreateRadioGroups(QWidget* client);
+  void CreateCheckBoxes(QWidget* client);
+  void CreateButtons(QWidget* client);
+  void NameControls();
+  void SelectDefaults();
+  void ChainFocus();
+  void RouteEnterToEnd();
+
   void AppendLine(const QString& line);
   void PresentFrame();
 
@@ -112,7 +127,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   void AppendLog(std::string_view line) override;
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override;
 
-  const WindowSpec* spec_;
+  const WindowLayout* layout_;
   RunPictures pictures_;  // the map and the chart, retained off screen
   std::unique_ptr<Simulation> sim_;
   bool running_ = false;

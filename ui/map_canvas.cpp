@@ -1,6 +1,6 @@
-#include "map_canvas.h"
+#include "ui/map_canvas.h"
 
-#include "opinion_colours.h"
+#include "ui/opinion_colours.h"
 
 namespace impactsim::ui {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "grid.h"
-#include "surface.h"
+#include "model/grid.h"
+#include "ui/surface.h"
 
 namespace impactsim::ui {
 

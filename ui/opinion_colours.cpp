@@ -1,4 +1,4 @@
-#include "opinion_colours.h"
+#include "ui/opinion_colours.h"
 
 namespace impactsim::ui {
 

@@ -1,11 +1,11 @@
-#include "run_pictures.h"
+#include "ui/run_pictures.h"
 
 namespace impactsim::ui {
 
-RunPictures::RunPictures(const WindowSpec& spec)
-    : map_(spec.CellSize),
-      chart_(spec.Program->CellTotal, spec.ChartCellsPerPixel),
-      windowSize_(spec.OuterSize) {}
+RunPictures::RunPictures(const WindowLayout& layout)
+    : map_(layout.CellSize),
+      chart_(layout.Program->CellTotal, layout.ChartCellsPerPixel),
+      windowSize_(layout.OuterSize) {}
 
 void RunPictures::StrategyMap() {
   map_.StrategyMap(windowSize_.width(), windowSize_.height());

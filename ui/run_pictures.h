@@ -5,10 +5,10 @@
 
 #include <QImage>
 
-#include "chart_canvas.h"
-#include "map_canvas.h"
-#include "run_observer.h"
-#include "window_spec.h"
+#include "model/run_observer.h"
+#include "ui/chart_canvas.h"
+#include "ui/map_canvas.h"
+#include "ui/window_layout.h"
 
 namespace impactsim::ui {
 
@@ -16,7 +16,7 @@ class RunPictures : public RunObserver {
  public:
   // The map's cell size, the chart's scale and the window size that the
   // blanking rectangles reach come from the program's window.
-  explicit RunPictures(const WindowSpec& spec);
+  explicit RunPictures(const WindowLayout& layout);
 
   MapCanvas& Map() { return map_; }
   ChartCanvas& Chart() { return chart_; }

@@ -1,4 +1,4 @@
-#include "surface.h"
+#include "ui/surface.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 
-#include "fonts.h"
-#include "main_window.h"
-#include "random_source.h"
-#include "window_spec.h"
+#include "model/random_source.h"
+#include "ui/fonts.h"
+#include "ui/main_window.h"
+#include "ui/window_layout.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

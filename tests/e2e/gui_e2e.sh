@@ -4,6 +4,18 @@
 # once the run has ended, and checks a screenshot of the result.
 #   gui_e2e.sh PROGRAM_BINARY CELL_SIZE START_TOP SCREENSHOT_CHECK OUT_DIR
 set -euo pipefail
+
+# Without any one of its tools the test cannot run: it names the missing ones
+# and exits with 77, which CTest counts as skipped rather than failed.
+missing=()
+for tool in Xvfb xdotool import xclip timeout seq basename mkdir sleep head grep wc; do
+  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "skipped: tools missing: ${missing[*]}"
+  exit 77
+fi
+
 program="$1" cell="$2" start_top="$3" check="$4" out="$5"
 mkdir -p "$out"
 name="$(basename "$program")"

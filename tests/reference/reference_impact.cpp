@@ -1,4 +1,4 @@
-#include "reference_impact.h"
+#include "tests/reference/reference_impact.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "impact_model.h"
+#include "model/impact_model.h"
 
 namespace impactsim::reference {
 

@@ -1,29 +1,30 @@
-#include "reference_programs.h"
+#include "tests/reference/reference_programs.h"
 
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "reference_impact.h"
+#include "programs/programs.h"
+#include "tests/reference/reference_impact.h"
 
 namespace impactsim::reference {
 
 namespace {
 
-ProgramSpec WithImpactModel(const ProgramSpec& program, std::unique_ptr<ImpactModel> (*make)()) {
-  ProgramSpec spec = program;
-  spec.MakeImpactModel = make;
-  return spec;
+ProgramProfile WithImpactModel(const ProgramProfile& program,
+                               std::unique_ptr<ImpactModel> (*make)()) {
+  ProgramProfile profile = program;
+  profile.MakeImpactModel = make;
+  return profile;
 }
 
 }  // namespace
 
-const ProgramSpec& ReferenceHalvornProgram() {
-  static const ProgramSpec spec = WithImpactModel(HalvornProgram(), &MakeReferenceRingImpact);
-  return spec;
+const ProgramProfile& ReferenceHalvornProgram() {
+  static const ProgramProfile profile = WithImpactModel(HalvornProgram(), &MakeReferenceRingImpact);
+  return profile;
 }
 
-const ProgramSpec& ReferenceKestaneProgram() {
-  static const ProgramSpec spec = WithImpactModel(KestaneProgram(), &MakeReferenceTorusImpact);
-  return spec;
+const ProgramProfile& ReferenceKestaneProgram() {
+  static const ProgramProfile profile =
+      WithImpactModel(KestaneProgram(), &MakeReferenceTorusImpact);
+  return profile;
 }
 
 }  // namespace impactsim::reference

@@ -2,11 +2,11 @@
 // The two programs with their impact model swapped for the plain reference
 // model; everything else is the program's own data.
 
-#include "program_spec.h"
+#include "model/program_profile.h"
 
 namespace impactsim::reference {
 
-const ProgramSpec& ReferenceHalvornProgram();
-const ProgramSpec& ReferenceKestaneProgram();
+const ProgramProfile& ReferenceHalvornProgram();
+const ProgramProfile& ReferenceKestaneProgram();
 
 }  // namespace impactsim::reference

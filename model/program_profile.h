@@ -6,12 +6,12 @@
 #include <memory>
 #include <string_view>
 
-#include "impact_model.h"
-#include "run_settings.h"
+#include "model/impact_model.h"
+#include "model/run_settings.h"
 
 namespace impactsim {
 
-struct ProgramSpec {
+struct ProgramProfile {
   std::string_view Name;         // "halvorn" or "kestane"
   int GridSide;                  // cells along each side
   int CellTotal;                 // GridSide * GridSide

@@ -1,13 +1,12 @@
 // The two programs' windows, as data.
 
-#include "halvorn_program.h"
-#include "kestane_program.h"
-#include "window_spec.h"
+#include "programs/programs.h"
+#include "ui/window_layout.h"
 
 namespace impactsim::ui {
 
-const WindowSpec& HalvornWindow() {
-  static const WindowSpec spec{
+const WindowLayout& HalvornWindow() {
+  static const WindowLayout layout{
       .Program = &HalvornProgram(),
       .Position = {76, 16},
       .OuterSize = {699, 651},
@@ -45,11 +44,11 @@ const WindowSpec& HalvornWindow() {
               QStringLiteral("---  End of Help  ---"),
           },
   };
-  return spec;
+  return layout;
 }
 
-const WindowSpec& KestaneWindow() {
-  static const WindowSpec spec{
+const WindowLayout& KestaneWindow() {
+  static const WindowLayout layout{
       .Program = &KestaneProgram(),
       .Position = {72, 80},
       .OuterSize = {699, 640},
@@ -84,11 +83,14 @@ const WindowSpec& KestaneWindow() {
               QStringLiteral("---  End of Help  ---"),
           },
   };
-  return spec;
+  return layout;
 }
 
-const WindowSpec& WindowOf(const ProgramSpec& program) {
-  return program.Name == KestaneWindow().Program->Name ? KestaneWindow() : HalvornWindow();
+const WindowLayout* WindowOf(const ProgramProfile& program) {
+  for (const WindowLayout* layout : {&HalvornWindow(), &KestaneWindow()}) {
+    if (layout->Program == &program) return layout;
+  }
+  return nullptr;
 }
 
 }  // namespace impactsim::ui

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "output_file.h"
-#include "random_source.h"
+#include "cli/command_line.h"
+#include "cli/output_file.h"
+#include "model/random_source.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);

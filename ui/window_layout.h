@@ -7,12 +7,12 @@
 #include <QString>
 #include <QStringList>
 
-#include "program_spec.h"
+#include "model/program_profile.h"
 
 namespace impactsim::ui {
 
-struct WindowSpec {
-  const ProgramSpec* Program;  // grid, impact model, settings that exist, defaults
+struct WindowLayout {
+  const ProgramProfile* Program;  // grid, impact model, settings that exist, defaults
 
   QPoint Position;    // outer top-left on the screen
   QSize OuterSize;    // outer size of the window
@@ -36,10 +36,11 @@ struct WindowSpec {
   QStringList HelpLines;  // appended to the log by "help"
 };
 
-const WindowSpec& HalvornWindow();
-const WindowSpec& KestaneWindow();
+const WindowLayout& HalvornWindow();
+const WindowLayout& KestaneWindow();
 
-// The window of a program.
-const WindowSpec& WindowOf(const ProgramSpec& program);
+// The window of a program, or null for a profile no window is made for
+// (a copy of a program's table, as tests make, has none).
+const WindowLayout* WindowOf(const ProgramProfile& program);
 
 }  // namespace impactsim::ui

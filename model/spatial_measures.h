@@ -1,13 +1,16 @@
 #pragma once
 // Spatial measures of a population at the end of a run: how many groups of
-// like-minded cells it forms and how alike side neighbours are. They take
-// plain opinions, no engine types, so they can be checked on small grids
-// drawn by hand.
+// like-minded cells it forms and how alike side neighbours are. The measures
+// themselves take plain opinions, so they can be checked on small grids drawn
+// by hand.
 
 #include <cstdint>
 #include <span>
 
-namespace impactsim::cli {
+#include "model/grid.h"
+#include "model/run_result.h"
+
+namespace impactsim {
 
 // A square grid of opinions, stored row by row, Side x Side entries. A wrapped
 // grid is a torus: the left edge touches the right one and the top edge the
@@ -32,4 +35,14 @@ std::int64_t CountClusters(const OpinionGrid& grid);
 // counts as fully alike. Throws as CountClusters does.
 double LikeNeighbourShare(const OpinionGrid& grid);
 
-}  // namespace impactsim::cli
+// What a sweep row reports of a finished run's population: the share of
+// opinion 2 among all cells, and the two measures above on the grid as the
+// run saw it (wrapped where it had no walls).
+struct EndMeasures {
+  double MinorityShare = 0.0;
+  std::int64_t Clusters = 0;
+  double LikeNeighbours = 0.0;
+};
+EndMeasures MeasureEnd(const Grid& population, const RunResult& result);
+
+}  // namespace impactsim

@@ -1,10 +1,10 @@
-#include "sweep_measures.h"
+#include "model/spatial_measures.h"
 
 #include <numeric>
 #include <stdexcept>
 #include <vector>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -89,4 +89,16 @@ double LikeNeighbourShare(const OpinionGrid& grid) {
   return static_cast<double>(twelfths) / static_cast<double>(12 * cells);
 }
 
-}  // namespace impactsim::cli
+EndMeasures MeasureEnd(const Grid& population, const RunResult& result) {
+  const int cells = population.Total();
+  std::vector<std::uint8_t> opinions(U(cells));
+  for (int i = 0; i < cells; ++i) opinions[U(i)] = population.Data()[i].Opinion;
+  const OpinionGrid grid{opinions, population.Side(), result.Wraps};
+  EndMeasures measures;
+  measures.MinorityShare = static_cast<double>(result.EndCensus[2]) / static_cast<double>(cells);
+  measures.Clusters = CountClusters(grid);
+  measures.LikeNeighbours = LikeNeighbourShare(grid);
+  return measures;
+}
+
+}  // namespace impactsim

@@ -1,11 +1,11 @@
-#include "kestane_program.h"
+#include "programs/programs.h"
 
-#include "torus_impact.h"
+#include "impact/torus_impact.h"
 
 namespace impactsim {
 
-const ProgramSpec& KestaneProgram() {
-  static const ProgramSpec spec{
+const ProgramProfile& KestaneProgram() {
+  static const ProgramProfile profile{
       .Name = "kestane",
       .GridSide = 20,
       .CellTotal = 400,
@@ -23,7 +23,7 @@ const ProgramSpec& KestaneProgram() {
                    .RandomSeq = true},
       .MakeImpactModel = &MakeTorusImpact,
   };
-  return spec;
+  return profile;
 }
 
 }  // namespace impactsim

@@ -1,11 +1,11 @@
-#include "halvorn_program.h"
+#include "programs/programs.h"
 
-#include "ring_impact.h"
+#include "impact/ring_impact.h"
 
 namespace impactsim {
 
-const ProgramSpec& HalvornProgram() {
-  static const ProgramSpec spec{
+const ProgramProfile& HalvornProgram() {
+  static const ProgramProfile profile{
       .Name = "halvorn",
       .GridSide = 40,
       .CellTotal = 1600,
@@ -23,7 +23,7 @@ const ProgramSpec& HalvornProgram() {
                    .RandomSeq = false},
       .MakeImpactModel = &MakeRingImpact,
   };
-  return spec;
+  return profile;
 }
 
 }  // namespace impactsim

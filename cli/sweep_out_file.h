@@ -1,0 +1,60 @@
+#pragma once
+// The --out file of a sweep: where it stands before anything is written, its
+// lock against other sweeps, and the appends of rows.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "cli/sweep_options.h"
+
+namespace impactsim::cli {
+
+// Where --out stands before anything is written to it.
+struct OutState {
+  std::uint64_t KeepBytes = 0;  // complete lines already there
+  std::uint64_t DoneRows = 0;   // rows among them: the shard's first tasks
+  bool Exists = false;
+  bool TornLine = false;  // an unfinished last line to cut off
+  bool WriteHeader = false;
+  bool WriteMeta = false;  // a new or empty file: describe the sweep afresh
+};
+
+// Checks --out against the request: a file that holds rows is only
+// continued (--resume), and only when its description names this very sweep
+// and every complete line is the row of the shard's next task. Reads, never
+// writes; throws UsageError.
+OutState InspectOut(const SweepRequest& request, const std::string& identity);
+
+// Opens --out for appending and takes its lock: an existing file before it
+// is read, so that no other sweep can change it between the checks and the
+// appends; a new one, created here, after the checks. Throws UsageError.
+int OpenOut(const std::string& path, bool create);
+
+// Where the rows go: the --out file, appended to by whole writes, or a stream.
+class RowSink {
+ public:
+  explicit RowSink(std::ostream& out) : out_(&out) {}
+  RowSink(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  RowSink(const RowSink&) = delete;
+  RowSink& operator=(const RowSink&) = delete;
+  ~RowSink();
+
+  // Writes and flushes; on failure sets the reason and returns false.
+  bool Write(std::string_view text);
+
+  // Cuts the file to its first `size` bytes; on failure sets the reason.
+  bool Truncate(std::uint64_t size);
+
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::ostream* out_ = nullptr;
+  int fd_ = -1;
+  std::string path_;
+  std::string error_;
+};
+
+}  // namespace impactsim::cli

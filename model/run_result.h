@@ -1,0 +1,35 @@
+#pragma once
+// What a run did, as the run driver decided it: how many rounds it made, which
+// stop tests fired, the census at its start and end, and the changes of every
+// round. Front ends report it; none of them re-derives it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/grid.h"
+
+namespace impactsim {
+
+// The stop tests that fired after the last round; several can fire at once.
+struct StopReasons {
+  bool Rounds = false;     // the last round reached the rounds setting
+  bool Quiet = false;      // no change in the last round nor in the one before
+  bool Unanimity = false;  // one opinion holds every cell
+
+  bool Any() const { return Rounds || Quiet || Unanimity; }
+  // "rounds", "quiet", "unanimity", joined by '+' in that order.
+  std::string Text() const;
+  friend bool operator==(const StopReasons&, const StopReasons&) = default;
+};
+
+struct RunResult {
+  std::int32_t RoundsRun = 0;
+  StopReasons Stop;
+  Census StartCensus{};               // when the run started (round 0)
+  Census EndCensus{};                 // after the last round
+  std::vector<std::int32_t> Changes;  // Changes[r - 1]: opinion changes in round r
+  bool Wraps = false;                 // the grid was a torus (no walls)
+};
+
+}  // namespace impactsim

@@ -1,0 +1,20 @@
+#include "model/seeded_run.h"
+
+#include <memory>
+
+#include "model/random_source.h"
+#include "model/simulation.h"
+
+namespace impactsim {
+
+SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
+                    RunObserver& observer) {
+  FixedClock clock(seed);
+  FixedSettings source(settings);
+  // The engine holds two whole grids: keep it off the caller's stack.
+  const auto sim = std::make_unique<Simulation>(program, clock, source, observer);
+  SeededRun run{sim->Run(), sim->Model().PopulationGrid};
+  return run;
+}
+
+}  // namespace impactsim

@@ -1,0 +1,28 @@
+#pragma once
+// The one way to make a headless run: a program, a seed, settings and an
+// observer in; what the run did and the population it left out.
+
+#include <cstdint>
+
+#include "model/grid.h"
+#include "model/program_profile.h"
+#include "model/run_observer.h"
+#include "model/run_result.h"
+#include "model/run_settings.h"
+
+namespace impactsim {
+
+struct SeededRun {
+  RunResult Result;
+  Grid Population;  // the population after the last round
+};
+
+// One complete run whose every clock read returns `seed` (milliseconds of
+// the day, 0..86399999), so the same arguments give the same run on every
+// build and machine. Reports to `observer` as the window's run does and
+// returns when the run is over. Uses nothing shared but the constant program
+// table, so runs may go on in parallel threads.
+SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
+                    RunObserver& observer);
+
+}  // namespace impactsim

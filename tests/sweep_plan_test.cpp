@@ -1,0 +1,250 @@
+// "impactsim sweep" before anything runs: the numbered task list, the
+// identity of a sweep, and bad input refused with the file system untouched.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/option_text.h"
+#include "cli/setting_options.h"
+#include "cli/sweep_description.h"
+#include "cli/sweep_plan.h"
+#include "programs/programs.h"
+#include "tests/sweep_support.h"
+
+namespace impactsim::cli {
+namespace {
+
+using namespace testing;
+using Json = nlohmann::json;
+
+TEST(SweepList, NestsTheListsInTheirFixedOrderSeedsInnermost) {
+  const Outcome r = Invoke({"sweep", "--program", "halvorn,kestane", "--rounds", "7,3",
+                            "--summation", "off,on", "--seeds", "9,2-3", "--list"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1u + 2 * 2 * 2 * 3);
+  EXPECT_EQ(lines[0],
+            "task,program,seed,rounds,initial_dist,distance,edge,wide_scope,remove_self,"
+            "summation,sequential");
+  // Unlisted settings take each program's own default.
+  const std::vector<std::string> expected = {
+      "0,halvorn,9,7,0.3,2,on,off,off,off,off", "1,halvorn,2,7,0.3,2,on,off,off,off,off",
+      "2,halvorn,3,7,0.3,2,on,off,off,off,off", "3,halvorn,9,7,0.3,2,on,off,off,on,off",
+      "6,halvorn,9,3,0.3,2,on,off,off,off,off", "11,halvorn,3,3,0.3,2,on,off,off,on,off",
+      "12,kestane,9,7,0.3,2,,,,off,on",         "16,kestane,2,7,0.3,2,,,,on,on",
+      "23,kestane,3,3,0.3,2,,,,on,on"};
+  for (const std::string& line : expected) {
+    const std::size_t task = std::stoul(line);
+    EXPECT_EQ(lines[task + 1], line);
+  }
+}
+
+TEST(SweepList, EveryListedValueReachesItsColumn) {
+  const Outcome r =
+      Invoke({"sweep", "--seeds", "86399999", "--rounds", "050", "--initial-dist", "0.1,0.4",
+              "--distance", "nb,0,4", "--edge", "off", "--wide-scope", "--remove-self", "on",
+              "--simultaneous", "--list", "--format", "jsonl"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 6u);
+  const Json last = Json::parse(lines[5]);
+  EXPECT_EQ(last["task"], 5);
+  EXPECT_EQ(last["seed"], 86399999);
+  EXPECT_EQ(last["rounds"], 50);
+  EXPECT_EQ(last["initial_dist"], 0.4);
+  EXPECT_EQ(last["distance"], "4");
+  EXPECT_EQ(last["edge"], "off");
+  EXPECT_EQ(last["wide_scope"], "on");
+  EXPECT_EQ(last["remove_self"], "on");
+  EXPECT_EQ(last["summation"], "off");
+  EXPECT_EQ(last["sequential"], "off");
+  EXPECT_EQ(Json::parse(lines[0])["distance"], "nb");
+  EXPECT_EQ(Json::parse(lines[1])["initial_dist"], 0.1);
+}
+
+TEST(SweepList, ShardsKeepTheGlobalNumbers) {
+  const Args base = {"sweep", "--program", "kestane", "--seeds", "0-9", "--list"};
+  const std::vector<std::string> lines = Lines(Invoke(Concat(base, {"--shard", "2/3"})).out);
+  ASSERT_EQ(lines.size(), 1u + 3);
+  EXPECT_TRUE(lines[1].starts_with("2,kestane,2,"));
+  EXPECT_TRUE(lines[2].starts_with("5,kestane,5,"));
+  EXPECT_TRUE(lines[3].starts_with("8,kestane,8,"));
+  // A shard beyond the last task has nothing to do.
+  EXPECT_EQ(Lines(Invoke(Concat(base, {"--shard", "10/11"})).out).size(), 1u);
+}
+
+// The value list of the run setting of that name.
+std::vector<std::int32_t>& ValuesOf(SweepPlan& plan, std::string_view name) {
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (SettingOptions()[i].Name == name) return plan.Values[i];
+  }
+  throw std::invalid_argument(std::string(name));
+}
+
+// The identity follows the tasks, not their spelling on the command line.
+TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
+  const auto plan = [](auto change) {
+    SweepPlan p;
+    p.Programs = {&KestaneProgram()};
+    change(p);
+    return p;
+  };
+  const SweepPlan base = plan([](SweepPlan& p) { p.Seeds.Append(1, 3); });
+  const std::string id = SweepIdentity(base, RowFormat::Csv, {});
+  const SweepPlan spelledApart = plan([](SweepPlan& p) {
+    p.Seeds.Append(1, 1);
+    p.Seeds.Append(2, 2);
+    p.Seeds.Append(3, 3);
+    ValuesOf(p, "rounds") = {KestaneProgram().Defaults.Rounds};
+    ValuesOf(p, "sequential") = {1};
+  });
+  EXPECT_EQ(SweepIdentity(spelledApart, RowFormat::Csv, {}), id);
+  const SweepPlan reordered = plan([](SweepPlan& p) {
+    p.Seeds.Append(3, 3);
+    p.Seeds.Append(1, 2);
+  });
+  EXPECT_NE(SweepIdentity(reordered, RowFormat::Csv, {}), id);
+  const SweepPlan other = plan([](SweepPlan& p) {
+    p.Seeds.Append(1, 3);
+    ValuesOf(p, "summation") = {1};
+  });
+  EXPECT_NE(SweepIdentity(other, RowFormat::Csv, {}), id);
+  EXPECT_NE(SweepIdentity(base, RowFormat::Jsonl, {}), id);
+  EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {0, 2}), id);
+}
+
+struct BadInput {
+  Args args;  // after "sweep"; "@" stands for the scratch directory
+  std::string mentions;
+  std::function<void(const fs::path&)> prepare = nullptr;
+};
+
+void PrintTo(const BadInput& b, std::ostream* os) {
+  *os << ::testing::PrintToString(b.args);
+}
+
+class SweepBadInputTest : public SweepTest, public ::testing::WithParamInterface<BadInput> {};
+
+// The finished sweep every case finds in its directory: done.csv and its
+// description.
+const Args kDone = {"--program", "kestane", "--rounds", "1", "--seeds", "1-3"};
+
+// Status 2, nothing on stdout, one line naming the option, and no file
+// created or changed.
+TEST_P(SweepBadInputTest, RejectedBeforeAnythingRuns) {
+  ASSERT_EQ(Invoke(Concat(Concat({"sweep"}, kDone), {"--out", In("done.csv")})).status, kExitOk);
+  if (GetParam().prepare) GetParam().prepare(dir_);
+  const auto before = Snapshot();
+  Args args = {"sweep"};
+  for (const std::string& arg : GetParam().args) {
+    args.push_back(arg.starts_with("@") ? In(arg.substr(1)) : arg);
+  }
+  const Outcome r = Invoke(args);
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("impactsim: ")) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find(GetParam().mentions), std::string::npos) << r.err;
+  EXPECT_EQ(Snapshot(), before);
+}
+
+// Rewrites done.csv through a function of its lines.
+std::function<void(const fs::path&)> Edit(std::function<void(std::vector<std::string>&)> change) {
+  return [change](const fs::path& dir) {
+    std::vector<std::string> lines = Lines(Slurp(dir / "done.csv"));
+    change(lines);
+    std::string text;
+    for (const std::string& line : lines) text += line + '\n';
+    Spit(dir / "done.csv", text);
+  };
+}
+
+const Args kOut = {"--out", "@new.csv"};
+Args Sweep(Args a) {
+  return Concat(std::move(a), kOut);
+}
+Args Resume(Args a) {
+  return Concat(std::move(a), {"--out", "@done.csv", "--resume"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SweepBadInputTest,
+    ::testing::Values(
+        BadInput{Sweep({}), "--seeds: required"},
+        BadInput{Sweep({"--seeds", "5-3"}), "--seeds: expects a range A-B with A <= B"},
+        BadInput{Sweep({"--seeds", "1-2-3"}), "--seeds"},
+        BadInput{Sweep({"--seeds", "1,,3"}), "--seeds: expects"},
+        BadInput{Sweep({"--seeds", "86400000"}), "'86400000'"},
+        BadInput{Sweep({"--seeds", "x"}), "--seeds"}, BadInput{Sweep({"--seeds="}), "no value"},
+        BadInput{Sweep({"--seeds", "4,4"}), "--seeds: expects each seed once, got 4 again"},
+        BadInput{Sweep({"--seeds", "1-9,5-6"}), "got 5 again"},
+        BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "0"}), "--rounds"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "50,050"}),
+                 "--rounds: expects each value once"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "5", "--rounds", "6"}), "--rounds"},
+        BadInput{Sweep({"--seeds", "1", "--initial-dist", "0.4,0.5"}), "'0.5'"},
+        BadInput{Sweep({"--seeds", "1", "--program", "halvorn,Kestane"}), "--program"},
+        BadInput{Sweep({"--seeds", "1", "--program", "halvorn,kestane", "--edge", "on"}),
+                 "--edge: only for --program halvorn, got --program kestane"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--no-edge"}), "--no-edge"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane,halvorn", "--wide-scope"}),
+                 "--wide-scope"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--remove-self", "off"}),
+                 "--remove-self"},
+        BadInput{Sweep({"--seeds", "1", "--edge", "maybe"}), "--edge"},
+        BadInput{Sweep({"--seeds", "1", "--summation", "on,on"}), "--summation"},
+        BadInput{Sweep({"--seeds", "1", "--edge", "--no-edge"}), "--no-edge"},
+        BadInput{Sweep({"--seeds", "1", "--sequential", "off", "--simultaneous"}),
+                 "--simultaneous"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "3/3"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "1/0"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "1"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "a/2"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--jobs", "0"}), "--jobs"},
+        BadInput{Sweep({"--seeds", "1", "--jobs", "1025"}), "--jobs"},
+        BadInput{Sweep({"--seeds", "1", "--format", "xml"}), "--format"},
+        BadInput{Sweep({"--seeds", "1", "--quiet=1"}), "--quiet"},
+        BadInput{Sweep({"--seeds", "1", "--frobnicate"}), "--frobnicate"},
+        BadInput{Sweep({"--seeds", "1", "stray"}), "'stray'"},
+        BadInput{{"--seeds", "1", "--resume"}, "--resume: needs --out"},
+        BadInput{Sweep({"--seeds", "1", "--list"}), "--list"},
+        BadInput{{"--seeds", "1", "--out", "@missing/x.csv"}, "--out: cannot write"},
+        BadInput{{"--seeds", "1", "--out", "@"}, "--out"},
+        // An existing sweep file is only continued.
+        BadInput{Concat(kDone, {"--out", "@done.csv"}), "use --resume"},
+        // A file of a different sweep, or one that is not what its
+        // description says.
+        BadInput{Resume({"--program", "kestane", "--rounds", "1", "--seeds", "1-4"}),
+                 "different sweep"},
+        BadInput{Resume({"--program", "kestane", "--rounds", "2", "--seeds", "1-3"}),
+                 "different sweep"},
+        BadInput{Resume(Concat(kDone, {"--format", "jsonl"})), "different sweep"},
+        BadInput{Resume(Concat(kDone, {"--shard", "1/2"})), "different sweep"},
+        BadInput{Resume(kDone), "--resume: cannot tell which sweep",
+                 [](const fs::path& d) { fs::remove(d / "done.csv.meta.json"); }},
+        BadInput{Resume(kDone), "--resume",
+                 [](const fs::path& d) { Spit(d / "done.csv.meta.json", "{\"tool\": 1"); }},
+        BadInput{Resume(kDone), "CSV header",
+                 Edit([](std::vector<std::string>& l) { l[0][0] = 'T'; })},
+        BadInput{Resume(kDone), "line 3 of",
+                 Edit([](std::vector<std::string>& l) { std::swap(l[2], l[3]); })},
+        BadInput{Resume(kDone), "line 2 of",
+                 Edit([](std::vector<std::string>& l) { l[1].resize(l[1].rfind(',')); })},
+        BadInput{Resume(kDone), "line 4 of", Edit([](std::vector<std::string>& l) {
+                   l[3].replace(l[3].find(",3,"), 3, ",9,");
+                 })},
+        BadInput{Resume(kDone), "one row more",
+                 Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })}));
+
+}  // namespace
+}  // namespace impactsim::cli
