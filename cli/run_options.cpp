@@ -21,7 +21,7 @@ std::string Dashed(std::string_view name) {
   return "--" + std::string(name);
 }
 
-// " (halvorn only)" for a setting some programs lack.
+// "halvorn only" for a setting some programs lack, empty for the others.
 std::string OnlyFor(const SettingOption& setting) {
   return setting.Has != nullptr ? ProgramsWith(setting) + " only" : std::string();
 }

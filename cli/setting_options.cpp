@@ -1,5 +1,6 @@
 #include "cli/setting_options.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -110,7 +111,7 @@ const std::array<SettingOption, kSettingCount>& SettingOptions() {
 }
 
 bool SettingOption::IsSwitch() const {
-  return Items.data() == std::data(kOffOn);
+  return std::equal(Items.begin(), Items.end(), std::begin(kOffOn), std::end(kOffOn));
 }
 
 std::optional<std::int32_t> SettingOption::Parse(std::string_view text) const {
