@@ -85,7 +85,7 @@ Json SettingsJson(const SweepTask& task) {
 // The run's columns as text, in order.
 std::array<std::string, std::size(kRunColumns)> RunText(const RunOutcome& outcome) {
   const RunResult& r = outcome.Result;
-  return {std::to_string(r.RoundsRun),
+  return {std::to_string(r.RoundsRun()),
           r.Stop.Text(),
           std::to_string(r.StartCensus[1]),
           std::to_string(r.StartCensus[2]),
@@ -123,7 +123,7 @@ std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome*
     Json row = SettingsJson(task);
     if (outcome != nullptr) {
       const RunResult& r = outcome->Result;
-      row["rounds_run"] = r.RoundsRun;
+      row["rounds_run"] = r.RoundsRun();
       row["stop"] = r.Stop.Text();
       row["opinion1_start"] = r.StartCensus[1];
       row["opinion2_start"] = r.StartCensus[2];

@@ -24,12 +24,13 @@ struct StopReasons {
 };
 
 struct RunResult {
-  std::int32_t RoundsRun = 0;
   StopReasons Stop;
   Census StartCensus{};               // when the run started (round 0)
   Census EndCensus{};                 // after the last round
   std::vector<std::int32_t> Changes;  // Changes[r - 1]: opinion changes in round r
   bool Wraps = false;                 // the grid was a torus (no walls)
+
+  std::int32_t RoundsRun() const { return static_cast<std::int32_t>(Changes.size()); }
 };
 
 }  // namespace impactsim

@@ -223,10 +223,8 @@ void Simulation::CloseRound(RunState& run) {
   }
   run.StopFlag = stop.Any();
 
-  RunResult& result = run.Result;
-  result.RoundsRun = run.RoundNo;
-  result.Changes.push_back(run.ChangeCount);
-  result.EndCensus = model_.OpinionCensus;
+  run.Result.Changes.push_back(run.ChangeCount);
+  run.Result.EndCensus = model_.OpinionCensus;
 }
 
 void Simulation::FinishRun() {

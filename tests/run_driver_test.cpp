@@ -132,7 +132,7 @@ TEST(run_driver_test, stop_tests_log_lines_and_result) {
     EXPECT_EQ(run->observer.iteration, c.profile->CellTotal) << "last iteration shown";
 
     const RunResult& result = run->result;
-    EXPECT_EQ(result.RoundsRun, static_cast<int>(changes.size()));
+    EXPECT_EQ(result.RoundsRun(), static_cast<int>(changes.size()));
     EXPECT_EQ(result.Stop.Text(), c.stop);
     EXPECT_EQ(result.Changes, std::vector<std::int32_t>(changes.begin(), changes.end()));
     EXPECT_EQ(result.StartCensus, run->observer.startCensus);
