@@ -33,8 +33,8 @@ std::string OptionPart(const std::string& arg) {
 // line without exactly one command.
 void CheckLeftovers(const CLI::App& app) {
   for (const std::string& arg : app.remaining()) {
-    if (LooksLikeOption(arg)) throw UsageError(OptionPart(arg) + ": unknown option");
-    throw UsageError("command: expects run or sweep, got '" + arg + "'");
+    if (LooksLikeOption(arg)) throw UsageError(Escaped(OptionPart(arg)) + ": unknown option");
+    throw UsageError("command: expects run or sweep, got " + Quoted(arg));
   }
   const std::vector<CLI::App*> commands = app.get_subcommands();  // in the order given
   if (commands.empty()) {
@@ -42,16 +42,17 @@ void CheckLeftovers(const CLI::App& app) {
   }
   const std::string name = commands[0]->get_name();
   if (commands[0]->count() > 1) {
-    throw UsageError(name + ": takes options only, got '" + name + "' again");
+    throw UsageError(name + ": takes options only, got " + Quoted(name) + " again");
   }
   if (commands.size() > 1) {
-    throw UsageError(name + ": takes options only, got '" + commands[1]->get_name() + "'");
+    throw UsageError(name + ": takes options only, got " + Quoted(commands[1]->get_name()));
   }
   for (const std::string& arg : commands[0]->remaining()) {
     if (LooksLikeOption(arg)) {
-      throw UsageError(OptionPart(arg) + ": unknown option (see impactsim " + name + " --help)");
+      throw UsageError(Escaped(OptionPart(arg)) + ": unknown option (see impactsim " + name +
+                       " --help)");
     }
-    throw UsageError(name + ": takes options only, got '" + arg + "'");
+    throw UsageError(name + ": takes options only, got " + Quoted(arg));
   }
 }
 
@@ -78,7 +79,7 @@ std::string Describe(const CLI::ParseError& e, const CLI::App& run) {
       return option->get_name() + ": a switch, takes no value";
     }
   }
-  return message.substr(0, message.find('\n'));
+  return Escaped(message.substr(0, message.find('\n')));
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ std::vector<std::string> TextOption::Items(const std::string& accepts, const cha
   while (true) {
     const std::size_t comma = text.find(',', start);
     items.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
-    if (items.back().empty()) throw Rejected(accepts, "an empty item in '" + text + "'");
+    if (items.back().empty()) throw Rejected(accepts, "an empty item in " + Quoted(text));
     if (comma == std::string::npos) return items;
     start = comma + 1;
   }
@@ -73,6 +73,69 @@ std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t lo
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
   if (ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
   return value;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence of a printable character at the start of
+// `text`, or 0 where it is a control character, a C1 control or not UTF-8.
+std::size_t PrintableLength(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return lead >= 0x20 && lead != 0x7f ? 1 : 0;
+  std::size_t length = 0;
+  std::uint32_t code = 0;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2, code = lead & 0x1fu;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3, code = lead & 0x0fu;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4, code = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xc0u) != 0x80u) return 0;
+    code = (code << 6) | (byte(i) & 0x3fu);
+  }
+  const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
+  if (code <= 0x9f) return 0;  // C1 controls
+  return length;
+}
+
+}  // namespace
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    const std::size_t n = PrintableLength(text);
+    if (n > 0) {
+      out.append(text.substr(0, n));
+      text.remove_prefix(n);
+      continue;
+    }
+    const auto c = static_cast<unsigned char>(text[0]);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      const char* digits = "0123456789abcdef";
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 0xfu];
+    }
+    text.remove_prefix(1);
+  }
+  return out;
+}
+
+std::string Quoted(std::string_view text) {
+  return "'" + Escaped(text) + "'";
 }
 
 std::string OneOf(const std::vector<std::string>& items) {

@@ -70,6 +70,13 @@ std::string OptionName(const CLI::Option* option);
 std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t low,
                                          std::uint64_t high);
 
+// Text the user gave, in single quotes, safe to print on one line: control
+// characters and bytes that are not UTF-8 are shown as escapes (\n, \t, \r,
+// \xNN) rather than passed to the terminal.
+std::string Quoted(std::string_view text);
+// The same escapes without the quotes.
+std::string Escaped(std::string_view text);
+
 // "a, b or c"; "a comma-separated list of a, b, c"; "a comma-separated list
 // of <what>".
 std::string OneOf(const std::vector<std::string>& items);

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "cli/option_text.h"
 #include "cli/picture_part.h"
 
 namespace impactsim::cli {
@@ -31,19 +32,19 @@ std::unique_ptr<RunPictureMaker> LoadRunPictureMaker(const ProgramProfile& progr
     // The loader's reason starts with the file name again: say it once.
     std::string reason = ::dlerror();
     if (reason.starts_with(file + ": ")) reason.erase(0, file.size() + 2);
-    error = "cannot load the picture part '" + file + "': " + reason;
+    error = "cannot load the picture part " + Quoted(file) + ": " + reason;
     return nullptr;
   }
   const auto make = reinterpret_cast<MakeRunPictureMaker>(::dlsym(part, kPicturePartEntry));
   if (make == nullptr) {
-    error = "'" + file + "' is not the picture part of this runner (no " +
+    error = Quoted(file) + " is not the picture part of this runner (no " +
             std::string(kPicturePartEntry) + ")";
     return nullptr;
   }
   std::array<char, 512> reason{};
   std::unique_ptr<RunPictureMaker> maker(
       make(std::string(program.Name).c_str(), reason.data(), reason.size()));
-  if (!maker) error = "the picture part '" + file + "' failed: " + reason.data();
+  if (!maker) error = "the picture part " + Quoted(file) + " failed: " + reason.data();
   return maker;
 }
 

@@ -58,7 +58,7 @@ void OpenOutput(std::optional<OutputFile>& file, std::string_view option, const 
   std::string reason;
   if (!file->Open(reason)) {
     file.reset();
-    throw UsageError(std::string(option) + ": cannot write '" + path + "': " + reason);
+    throw UsageError(std::string(option) + ": cannot write " + Quoted(path) + ": " + reason);
   }
 }
 
@@ -67,7 +67,8 @@ bool CommitOutput(std::optional<OutputFile>& file, std::string_view option, std:
   if (!file) return true;
   std::string reason;
   if (file->Commit(reason)) return true;
-  ReportError(err, std::string(option) + ": writing '" + file->Path() + "' failed: " + reason);
+  ReportError(err,
+              std::string(option) + ": writing " + Quoted(file->Path()) + " failed: " + reason);
   return false;
 }
 

@@ -77,8 +77,7 @@ RunRequest RunOptions::Resolve() const {
   request.Program = Programs()[0];
   if (const auto text = program_.Single(ProgramAccepts(false))) {
     request.Program = ProgramNamed(*text);
-    if (request.Program == nullptr)
-      throw program_.Rejected(ProgramAccepts(false), "'" + *text + "'");
+    if (request.Program == nullptr) throw program_.Rejected(ProgramAccepts(false), Quoted(*text));
   }
   const ProgramProfile& program = *request.Program;
   RunSettings& settings = request.Settings;
@@ -86,7 +85,7 @@ RunRequest RunOptions::Resolve() const {
 
   if (const auto text = seed_.Single(kSeedAccepts)) {
     request.Seed = ParseSeed(*text);
-    if (!request.Seed) throw seed_.Rejected(kSeedAccepts, "'" + *text + "'");
+    if (!request.Seed) throw seed_.Rejected(kSeedAccepts, Quoted(*text));
   }
   const auto& table = SettingOptions();
   const auto only = [&program](const SettingOption& setting, const CLI::Option* given) {
@@ -99,7 +98,7 @@ RunRequest RunOptions::Resolve() const {
     const std::string accepts = table[i].Accepts(false);
     if (const auto text = values_[i].Single(accepts)) {
       const auto code = table[i].Parse(*text);
-      if (!code) throw values_[i].Rejected(accepts, "'" + *text + "'");
+      if (!code) throw values_[i].Rejected(accepts, Quoted(*text));
       only(table[i], values_[i].Option);
       table[i].Set(settings, *code);
     }
@@ -135,7 +134,7 @@ RunRequest RunOptions::Resolve() const {
       const std::string& b = *outputs[i].second;
       if (a.empty() || b.empty() || Resolved(a) != Resolved(b)) continue;
       throw UsageError(outputs[i].first->Name() + ": expects a file other than " +
-                       outputs[j].first->Name() + "'s, got '" + b + "'");
+                       outputs[j].first->Name() + "'s, got " + Quoted(b));
     }
   }
   return request;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/option_text.h"
 #include "cli/output_file.h"
 #include "cli/progress_bar.h"
 #include "cli/sweep_description.h"
@@ -18,10 +19,6 @@ namespace impactsim::cli {
 namespace {
 
 constexpr const char* kOutOption = "--out";
-
-std::string Quoted(const std::string& path) {
-  return "'" + path + "'";
-}
 
 int ListTasks(const SweepRequest& request, std::ostream& out, std::ostream& err) {
   const std::uint64_t count = request.Part.Size(request.Plan.TaskCount());

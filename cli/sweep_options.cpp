@@ -28,9 +28,9 @@ std::vector<T> ParseList(const TextOption& option, const std::string& accepts, P
   std::vector<T> values;
   for (const std::string& item : option.Items(accepts, bare)) {
     const std::optional<T> value = parse(item);
-    if (!value) throw option.Rejected(accepts, "'" + item + "'");
+    if (!value) throw option.Rejected(accepts, Quoted(item));
     if (std::find(values.begin(), values.end(), *value) != values.end()) {
-      throw UsageError(option.Name() + ": expects each value once, got '" + item + "' again");
+      throw UsageError(option.Name() + ": expects each value once, got " + Quoted(item) + " again");
     }
     values.push_back(*value);
   }
@@ -122,8 +122,8 @@ SweepRequest SweepOptions::Resolve() const {
     const auto first = ParseSeed(std::string_view(item).substr(0, dash));
     const auto last =
         dash == std::string::npos ? first : ParseSeed(std::string_view(item).substr(dash + 1));
-    if (!first || !last) throw seeds_.Rejected(kSeedsAccepts, "'" + item + "'");
-    if (*first > *last) throw seeds_.Rejected("a range A-B with A <= B", "'" + item + "'");
+    if (!first || !last) throw seeds_.Rejected(kSeedsAccepts, Quoted(item));
+    if (*first > *last) throw seeds_.Rejected("a range A-B with A <= B", Quoted(item));
     plan.Seeds.Append(*first, *last);
   }
   if (std::uint32_t seed = 0; plan.Seeds.FindRepeat(seed)) {
@@ -141,7 +141,7 @@ SweepRequest SweepOptions::Resolve() const {
     } else if (*text == "jsonl") {
       request.Format = RowFormat::Jsonl;
     } else {
-      throw format_.Rejected(kFormatAccepts, "'" + *text + "'");
+      throw format_.Rejected(kFormatAccepts, Quoted(*text));
     }
   }
   if (const auto text = shard_.Single(kShardAccepts)) {
@@ -152,14 +152,14 @@ SweepRequest SweepOptions::Resolve() const {
                            ? std::nullopt
                            : ParseDigits(std::string_view(*text).substr(slash + 1), 1, max);
     if (!index || !count || *index >= *count) {
-      throw shard_.Rejected(kShardAccepts, "'" + *text + "'");
+      throw shard_.Rejected(kShardAccepts, Quoted(*text));
     }
     request.Part = {*index, *count};
   }
   request.Jobs = DefaultJobs();
   if (const auto text = jobs_.Single(kJobsAccepts)) {
     const auto jobs = ParseDigits(*text, 1, kMaxJobs);
-    if (!jobs) throw jobs_.Rejected(kJobsAccepts, "'" + *text + "'");
+    if (!jobs) throw jobs_.Rejected(kJobsAccepts, Quoted(*text));
     request.Jobs = static_cast<unsigned>(*jobs);
   }
   if (const auto path = out_.Single(kFileAccepts)) request.OutPath = *path;

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "cli/option_text.h"
 #include "cli/sweep_description.h"
 
 namespace impactsim::cli {
@@ -22,10 +23,6 @@ constexpr const char* kResumeOption = "--resume";
 
 std::string Reason(int errorNumber) {
   return std::generic_category().message(errorNumber);
-}
-
-std::string Quoted(const std::string& path) {
-  return "'" + path + "'";
 }
 
 }  // namespace
