@@ -1,10 +1,12 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <exception>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
 
+#include "cli/option_text.h"
 #include "cli/run_command.h"
 #include "cli/run_options.h"
 #include "cli/sweep_command.h"
@@ -56,6 +58,33 @@ void CheckLeftovers(const CLI::App& app) {
   }
 }
 
+// The command line without a final "--": every argument of the runner is an
+// option or a command, so nothing may follow it.
+std::vector<std::string> WithoutEndOfOptions(const std::vector<std::string>& args) {
+  const auto end = std::find(args.begin(), args.end(), "--");
+  if (end == args.end()) return args;
+  if (end + 1 != args.end()) {
+    throw UsageError("--: impactsim takes options only, got " + Quoted(*(end + 1)) + " after it");
+  }
+  return {args.begin(), end};
+}
+
+// One rule for every option of both commands: given at most once, and a
+// switch never with a value ("--summation=true" is refused like "--edge=on").
+void CheckRepeatsAndSwitches(const CLI::App& command, const std::vector<std::string>& args) {
+  for (const CLI::Option* option : command.get_options()) {
+    if (option->count() > 1) throw UsageError(OptionName(option) + ": given more than once");
+  }
+  for (const std::string& arg : args) {
+    const std::size_t equals = arg.find('=');
+    if (!arg.starts_with("--") || equals == std::string::npos) continue;
+    const CLI::Option* option = command.get_option_no_throw(arg.substr(0, equals));
+    if (option != nullptr && option->get_expected_max() == 0) {
+      throw UsageError(OptionName(option) + ": a switch, takes no value");
+    }
+  }
+}
+
 // The option a parser message starts with ("--edge: ..." or "edge was ..."),
 // if it is one of the command's.
 const CLI::Option* OptionInMessage(const CLI::App& command, const std::string& message) {
@@ -100,10 +129,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   sweepOptions.AddTo(*sweep);
 
   try {
+    const std::vector<std::string> given = WithoutEndOfOptions(args);
     // The parser takes the arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    std::vector<std::string> reversed(given.rbegin(), given.rend());
     app.parse(reversed);
     CheckLeftovers(app);
+    CheckRepeatsAndSwitches(sweep->parsed() ? *sweep : *run, given);
     if (sweep->parsed()) return ExecuteSweep(sweepOptions.Resolve(), args, out, err);
     return ExecuteRun(options.Resolve(), systemClock, out, err);
   } catch (const CLI::CallForHelp&) {

@@ -8,6 +8,34 @@
 
 namespace impactsim::cli {
 
+std::size_t Utf8Length(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  // The range of the second byte; every later one is 0x80..0xbf.
+  unsigned char low = 0x80;
+  unsigned char high = 0xbf;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    if (lead == 0xe0) low = 0xa0;   // no overlong forms
+    if (lead == 0xed) high = 0x9f;  // no surrogates
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    if (lead == 0xf0) low = 0x90;   // no overlong forms
+    if (lead == 0xf4) high = 0x8f;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
+  }
+  return length;
+}
+
 void ReportError(std::ostream& err, std::string_view message) {
   err << "impactsim: " << message << '\n' << std::flush;
 }
@@ -78,30 +106,13 @@ std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t lo
 namespace {
 
 // The length of the UTF-8 sequence of a printable character at the start of
-// `text`, or 0 where it is a control character, a C1 control or not UTF-8.
+// `text`, or 0 where it is a control character, a C1 control (U+0080 to
+// U+009F, encoded 0xc2 0x80..0x9f) or not UTF-8.
 std::size_t PrintableLength(std::string_view text) {
-  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
+  const auto lead = static_cast<unsigned char>(text[0]);
   if (lead < 0x80) return lead >= 0x20 && lead != 0x7f ? 1 : 0;
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2, code = lead & 0x1fu;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3, code = lead & 0x0fu;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4, code = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xc0u) != 0x80u) return 0;
-    code = (code << 6) | (byte(i) & 0x3fu);
-  }
-  const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
-  if (code <= 0x9f) return 0;  // C1 controls
+  const std::size_t length = Utf8Length(text);
+  if (length == 2 && lead == 0xc2 && static_cast<unsigned char>(text[1]) <= 0x9f) return 0;
   return length;
 }
 

@@ -70,6 +70,11 @@ std::string OptionName(const CLI::Option* option);
 std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t low,
                                          std::uint64_t high);
 
+// The byte length of the valid UTF-8 sequence at the start of `text`, or 0
+// where none starts there: no overlong forms, surrogates or code points past
+// U+10FFFF.
+std::size_t Utf8Length(std::string_view text);
+
 // Text the user gave, in single quotes, safe to print on one line: control
 // characters and bytes that are not UTF-8 are shown as escapes (\n, \t, \r,
 // \xNN) rather than passed to the terminal.

@@ -1,5 +1,6 @@
 #include "cli/output_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,7 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace impactsim::cli {
@@ -68,7 +71,14 @@ extern "C" void RemovePendingAndRaise(int sig) {
 }  // namespace
 
 void RemoveTemporaryFilesOnSignal() {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+  // The signals whose default action ends the process, apart from those a
+  // fault raises (SIGSEGV and its kind), which are left to the system and
+  // to debugging tools.
+  std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM,
+                              SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
+                              SIGIO,   SIGPWR,  SIGSTKFLT, SIGABRT};
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+  for (const int sig : signals) {
     // A signal the process was started ignoring stays ignored.
     struct sigaction current {};
     if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
@@ -79,18 +89,58 @@ void RemoveTemporaryFilesOnSignal() {
   }
 }
 
+void OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is this one: the ones below are open.
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+}
+
 bool OutputFile::Open(std::string& error) {
   Discard();
-  if (path_.empty() || path_.back() == '/') {
-    error = "names a directory, not a file";
+  const std::optional<OutputTarget> target = FindOutputTarget(path_, error);
+  if (!target) return false;
+  targetPath_ = target->Path;
+  if (target->What == OutputTarget::Kind::Special) return OpenInPlace(error);
+  // Replacing the file the log or the seed goes to would lose them.
+  for (const auto& [fd, stream] :
+       {std::pair{STDOUT_FILENO, "standard output"}, std::pair{STDERR_FILENO, "standard error"}}) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_dev == target->Device && st.st_ino == target->Inode) {
+      error = std::string("is where ") + stream + " goes";
+      return false;
+    }
+  }
+  if (!CheckReplaceable(*target, error)) return false;
+  return OpenBeside(*target, error);
+}
+
+// A device, FIFO or socket: written where it is. Opening a FIFO waits for a
+// reader, as a shell's redirection does.
+bool OutputFile::OpenInPlace(std::string& error) {
+  const int fd = ::open(targetPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = Reason(errno);
     return false;
   }
-  struct stat target {};
-  if (::stat(path_.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-    error = "is a directory";
-    return false;
+  file_ = ::fdopen(fd, "w");
+  if (file_ == nullptr) {
+    const int e = errno;
+    ::close(fd);
+    return Fail(error, e);
   }
-  std::string pattern = path_ + ".tmp.XXXXXX";
+  writeError_ = 0;
+  return true;
+}
+
+bool OutputFile::OpenBeside(const OutputTarget& target, std::string& error) {
+  const std::string directory = targetPath_.substr(0, targetPath_.rfind('/') + 1);
+  std::string pattern = directory + ".impactsim.XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
@@ -100,7 +150,15 @@ bool OutputFile::Open(std::string& error) {
   }
   tempPath_ = name.data();
   signalSlot_ = ListPending(tempPath_);
-  if (::fchmod(fd, NewFileMode()) != 0) {
+  // A new file is made like any other file the user creates; a replaced one
+  // keeps what it had: its permissions, and its owner where that is allowed.
+  const bool replacing = target.What == OutputTarget::Kind::Regular;
+  if (replacing) {
+    // Best effort: a user who may not give the file away keeps it.
+    const uid_t owner = ::geteuid() == 0 ? target.Owner : static_cast<uid_t>(-1);
+    [[maybe_unused]] const int given = ::fchown(fd, owner, target.Group);
+  }
+  if (::fchmod(fd, replacing ? (target.Mode & 07777) : NewFileMode()) != 0) {
     const int e = errno;
     ::close(fd);
     return Fail(error, e);
@@ -130,11 +188,13 @@ bool OutputFile::Commit(std::string& error) {
   }
   if (writeError_ != 0) return Fail(error, writeError_);
   if (std::fflush(file_) != 0) return Fail(error, errno);
-  if (::fsync(::fileno(file_)) != 0) return Fail(error, errno);
+  // A pipe or a terminal cannot be synced, and need not be.
+  if (!tempPath_.empty() && ::fsync(::fileno(file_)) != 0) return Fail(error, errno);
   std::FILE* file = file_;
   file_ = nullptr;
   if (std::fclose(file) != 0) return Fail(error, errno);
-  if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) return Fail(error, errno);
+  if (tempPath_.empty()) return true;
+  if (std::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) return Fail(error, errno);
   tempPath_.clear();
   UnlistPending(signalSlot_);
   return true;

@@ -6,12 +6,20 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/output_target.h"
+
 namespace impactsim::cli {
 
-// The content goes to a temporary file next to the target (FILE.tmp.XXXXXX,
-// so on the same file system), which is renamed over the target only when
-// all of it has been written. Until then the target keeps its old content, or
-// stays absent; an uncommitted temporary file is removed on destruction.
+// The content goes to a temporary file beside the target (.impactsim.XXXXXX
+// in the same directory, so on the same file system), which is renamed over
+// the target only when all of it has been written. Until then the target
+// keeps its old content, or stays absent; an uncommitted temporary file is
+// removed on destruction. A symbolic link is followed: the file it names is
+// replaced and the link stays. A replaced file keeps its permissions (and,
+// for the superuser, its owner and group).
+//
+// A device, FIFO or socket is never replaced: it is opened and written in
+// place, as a stream, and what was written stays written.
 class OutputFile {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
@@ -19,9 +27,10 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() { Discard(); }
 
-  // Creates the temporary file. Proves before any work is done that the
-  // target's directory takes new files. On failure returns false and sets
-  // the reason.
+  // Finds the target and proves, before any work is done, everything that
+  // putting the output in place will need: the temporary file is created
+  // (or the special file opened), and an existing file may be written and
+  // replaced. On failure returns false and sets the reason.
   bool Open(std::string& error);
 
   // Appends text. A failure is remembered and reported by Commit; later
@@ -29,8 +38,9 @@ class OutputFile {
   void Write(std::string_view text);
 
   // Flushes, syncs and closes the temporary file and renames it over the
-  // target. On failure removes the temporary file, leaves the target as it
-  // was, returns false and sets the reason.
+  // target (a special file: flushes and closes it). On failure removes the
+  // temporary file, leaves the target as it was, returns false and sets the
+  // reason.
   bool Commit(std::string& error);
 
   // Closes and removes the temporary file, if any.
@@ -40,19 +50,28 @@ class OutputFile {
   const std::string& TempPath() const { return tempPath_; }
 
  private:
+  bool OpenInPlace(std::string& error);
+  bool OpenBeside(const OutputTarget& target, std::string& error);
   bool Fail(std::string& error, int errorNumber);
 
   std::string path_;
-  std::string tempPath_;
-  int signalSlot_ = -1;  // where the temporary file is listed for signal cleanup
+  std::string targetPath_;  // path_ with its links followed
+  std::string tempPath_;    // empty when writing in place
+  int signalSlot_ = -1;     // where the temporary file is listed for signal cleanup
   std::FILE* file_ = nullptr;
   int writeError_ = 0;  // errno of the first failed write
 };
 
-// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE remove the temporary files of
-// outputs not yet committed before the process ends as the signal demands, so
-// an interrupted run leaves no FILE.tmp.XXXXXX behind. For the executable's
-// main; tests keep the default handlers.
+// Makes every signal that ends the process by default (SIGINT, SIGTERM,
+// SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, SIGUSR1, SIGXCPU, the real-time signals
+// and the like) remove the temporary files of outputs not yet committed
+// before the process ends as the signal demands, so an interrupted run leaves
+// none behind. For the executable's main; tests keep the default handlers.
 void RemoveTemporaryFilesOnSignal();
+
+// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no
+// file opened later takes the number of a standard stream and receives what
+// is written to it. For the executable's main, before anything else.
+void OpenClosedStandardStreams();
 
 }  // namespace impactsim::cli

@@ -43,6 +43,8 @@ class RunRecorder final : public RunObserver {
   }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
     if (census_ != nullptr) census_->Write(CensusRow(roundNo, changes, census));
+    // A long run shows its progress round by round, even through a pipe.
+    log_->flush();
   }
 
  private:

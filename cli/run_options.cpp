@@ -1,11 +1,10 @@
 #include "cli/run_options.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include <CLI/CLI.hpp>
 
+#include "cli/output_target.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
 
@@ -24,15 +23,6 @@ std::string Dashed(std::string_view name) {
 // "halvorn only" for a setting some programs lack, empty for the others.
 std::string OnlyFor(const SettingOption& setting) {
   return setting.Has != nullptr ? ProgramsWith(setting) + " only" : std::string();
-}
-
-// Paths compared after resolving what exists of them, so "a.csv" and "./a.csv"
-// count as the same file.
-std::filesystem::path Resolved(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-  if (ec) return std::filesystem::path(path).lexically_normal();
-  return resolved;
 }
 
 }  // namespace
@@ -127,14 +117,17 @@ RunRequest RunOptions::Resolve() const {
   for (const auto& [option, path] : outputs) {
     if (const auto text = option->Single(kFileAccepts)) *path = *text;
   }
-  // No two outputs may share a file.
+  // No two outputs may share a file, however it is spelled: "a.csv" and
+  // "./a.csv", a path through a link or "..", two hard links to one file.
+  // A path whose target cannot be found is reported when its file is opened.
+  std::optional<OutputTarget> targets[std::size(outputs)];
   for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    std::string ignored;
+    if (!outputs[i].second->empty()) targets[i] = FindOutputTarget(*outputs[i].second, ignored);
     for (std::size_t j = 0; j < i; ++j) {
-      const std::string& a = *outputs[j].second;
-      const std::string& b = *outputs[i].second;
-      if (a.empty() || b.empty() || Resolved(a) != Resolved(b)) continue;
+      if (!targets[i] || !targets[j] || !targets[i]->SameFileAs(*targets[j])) continue;
       throw UsageError(outputs[i].first->Name() + ": expects a file other than " +
-                       outputs[j].first->Name() + "'s, got " + Quoted(b));
+                       outputs[j].first->Name() + "'s, got " + Quoted(*outputs[i].second));
     }
   }
   return request;

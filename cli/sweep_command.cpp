@@ -9,6 +9,7 @@
 
 #include "cli/option_text.h"
 #include "cli/output_file.h"
+#include "cli/output_target.h"
 #include "cli/progress_bar.h"
 #include "cli/sweep_description.h"
 #include "cli/sweep_out_file.h"
@@ -32,9 +33,6 @@ int ListTasks(const SweepRequest& request, std::ostream& out, std::ostream& err)
   return kExitFailed;
 }
 
-// Opens --out for appending and takes its lock: an existing file before it
-// is read, so that no other sweep can change it between the checks and the
-
 }  // namespace
 
 int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& args,
@@ -48,10 +46,17 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   if (!request.OutPath.empty()) {
     const std::string& path = request.OutPath;
     const std::string identity = SweepIdentity(plan, request.Format, request.Part);
+    // Ready before any file is touched, so that nothing is created for a
+    // description that cannot be made.
+    const std::string description = SweepDescription(request, args, identity);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-      file.emplace(OpenOut(path, false), path);
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+      throw UsageError(std::string(kOutOption) + ": expects a regular file, which rows are " +
+                       "appended to and resumed from, got " + Quoted(path) + ", " +
+                       KindOfFile(st.st_mode));
     }
+    if (exists && S_ISREG(st.st_mode)) file.emplace(OpenOut(path, false), path);
     state = InspectOut(request, identity);
     std::optional<OutputFile> meta;
     if (state.WriteMeta) {
@@ -64,7 +69,7 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
     }
     if (!file) file.emplace(OpenOut(path, true), path);
     if (meta) {
-      meta->Write(SweepDescription(request, args, identity));
+      meta->Write(description);
       std::string reason;
       if (!meta->Commit(reason)) {
         if (!state.Exists) ::unlink(path.c_str());

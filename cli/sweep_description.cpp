@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <istream>
+#include <limits>
 #include <nlohmann/json.hpp>
+
+#include "cli/option_text.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION
 #error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
@@ -33,23 +36,86 @@ class Fnv1a {
   std::uint64_t hash_ = 0xcbf29ce484222325ULL;
 };
 
+// What both identities start with: the columns, the format and the shard.
+void AddFrame(Fnv1a& hash, RowFormat format, const Shard& part) {
+  hash.Add("impactsim sweep\n");
+  hash.Add(CsvHeader(false));
+  hash.Add(std::string(FormatName(format)) + '\n');
+  hash.Add(part.Text() + '\n');
+}
+
+// "first-last," for each maximal run of consecutive seeds, in order: the
+// ranges a SeedList keeps, as it merges a range that continues the last one.
+std::string SeedRuns(const SeedList& seeds) {
+  std::string text;
+  for (const SeedList::Range& range : seeds.Ranges()) {
+    text += std::to_string(range.First) + '-' + std::to_string(range.Last) + ',';
+  }
+  return text;
+}
+
 }  // namespace
 
 const char* FormatName(RowFormat format) {
   return format == RowFormat::Csv ? "csv" : "jsonl";
 }
 
+// The normalised task list is hashed list by list: the time taken does not
+// grow with the number of tasks the lists multiply into.
 std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& part) {
   Fnv1a hash;
-  hash.Add("impactsim sweep\n");
-  hash.Add(CsvHeader(false));
-  hash.Add(std::string(FormatName(format)) + '\n');
-  hash.Add(part.Text() + '\n');
+  AddFrame(hash, format, part);
+  hash.Add("identity scheme " + std::to_string(kIdentityScheme) + '\n');
+  for (const ProgramProfile* program : plan.Programs) {
+    hash.Add("program " + std::string(program->Name) + '\n');
+    for (std::size_t i = 0; i < kSettingCount; ++i) {
+      const SettingOption& setting = SettingOptions()[i];
+      if (!setting.HasIn(*program)) continue;
+      const std::vector<std::int32_t>& given = plan.Values[i];
+      const std::vector<std::int32_t> values =
+          given.empty() ? std::vector<std::int32_t>{setting.Get(program->Defaults)} : given;
+      std::string line(setting.Column);
+      for (std::size_t v = 0; v < values.size(); ++v) {
+        line += (v == 0 ? '=' : ',') + setting.Text(values[v]);
+      }
+      hash.Add(line + '\n');
+    }
+  }
+  hash.Add("seeds " + SeedRuns(plan.Seeds) + '\n');
+  return hash.Hex();
+}
+
+std::string TaskListIdentity(const SweepPlan& plan, RowFormat format, const Shard& part) {
+  Fnv1a hash;
+  AddFrame(hash, format, part);
   const std::uint64_t total = plan.TaskCount();
   for (std::uint64_t n = 0; n < total; ++n) {
     hash.Add(FormatRow(RowFormat::Csv, plan.Task(n), nullptr));
   }
   return hash.Hex();
+}
+
+std::string RecordedArgument(std::string_view arg) {
+  std::string valid;
+  std::string escaped;
+  bool isUtf8 = true;
+  while (!arg.empty()) {
+    const std::size_t n = Utf8Length(arg);
+    if (n > 0) {
+      valid.append(arg.substr(0, n));
+      escaped.append(arg[0] == '\\' ? "\\\\" : arg.substr(0, n));
+      arg.remove_prefix(n);
+      continue;
+    }
+    isUtf8 = false;
+    const auto c = static_cast<unsigned char>(arg[0]);
+    const char* digits = "0123456789abcdef";
+    escaped += "\\x";
+    escaped += digits[c >> 4];
+    escaped += digits[c & 0xfu];
+    arg.remove_prefix(1);
+  }
+  return isUtf8 ? valid : escaped;
 }
 
 std::string SweepDescription(const SweepRequest& request, const std::vector<std::string>& args,
@@ -58,13 +124,14 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
   meta["tool"] = "impactsim";
   meta["version"] = IMPACTSIM_PROJECT_VERSION;
   Json commandLine = Json::array({"impactsim"});
-  for (const std::string& arg : args) commandLine.push_back(arg);
+  for (const std::string& arg : args) commandLine.push_back(RecordedArgument(arg));
   meta["command_line"] = commandLine;
   meta["format"] = FormatName(request.Format);
   meta["shard"] = request.Part.Text();
   meta["tasks"] = request.Plan.TaskCount();
   meta["shard_tasks"] = request.Part.Size(request.Plan.TaskCount());
   meta["sweep_identity"] = identity;
+  meta["identity_scheme"] = kIdentityScheme;
   Json columns = Json::array();
   for (const Column& c : RowColumns()) {
     columns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
@@ -73,11 +140,23 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
   return meta.dump(2) + '\n';
 }
 
-std::optional<std::string> RecordedIdentity(std::istream& in) {
+std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
   const Json meta = Json::parse(in, nullptr, false);
-  const auto id = meta.is_object() ? meta.find("sweep_identity") : meta.end();
-  if (!meta.is_object() || id == meta.end() || !id->is_string()) return std::nullopt;
-  return id->get<std::string>();
+  if (!meta.is_object()) return std::nullopt;
+  const auto id = meta.find("sweep_identity");
+  if (id == meta.end() || !id->is_string()) return std::nullopt;
+  RecordedSweep recorded{id->get<std::string>()};
+  const auto scheme = meta.find("identity_scheme");
+  if (scheme != meta.end()) {
+    if (!scheme->is_number_integer()) return std::nullopt;
+    if (scheme->is_number_unsigned() &&
+        scheme->get<std::uint64_t>() >
+            static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return std::nullopt;
+    }
+    recorded.Scheme = scheme->get<std::int64_t>();
+  }
+  return recorded;
 }
 
 }  // namespace impactsim::cli

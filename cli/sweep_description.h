@@ -2,6 +2,7 @@
 // What identifies the rows of a sweep, and the description file written
 // beside them (FILE.meta.json), by which a later --resume knows them.
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -14,23 +15,50 @@ namespace impactsim::cli {
 
 inline constexpr const char* kMetaSuffix = ".meta.json";
 
+// How a description's identity was computed: the "identity_scheme" it
+// records. Descriptions without that field come from earlier versions, whose
+// identity is TaskListIdentity.
+inline constexpr std::int64_t kTaskListScheme = 1;
+inline constexpr std::int64_t kIdentityScheme = 2;
+
 // "csv" or "jsonl".
 const char* FormatName(RowFormat format);
 
-// A hash of what makes a sweep's rows: the columns, the format, the shard and
-// every task of the whole sweep in order. Two command lines that give the
-// same tasks, however spelled, have the same identity.
+// A hash of what makes a sweep's rows: the columns, the format, the shard,
+// and the normalised task list: for each program in order its name and the
+// values of each of its settings as that program sees them (an omitted
+// setting as the program's default), then the seeds as runs of consecutive
+// values. Two command lines that give the same tasks in the same order,
+// however spelled, have the same identity.
 std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& part);
 
+// The identity of the same things as recorded by earlier versions: a hash
+// over the settings row of every task. It takes time in proportion to the
+// number of tasks, so it is only computed to recognise such a file.
+std::string TaskListIdentity(const SweepPlan& plan, RowFormat format, const Shard& part);
+
+// An argument of the command line as the description records it. JSON text
+// holds only UTF-8, so an argument that is valid UTF-8 is kept as it is; in
+// any other, each byte that is not part of a valid UTF-8 sequence is written
+// as \xNN (two lower-case hex digits) and each backslash is doubled, so the
+// recorded text still tells every byte of the argument apart.
+std::string RecordedArgument(std::string_view arg);
+
 // The description file's text: the tool and its version, the command line
-// (`args`, after the program name), the format, the shard, the task counts,
-// the identity and the meaning of every column; indented JSON ending in a
-// line break.
+// (`args`, after the program name, each as RecordedArgument gives it), the
+// format, the shard, the task counts, the identity (of kIdentityScheme) and
+// the meaning of every column; indented JSON ending in a line break.
 std::string SweepDescription(const SweepRequest& request, const std::vector<std::string>& args,
                              const std::string& identity);
 
-// The identity a description records, or nothing if `in` holds no
-// description of a sweep.
-std::optional<std::string> RecordedIdentity(std::istream& in);
+// The identity a description records and its scheme.
+struct RecordedSweep {
+  std::string Identity;
+  std::int64_t Scheme = kTaskListScheme;  // when the description names none
+};
+
+// What a description records, or nothing if `in` holds no description of a
+// sweep (not JSON, no identity, or a scheme that is not an integer).
+std::optional<RecordedSweep> RecordedIdentity(std::istream& in);
 
 }  // namespace impactsim::cli

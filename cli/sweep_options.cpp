@@ -1,5 +1,7 @@
 #include "cli/sweep_options.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -40,7 +42,20 @@ std::vector<T> ParseList(const TextOption& option, const std::string& accepts, P
 }  // namespace
 
 unsigned DefaultJobs() {
-  return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxJobs);
+  // The processors this process may run on (a cluster job's share), else
+  // every hardware thread.
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  unsigned processors = 0;
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+    processors = static_cast<unsigned>(CPU_COUNT(&allowed));
+  }
+  if (processors == 0) processors = std::thread::hardware_concurrency();
+  return std::clamp(processors, 1u, kMaxJobs);
+}
+
+unsigned ThreadsFor(unsigned jobs) {
+  return std::min(jobs, DefaultJobs());
 }
 
 void SweepOptions::AddTo(CLI::App& command) {
@@ -71,7 +86,9 @@ void SweepOptions::AddTo(CLI::App& command) {
   shard_.AddTo(command, "--shard", "K/N",
                "run only the tasks whose number mod N is K (default 0/1)");
   jobs_.AddTo(command, "--jobs", "N",
-              "threads: " + kJobsAccepts + " (default: one per hardware thread)");
+              "threads: " + kJobsAccepts +
+                  ", at most one per processor the sweep may run on, so that rows keep coming "
+                  "in order (default: one per processor)");
   out_.AddTo(command, "--out", "FILE",
              "write the rows to FILE, and FILE.meta.json, instead of stdout");
   resume_ =
@@ -160,7 +177,7 @@ SweepRequest SweepOptions::Resolve() const {
   if (const auto text = jobs_.Single(kJobsAccepts)) {
     const auto jobs = ParseDigits(*text, 1, kMaxJobs);
     if (!jobs) throw jobs_.Rejected(kJobsAccepts, Quoted(*text));
-    request.Jobs = static_cast<unsigned>(*jobs);
+    request.Jobs = ThreadsFor(static_cast<unsigned>(*jobs));
   }
   if (const auto path = out_.Single(kFileAccepts)) request.OutPath = *path;
 

@@ -44,8 +44,12 @@ class SweepOptions {
   CLI::Option* resume_ = nullptr;
 };
 
-// The number of threads a sweep uses without --jobs: one per hardware
-// thread, at least one.
+// The number of threads a sweep uses without --jobs, and at most: one per
+// processor the process may run on, at least one.
 unsigned DefaultJobs();
+
+// The threads a sweep starts when asked for `jobs`: no more than DefaultJobs(),
+// since more would only slow every run down and hold back the oldest row.
+unsigned ThreadsFor(unsigned jobs);
 
 }  // namespace impactsim::cli

@@ -25,6 +25,39 @@ std::string Reason(int errorNumber) {
   return std::generic_category().message(errorNumber);
 }
 
+// Checks that the description beside --out names this very sweep. Its
+// identity is compared in the scheme it records: a description from before
+// schemes were recorded holds the identity of the whole task list, computed
+// only for such a file. Throws UsageError.
+void CheckDescription(const SweepRequest& request, const std::string& identity) {
+  const std::string& path = request.OutPath;
+  const std::string metaPath = path + kMetaSuffix;
+  std::ifstream metaIn(metaPath, std::ios::binary);
+  if (!metaIn) {
+    throw UsageError(std::string(kResumeOption) + ": cannot tell which sweep " + Quoted(path) +
+                     " belongs to: " + Quoted(metaPath) + " cannot be read");
+  }
+  const std::optional<RecordedSweep> recorded = RecordedIdentity(metaIn);
+  if (!recorded) {
+    throw UsageError(std::string(kResumeOption) + ": " + Quoted(metaPath) +
+                     " does not describe a sweep");
+  }
+  std::string expected;
+  if (recorded->Scheme == kIdentityScheme) {
+    expected = identity;
+  } else if (recorded->Scheme == kTaskListScheme) {
+    expected = TaskListIdentity(request.Plan, request.Format, request.Part);
+  } else {
+    throw UsageError(std::string(kResumeOption) + ": " + Quoted(metaPath) +
+                     " records identity scheme " + std::to_string(recorded->Scheme) +
+                     ", which this version of impactsim does not know");
+  }
+  if (recorded->Identity != expected) {
+    throw UsageError(std::string(kResumeOption) + ": " + Quoted(path) +
+                     " belongs to a different sweep (other tasks, format or shard)");
+  }
+}
+
 }  // namespace
 
 OutState InspectOut(const SweepRequest& request, const std::string& identity) {
@@ -46,21 +79,7 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity) {
                      " already holds rows; use --resume to continue that sweep, or another file");
   }
 
-  const std::string metaPath = path + kMetaSuffix;
-  std::ifstream metaIn(metaPath, std::ios::binary);
-  if (!metaIn) {
-    throw UsageError(std::string(kResumeOption) + ": cannot tell which sweep " + Quoted(path) +
-                     " belongs to: " + Quoted(metaPath) + " cannot be read");
-  }
-  const std::optional<std::string> recorded = RecordedIdentity(metaIn);
-  if (!recorded) {
-    throw UsageError(std::string(kResumeOption) + ": " + Quoted(metaPath) +
-                     " does not describe a sweep");
-  }
-  if (*recorded != identity) {
-    throw UsageError(std::string(kResumeOption) + ": " + Quoted(path) +
-                     " belongs to a different sweep (other tasks, format or shard)");
-  }
+  CheckDescription(request, identity);
 
   std::ifstream in(path, std::ios::binary);
   if (!in) {

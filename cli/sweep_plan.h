@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ namespace impactsim::cli {
 // The seeds of a sweep, in the order given, kept as inclusive ranges.
 class SeedList {
  public:
+  struct Range {
+    std::uint32_t First;
+    std::uint32_t Last;
+  };
+
   // Appends first..last (first <= last); a range that continues the last one
   // is merged into it.
   void Append(std::uint32_t first, std::uint32_t last);
@@ -28,11 +34,10 @@ class SeedList {
   // The lowest seed that occurs more than once, if any.
   bool FindRepeat(std::uint32_t& seed) const;
 
+  // The ranges in order, each a maximal run of consecutive seeds.
+  std::span<const Range> Ranges() const { return ranges_; }
+
  private:
-  struct Range {
-    std::uint32_t First;
-    std::uint32_t Last;
-  };
   std::vector<Range> ranges_;
   std::vector<std::uint64_t> ends_;  // seeds in ranges_[0..i]
 };

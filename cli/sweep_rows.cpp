@@ -1,9 +1,10 @@
 #include "cli/sweep_rows.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -83,17 +84,110 @@ Json SettingsJson(const SweepTask& task) {
 }
 
 // The run's columns as text, in order.
-std::array<std::string, std::size(kRunColumns)> RunText(const RunOutcome& outcome) {
-  const RunResult& r = outcome.Result;
-  return {std::to_string(r.RoundsRun()),
-          r.Stop.Text(),
-          std::to_string(r.StartCensus[1]),
-          std::to_string(r.StartCensus[2]),
-          std::to_string(r.EndCensus[1]),
-          std::to_string(r.EndCensus[2]),
-          ShortestDecimal(outcome.End.MinorityShare),
-          std::to_string(outcome.End.Clusters),
-          ShortestDecimal(outcome.End.LikeNeighbours)};
+std::array<std::string, std::size(kRunColumns)> RunText(const RowResult& r) {
+  return {std::to_string(r.RoundsRun),      r.Stop.Text(),
+          std::to_string(r.Opinion1Start),  std::to_string(r.Opinion2Start),
+          std::to_string(r.Opinion1End),    std::to_string(r.Opinion2End),
+          ShortestDecimal(r.MinorityShare), std::to_string(r.Clusters),
+          ShortestDecimal(r.LikeNeighbours)};
+}
+
+// The stop reasons whose text is exactly `text`; never none, as a run always
+// ends for at least one reason.
+std::optional<StopReasons> ParseStop(std::string_view text) {
+  for (unsigned fired = 1; fired < 8; ++fired) {
+    const StopReasons stop{(fired & 1u) != 0, (fired & 2u) != 0, (fired & 4u) != 0};
+    if (stop.Text() == text) return stop;
+  }
+  return std::nullopt;
+}
+
+// A whole CSV field as a number; from_chars takes no blanks, no '+' and no
+// base prefix, and what it takes in other spellings (leading zeros, "1e0")
+// is caught by comparing the row written back.
+template <typename Number>
+bool ParseField(std::string_view text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+// A JSON integer that fits in Integer.
+template <typename Integer>
+bool IntegerValue(const Json& row, const char* key, Integer& value) {
+  const auto it = row.find(key);
+  if (it == row.end() || !it->is_number_integer()) return false;
+  if (it->is_number_unsigned()) {
+    const auto n = it->get<std::uint64_t>();
+    if (n > static_cast<std::uint64_t>(std::numeric_limits<Integer>::max())) return false;
+    value = static_cast<Integer>(n);
+    return true;
+  }
+  const auto n = it->get<std::int64_t>();
+  if (n < std::numeric_limits<Integer>::min() || n > std::numeric_limits<Integer>::max()) {
+    return false;
+  }
+  value = static_cast<Integer>(n);
+  return true;
+}
+
+bool DecimalValue(const Json& row, const char* key, double& value) {
+  const auto it = row.find(key);
+  if (it == row.end() || !it->is_number()) return false;
+  value = it->get<double>();
+  return true;
+}
+
+bool StopValue(const Json& row, const char* key, StopReasons& value) {
+  const auto it = row.find(key);
+  if (it == row.end() || !it->is_string()) return false;
+  const std::optional<StopReasons> stop = ParseStop(it->get_ref<const std::string&>());
+  if (stop) value = *stop;
+  return stop.has_value();
+}
+
+// The run columns of a CSV line, read field by field after the task's own.
+std::optional<RowResult> ReadCsvRun(std::string_view line, const SweepTask& task) {
+  std::string prefix = FormatRow(RowFormat::Csv, task, nullptr);
+  prefix.back() = ',';
+  if (!line.starts_with(prefix)) return std::nullopt;
+  std::array<std::string_view, std::size(kRunColumns)> fields;
+  std::string_view rest = line.substr(prefix.size());
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::size_t comma = rest.find(',');
+    const bool last = i + 1 == fields.size();
+    if ((comma == std::string_view::npos) != last) return std::nullopt;
+    fields[i] = rest.substr(0, comma);
+    if (!last) rest.remove_prefix(comma + 1);
+  }
+  RowResult r;
+  const std::optional<StopReasons> stop = ParseStop(fields[1]);
+  if (!stop || !ParseField(fields[0], r.RoundsRun) || !ParseField(fields[2], r.Opinion1Start) ||
+      !ParseField(fields[3], r.Opinion2Start) || !ParseField(fields[4], r.Opinion1End) ||
+      !ParseField(fields[5], r.Opinion2End) || !ParseField(fields[6], r.MinorityShare) ||
+      !ParseField(fields[7], r.Clusters) || !ParseField(fields[8], r.LikeNeighbours)) {
+    return std::nullopt;
+  }
+  r.Stop = *stop;
+  return r;
+}
+
+// The run columns of a JSON line, taken by name.
+std::optional<RowResult> ReadJsonRun(std::string_view line) {
+  const Json row = Json::parse(line, nullptr, false);
+  if (!row.is_object()) return std::nullopt;
+  RowResult r;
+  if (!IntegerValue(row, "rounds_run", r.RoundsRun) || !StopValue(row, "stop", r.Stop) ||
+      !IntegerValue(row, "opinion1_start", r.Opinion1Start) ||
+      !IntegerValue(row, "opinion2_start", r.Opinion2Start) ||
+      !IntegerValue(row, "opinion1_end", r.Opinion1End) ||
+      !IntegerValue(row, "opinion2_end", r.Opinion2End) ||
+      !DecimalValue(row, "minority_share_end", r.MinorityShare) ||
+      !IntegerValue(row, "clusters_end", r.Clusters) ||
+      !DecimalValue(row, "like_neighbours_end", r.LikeNeighbours)) {
+    return std::nullopt;
+  }
+  return r;
 }
 
 }  // namespace
@@ -102,6 +196,19 @@ RunOutcome RunTask(const SweepTask& task) {
   RunObserver quiet;
   const SeededRun run = RunSeeded(*task.Program, task.Seed, task.Settings, quiet);
   return {run.Result, MeasureEnd(run.Population, run.Result)};
+}
+
+RowResult ResultOf(const RunOutcome& outcome) {
+  const RunResult& r = outcome.Result;
+  return {.RoundsRun = r.RoundsRun(),
+          .Stop = r.Stop,
+          .Opinion1Start = r.StartCensus[1],
+          .Opinion2Start = r.StartCensus[2],
+          .Opinion1End = r.EndCensus[1],
+          .Opinion2End = r.EndCensus[2],
+          .MinorityShare = outcome.End.MinorityShare,
+          .Clusters = outcome.End.Clusters,
+          .LikeNeighbours = outcome.End.LikeNeighbours};
 }
 
 std::span<const Column> RowColumns() {
@@ -118,60 +225,69 @@ std::string CsvHeader(bool settingsOnly) {
   return header + '\n';
 }
 
-std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome* outcome) {
+std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result) {
   if (format == RowFormat::Jsonl) {
     Json row = SettingsJson(task);
-    if (outcome != nullptr) {
-      const RunResult& r = outcome->Result;
-      row["rounds_run"] = r.RoundsRun();
-      row["stop"] = r.Stop.Text();
-      row["opinion1_start"] = r.StartCensus[1];
-      row["opinion2_start"] = r.StartCensus[2];
-      row["opinion1_end"] = r.EndCensus[1];
-      row["opinion2_end"] = r.EndCensus[2];
-      row["minority_share_end"] = outcome->End.MinorityShare;
-      row["clusters_end"] = outcome->End.Clusters;
-      row["like_neighbours_end"] = outcome->End.LikeNeighbours;
-    }
+    row["rounds_run"] = result.RoundsRun;
+    row["stop"] = result.Stop.Text();
+    row["opinion1_start"] = result.Opinion1Start;
+    row["opinion2_start"] = result.Opinion2Start;
+    row["opinion1_end"] = result.Opinion1End;
+    row["opinion2_end"] = result.Opinion2End;
+    row["minority_share_end"] = result.MinorityShare;
+    row["clusters_end"] = result.Clusters;
+    row["like_neighbours_end"] = result.LikeNeighbours;
     return row.dump() + '\n';
   }
-  std::string line = std::to_string(task.Number) + ',' + std::string(task.Program->Name) + ',' +
-                     std::to_string(task.Seed);
-  for (const std::string& field : SettingsText(task)) line += ',' + field;
-  if (outcome != nullptr) {
-    for (const std::string& field : RunText(*outcome)) line += ',' + field;
-  }
+  std::string line = FormatRow(format, task, nullptr);
+  line.pop_back();
+  for (const std::string& field : RunText(result)) line += ',' + field;
   return line + '\n';
 }
 
+std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome* outcome) {
+  if (outcome != nullptr) return FormatRow(format, task, ResultOf(*outcome));
+  if (format == RowFormat::Jsonl) return SettingsJson(task).dump() + '\n';
+  std::string line = std::to_string(task.Number) + ',' + std::string(task.Program->Name) + ',' +
+                     std::to_string(task.Seed);
+  for (const std::string& field : SettingsText(task)) line += ',' + field;
+  return line + '\n';
+}
+
+std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const SweepTask& task) {
+  std::optional<RowResult> result =
+      format == RowFormat::Jsonl ? ReadJsonRun(line) : ReadCsvRun(line, task);
+  // Only the writer's own bytes: this catches every other spelling of the
+  // same values, and for JSON also the task's columns, key order and spacing.
+  if (result) {
+    const std::string written = FormatRow(format, task, *result);
+    if (std::string_view(written).substr(0, written.size() - 1) != line) result.reset();
+  }
+  return result;
+}
+
+bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
+  const std::int32_t cells = task.Program->CellTotal;
+  const std::int32_t rounds = task.Settings.Rounds;
+  const auto census = [cells](std::int32_t one, std::int32_t two) {
+    return one >= 0 && two >= 0 && one <= cells && two == cells - one;
+  };
+  // One opinion everywhere is what unanimity reports, and also the only
+  // population that forms a single cluster, or in which every side neighbour
+  // is alike: the grid is connected and holds opinions 1 and 2 only.
+  const bool unanimous = r.Opinion1End == cells || r.Opinion2End == cells;
+  return r.RoundsRun >= 1 && r.RoundsRun <= rounds && r.Stop.Any() &&
+         r.Stop.Rounds == (r.RoundsRun >= rounds) && r.Stop.Unanimity == unanimous &&
+         census(r.Opinion1Start, r.Opinion2Start) && census(r.Opinion1End, r.Opinion2End) &&
+         r.MinorityShare == static_cast<double>(r.Opinion2End) / static_cast<double>(cells) &&
+         r.Clusters >= 1 && r.Clusters <= cells && (r.Clusters == 1) == unanimous &&
+         r.LikeNeighbours >= 0.0 && r.LikeNeighbours <= 1.0 &&
+         (r.LikeNeighbours == 1.0) == unanimous;
+}
+
 bool RowBelongsTo(RowFormat format, std::string_view line, const SweepTask& task) {
-  const std::vector<Column>& columns = Columns();
-  if (format == RowFormat::Jsonl) {
-    const Json row = Json::parse(line, nullptr, false);
-    if (!row.is_object() || row.size() != columns.size()) return false;
-    const Json expected = SettingsJson(task);
-    for (const auto& [key, value] : expected.items()) {
-      const auto it = row.find(key);
-      if (it == row.end() || *it != value) return false;
-    }
-    return std::all_of(columns.begin() + kSettingsColumns, columns.end(),
-                       [&row](const Column& c) { return row.contains(c.Name); });
-  }
-  std::string prefix = FormatRow(RowFormat::Csv, task, nullptr);
-  prefix.back() = ',';
-  if (!line.starts_with(prefix)) return false;
-  // Every run column is there and none is empty.
-  std::size_t fields = 0;
-  std::size_t start = prefix.size();
-  while (true) {
-    const std::size_t comma = line.find(',', start);
-    const std::size_t end = comma == std::string_view::npos ? line.size() : comma;
-    if (end == start) return false;
-    ++fields;
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return fields == columns.size() - kSettingsColumns;
+  const std::optional<RowResult> result = ReadRow(format, line, task);
+  return result && ResultFitsTask(*result, task);
 }
 
 std::string ShortestDecimal(double value) {

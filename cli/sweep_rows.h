@@ -1,8 +1,9 @@
 #pragma once
 // One sweep task run through the engine, and its row: the columns, their
-// meaning, and the row as a CSV line or a JSON line.
+// meaning, the row as a CSV line or a JSON line, and such a line read back.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,26 @@ struct RunOutcome {
 // may go on in parallel threads.
 RunOutcome RunTask(const SweepTask& task);
 
+// The values of a row's run columns, in column order: all a row holds of its
+// run, so a row read back from a file gives the same values it was written
+// from.
+struct RowResult {
+  std::int32_t RoundsRun = 0;
+  StopReasons Stop;
+  std::int32_t Opinion1Start = 0;
+  std::int32_t Opinion2Start = 0;
+  std::int32_t Opinion1End = 0;
+  std::int32_t Opinion2End = 0;
+  double MinorityShare = 0.0;
+  std::int64_t Clusters = 0;
+  double LikeNeighbours = 0.0;
+
+  friend bool operator==(const RowResult&, const RowResult&) = default;
+};
+
+// The run columns of an outcome.
+RowResult ResultOf(const RunOutcome& outcome);
+
 // The columns of a row, in order; the first kSettingsColumns describe the
 // task, the rest the run.
 struct Column {
@@ -39,13 +60,27 @@ inline constexpr std::size_t kSettingsColumns = 3 + kSettingCount;
 // The CSV header line ('\n' included): all columns, or those of the task only.
 std::string CsvHeader(bool settingsOnly);
 
+// A task's full row ('\n' included): the task's columns, then the run's.
+std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result);
+
 // A task's line ('\n' included): the task's columns, followed by those of
 // the run when an outcome is given.
 std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome* outcome);
 
-// Whether a complete line (without its '\n') is a full row of this task, as
-// FormatRow writes it. Checks the task's columns value by value and that
-// every run column is there.
+// The run columns of a complete line (without its '\n'), if the line is, byte
+// for byte, the full row FormatRow writes for this task with those values;
+// nothing for any other text (another task, other spacing or key order,
+// numbers spelled otherwise, missing or extra fields).
+std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const SweepTask& task);
+
+// Whether the values can be those of one run of the task: censuses that add
+// up to the program's cells, rounds within the task's setting, stop reasons
+// that agree with the rounds and the end census, the share computed from the
+// end census, and measures within their bounds.
+bool ResultFitsTask(const RowResult& result, const SweepTask& task);
+
+// Whether a complete line (without its '\n') can be the row this task's run
+// wrote: ReadRow finds it exactly as written, and ResultFitsTask holds.
 bool RowBelongsTo(RowFormat format, std::string_view line, const SweepTask& task);
 
 // The shortest decimal text that reads back as the same double.

@@ -19,6 +19,7 @@
 #include "cli/run_command.h"
 #include "cli/run_options.h"
 #include "cli/setting_options.h"
+#include "cli/sweep_options.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
@@ -244,6 +245,33 @@ TEST_F(CliTest, SeedLineRepeatsTheRun) {
 }
 
 // Every option a command takes is in its help, and in the full help.
+// The log reaches a pipe round by round, not when the run is over: the
+// stream is flushed at the end of every round.
+TEST_F(CliTest, LogIsFlushedEveryRound) {
+  struct CountingBuffer : std::stringbuf {
+    int syncs = 0;
+    int sync() override { return ++syncs, std::stringbuf::sync(); }
+  } buffer;
+  std::ostream out(&buffer);
+  std::ostringstream err;
+  CountingClock clock(0);
+  ASSERT_EQ(
+      RunCommandLine({"run", "--seed", "8", "--distance", "nb", "--rounds", "40"}, out, err, clock),
+      kExitOk);
+  EXPECT_GE(buffer.syncs, 40);
+}
+
+// A sweep never runs more threads than it has processors: more would only
+// hold back every row.
+TEST(CliValues, SweepThreadsStayWithinTheProcessors) {
+  const unsigned processors = DefaultJobs();
+  EXPECT_GE(processors, 1u);
+  EXPECT_EQ(ThreadsFor(1), 1u);
+  EXPECT_EQ(ThreadsFor(processors), processors);
+  EXPECT_EQ(ThreadsFor(processors + 1), processors);
+  EXPECT_EQ(ThreadsFor(kMaxJobs), processors);
+}
+
 TEST_F(CliTest, HelpListsEveryOption) {
   std::vector<std::string> run = {"--program", "--seed",      "--census-csv", "--grid-out",
                                   "--map-png", "--chart-png", "--help"};

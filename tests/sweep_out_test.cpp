@@ -48,6 +48,10 @@ TEST_F(SweepTest, OutFileHasADescription) {
   }
   EXPECT_EQ(names + "\n", CsvHeader(false));
   EXPECT_EQ(meta["sweep_identity"].get<std::string>().size(), 16u);
+  // The scheme follows the identity it describes.
+  const std::string text = Slurp(In("s.csv.meta.json"));
+  const std::size_t identity = text.find("\"sweep_identity\"");
+  EXPECT_EQ(text.find("\"identity_scheme\": 2,"), text.find('\n', identity) + 3) << text;
 }
 
 // A sweep cut short anywhere (mid-header, between rows, mid-row) and resumed

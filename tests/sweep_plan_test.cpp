@@ -87,36 +87,100 @@ std::vector<std::int32_t>& ValuesOf(SweepPlan& plan, std::string_view name) {
   throw std::invalid_argument(std::string(name));
 }
 
+// A plan from its lists: programs, the values of named settings as typed,
+// and seed ranges.
+struct PlanSpec {
+  std::vector<const ProgramProfile*> programs = {&KestaneProgram()};
+  std::vector<std::pair<std::string_view, std::vector<std::string_view>>> values = {};
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> seeds = {{1, 3}};
+
+  SweepPlan Make() const {
+    SweepPlan p;
+    p.Programs = programs;
+    for (const auto& [name, texts] : values) {
+      const auto& all = SettingOptions();
+      const auto setting = std::find_if(all.begin(), all.end(),
+                                        [name](const SettingOption& s) { return s.Name == name; });
+      for (const std::string_view text : texts) {
+        ValuesOf(p, name).push_back(setting->Parse(text).value());
+      }
+    }
+    for (const auto& [first, last] : seeds) p.Seeds.Append(first, last);
+    return p;
+  }
+};
+
+struct IdentityCase {
+  std::string_view why;
+  PlanSpec a, b;
+  bool same;
+};
+
+const ProgramProfile* const kHalvorn = &HalvornProgram();
+const ProgramProfile* const kKestane = &KestaneProgram();
+
 // The identity follows the tasks, not their spelling on the command line.
 TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
-  const auto plan = [](auto change) {
-    SweepPlan p;
-    p.Programs = {&KestaneProgram()};
-    change(p);
-    return p;
+  const IdentityCase cases[] = {
+      {"seeds spelled apart", {}, {.seeds = {{1, 1}, {2, 2}, {3, 3}}}, true},
+      {"explicit defaults", {}, {.values = {{"rounds", {"50"}}, {"sequential", {"on"}}}}, true},
+      {"seed runs cut elsewhere",
+       {.seeds = {{1, 3}, {7, 9}}},
+       {.seeds = {{1, 2}, {3, 3}, {7, 9}}},
+       true},
+      {"defaults both programs share",
+       {.programs = {kHalvorn, kKestane}},
+       {.programs = {kHalvorn, kKestane},
+        .values = {{"initial-dist", {"0.3"}}, {"distance", {"2"}}, {"edge", {"on"}}}},
+       true},
+      {"seeds reordered", {}, {.seeds = {{3, 3}, {1, 2}}}, false},
+      {"one seed more", {}, {.seeds = {{1, 4}}}, false},
+      {"another setting", {}, {.values = {{"summation", {"on"}}}}, false},
+      {"values reordered",
+       {.values = {{"summation", {"off", "on"}}}},
+       {.values = {{"summation", {"on", "off"}}}},
+       false},
+      {"one list, not two values",
+       {.values = {{"rounds", {"12"}}}},
+       {.values = {{"rounds", {"1", "2"}}}},
+       false},
+      // An explicit value applies to every program, whose defaults differ.
+      {"halvorn's rounds for kestane too",
+       {.programs = {kHalvorn, kKestane}},
+       {.programs = {kHalvorn, kKestane}, .values = {{"rounds", {"500"}}}},
+       false},
+      {"halvorn's updating for kestane too",
+       {.programs = {kHalvorn, kKestane}},
+       {.programs = {kHalvorn, kKestane}, .values = {{"sequential", {"off"}}}},
+       false},
+      {"programs reordered",
+       {.programs = {kHalvorn, kKestane}},
+       {.programs = {kKestane, kHalvorn}},
+       false},
   };
-  const SweepPlan base = plan([](SweepPlan& p) { p.Seeds.Append(1, 3); });
+  for (const IdentityCase& c : cases) {
+    const std::string a = SweepIdentity(c.a.Make(), RowFormat::Csv, {});
+    const std::string b = SweepIdentity(c.b.Make(), RowFormat::Csv, {});
+    EXPECT_EQ(a == b, c.same) << c.why;
+  }
+  const SweepPlan base = PlanSpec{}.Make();
   const std::string id = SweepIdentity(base, RowFormat::Csv, {});
-  const SweepPlan spelledApart = plan([](SweepPlan& p) {
-    p.Seeds.Append(1, 1);
-    p.Seeds.Append(2, 2);
-    p.Seeds.Append(3, 3);
-    ValuesOf(p, "rounds") = {KestaneProgram().Defaults.Rounds};
-    ValuesOf(p, "sequential") = {1};
-  });
-  EXPECT_EQ(SweepIdentity(spelledApart, RowFormat::Csv, {}), id);
-  const SweepPlan reordered = plan([](SweepPlan& p) {
-    p.Seeds.Append(3, 3);
-    p.Seeds.Append(1, 2);
-  });
-  EXPECT_NE(SweepIdentity(reordered, RowFormat::Csv, {}), id);
-  const SweepPlan other = plan([](SweepPlan& p) {
-    p.Seeds.Append(1, 3);
-    ValuesOf(p, "summation") = {1};
-  });
-  EXPECT_NE(SweepIdentity(other, RowFormat::Csv, {}), id);
   EXPECT_NE(SweepIdentity(base, RowFormat::Jsonl, {}), id);
   EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {0, 2}), id);
+  EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {1, 2}),
+            SweepIdentity(base, RowFormat::Csv, {0, 2}));
+}
+
+// Identities are stored in description files and compared by later
+// versions, so they never change: one of each scheme, the older one as an
+// earlier version recorded it for "--program halvorn,kestane --rounds 3,20
+// --summation off,on --seeds 1-3".
+TEST(SweepIdentity, RecordedIdentitiesStayTheSame) {
+  const SweepPlan plan = PlanSpec{.programs = {kHalvorn, kKestane},
+                                  .values = {{"rounds", {"3", "20"}}, {"summation", {"off", "on"}}}}
+                             .Make();
+  EXPECT_EQ(TaskListIdentity(plan, RowFormat::Csv, {}), "d7612094fee43862");
+  EXPECT_EQ(SweepIdentity(plan, RowFormat::Csv, {}), "4ab04326aad3857b");
 }
 
 struct BadInput {

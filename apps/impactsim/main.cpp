@@ -9,6 +9,7 @@
 #include "model/random_source.h"
 
 int main(int argc, char** argv) {
+  impactsim::cli::OpenClosedStandardStreams();
   std::ios::sync_with_stdio(false);
   impactsim::cli::RemoveTemporaryFilesOnSignal();
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -1,0 +1,354 @@
+// --resume trusts only what this sweep itself writes: rows byte for byte as
+// the writer makes them with values one run can give, descriptions of every
+// identity scheme, and output names that are not UTF-8.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/option_text.h"
+#include "cli/sweep_description.h"
+#include "cli/sweep_rows.h"
+#include "programs/programs.h"
+#include "tests/sweep_support.h"
+
+namespace impactsim::cli {
+namespace {
+
+using namespace testing;
+using Json = nlohmann::ordered_json;
+
+// The sweep every row case starts from: three kestane runs of one round.
+// Its rows (CSV lines 2..4, JSON lines 1..3) read, in part:
+//   task 0: ...,1,rounds,263,137,324,76,0.19,5,0.8975
+//   task 1: ...,1,rounds,274,126,359,41,0.1025,5,0.9275
+//   task 2: ...,1,rounds,285,115,319,81,0.2025,5,0.9075
+const Args kOneRound = {"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-3"};
+
+// One line of a finished file changed: the first `from` in it becomes `to`.
+struct ForeignRow {
+  std::string format;
+  std::size_t line;  // 1-based, as the refusal names it
+  std::string from, to;
+  std::string why;
+};
+
+void PrintTo(const ForeignRow& f, std::ostream* os) {
+  *os << f.format << " line " << f.line << ": " << f.why;
+}
+
+class SweepResumeRowTest : public SweepTest, public ::testing::WithParamInterface<ForeignRow> {};
+
+// A line the sweep would not have written is refused by number, with status
+// 2, and nothing is run or changed.
+TEST_P(SweepResumeRowTest, RefusesALineTheSweepWouldNotWrite) {
+  const ForeignRow& f = GetParam();
+  const Args args = Concat(kOneRound, {"--format", f.format, "--out", In("done")});
+  ASSERT_EQ(Invoke(args).status, kExitOk);
+  std::vector<std::string> lines = Lines(Slurp(In("done")));
+  ASSERT_LE(f.line, lines.size());
+  std::string& line = lines[f.line - 1];
+  const std::size_t at = line.find(f.from);
+  ASSERT_NE(at, std::string::npos) << line;
+  line.replace(at, f.from.size(), f.to);
+  std::string text;
+  for (const std::string& l : lines) text += l + '\n';
+  Spit(In("done"), text);
+  const auto before = Snapshot();
+
+  const Outcome r = Invoke(Concat(args, {"--resume"}));
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  const std::size_t task = f.line - (f.format == "csv" ? 2 : 1);
+  EXPECT_EQ(r.err, "impactsim: --resume: line " + std::to_string(f.line) + " of " +
+                       Quoted(In("done")) + " is not the row of task " + std::to_string(task) +
+                       " of this sweep\n");
+  EXPECT_EQ(Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SweepResumeRowTest,
+    ::testing::Values(
+        // Spelled otherwise than the writer spells it.
+        ForeignRow{"csv", 2, ",0.19,", ",0.190,", "a decimal with a trailing zero"},
+        ForeignRow{"csv", 2, ",1,rounds,", ",01,rounds,", "a leading zero"},
+        ForeignRow{"csv", 2, ",324,", ",+324,", "a sign"},
+        ForeignRow{"csv", 3, ",5,", ",5x,", "junk in a field"},
+        ForeignRow{"csv", 3, "0.9275", "0.9275,x", "a junk field"},
+        ForeignRow{"csv", 4, "0.9075", "0.9075 ", "a trailing blank"},
+        ForeignRow{"csv", 4, "0.9075", "0.9075\r", "a carriage return"},
+        ForeignRow{"csv", 2, ",rounds,", ",quiet+rounds,", "stop reasons out of order"},
+        ForeignRow{"csv", 2, ",rounds,", ",rounds+rounds,", "a stop reason twice"},
+        ForeignRow{"csv", 2, ",rounds,", ",,", "no stop reason"},
+        ForeignRow{"csv", 2, ",rounds,", ",Rounds,", "an unknown stop reason"},
+        // Well spelled, but values no run of the task gives together.
+        ForeignRow{"csv", 2, ",0.19,", ",0.2,", "a share that is not opinion2_end / cells"},
+        ForeignRow{"csv", 2, ",324,76,", ",323,76,", "end counts not adding up to the cells"},
+        ForeignRow{"csv", 2, ",263,137,", ",264,137,", "start counts not adding up"},
+        ForeignRow{"csv", 2, ",1,rounds,", ",2,rounds,", "more rounds than the setting"},
+        ForeignRow{"csv", 2, ",1,rounds,", ",0,rounds,", "no round at all"},
+        ForeignRow{"csv", 2, ",rounds,", ",quiet,", "the rounds setting reached, not said"},
+        ForeignRow{"csv", 2, ",rounds,", ",rounds+unanimity,", "unanimity without it"},
+        ForeignRow{"csv", 2, ",5,0.8975", ",0,0.8975", "no cluster"},
+        ForeignRow{"csv", 2, ",5,0.8975", ",401,0.8975", "more clusters than cells"},
+        ForeignRow{"csv", 2, ",5,0.8975", ",1,0.8975", "one cluster of two opinions"},
+        ForeignRow{"csv", 2, ",0.8975", ",1.5", "a share of like neighbours above 1"},
+        ForeignRow{"csv", 2, ",0.8975", ",nan", "a share that is not a number"},
+        ForeignRow{"csv", 2, ",0.8975", ",1", "all neighbours alike in two opinions"},
+        // JSON lines: the writer's exact text, not just the same values.
+        ForeignRow{"jsonl", 1, "{\"task\":0,\"program\":\"kestane\",",
+                   "{\"program\":\"kestane\",\"task\":0,", "reordered keys"},
+        ForeignRow{"jsonl", 2, "\"seed\":2,", "\"seed\":2.0,", "a seed written as a decimal"},
+        ForeignRow{"jsonl", 2, "\"clusters_end\":5,", "\"clusters_end\":\"5\",",
+                   "a number as a string"},
+        ForeignRow{"jsonl", 2, "\"rounds_run\":1,", "\"rounds_run\":1.0,", "a decimal count"},
+        ForeignRow{"jsonl", 1, "0.19,", "1.9e-1,", "an exponent"},
+        ForeignRow{"jsonl", 1, "\"seed\":1,", "\"seed\":1, ", "a blank between fields"},
+        ForeignRow{"jsonl", 3, "0.9075}", "0.9075} ", "a trailing blank"},
+        ForeignRow{"jsonl", 3, "0.9075}", "0.9075,\"note\":1}", "an extra key"},
+        ForeignRow{"jsonl", 3, "\"clusters_end\":5,", "\"clusters_end\":5,\"clusters_end\":5,",
+                   "a key twice"},
+        ForeignRow{"jsonl", 1, "\"minority_share_end\":0.19,", "", "a missing key"},
+        ForeignRow{"jsonl", 1, "\"opinion1_end\":324", "\"opinion1_end\":325",
+                   "end counts not adding up"},
+        ForeignRow{"jsonl", 1, "\"stop\":\"rounds\"", "\"stop\":\"quiet\"", "a wrong stop text"},
+        ForeignRow{"jsonl", 1, "\"rounds_run\":1,", "\"rounds_run\":4294967297,",
+                   "a count past 32 bits"}));
+
+// Every row a sweep writes is kept: rows that stopped for each reason, of
+// both programs, on bounded and wrapped grids; a complete file is left as it
+// is and a cut one completed.
+TEST_F(SweepTest, ResumeKeepsEveryRowTheSweepWrote) {
+  const Args sweeps[] = {
+      {"--program", "kestane", "--initial-dist", "0.1,0.4", "--summation", "off,on", "--sequential",
+       "on,off", "--distance", "nb,2", "--seeds", "0-4"},
+      {"--program", "halvorn", "--initial-dist", "0.1", "--summation", "--distance", "nb,0",
+       "--rounds", "2,60", "--edge", "on,off", "--seeds", "0-2"},
+  };
+  for (const Args& sweep : sweeps) {
+    for (const char* format : {"csv", "jsonl"}) {
+      const Args args = Concat(Concat({"sweep"}, sweep), {"--format", format, "--out", In("s")});
+      ASSERT_EQ(Invoke(args).status, kExitOk);
+      const std::string full = Slurp(In("s"));
+      const Outcome again = Invoke(Concat(args, {"--resume"}));
+      ASSERT_EQ(again.status, kExitOk) << again.err;
+      EXPECT_EQ(Slurp(In("s")), full);
+      Spit(In("s"), full.substr(0, full.size() / 2));
+      ASSERT_EQ(Invoke(Concat(args, {"--resume"})).status, kExitOk);
+      EXPECT_EQ(Slurp(In("s")), full);
+      fs::remove(In("s"));
+    }
+  }
+}
+
+// The first run of kestane, from seed 0 on, whose result satisfies `wanted`;
+// plain sums of impact or the default root-damped averages.
+std::pair<SweepTask, RowResult> FirstRun(bool summation,
+                                         const std::function<bool(const RowResult&)>& wanted) {
+  SweepTask task;
+  task.Program = &KestaneProgram();
+  task.Settings = KestaneProgram().Defaults;
+  task.Settings.SummationM = summation;
+  for (task.Seed = 0; task.Seed < 100; ++task.Seed) {
+    const RowResult result = ResultOf(RunTask(task));
+    if (wanted(result)) return {task, result};
+  }
+  throw std::runtime_error("no such run");
+}
+
+// Values one run cannot give together, from a real result of each kind.
+TEST(SweepRowValues, OnlyValuesOneRunCanGiveFitTheTask) {
+  using Change = std::function<void(RowResult&)>;
+  const auto [unanimousTask, unanimous] =
+      FirstRun(true, [](const RowResult& r) { return r.Stop.Unanimity && !r.Stop.Rounds; });
+  const auto [mixedTask, mixed] =
+      FirstRun(false, [](const RowResult& r) { return r.Stop.Quiet && !r.Stop.Rounds; });
+  EXPECT_TRUE(ResultFitsTask(unanimous, unanimousTask));
+  EXPECT_TRUE(ResultFitsTask(mixed, mixedTask));
+  const std::pair<const char*, Change> unfitForBoth[] = {
+      {"a stop without reason", [](RowResult& r) { r.Stop = {}; }},
+      {"rounds without reaching the setting", [](RowResult& r) { r.Stop.Rounds = true; }},
+      {"past the rounds setting", [](RowResult& r) { r.RoundsRun = 51; }},
+      {"negative counts",
+       [](RowResult& r) {
+         r.Opinion1Start = -1;
+         r.Opinion2Start = 401;
+       }},
+      {"a share one step off",
+       [](RowResult& r) { r.MinorityShare = std::nextafter(r.MinorityShare, 2.0); }},
+      {"a share that is not a number",
+       [](RowResult& r) { r.LikeNeighbours = std::numeric_limits<double>::quiet_NaN(); }},
+      {"a negative share of like neighbours", [](RowResult& r) { r.LikeNeighbours = -0.25; }},
+      {"unanimity flipped", [](RowResult& r) { r.Stop.Unanimity = !r.Stop.Unanimity; }},
+  };
+  for (const auto& [why, change] : unfitForBoth) {
+    for (const auto& [task, base] :
+         {std::pair{unanimousTask, unanimous}, std::pair{mixedTask, mixed}}) {
+      RowResult r = base;
+      change(r);
+      EXPECT_FALSE(ResultFitsTask(r, task)) << why << ", seed " << task.Seed;
+    }
+  }
+  // One opinion everywhere is one cluster of alike neighbours, and only that.
+  RowResult split = unanimous;
+  split.Clusters = 2;
+  EXPECT_FALSE(ResultFitsTask(split, unanimousTask));
+  RowResult unlike = unanimous;
+  unlike.LikeNeighbours = 0.75;
+  EXPECT_FALSE(ResultFitsTask(unlike, unanimousTask));
+}
+
+// The plan of "kestane --rounds 2 --seeds 1-6", built as the options build it.
+SweepPlan TwoRounds(std::uint32_t lastSeed) {
+  SweepPlan plan;
+  plan.Programs = {&KestaneProgram()};
+  plan.Values[0] = {2};  // rounds
+  plan.Seeds.Append(1, lastSeed);
+  return plan;
+}
+
+class SweepDescriptionTest : public SweepTest {
+ protected:
+  void SetUp() override {
+    SweepTest::SetUp();
+    args_ = {"sweep",   "--program", "kestane", "--rounds", "2",
+             "--seeds", "1-6",       "--out",   In("s.csv")};
+  }
+
+  Args args_;
+
+  // Writes the whole sweep, then replaces its description by `change` of it.
+  std::string Prepare(const std::function<void(Json&)>& change) {
+    EXPECT_EQ(Invoke(args_).status, kExitOk);
+    Json meta = Json::parse(Slurp(In("s.csv.meta.json")));
+    change(meta);
+    Spit(In("s.csv.meta.json"), meta.dump(2) + '\n');
+    return Slurp(In("s.csv"));
+  }
+};
+
+// A description from before identity schemes were recorded holds the
+// identity of the whole task list; such a file is continued, and keeps its
+// description as it is.
+TEST_F(SweepDescriptionTest, ResumeContinuesAFileOfAnEarlierVersion) {
+  const std::string full = Prepare([](Json& meta) {
+    meta.erase("identity_scheme");
+    meta["sweep_identity"] = TaskListIdentity(TwoRounds(6), RowFormat::Csv, {});
+  });
+  const std::string earlierMeta = Slurp(In("s.csv.meta.json"));
+  const std::vector<std::string> lines = Lines(full);
+  Spit(In("s.csv"), lines[0] + '\n' + lines[1] + '\n' + lines[2].substr(0, 9));
+  const Outcome r = Invoke(Concat(args_, {"--resume"}));
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(Slurp(In("s.csv")), full);
+  EXPECT_EQ(Slurp(In("s.csv.meta.json")), earlierMeta);
+}
+
+struct DescriptionCase {
+  std::string why;
+  std::function<void(Json&)> change;
+  Args resume;  // after the sweep's own arguments
+  std::string mentions;
+};
+
+// Descriptions that do not name this sweep: status 2, one line, nothing
+// changed.
+TEST_F(SweepDescriptionTest, ResumeRefusesADescriptionOfAnotherSweep) {
+  const auto earlier = [](std::uint32_t lastSeed) {
+    return [lastSeed](Json& meta) {
+      meta.erase("identity_scheme");
+      meta["sweep_identity"] = TaskListIdentity(TwoRounds(lastSeed), RowFormat::Csv, {});
+    };
+  };
+  const DescriptionCase cases[] = {
+      {"an earlier file, one seed more", earlier(6), {"--seeds", "1-7"}, "different sweep"},
+      {"an earlier file of other seeds", earlier(7), {}, "different sweep"},
+      {"this version's identity taken for an earlier one",
+       [](Json& meta) { meta.erase("identity_scheme"); },
+       {},
+       "different sweep"},
+      {"an earlier identity taken for this version's",
+       [](Json& meta) {
+         meta["sweep_identity"] = TaskListIdentity(TwoRounds(6), RowFormat::Csv, {});
+       },
+       {},
+       "different sweep"},
+      {"an unknown scheme",
+       [](Json& meta) { meta["identity_scheme"] = 3; },
+       {},
+       "identity scheme 3"},
+      {"a scheme that is no number",
+       [](Json& meta) { meta["identity_scheme"] = "2"; },
+       {},
+       "does not describe a sweep"},
+  };
+  for (const DescriptionCase& c : cases) {
+    Prepare(c.change);
+    const auto before = Snapshot();
+    Args args = Concat(args_, {"--resume"});
+    for (std::size_t i = 0; i + 1 < c.resume.size(); i += 2) {
+      const auto it = std::find(args.begin(), args.end(), c.resume[i]);
+      *(it + 1) = c.resume[i + 1];
+    }
+    const Outcome r = Invoke(args);
+    EXPECT_EQ(r.status, kExitUsage) << c.why;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(c.mentions), std::string::npos) << c.why << ": " << r.err;
+    EXPECT_EQ(Snapshot(), before) << c.why;
+    fs::remove(In("s.csv"));
+  }
+}
+
+// The description records every argument, whatever its bytes, and stays
+// JSON; valid UTF-8 is recorded as it is.
+TEST(SweepDescriptionArguments, AnyBytesAreRecordedAsValidUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain.csv", "plain.csv"},
+      {"r\xc3\xa9sultats.csv", "r\xc3\xa9sultats.csv"},
+      {"back\\slash\ttab", "back\\slash\ttab"},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+      {"r\xe9sultats.csv", "r\\xe9sultats.csv"},
+      {"a\\b\xff", "a\\\\b\\xff"},
+      {"\xc3\xa9\xe9", "\xc3\xa9\\xe9"},
+      {"\x80", "\\x80"},
+      {"\xc0\xaf", "\\xc0\\xaf"},                    // overlong '/'
+      {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},           // overlong '/'
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},           // a surrogate
+      {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},  // past U+10FFFF
+      {"\xe2\x82", "\\xe2\\x82"},                    // cut short
+      {"\xe2\x82!", "\\xe2\\x82!"},
+  };
+  for (const auto& [arg, recorded] : cases) {
+    EXPECT_EQ(RecordedArgument(arg), recorded) << Quoted(arg);
+    EXPECT_NO_THROW((void)Json(RecordedArgument(arg)).dump()) << Quoted(arg);
+  }
+}
+
+// An output named with a Latin-1 byte: the sweep runs, its description is
+// JSON recording the name escaped, and --resume continues it.
+TEST_F(SweepTest, OutNamedOutsideUtf8) {
+  const Args sweep = {"sweep", "--program", "kestane", "--rounds", "2", "--seeds", "1-4"};
+  const std::string name = In("r\xe9sultats\\1.csv");
+  const Args args = Concat(sweep, {"--out", name});
+  const Outcome r = Invoke(args);
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const std::string full = Invoke(sweep).out;
+  EXPECT_EQ(Slurp(name), full);
+  const Json meta = Json::parse(Slurp(name + ".meta.json"), nullptr, false);
+  ASSERT_TRUE(meta.is_object());
+  EXPECT_EQ(meta["command_line"].back(), In("r\\xe9sultats\\\\1.csv"));
+  Spit(name, full.substr(0, full.size() - 10));
+  const Outcome resumed = Invoke(Concat(args, {"--resume"}));
+  ASSERT_EQ(resumed.status, kExitOk) << resumed.err;
+  EXPECT_EQ(Slurp(name), full);
+}
+
+}  // namespace
+}  // namespace impactsim::cli
