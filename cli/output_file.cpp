@@ -1,6 +1,7 @@
 #include "cli/output_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -128,14 +129,7 @@ bool OutputFile::OpenInPlace(std::string& error) {
     error = Reason(errno);
     return false;
   }
-  file_ = ::fdopen(fd, "w");
-  if (file_ == nullptr) {
-    const int e = errno;
-    ::close(fd);
-    return Fail(error, e);
-  }
-  writeError_ = 0;
-  return true;
+  return Adopt(fd, error);
 }
 
 bool OutputFile::OpenBeside(const OutputTarget& target, std::string& error) {
@@ -143,13 +137,23 @@ bool OutputFile::OpenBeside(const OutputTarget& target, std::string& error) {
   std::string pattern = directory + ".impactsim.XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
+  // No signal may end the process between the file's creation and its
+  // listing for removal: one that comes meanwhile waits until it is listed.
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &before);
   const int fd = ::mkstemp(name.data());
+  const int made = errno;
+  if (fd >= 0) {
+    tempPath_ = name.data();
+    signalSlot_ = ListPending(tempPath_);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) {
-    error = Reason(errno);
+    error = Reason(made);
     return false;
   }
-  tempPath_ = name.data();
-  signalSlot_ = ListPending(tempPath_);
   // A new file is made like any other file the user creates; a replaced one
   // keeps what it had: its permissions, and its owner where that is allowed.
   const bool replacing = target.What == OutputTarget::Kind::Regular;
@@ -163,6 +167,12 @@ bool OutputFile::OpenBeside(const OutputTarget& target, std::string& error) {
     ::close(fd);
     return Fail(error, e);
   }
+  return Adopt(fd, error);
+}
+
+// Writes go through a stdio stream on the opened descriptor; on failure the
+// descriptor is closed and the temporary file, if any, removed.
+bool OutputFile::Adopt(int fd, std::string& error) {
   file_ = ::fdopen(fd, "w");
   if (file_ == nullptr) {
     const int e = errno;

@@ -52,6 +52,7 @@ class OutputFile {
  private:
   bool OpenInPlace(std::string& error);
   bool OpenBeside(const OutputTarget& target, std::string& error);
+  bool Adopt(int fd, std::string& error);
   bool Fail(std::string& error, int errorNumber);
 
   std::string path_;

@@ -89,7 +89,7 @@ std::vector<std::int32_t>& ValuesOf(SweepPlan& plan, std::string_view name) {
 
 // A plan from its lists: programs, the values of named settings as typed,
 // and seed ranges.
-struct PlanSpec {
+struct PlanLists {
   std::vector<const ProgramProfile*> programs = {&KestaneProgram()};
   std::vector<std::pair<std::string_view, std::vector<std::string_view>>> values = {};
   std::vector<std::pair<std::uint32_t, std::uint32_t>> seeds = {{1, 3}};
@@ -112,7 +112,7 @@ struct PlanSpec {
 
 struct IdentityCase {
   std::string_view why;
-  PlanSpec a, b;
+  PlanLists a, b;
   bool same;
 };
 
@@ -163,7 +163,7 @@ TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
     const std::string b = SweepIdentity(c.b.Make(), RowFormat::Csv, {});
     EXPECT_EQ(a == b, c.same) << c.why;
   }
-  const SweepPlan base = PlanSpec{}.Make();
+  const SweepPlan base = PlanLists{}.Make();
   const std::string id = SweepIdentity(base, RowFormat::Csv, {});
   EXPECT_NE(SweepIdentity(base, RowFormat::Jsonl, {}), id);
   EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {0, 2}), id);
@@ -176,9 +176,10 @@ TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
 // earlier version recorded it for "--program halvorn,kestane --rounds 3,20
 // --summation off,on --seeds 1-3".
 TEST(SweepIdentity, RecordedIdentitiesStayTheSame) {
-  const SweepPlan plan = PlanSpec{.programs = {kHalvorn, kKestane},
-                                  .values = {{"rounds", {"3", "20"}}, {"summation", {"off", "on"}}}}
-                             .Make();
+  const SweepPlan plan =
+      PlanLists{.programs = {kHalvorn, kKestane},
+                .values = {{"rounds", {"3", "20"}}, {"summation", {"off", "on"}}}}
+          .Make();
   EXPECT_EQ(TaskListIdentity(plan, RowFormat::Csv, {}), "d7612094fee43862");
   EXPECT_EQ(SweepIdentity(plan, RowFormat::Csv, {}), "4ab04326aad3857b");
 }
