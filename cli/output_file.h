@@ -47,7 +47,6 @@ class OutputFile {
   void Discard();
 
   const std::string& Path() const { return path_; }
-  const std::string& TempPath() const { return tempPath_; }
 
  private:
   bool OpenInPlace(std::string& error);

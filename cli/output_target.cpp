@@ -135,8 +135,7 @@ std::string KindOfFile(mode_t mode) {
   if (S_ISBLK(mode)) return "a block device";
   if (S_ISFIFO(mode)) return "a FIFO";
   if (S_ISSOCK(mode)) return "a socket";
-  if (S_ISDIR(mode)) return "a directory";
-  return "a regular file";
+  return "a special file";
 }
 
 }  // namespace impactsim::cli

@@ -37,7 +37,8 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
 // Returns false and sets the reason otherwise.
 bool CheckReplaceable(const OutputTarget& target, std::string& error);
 
-// "a character device", "a FIFO", ... for messages about special files.
+// "a character device", "a FIFO", ... for messages about special files
+// (neither regular files nor directories).
 std::string KindOfFile(mode_t mode);
 
 }  // namespace impactsim::cli
