@@ -14,6 +14,7 @@
 #include "cli/sweep_description.h"
 #include "cli/sweep_out_file.h"
 #include "cli/sweep_runner.h"
+#include "cli/sweep_series.h"
 
 namespace impactsim::cli {
 
@@ -35,14 +36,37 @@ int ListTasks(const SweepRequest& request, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kSeriesOption = "--series";
+
+// The series file must be a file of its own: not the rows, nor their
+// description, however it is spelled.
+void CheckSeriesPath(const SweepRequest& request) {
+  std::string error;
+  const auto series = FindOutputTarget(request.SeriesPath, error);
+  if (!series) throw UsageError(std::string(kSeriesOption) + ": " + error);
+  for (const std::string& other : {request.OutPath, request.OutPath + kMetaSuffix}) {
+    const auto target = FindOutputTarget(other, error);
+    if (target && target->SameFileAs(*series)) {
+      throw UsageError(std::string(kSeriesOption) + ": " + Quoted(request.SeriesPath) +
+                       " is the same file as " + Quoted(other));
+    }
+  }
+}
+
+}  // namespace
+
 int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& args,
                  std::ostream& out, std::ostream& err) {
   if (request.List) return ListTasks(request, out, err);
 
   const SweepPlan& plan = request.Plan;
   const std::uint64_t shardTasks = request.Part.Size(plan.TaskCount());
+  const bool withSeries = !request.SeriesPath.empty();
   OutState state;
   std::optional<RowSink> file;
+  std::optional<RowSink> seriesFile;
   if (!request.OutPath.empty()) {
     const std::string& path = request.OutPath;
     const std::string identity = SweepIdentity(plan, request.Format, request.Part);
@@ -56,7 +80,13 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
                        "appended to and resumed from, got " + Quoted(path) + ", " +
                        KindOfFile(st.st_mode));
     }
+    if (withSeries) CheckSeriesPath(request);
+    // Existing files are locked before they are read.
     if (exists && S_ISREG(st.st_mode)) file.emplace(OpenOut(path, false), path);
+    if (withSeries && ::stat(request.SeriesPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      seriesFile.emplace(OpenOut(request.SeriesPath, false, kSeriesOption), request.SeriesPath,
+                         kSeriesOption);
+    }
     state = InspectOut(request, identity);
     std::optional<OutputFile> meta;
     if (state.WriteMeta) {
@@ -67,12 +97,24 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
                          reason);
       }
     }
+    const bool newRows = !file;
+    const bool newSeries = withSeries && !seriesFile;
     if (!file) file.emplace(OpenOut(path, true), path);
+    if (newSeries) {
+      try {
+        seriesFile.emplace(OpenOut(request.SeriesPath, true, kSeriesOption), request.SeriesPath,
+                           kSeriesOption);
+      } catch (...) {
+        if (newRows) ::unlink(path.c_str());
+        throw;
+      }
+    }
     if (meta) {
       meta->Write(description);
       std::string reason;
       if (!meta->Commit(reason)) {
-        if (!state.Exists) ::unlink(path.c_str());
+        if (newRows) ::unlink(path.c_str());
+        if (newSeries) ::unlink(request.SeriesPath.c_str());
         ReportError(err, std::string(kOutOption) + ": writing " + Quoted(meta->Path()) +
                              " failed: " + reason);
         return kExitFailed;
@@ -82,11 +124,19 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
       ReportError(err, file->Error());
       return kExitFailed;
     }
+    if (state.SeriesSize > state.SeriesKeepBytes && !seriesFile->Truncate(state.SeriesKeepBytes)) {
+      ReportError(err, seriesFile->Error());
+      return kExitFailed;
+    }
   } else {
     state.WriteHeader = request.Format == RowFormat::Csv;
   }
   RowSink stdoutSink(out);
   RowSink& sink = file ? *file : stdoutSink;
+  if (state.WriteSeriesHeader && !seriesFile->Write(SeriesHeader())) {
+    ReportError(err, seriesFile->Error());
+    return kExitFailed;
+  }
   if (state.WriteHeader && !sink.Write(CsvHeader(false))) {
     ReportError(err, sink.Error());
     return kExitFailed;
@@ -98,16 +148,32 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   OrderedWork work;
   work.Count = shardTasks - first;
   work.Jobs = request.Jobs;
-  work.Produce = [&request, first](std::uint64_t i) {
+  work.Produce = [&request, first, withSeries](std::uint64_t i) {
     const SweepTask task = request.Plan.Task(request.Part.TaskAt(first + i));
     try {
-      const RunOutcome outcome = RunTask(task);
-      return FormatRow(request.Format, task, &outcome);
+      const RunOutcome outcome = RunTask(task, withSeries);
+      return ItemText(
+          FormatRow(request.Format, task, &outcome),
+          withSeries ? FormatSeries(request.Format, task.Number, outcome.Rounds) : std::string());
     } catch (const std::exception& e) {
       throw std::runtime_error("task " + std::to_string(task.Number) + ": " + e.what());
     }
   };
-  work.Consume = [&sink](std::string_view rows) { return sink.Write(rows); };
+  // A task's rounds reach the series file before its row the rows file, so
+  // every row kept has its rounds, and --resume cuts off rounds without one.
+  RowSink* failed = nullptr;
+  if (seriesFile) {
+    work.ConsumeLead = [&seriesFile, &failed](std::string_view rounds) {
+      if (seriesFile->Write(rounds)) return true;
+      failed = &*seriesFile;
+      return false;
+    };
+  }
+  work.Consume = [&sink, &failed](std::string_view rows) {
+    if (sink.Write(rows)) return true;
+    failed = &sink;
+    return false;
+  };
   work.Tick = [&progress](std::uint64_t done) { progress.Update(done); };
   progress.Update(0);
   bool complete = false;
@@ -119,7 +185,7 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   }
   progress.Finish();
   if (!complete) {
-    ReportError(err, sink.Error());
+    ReportError(err, failed != nullptr ? failed->Error() : sink.Error());
     return kExitFailed;
   }
   return kExitOk;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/option_text.h"
+#include "cli/sweep_series.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION
 #error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
@@ -82,6 +83,18 @@ std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& 
     }
   }
   hash.Add("seeds " + SeedRuns(plan.Seeds) + '\n');
+  // Runs that may stop on a cycle are other runs; without the option the
+  // identity is what it was before the option existed.
+  if (plan.StopOnCycle > 0) hash.Add("stop-on-cycle " + std::to_string(plan.StopOnCycle) + '\n');
+  return hash.Hex();
+}
+
+std::string SeriesIdentity(const std::string& sweepIdentity, RowFormat format) {
+  Fnv1a hash;
+  hash.Add("impactsim series\n");
+  hash.Add(SeriesHeader());
+  hash.Add(std::string(FormatName(format)) + '\n');
+  hash.Add(sweepIdentity + '\n');
   return hash.Hex();
 }
 
@@ -137,6 +150,17 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
     columns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
   }
   meta["columns"] = columns;
+  if (!request.SeriesPath.empty()) {
+    Json series;
+    series["file"] = RecordedArgument(request.SeriesPath);
+    series["identity"] = SeriesIdentity(identity, request.Format);
+    Json seriesColumns = Json::array();
+    for (const Column& c : SeriesColumns()) {
+      seriesColumns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
+    }
+    series["columns"] = seriesColumns;
+    meta["series"] = series;
+  }
   return meta.dump(2) + '\n';
 }
 
@@ -145,7 +169,8 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
   if (!meta.is_object()) return std::nullopt;
   const auto id = meta.find("sweep_identity");
   if (id == meta.end() || !id->is_string()) return std::nullopt;
-  RecordedSweep recorded{id->get<std::string>()};
+  RecordedSweep recorded;
+  recorded.Identity = id->get<std::string>();
   const auto scheme = meta.find("identity_scheme");
   if (scheme != meta.end()) {
     if (!scheme->is_number_integer()) return std::nullopt;
@@ -155,6 +180,21 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
       return std::nullopt;
     }
     recorded.Scheme = scheme->get<std::int64_t>();
+  }
+  const auto series = meta.find("series");
+  if (series != meta.end()) {
+    const auto seriesId = series->is_object() ? series->find("identity") : series->end();
+    if (seriesId == series->end() || !seriesId->is_string()) return std::nullopt;
+    recorded.Series = seriesId->get<std::string>();
+    const auto file = series->find("file");
+    if (file != series->end() && file->is_string()) recorded.SeriesFile = file->get<std::string>();
+  }
+  const auto columns = meta.find("columns");
+  if (columns != meta.end() && columns->is_array()) {
+    for (const Json& c : *columns) {
+      const auto name = c.is_object() ? c.find("name") : c.end();
+      if (name != c.end() && name->is_string()) recorded.ColumnNames.push_back(*name);
+    }
   }
   return recorded;
 }

@@ -32,6 +32,10 @@ const char* FormatName(RowFormat format);
 // however spelled, have the same identity.
 std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& part);
 
+// The identity of a sweep's series file: its columns and format, and the
+// identity of the sweep whose runs it follows round by round.
+std::string SeriesIdentity(const std::string& sweepIdentity, RowFormat format);
+
 // The identity of the same things as recorded by earlier versions: a hash
 // over the settings row of every task. It takes time in proportion to the
 // number of tasks, so it is only computed to recognise such a file.
@@ -46,8 +50,9 @@ std::string RecordedArgument(std::string_view arg);
 
 // The description file's text: the tool and its version, the command line
 // (`args`, after the program name, each as RecordedArgument gives it), the
-// format, the shard, the task counts, the identity (of kIdentityScheme) and
-// the meaning of every column; indented JSON ending in a line break.
+// format, the shard, the task counts, the identity (of kIdentityScheme), the
+// meaning of every column and, for a sweep with --series, the series file
+// (as given), its identity and columns; indented JSON ending in a line break.
 std::string SweepDescription(const SweepRequest& request, const std::vector<std::string>& args,
                              const std::string& identity);
 
@@ -55,6 +60,9 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
 struct RecordedSweep {
   std::string Identity;
   std::int64_t Scheme = kTaskListScheme;  // when the description names none
+  std::optional<std::string> Series;      // the series identity, for a sweep with one
+  std::string SeriesFile;                 // the series file as recorded
+  std::vector<std::string> ColumnNames;   // the row columns the description lists
 };
 
 // What a description records, or nothing if `in` holds no description of a

@@ -22,6 +22,7 @@ const std::string kFormatAccepts = "csv or jsonl";
 const std::string kShardAccepts = "K/N with 0 <= K < N";
 const std::string kJobsAccepts = "an integer 1.." + std::to_string(kMaxJobs);
 const std::string kFileAccepts = "a file name";
+const std::string kRepeatsAccepts = "an integer 1..2147483647";
 
 // Parses every item of a list option; a value given twice is an error.
 template <typename T, typename Parse>
@@ -91,6 +92,13 @@ void SweepOptions::AddTo(CLI::App& command) {
                   "in order (default: one per processor)");
   out_.AddTo(command, "--out", "FILE",
              "write the rows to FILE, and FILE.meta.json, instead of stdout");
+  series_.AddTo(command, "--series", "FILE",
+                "also write every round of every run to FILE (task, round, changes, census, "
+                "clusters, like_neighbours), in the --format of the rows; needs --out");
+  stopOnCycle_.AddTo(command, "--stop-on-cycle", "N",
+                     "end a run once its opinion pattern has gone through a cycle of period 2 to "
+                     "64 rounds N more times (" +
+                         kRepeatsAccepts + "; default: runs stop only as the windows' do)");
   resume_ =
       AddSwitch(command, "--resume", "continue --out FILE: keep its rows, run the tasks it lacks");
   list_ = AddSwitch(command, "--list", "print the numbered tasks on stdout without running them");
@@ -180,12 +188,25 @@ SweepRequest SweepOptions::Resolve() const {
     request.Jobs = ThreadsFor(static_cast<unsigned>(*jobs));
   }
   if (const auto path = out_.Single(kFileAccepts)) request.OutPath = *path;
+  if (const auto path = series_.Single(kFileAccepts)) request.SeriesPath = *path;
+  if (const auto text = stopOnCycle_.Single(kRepeatsAccepts)) {
+    const auto repeats = ParseDigits(*text, 1, std::numeric_limits<std::int32_t>::max());
+    if (!repeats) throw stopOnCycle_.Rejected(kRepeatsAccepts, Quoted(*text));
+    plan.StopOnCycle = static_cast<std::int32_t>(*repeats);
+  }
 
   request.Resume = resume_->count() > 0;
   request.List = list_->count() > 0;
   request.Quiet = quiet_->count() > 0;
   if (request.Resume && request.OutPath.empty()) {
     throw UsageError(OptionName(resume_) + ": needs --out FILE, the file to continue");
+  }
+  if (!request.SeriesPath.empty() && request.OutPath.empty()) {
+    throw UsageError(series_.Name() + ": needs --out FILE, the rows the series belongs to");
+  }
+  if (request.List && !request.SeriesPath.empty()) {
+    throw UsageError(OptionName(list_) + ": prints the tasks on stdout, cannot be combined with " +
+                     series_.Name());
   }
   if (request.List && !request.OutPath.empty()) {
     throw UsageError(OptionName(list_) + ": prints the tasks on stdout, cannot be combined with " +

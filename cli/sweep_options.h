@@ -21,10 +21,11 @@ struct SweepRequest {
   RowFormat Format = RowFormat::Csv;
   Shard Part;
   unsigned Jobs = 1;
-  bool List = false;    // print the numbered tasks instead of running them
-  bool Quiet = false;   // no progress bar
-  bool Resume = false;  // continue OutPath
-  std::string OutPath;  // empty: rows to stdout
+  bool List = false;       // print the numbered tasks instead of running them
+  bool Quiet = false;      // no progress bar
+  bool Resume = false;     // continue OutPath
+  std::string OutPath;     // empty: rows to stdout
+  std::string SeriesPath;  // empty: no per-round series
 };
 
 class SweepOptions {
@@ -36,7 +37,7 @@ class SweepOptions {
   SweepRequest Resolve() const;
 
  private:
-  TextOption program_, seeds_, format_, shard_, jobs_, out_;
+  TextOption program_, seeds_, format_, shard_, jobs_, out_, series_, stopOnCycle_;
   std::array<TextOption, kSettingCount> settings_;  // a list of values each
   std::array<CLI::Option*, kSettingCount> off_{};   // "--no-edge": the same as "--edge off"
   CLI::Option* list_ = nullptr;

@@ -20,24 +20,36 @@ struct OutState {
   bool TornLine = false;  // an unfinished last line to cut off
   bool WriteHeader = false;
   bool WriteMeta = false;  // a new or empty file: describe the sweep afresh
+
+  // The --series file, if asked for: the bytes of its header and of the
+  // series of the rows kept; anything after them is cut off.
+  bool SeriesExists = false;
+  std::uint64_t SeriesSize = 0;
+  std::uint64_t SeriesKeepBytes = 0;
+  bool WriteSeriesHeader = false;
 };
 
 // Checks --out against the request: a file that holds rows is only
 // continued (--resume), and only when its description names this very sweep
-// and every complete line is the row of the shard's next task. Reads, never
-// writes; throws UsageError.
+// and every complete line is the row of the shard's next task. With
+// --series, the series file is checked alongside: it must be this sweep's
+// (the description names its identity) and hold, for every row kept, that
+// task's rounds agreeing with the row. Reads, never writes; throws
+// UsageError.
 OutState InspectOut(const SweepRequest& request, const std::string& identity);
 
 // Opens --out for appending and takes its lock: an existing file before it
 // is read, so that no other sweep can change it between the checks and the
 // appends; a new one, created here, after the checks. Throws UsageError.
-int OpenOut(const std::string& path, bool create);
+int OpenOut(const std::string& path, bool create, const char* option = "--out");
 
 // Where the rows go: the --out file, appended to by whole writes, or a stream.
 class RowSink {
  public:
   explicit RowSink(std::ostream& out) : out_(&out) {}
-  RowSink(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  // `option` names the file in messages: "--out" or "--series".
+  RowSink(int fd, std::string path, std::string option = "--out")
+      : fd_(fd), path_(std::move(path)), option_(std::move(option)) {}
   RowSink(const RowSink&) = delete;
   RowSink& operator=(const RowSink&) = delete;
   ~RowSink();
@@ -45,7 +57,8 @@ class RowSink {
   // Writes and flushes; on failure sets the reason and returns false.
   bool Write(std::string_view text);
 
-  // Cuts the file to its first `size` bytes; on failure sets the reason.
+  // Cuts the file to its first `size` bytes, dropping what a sweep that was
+  // cut short left after them; on failure sets the reason.
   bool Truncate(std::uint64_t size);
 
   const std::string& Error() const { return error_; }
@@ -54,6 +67,7 @@ class RowSink {
   std::ostream* out_ = nullptr;
   int fd_ = -1;
   std::string path_;
+  std::string option_;
   std::string error_;
 };
 

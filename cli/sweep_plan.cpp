@@ -81,6 +81,7 @@ SweepTask SweepPlan::Task(std::uint64_t number) const {
     setting.Set(task.Settings, Values[i][digit[i + 1]]);
   }
   task.Seed = Seeds.At(digit.back());
+  task.StopOnCycle = StopOnCycle;
   return task;
 }
 

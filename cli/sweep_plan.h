@@ -48,6 +48,9 @@ struct SweepTask {
   const ProgramProfile* Program = nullptr;
   std::uint32_t Seed = 0;
   RunSettings Settings;
+  // Above 0: the run also ends once its pattern has gone through a cycle of
+  // period 2 or more this many times again (the sweep's --stop-on-cycle).
+  std::int32_t StopOnCycle = 0;
 };
 
 // The value lists, each in command-line order: the programs, the codes of
@@ -59,6 +62,7 @@ struct SweepPlan {
   std::vector<const ProgramProfile*> Programs;
   std::array<std::vector<std::int32_t>, kSettingCount> Values;
   SeedList Seeds;
+  std::int32_t StopOnCycle = 0;  // the same for every task
 
   // The number of tasks; 0 if it does not fit in 64 bits.
   std::uint64_t TaskCount() const;

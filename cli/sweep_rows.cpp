@@ -6,9 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <system_error>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
-#include "model/run_observer.h"
 #include "model/seeded_run.h"
 
 namespace impactsim::cli {
@@ -23,23 +24,90 @@ constexpr Column kTaskColumns[] = {
     {"seed", "the time of day in milliseconds the run's clock returns (impactsim run --seed)"},
 };
 
-constexpr Column kRunColumns[] = {
-    {"rounds_run", "rounds the run made"},
-    {"stop",
-     "what held after the last round, joined by '+': rounds (the rounds setting reached), "
-     "quiet (no change in the last two rounds), unanimity (one opinion holds every cell)"},
-    {"opinion1_start", "cells of opinion 1 when the run started"},
-    {"opinion2_start", "cells of opinion 2 when the run started"},
-    {"opinion1_end", "cells of opinion 1 at the end"},
-    {"opinion2_end", "cells of opinion 2 at the end"},
-    {"minority_share_end",
-     "opinion2_end divided by the number of cells: the final share of the initial minority"},
-    {"clusters_end",
-     "connected groups of cells of one opinion at the end, through the four side neighbours, "
-     "across the edges where the grid wraps"},
-    {"like_neighbours_end",
-     "mean over all cells of the share of a cell's side neighbours holding its opinion, at the "
-     "end (a border cell of a bounded grid has 2 or 3 side neighbours)"},
+// A run column's value in RowResult, by its type.
+using FieldRef = std::variant<std::int32_t RowResult::*, std::int64_t RowResult::*,
+                              double RowResult::*, std::optional<std::int32_t> RowResult::*,
+                              std::optional<double> RowResult::*, StopReasons RowResult::*>;
+
+struct RunColumn {
+  Column Col;
+  FieldRef Field;
+};
+
+const RunColumn kRunColumns[] = {
+    {{"rounds_run", "rounds the run made"}, &RowResult::RoundsRun},
+    {{"stop",
+      "what held after the last round, joined by '+': rounds (the rounds setting reached), "
+      "quiet (no change in the last two rounds), unanimity (one opinion holds every cell), "
+      "cycle (the pattern repeats with a period of 2 or more: the round limit or "
+      "--stop-on-cycle ended the run inside the cycle)"},
+     &RowResult::Stop},
+    {{"opinion1_start", "cells of opinion 1 when the run started"}, &RowResult::Opinion1Start},
+    {{"opinion2_start", "cells of opinion 2 when the run started"}, &RowResult::Opinion2Start},
+    {{"opinion1_end", "cells of opinion 1 at the end"}, &RowResult::Opinion1End},
+    {{"opinion2_end", "cells of opinion 2 at the end"}, &RowResult::Opinion2End},
+    {{"minority_share_end",
+      "opinion2_end divided by the number of cells: the final share of the initial minority"},
+     &RowResult::MinorityShare},
+    {{"clusters_end",
+      "connected groups of cells of one opinion at the end, through the four side neighbours, "
+      "across the edges where the grid wraps"},
+     &RowResult::Clusters},
+    {{"like_neighbours_end",
+      "mean over all cells of the share of a cell's side neighbours holding its opinion, at the "
+      "end (a border cell of a bounded grid has 2 or 3 side neighbours)"},
+     &RowResult::LikeNeighbours},
+    {{"period",
+      "the smallest p from 1 to 64 such that every cell's opinion after the last round equals "
+      "its opinion p rounds earlier; 0 if there is none (1: the run came to rest, 2 or more: "
+      "it cycles)"},
+     &RowResult::Period},
+    {{"cycle_start",
+      "the first round from which the pattern repeats with that period (empty when period is 0)"},
+     &RowResult::CycleStart},
+    {{"last_change_round", "the last round in which a cell changed its opinion; 0 if none did"},
+     &RowResult::LastChangeRound},
+    {{"total_changes", "opinion changes over the whole run"}, &RowResult::TotalChanges},
+    {{"clusters_start", "clusters_end for the population the run started from"},
+     &RowResult::ClustersStart},
+    {{"like_neighbours_start", "like_neighbours_end for the population the run started from"},
+     &RowResult::LikeNeighboursStart},
+    {{"minority_clusters_start", "connected groups of opinion-2 cells when the run started"},
+     &RowResult::MinorityClustersStart},
+    {{"minority_clusters_end", "connected groups of opinion-2 cells at the end"},
+     &RowResult::MinorityClustersEnd},
+    {{"largest_minority_cluster_start",
+      "cells in the largest group of opinion-2 cells when the run started; 0 if none"},
+     &RowResult::LargestMinorityClusterStart},
+    {{"largest_minority_cluster_end", "cells in the largest group of opinion-2 cells at the end"},
+     &RowResult::LargestMinorityClusterEnd},
+    {{"mean_minority_cluster_size_start",
+      "opinion2_start divided by minority_clusters_start (empty when there is no such group)"},
+     &RowResult::MeanMinorityClusterSizeStart},
+    {{"mean_minority_cluster_size_end", "opinion2_end divided by minority_clusters_end"},
+     &RowResult::MeanMinorityClusterSizeEnd},
+    {{"minority_persuasiveness_start",
+      "mean persuasiveness of the opinion-2 cells when the run started (empty when there are "
+      "none)"},
+     &RowResult::MinorityPersuasivenessStart},
+    {{"minority_persuasiveness_end", "mean persuasiveness of the opinion-2 cells at the end"},
+     &RowResult::MinorityPersuasivenessEnd},
+    {{"minority_supportiveness_start",
+      "mean supportiveness of the opinion-2 cells when the run started"},
+     &RowResult::MinoritySupportivenessStart},
+    {{"minority_supportiveness_end", "mean supportiveness of the opinion-2 cells at the end"},
+     &RowResult::MinoritySupportivenessEnd},
+    {{"majority_persuasiveness_start",
+      "mean persuasiveness of the opinion-1 cells when the run started (empty when there are "
+      "none)"},
+     &RowResult::MajorityPersuasivenessStart},
+    {{"majority_persuasiveness_end", "mean persuasiveness of the opinion-1 cells at the end"},
+     &RowResult::MajorityPersuasivenessEnd},
+    {{"majority_supportiveness_start",
+      "mean supportiveness of the opinion-1 cells when the run started"},
+     &RowResult::MajoritySupportivenessStart},
+    {{"majority_supportiveness_end", "mean supportiveness of the opinion-1 cells at the end"},
+     &RowResult::MajoritySupportivenessEnd},
 };
 
 // The task's columns, then one per run setting, then the run's.
@@ -47,7 +115,7 @@ const std::vector<Column>& Columns() {
   static const std::vector<Column> columns = [] {
     std::vector<Column> all(std::begin(kTaskColumns), std::end(kTaskColumns));
     for (const SettingOption& s : SettingOptions()) all.push_back({s.Column, s.Meaning});
-    all.insert(all.end(), std::begin(kRunColumns), std::end(kRunColumns));
+    for (const RunColumn& c : kRunColumns) all.push_back(c.Col);
     return all;
   }();
   return columns;
@@ -83,20 +151,12 @@ Json SettingsJson(const SweepTask& task) {
   return row;
 }
 
-// The run's columns as text, in order.
-std::array<std::string, std::size(kRunColumns)> RunText(const RowResult& r) {
-  return {std::to_string(r.RoundsRun),      r.Stop.Text(),
-          std::to_string(r.Opinion1Start),  std::to_string(r.Opinion2Start),
-          std::to_string(r.Opinion1End),    std::to_string(r.Opinion2End),
-          ShortestDecimal(r.MinorityShare), std::to_string(r.Clusters),
-          ShortestDecimal(r.LikeNeighbours)};
-}
-
 // The stop reasons whose text is exactly `text`; never none, as a run always
 // ends for at least one reason.
 std::optional<StopReasons> ParseStop(std::string_view text) {
-  for (unsigned fired = 1; fired < 8; ++fired) {
-    const StopReasons stop{(fired & 1u) != 0, (fired & 2u) != 0, (fired & 4u) != 0};
+  for (unsigned fired = 1; fired < 16; ++fired) {
+    const StopReasons stop{(fired & 1u) != 0, (fired & 2u) != 0, (fired & 4u) != 0,
+                           (fired & 8u) != 0};
     if (stop.Text() == text) return stop;
   }
   return std::nullopt;
@@ -112,38 +172,101 @@ bool ParseField(std::string_view text, Number& value) {
   return ec == std::errc() && ptr == end;
 }
 
+std::string FieldText(std::int32_t value) {
+  return std::to_string(value);
+}
+std::string FieldText(std::int64_t value) {
+  return std::to_string(value);
+}
+std::string FieldText(double value) {
+  return ShortestDecimal(value);
+}
+template <typename T>
+std::string FieldText(const std::optional<T>& value) {
+  return value ? FieldText(*value) : std::string();
+}
+std::string FieldText(const StopReasons& value) {
+  return value.Text();
+}
+
+bool ReadField(std::string_view text, std::int32_t& value) {
+  return ParseField(text, value);
+}
+bool ReadField(std::string_view text, std::int64_t& value) {
+  return ParseField(text, value);
+}
+bool ReadField(std::string_view text, double& value) {
+  return ParseField(text, value);
+}
+template <typename T>
+bool ReadField(std::string_view text, std::optional<T>& value) {
+  if (text.empty()) {
+    value.reset();
+    return true;
+  }
+  T number{};
+  if (!ReadField(text, number)) return false;
+  value = number;
+  return true;
+}
+bool ReadField(std::string_view text, StopReasons& value) {
+  const std::optional<StopReasons> stop = ParseStop(text);
+  if (stop) value = *stop;
+  return stop.has_value();
+}
+
+Json FieldJson(std::int32_t value) {
+  return value;
+}
+Json FieldJson(std::int64_t value) {
+  return value;
+}
+Json FieldJson(double value) {
+  return value;
+}
+template <typename T>
+Json FieldJson(const std::optional<T>& value) {
+  return value ? FieldJson(*value) : Json(nullptr);
+}
+Json FieldJson(const StopReasons& value) {
+  return value.Text();
+}
+
 // A JSON integer that fits in Integer.
 template <typename Integer>
-bool IntegerValue(const Json& row, const char* key, Integer& value) {
-  const auto it = row.find(key);
-  if (it == row.end() || !it->is_number_integer()) return false;
-  if (it->is_number_unsigned()) {
-    const auto n = it->get<std::uint64_t>();
+bool JsonField(const Json& json, Integer& value) requires std::is_integral_v<Integer> {
+  if (!json.is_number_integer()) return false;
+  if (json.is_number_unsigned()) {
+    const auto n = json.get<std::uint64_t>();
     if (n > static_cast<std::uint64_t>(std::numeric_limits<Integer>::max())) return false;
     value = static_cast<Integer>(n);
     return true;
   }
-  const auto n = it->get<std::int64_t>();
+  const auto n = json.get<std::int64_t>();
   if (n < std::numeric_limits<Integer>::min() || n > std::numeric_limits<Integer>::max()) {
     return false;
   }
   value = static_cast<Integer>(n);
   return true;
 }
-
-bool DecimalValue(const Json& row, const char* key, double& value) {
-  const auto it = row.find(key);
-  if (it == row.end() || !it->is_number()) return false;
-  value = it->get<double>();
+bool JsonField(const Json& json, double& value) {
+  if (!json.is_number()) return false;
+  value = json.get<double>();
   return true;
 }
-
-bool StopValue(const Json& row, const char* key, StopReasons& value) {
-  const auto it = row.find(key);
-  if (it == row.end() || !it->is_string()) return false;
-  const std::optional<StopReasons> stop = ParseStop(it->get_ref<const std::string&>());
-  if (stop) value = *stop;
-  return stop.has_value();
+template <typename T>
+bool JsonField(const Json& json, std::optional<T>& value) {
+  if (json.is_null()) {
+    value.reset();
+    return true;
+  }
+  T number{};
+  if (!JsonField(json, number)) return false;
+  value = number;
+  return true;
+}
+bool JsonField(const Json& json, StopReasons& value) {
+  return json.is_string() && ReadField(json.get_ref<const std::string&>(), value);
 }
 
 // The run columns of a CSV line, read field by field after the task's own.
@@ -151,24 +274,19 @@ std::optional<RowResult> ReadCsvRun(std::string_view line, const SweepTask& task
   std::string prefix = FormatRow(RowFormat::Csv, task, nullptr);
   prefix.back() = ',';
   if (!line.starts_with(prefix)) return std::nullopt;
-  std::array<std::string_view, std::size(kRunColumns)> fields;
   std::string_view rest = line.substr(prefix.size());
-  for (std::size_t i = 0; i < fields.size(); ++i) {
+  RowResult r;
+  const std::size_t count = std::size(kRunColumns);
+  for (std::size_t i = 0; i < count; ++i) {
     const std::size_t comma = rest.find(',');
-    const bool last = i + 1 == fields.size();
+    const bool last = i + 1 == count;
     if ((comma == std::string_view::npos) != last) return std::nullopt;
-    fields[i] = rest.substr(0, comma);
+    const std::string_view field = rest.substr(0, comma);
+    const bool read =
+        std::visit([&](auto member) { return ReadField(field, r.*member); }, kRunColumns[i].Field);
+    if (!read) return std::nullopt;
     if (!last) rest.remove_prefix(comma + 1);
   }
-  RowResult r;
-  const std::optional<StopReasons> stop = ParseStop(fields[1]);
-  if (!stop || !ParseField(fields[0], r.RoundsRun) || !ParseField(fields[2], r.Opinion1Start) ||
-      !ParseField(fields[3], r.Opinion2Start) || !ParseField(fields[4], r.Opinion1End) ||
-      !ParseField(fields[5], r.Opinion2End) || !ParseField(fields[6], r.MinorityShare) ||
-      !ParseField(fields[7], r.Clusters) || !ParseField(fields[8], r.LikeNeighbours)) {
-    return std::nullopt;
-  }
-  r.Stop = *stop;
   return r;
 }
 
@@ -177,38 +295,66 @@ std::optional<RowResult> ReadJsonRun(std::string_view line) {
   const Json row = Json::parse(line, nullptr, false);
   if (!row.is_object()) return std::nullopt;
   RowResult r;
-  if (!IntegerValue(row, "rounds_run", r.RoundsRun) || !StopValue(row, "stop", r.Stop) ||
-      !IntegerValue(row, "opinion1_start", r.Opinion1Start) ||
-      !IntegerValue(row, "opinion2_start", r.Opinion2Start) ||
-      !IntegerValue(row, "opinion1_end", r.Opinion1End) ||
-      !IntegerValue(row, "opinion2_end", r.Opinion2End) ||
-      !DecimalValue(row, "minority_share_end", r.MinorityShare) ||
-      !IntegerValue(row, "clusters_end", r.Clusters) ||
-      !DecimalValue(row, "like_neighbours_end", r.LikeNeighbours)) {
-    return std::nullopt;
+  for (const RunColumn& c : kRunColumns) {
+    const auto it = row.find(std::string(c.Col.Name));
+    if (it == row.end()) return std::nullopt;
+    if (!std::visit([&](auto member) { return JsonField(*it, r.*member); }, c.Field)) {
+      return std::nullopt;
+    }
   }
   return r;
 }
 
 }  // namespace
 
-RunOutcome RunTask(const SweepTask& task) {
-  RunObserver quiet;
-  const SeededRun run = RunSeeded(*task.Program, task.Seed, task.Settings, quiet);
-  return {run.Result, MeasureEnd(run.Population, run.Result)};
+RunOutcome RunTask(const SweepTask& task, bool recordRounds) {
+  const bool wrapped = GridWraps(*task.Program, task.Settings);
+  RoundRecorder recorder(wrapped, recordRounds);
+  SeededRun run = RunSeeded(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle);
+  RunOutcome outcome;
+  outcome.Start = MeasurePopulation(recorder.StartPopulation(), wrapped);
+  outcome.End = MeasurePopulation(run.Population, wrapped);
+  outcome.MinorityShareEnd =
+      static_cast<double>(run.Result.EndCensus[2]) / static_cast<double>(task.Program->CellTotal);
+  outcome.Rounds = recorder.Rounds();
+  outcome.Result = std::move(run.Result);
+  return outcome;
 }
 
 RowResult ResultOf(const RunOutcome& outcome) {
   const RunResult& r = outcome.Result;
+  const PatternCycle cycle = r.Repetition.value_or(PatternCycle{});
+  const PopulationMeasures& start = outcome.Start;
+  const PopulationMeasures& end = outcome.End;
   return {.RoundsRun = r.RoundsRun(),
           .Stop = r.Stop,
           .Opinion1Start = r.StartCensus[1],
           .Opinion2Start = r.StartCensus[2],
           .Opinion1End = r.EndCensus[1],
           .Opinion2End = r.EndCensus[2],
-          .MinorityShare = outcome.End.MinorityShare,
-          .Clusters = outcome.End.Clusters,
-          .LikeNeighbours = outcome.End.LikeNeighbours};
+          .MinorityShare = outcome.MinorityShareEnd,
+          .Clusters = end.Clusters,
+          .LikeNeighbours = end.LikeNeighbours,
+          .Period = cycle.Period,
+          .CycleStart = cycle.Period > 0 ? std::optional(cycle.Start) : std::nullopt,
+          .LastChangeRound = r.LastChangeRound(),
+          .TotalChanges = r.TotalChanges(),
+          .ClustersStart = start.Clusters,
+          .LikeNeighboursStart = start.LikeNeighbours,
+          .MinorityClustersStart = start.MinorityClusters,
+          .MinorityClustersEnd = end.MinorityClusters,
+          .LargestMinorityClusterStart = start.LargestMinorityCluster,
+          .LargestMinorityClusterEnd = end.LargestMinorityCluster,
+          .MeanMinorityClusterSizeStart = start.MeanMinorityClusterSize,
+          .MeanMinorityClusterSizeEnd = end.MeanMinorityClusterSize,
+          .MinorityPersuasivenessStart = start.Minority.Persuasiveness,
+          .MinorityPersuasivenessEnd = end.Minority.Persuasiveness,
+          .MinoritySupportivenessStart = start.Minority.Supportiveness,
+          .MinoritySupportivenessEnd = end.Minority.Supportiveness,
+          .MajorityPersuasivenessStart = start.Majority.Persuasiveness,
+          .MajorityPersuasivenessEnd = end.Majority.Persuasiveness,
+          .MajoritySupportivenessStart = start.Majority.Supportiveness,
+          .MajoritySupportivenessEnd = end.Majority.Supportiveness};
 }
 
 std::span<const Column> RowColumns() {
@@ -228,20 +374,18 @@ std::string CsvHeader(bool settingsOnly) {
 std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result) {
   if (format == RowFormat::Jsonl) {
     Json row = SettingsJson(task);
-    row["rounds_run"] = result.RoundsRun;
-    row["stop"] = result.Stop.Text();
-    row["opinion1_start"] = result.Opinion1Start;
-    row["opinion2_start"] = result.Opinion2Start;
-    row["opinion1_end"] = result.Opinion1End;
-    row["opinion2_end"] = result.Opinion2End;
-    row["minority_share_end"] = result.MinorityShare;
-    row["clusters_end"] = result.Clusters;
-    row["like_neighbours_end"] = result.LikeNeighbours;
+    for (const RunColumn& c : kRunColumns) {
+      row[std::string(c.Col.Name)] =
+          std::visit([&](auto member) { return FieldJson(result.*member); }, c.Field);
+    }
     return row.dump() + '\n';
   }
   std::string line = FormatRow(format, task, nullptr);
   line.pop_back();
-  for (const std::string& field : RunText(result)) line += ',' + field;
+  for (const RunColumn& c : kRunColumns) {
+    line += ',';
+    line += std::visit([&](auto member) { return FieldText(result.*member); }, c.Field);
+  }
   return line + '\n';
 }
 
@@ -264,25 +408,6 @@ std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const 
     if (std::string_view(written).substr(0, written.size() - 1) != line) result.reset();
   }
   return result;
-}
-
-bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
-  const std::int32_t cells = task.Program->CellTotal;
-  const std::int32_t rounds = task.Settings.Rounds;
-  const auto census = [cells](std::int32_t one, std::int32_t two) {
-    return one >= 0 && two >= 0 && one <= cells && two == cells - one;
-  };
-  // One opinion everywhere is what unanimity reports, and also the only
-  // population that forms a single cluster, or in which every side neighbour
-  // is alike: the grid is connected and holds opinions 1 and 2 only.
-  const bool unanimous = r.Opinion1End == cells || r.Opinion2End == cells;
-  return r.RoundsRun >= 1 && r.RoundsRun <= rounds && r.Stop.Any() &&
-         r.Stop.Rounds == (r.RoundsRun >= rounds) && r.Stop.Unanimity == unanimous &&
-         census(r.Opinion1Start, r.Opinion2Start) && census(r.Opinion1End, r.Opinion2End) &&
-         r.MinorityShare == static_cast<double>(r.Opinion2End) / static_cast<double>(cells) &&
-         r.Clusters >= 1 && r.Clusters <= cells && (r.Clusters == 1) == unanimous &&
-         r.LikeNeighbours >= 0.0 && r.LikeNeighbours <= 1.0 &&
-         (r.LikeNeighbours == 1.0) == unanimous;
 }
 
 bool RowBelongsTo(RowFormat format, std::string_view line, const SweepTask& task) {

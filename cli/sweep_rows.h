@@ -7,8 +7,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/sweep_plan.h"
+#include "model/round_recorder.h"
 #include "model/run_result.h"
 #include "model/spatial_measures.h"
 
@@ -16,21 +18,26 @@ namespace impactsim::cli {
 
 enum class RowFormat { Csv, Jsonl };
 
-// What a row reports about one run: what the run did, and the measures of
-// the population it left.
+// What a row reports about one run: what the run did, the measures of the
+// population it started from and of the one it left, and, when asked for,
+// every round of it.
 struct RunOutcome {
   RunResult Result;
-  EndMeasures End;
+  PopulationMeasures Start;
+  PopulationMeasures End;
+  double MinorityShareEnd = 0.0;
+  std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded
 };
 
 // The task's run, exactly as "impactsim run --seed SEED" with the same
-// settings makes it. Uses nothing shared but constant program data, so runs
+// settings makes it, its pattern watched for cycles (and stopped on one if
+// the task says so). Uses nothing shared but constant program data, so runs
 // may go on in parallel threads.
-RunOutcome RunTask(const SweepTask& task);
+RunOutcome RunTask(const SweepTask& task, bool recordRounds = false);
 
-// The values of a row's run columns, in column order: all a row holds of its
-// run, so a row read back from a file gives the same values it was written
-// from.
+// The values of a row's run columns: all a row holds of its run, so a row
+// read back from a file gives the same values it was written from. An empty
+// optional is an empty CSV field, or null in JSON.
 struct RowResult {
   std::int32_t RoundsRun = 0;
   StopReasons Stop;
@@ -39,8 +46,28 @@ struct RowResult {
   std::int32_t Opinion1End = 0;
   std::int32_t Opinion2End = 0;
   double MinorityShare = 0.0;
-  std::int64_t Clusters = 0;
-  double LikeNeighbours = 0.0;
+  std::int64_t Clusters = 0;    // at the end
+  double LikeNeighbours = 0.0;  // at the end
+  std::int32_t Period = 0;
+  std::optional<std::int32_t> CycleStart;
+  std::int32_t LastChangeRound = 0;
+  std::int64_t TotalChanges = 0;
+  std::int64_t ClustersStart = 0;
+  double LikeNeighboursStart = 0.0;
+  std::int64_t MinorityClustersStart = 0;
+  std::int64_t MinorityClustersEnd = 0;
+  std::int64_t LargestMinorityClusterStart = 0;
+  std::int64_t LargestMinorityClusterEnd = 0;
+  std::optional<double> MeanMinorityClusterSizeStart;
+  std::optional<double> MeanMinorityClusterSizeEnd;
+  std::optional<double> MinorityPersuasivenessStart;
+  std::optional<double> MinorityPersuasivenessEnd;
+  std::optional<double> MinoritySupportivenessStart;
+  std::optional<double> MinoritySupportivenessEnd;
+  std::optional<double> MajorityPersuasivenessStart;
+  std::optional<double> MajorityPersuasivenessEnd;
+  std::optional<double> MajoritySupportivenessStart;
+  std::optional<double> MajoritySupportivenessEnd;
 
   friend bool operator==(const RowResult&, const RowResult&) = default;
 };
@@ -75,8 +102,10 @@ std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const 
 
 // Whether the values can be those of one run of the task: censuses that add
 // up to the program's cells, rounds within the task's setting, stop reasons
-// that agree with the rounds and the end census, the share computed from the
-// end census, and measures within their bounds.
+// that agree with the rounds, the end census and the repetition found,
+// changes that agree with the rounds they happened in, the share computed
+// from the end census, and measures within their bounds and consistent with
+// the census they describe.
 bool ResultFitsTask(const RowResult& result, const SweepTask& task);
 
 // Whether a complete line (without its '\n') can be the row this task's run

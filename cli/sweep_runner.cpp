@@ -35,7 +35,7 @@ class OrderedRing {
         if (stop_ || next_ >= work_.Count) return;
         item = next_++;
       }
-      std::string text;
+      ItemText text;
       try {
         text = work_.Produce(item);
       } catch (...) {
@@ -58,6 +58,7 @@ class OrderedRing {
 
   bool Hand() {
     std::string batch;
+    std::string leads;
     while (consumed_ < work_.Count) {
       std::uint64_t produced = 0;
       {
@@ -66,15 +67,21 @@ class OrderedRing {
         if (stop_) return false;
         // Everything that is ready in order goes out in one write.
         while (consumed_ < work_.Count && filled_[Slot(consumed_)]) {
-          std::string& slot = slots_[Slot(consumed_)];
-          batch += slot;
-          slot.clear();
+          ItemText& slot = slots_[Slot(consumed_)];
+          batch += slot.Text;
+          leads += slot.Lead;
+          slot = ItemText();
           filled_[Slot(consumed_)] = 0;
           ++consumed_;
         }
         produced = produced_;
       }
       room_.notify_all();
+      if (!leads.empty() && work_.ConsumeLead && !work_.ConsumeLead(leads)) {
+        Stop();
+        return false;
+      }
+      leads.clear();
       if (!batch.empty()) {
         if (!work_.Consume(batch)) {
           Stop();
@@ -105,7 +112,7 @@ class OrderedRing {
   std::mutex mutex_;
   std::condition_variable ready_;  // an item was produced, or the work stopped
   std::condition_variable room_;   // the window moved on, or the work stopped
-  std::vector<std::string> slots_;
+  std::vector<ItemText> slots_;
   std::vector<char> filled_;
   std::uint64_t next_ = 0;      // the next item to hand to a worker
   std::uint64_t consumed_ = 0;  // items consumed; only the calling thread writes it

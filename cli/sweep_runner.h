@@ -7,8 +7,18 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace impactsim::cli {
+
+// What one item produces: its text, and a lead text that goes out before it
+// (the per-round series ahead of a sweep's row), empty if there is none.
+struct ItemText {
+  ItemText(std::string text = {}, std::string lead = {})
+      : Text(std::move(text)), Lead(std::move(lead)) {}
+  std::string Text;
+  std::string Lead;
+};
 
 struct OrderedWork {
   std::uint64_t Count = 0;  // items 0..Count-1
@@ -17,10 +27,13 @@ struct OrderedWork {
   // Makes item i's text; called on the worker threads, so it must not touch
   // anything mutable that is shared. An exception stops the work and is
   // rethrown by RunInOrder once every worker has returned.
-  std::function<std::string(std::uint64_t)> Produce;
+  std::function<ItemText(std::uint64_t)> Produce;
 
-  // Takes the texts of one or more consecutive items, in order, on the
-  // calling thread. Returning false stops the work.
+  // Take the texts of one or more consecutive items, in order, on the
+  // calling thread: ConsumeLead (if set) their lead texts, then Consume
+  // their texts, so every item's text goes out after its lead and that of
+  // every earlier item. Returning false stops the work.
+  std::function<bool(std::string_view)> ConsumeLead;
   std::function<bool(std::string_view)> Consume;
 
   // Called on the calling thread after each hand-over and at least every

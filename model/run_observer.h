@@ -15,10 +15,10 @@ namespace impactsim {
 //
 // Per population build: ShowInitialCount for opinions 1..OpinionCount (at
 // most five fields). Per run: StrategyMap, DrawMap, ProcessFrame, the log line
-// "0 : ", RunStarted; per round: ShowRound, then ShowIteration once per turn
+// "0 : ", RunStarted, RoundPopulation(0); per round: ShowRound, then ShowIteration once per turn
 // (and DrawCell after each turn in sequential mode), then DrawCell for every
 // cell in visit order (simultaneous mode), DrawProcess, ShowRoundCount, the
-// round's log line and RoundClosed; finally "Normal End of Job".
+// round's log line, RoundClosed and RoundPopulation; finally "Normal End of Job".
 // ShowIteration and DrawCell run once per turn: keep them cheap. Every method
 // has an empty default, so an observer overrides only what it shows. No
 // method may change the model.
@@ -54,6 +54,12 @@ class RunObserver {
   virtual void RunStarted(const Census& census) { (void)census; }
   virtual void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) {
     (void)roundNo, (void)changes, (void)census;
+  }
+  // The population as it stands at the start (round 0) and after each round,
+  // for recorders of per-round measures. Once per round: may take a pass over
+  // the grid, not much more.
+  virtual void RoundPopulation(std::int32_t roundNo, const Grid& population) {
+    (void)roundNo, (void)population;
   }
 };
 

@@ -8,11 +8,12 @@
 namespace impactsim {
 
 SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
-                    RunObserver& observer) {
+                    RunObserver& observer, std::optional<std::int32_t> watchCycles) {
   FixedClock clock(seed);
   FixedSettings source(settings);
   // The engine holds two whole grids: keep it off the caller's stack.
   const auto sim = std::make_unique<Simulation>(program, clock, source, observer);
+  if (watchCycles) sim->WatchCycles(*watchCycles);
   SeededRun run{sim->Run(), sim->Model().PopulationGrid};
   return run;
 }

@@ -3,6 +3,7 @@
 // observer in; what the run did and the population it left out.
 
 #include <cstdint>
+#include <optional>
 
 #include "model/grid.h"
 #include "model/program_profile.h"
@@ -22,7 +23,11 @@ struct SeededRun {
 // build and machine. Reports to `observer` as the window's run does and
 // returns when the run is over. Uses nothing shared but the constant program
 // table, so runs may go on in parallel threads.
+//
+// With `watchCycles`, the run's opinion pattern is watched for repetitions
+// (RunResult::Repetition); a value above 0 also ends the run once a cycle of
+// period 2 or more has come round that many times (Simulation::WatchCycles).
 SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
-                    RunObserver& observer);
+                    RunObserver& observer, std::optional<std::int32_t> watchCycles = std::nullopt);
 
 }  // namespace impactsim

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "model/round_recorder.h"
+
 namespace impactsim {
 
 namespace {
@@ -136,6 +138,11 @@ RunResult Simulation::Run() {
   return std::move(run.Result);
 }
 
+void Simulation::WatchCycles(std::int32_t stopAfterRepeats) {
+  cycles_.emplace();
+  stopAfterRepeats_ = std::max(stopAfterRepeats, 0);
+}
+
 void Simulation::ReadRunSettings(RunState& run) {
   random_.ReseedFromClock();
   run.Rounds = settings_->CurrentSettings().Rounds;
@@ -146,7 +153,7 @@ void Simulation::StartRun(RunState& run) {
   // The per-turn settings keep one value for the whole run: no input is
   // served while it lasts.
   run.Settings = settings_->CurrentSettings();
-  if (!program_->HasEdge) run.Settings.Edge = false;
+  if (GridWraps(*program_, run.Settings)) run.Settings.Edge = false;
   observer_->StrategyMap();
   observer_->DrawMap(model_.PopulationGrid);
   observer_->ProcessFrame();
@@ -155,6 +162,8 @@ void Simulation::StartRun(RunState& run) {
   observer_->AppendLog(RunStartLine(run.RoundNo));
   TakeCensus(model_, model_.OpinionCensus);
   observer_->RunStarted(model_.OpinionCensus);
+  observer_->RoundPopulation(run.RoundNo, model_.PopulationGrid);
+  if (cycles_) cycles_->Record(run.RoundNo, model_.PopulationGrid);
   impact_->Prepare(run.Settings, model_);
   run.Result.StartCensus = model_.OpinionCensus;
   run.Result.Wraps = !run.Settings.Edge;
@@ -222,9 +231,25 @@ void Simulation::CloseRound(RunState& run) {
     if (model_.OpinionCensus[U(k)] == program_->CellTotal) stop.Unanimity = true;
   }
   run.StopFlag = stop.Any();
+  observer_->RoundPopulation(run.RoundNo, model_.PopulationGrid);
+  if (cycles_) WatchRound(run);
 
   run.Result.Changes.push_back(run.ChangeCount);
   run.Result.EndCensus = model_.OpinionCensus;
+}
+
+// A cycle of period 2 or more ends a watched run once it has come round the
+// asked number of times, and is named among the reasons when the round limit
+// ends the run inside one.
+void Simulation::WatchRound(RunState& run) {
+  cycles_->Record(run.RoundNo, model_.PopulationGrid);
+  const PatternCycle cycle = cycles_->Latest();
+  const bool cycling = cycle.Period >= 2;
+  StopReasons& stop = run.Result.Stop;
+  stop.Cycle = cycling &&
+               (stop.Rounds || (stopAfterRepeats_ > 0 && cycles_->Repeats() >= stopAfterRepeats_));
+  run.StopFlag = stop.Any();
+  run.Result.Repetition = cycle;
 }
 
 void Simulation::FinishRun() {

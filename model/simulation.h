@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "model/cycle_watch.h"
 #include "model/impact_model.h"
 #include "model/model_state.h"
 #include "model/program_profile.h"
@@ -45,6 +47,13 @@ class Simulation {
   // the run is over, with what it did.
   RunResult Run();
 
+  // From the next run on, watch the opinion pattern for repetitions and
+  // report them in RunResult::Repetition (and Stop.Cycle). With
+  // stopAfterRepeats > 0, a run also ends once its pattern has gone through
+  // a cycle of period 2 or more that many times again. Runs that are not
+  // watched stop exactly as they always do.
+  void WatchCycles(std::int32_t stopAfterRepeats);
+
   const ProgramProfile& Program() const { return *program_; }
   ModelState& Model() { return model_; }
   const ModelState& Model() const { return model_; }
@@ -72,6 +81,7 @@ class Simulation {
   void BeginTurn(RunState& run);
   void EndRound(RunState& run);
   void CloseRound(RunState& run);
+  void WatchRound(RunState& run);
   void FinishRun();
 
   const ProgramProfile* program_;
@@ -81,6 +91,8 @@ class Simulation {
   RandomSource random_;
   std::unique_ptr<ImpactModel> impact_;
   std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
+  std::optional<CycleWatch> cycles_;
+  std::int32_t stopAfterRepeats_ = 0;
 };
 
 }  // namespace impactsim

@@ -1,5 +1,7 @@
 #include "model/spatial_measures.h"
 
+#include <algorithm>
+#include <array>
 #include <numeric>
 #include <stdexcept>
 #include <vector>
@@ -44,12 +46,11 @@ int Root(std::vector<int>& parent, int i) {
 
 }  // namespace
 
-std::int64_t CountClusters(const OpinionGrid& grid) {
+ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
   CheckShape(grid);
   const int cells = grid.Side * grid.Side;
   std::vector<int> parent(U(cells));
   std::iota(parent.begin(), parent.end(), 0);
-  std::int64_t clusters = cells;
   // Joining each cell with its right and lower neighbour covers every
   // adjacency once (the wrapped ones included).
   for (int y = 0; y < grid.Side; ++y) {
@@ -59,13 +60,25 @@ std::int64_t CountClusters(const OpinionGrid& grid) {
         if (n < 0 || grid.Opinions[U(n)] != grid.Opinions[U(here)]) continue;
         const int a = Root(parent, here);
         const int b = Root(parent, n);
-        if (a == b) continue;
-        parent[U(a)] = b;
-        --clusters;
+        if (a != b) parent[U(a)] = b;
       }
     }
   }
-  return clusters;
+  std::vector<std::int64_t> size(U(cells), 0);
+  for (int i = 0; i < cells; ++i) ++size[U(Root(parent, i))];
+  ClusterCounts counts;
+  for (int i = 0; i < cells; ++i) {
+    if (parent[U(i)] != i) continue;
+    ++counts.Clusters;
+    if (grid.Opinions[U(i)] != 2) continue;
+    ++counts.MinorityClusters;
+    counts.LargestMinorityCluster = std::max(counts.LargestMinorityCluster, size[U(i)]);
+  }
+  return counts;
+}
+
+std::int64_t CountClusters(const OpinionGrid& grid) {
+  return CountClusterGroups(grid).Clusters;
 }
 
 double LikeNeighbourShare(const OpinionGrid& grid) {
@@ -89,10 +102,49 @@ double LikeNeighbourShare(const OpinionGrid& grid) {
   return static_cast<double>(twelfths) / static_cast<double>(12 * cells);
 }
 
-EndMeasures MeasureEnd(const Grid& population, const RunResult& result) {
+std::vector<std::uint8_t> OpinionsOf(const Grid& population) {
   const int cells = population.Total();
   std::vector<std::uint8_t> opinions(U(cells));
   for (int i = 0; i < cells; ++i) opinions[U(i)] = population.Data()[i].Opinion;
+  return opinions;
+}
+
+PopulationMeasures MeasurePopulation(const Grid& population, bool wrapped) {
+  const std::vector<std::uint8_t> opinions = OpinionsOf(population);
+  const OpinionGrid grid{opinions, population.Side(), wrapped};
+  const ClusterCounts groups = CountClusterGroups(grid);
+  PopulationMeasures m;
+  m.Clusters = groups.Clusters;
+  m.LikeNeighbours = LikeNeighbourShare(grid);
+  m.MinorityClusters = groups.MinorityClusters;
+  m.LargestMinorityCluster = groups.LargestMinorityCluster;
+
+  // Integer sums per opinion; each mean is one division.
+  std::array<std::int64_t, 3> count{}, persuasiveness{}, supportiveness{};
+  for (int i = 0; i < population.Total(); ++i) {
+    const Cell& cell = population.Data()[i];
+    if (cell.Opinion != 1 && cell.Opinion != 2) continue;
+    ++count[cell.Opinion];
+    persuasiveness[cell.Opinion] += cell.Persuasiveness;
+    supportiveness[cell.Opinion] += cell.Supportiveness;
+  }
+  const auto mean = [&count](const std::array<std::int64_t, 3>& sum, int opinion) {
+    return count[U(opinion)] == 0
+               ? std::optional<double>()
+               : static_cast<double>(sum[U(opinion)]) / static_cast<double>(count[U(opinion)]);
+  };
+  m.Minority = {mean(persuasiveness, 2), mean(supportiveness, 2)};
+  m.Majority = {mean(persuasiveness, 1), mean(supportiveness, 1)};
+  if (groups.MinorityClusters > 0) {
+    m.MeanMinorityClusterSize =
+        static_cast<double>(count[2]) / static_cast<double>(groups.MinorityClusters);
+  }
+  return m;
+}
+
+EndMeasures MeasureEnd(const Grid& population, const RunResult& result) {
+  const int cells = population.Total();
+  const std::vector<std::uint8_t> opinions = OpinionsOf(population);
   const OpinionGrid grid{opinions, population.Side(), result.Wraps};
   EndMeasures measures;
   measures.MinorityShare = static_cast<double>(result.EndCensus[2]) / static_cast<double>(cells);

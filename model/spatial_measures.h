@@ -5,7 +5,9 @@
 // by hand.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "model/grid.h"
 #include "model/run_result.h"
@@ -34,6 +36,43 @@ std::int64_t CountClusters(const OpinionGrid& grid);
 // cell is its own neighbour; a 1 x 1 bounded cell, with no neighbour at all,
 // counts as fully alike. Throws as CountClusters does.
 double LikeNeighbourShare(const OpinionGrid& grid);
+
+// Connected groups as above, counted with those of opinion 2, the initial
+// minority, apart. Throws as CountClusters does.
+struct ClusterCounts {
+  std::int64_t Clusters = 0;
+  std::int64_t MinorityClusters = 0;        // groups of opinion 2
+  std::int64_t LargestMinorityCluster = 0;  // cells in the largest of them; 0 if none
+};
+ClusterCounts CountClusterGroups(const OpinionGrid& grid);
+
+// Every cell's opinion, row by row, as an OpinionGrid stores them.
+std::vector<std::uint8_t> OpinionsOf(const Grid& population);
+
+// The mean strengths of the cells of one opinion: the sum of their values
+// divided once by their number, so exact to the last bit; none when no cell
+// holds the opinion.
+struct StrengthMeans {
+  std::optional<double> Persuasiveness;
+  std::optional<double> Supportiveness;
+  friend bool operator==(const StrengthMeans&, const StrengthMeans&) = default;
+};
+
+// Everything a sweep row reports of one population, at the start or the end
+// of a run, on the grid as the run saw it (wrapped where it had no walls).
+// Opinion 2 is the initial minority and opinion 1 the initial majority,
+// whatever their numbers later.
+struct PopulationMeasures {
+  std::int64_t Clusters = 0;
+  double LikeNeighbours = 0.0;
+  std::int64_t MinorityClusters = 0;
+  std::int64_t LargestMinorityCluster = 0;
+  // Cells of opinion 2 per group of opinion 2; none without such a group.
+  std::optional<double> MeanMinorityClusterSize;
+  StrengthMeans Minority;  // cells of opinion 2
+  StrengthMeans Majority;  // cells of opinion 1
+};
+PopulationMeasures MeasurePopulation(const Grid& population, bool wrapped);
 
 // What a sweep row reports of a finished run's population: the share of
 // opinion 2 among all cells, and the two measures above on the grid as the

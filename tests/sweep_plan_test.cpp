@@ -175,13 +175,15 @@ TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
 // versions, so they never change: one of each scheme, the older one as an
 // earlier version recorded it for "--program halvorn,kestane --rounds 3,20
 // --summation off,on --seeds 1-3".
+// The identities hash the columns too: they change when a version adds
+// columns, and only then (files with other columns cannot be continued).
 TEST(SweepIdentity, RecordedIdentitiesStayTheSame) {
   const SweepPlan plan =
       PlanLists{.programs = {kHalvorn, kKestane},
                 .values = {{"rounds", {"3", "20"}}, {"summation", {"off", "on"}}}}
           .Make();
-  EXPECT_EQ(TaskListIdentity(plan, RowFormat::Csv, {}), "d7612094fee43862");
-  EXPECT_EQ(SweepIdentity(plan, RowFormat::Csv, {}), "4ab04326aad3857b");
+  EXPECT_EQ(TaskListIdentity(plan, RowFormat::Csv, {}), "4ed801b789df8080");
+  EXPECT_EQ(SweepIdentity(plan, RowFormat::Csv, {}), "4fd1779850789cc5");
 }
 
 struct BadInput {
@@ -309,7 +311,27 @@ INSTANTIATE_TEST_SUITE_P(
                    l[3].replace(l[3].find(",3,"), 3, ",9,");
                  })},
         BadInput{Resume(kDone), "one row more",
-                 Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })}));
+                 Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })},
+        // Cycles and series.
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "0"}), "--stop-on-cycle: expects"},
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "2147483648"}), "--stop-on-cycle"},
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "-1"}), "--stop-on-cycle"},
+        BadInput{Resume(Concat(kDone, {"--stop-on-cycle", "3"})), "different sweep"},
+        BadInput{{"--seeds", "1", "--series", "@s.csv"}, "--series: needs --out"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@new.csv"}), "the same file as"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@./new.csv.meta.json"}), "the same file as"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@"}), "--series"},
+        BadInput{{"--seeds", "1", "--series", "@s.csv", "--list"}, "--series"},
+        // A series file is continued only with the rows it belongs to.
+        BadInput{Sweep({"--seeds", "1", "--series", "@done.csv"}), "already holds rounds"},
+        BadInput{Resume(Concat(kDone, {"--series", "@s.csv"})), "started without a series"},
+        BadInput{Resume(kDone), "continue it with --series", [](const fs::path& d) {
+                   const fs::path meta = d / "done.csv.meta.json";
+                   std::string text = Slurp(meta);
+                   text.insert(text.rfind('}'),
+                               ",\"series\":{\"file\":\"s.csv\",\"identity\":\"0\"}");
+                   Spit(meta, text);
+                 }}));
 
 }  // namespace
 }  // namespace impactsim::cli

@@ -27,9 +27,10 @@ using Json = nlohmann::ordered_json;
 
 // The sweep every row case starts from: three kestane runs of one round.
 // Its rows (CSV lines 2..4, JSON lines 1..3) read, in part:
-//   task 0: ...,1,rounds,263,137,324,76,0.19,5,0.8975
-//   task 1: ...,1,rounds,274,126,359,41,0.1025,5,0.9275
-//   task 2: ...,1,rounds,285,115,319,81,0.2025,5,0.9075
+//   task 0: ...,1,rounds,263,137,324,76,0.19,5,0.8975,0,,1,121,62,0.53,54,4,10,51,
+//           2.537037037037037,19,52.605839416058394,...
+//   task 1: ...,1,rounds,274,126,359,41,0.1025,5,0.9275,0,,1,111,...
+//   task 2: ...,1,rounds,285,115,319,81,0.2025,5,0.9075,0,,1,108,...,49.711598746081506
 const Args kOneRound = {"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-3"};
 
 // One line of a finished file changed: the first `from` in it becomes `to`.
@@ -102,6 +103,17 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignRow{"csv", 2, ",0.8975", ",1.5", "a share of like neighbours above 1"},
         ForeignRow{"csv", 2, ",0.8975", ",nan", "a share that is not a number"},
         ForeignRow{"csv", 2, ",0.8975", ",1", "all neighbours alike in two opinions"},
+        ForeignRow{"csv", 2, ",rounds,", ",rounds+cycle,", "a cycle named without a period"},
+        ForeignRow{"csv", 2, ",0.8975,0,,1,", ",0.8975,1,0,1,", "at rest though it changed"},
+        ForeignRow{"csv", 2, ",0.8975,0,,", ",0.8975,0,0,", "a cycle start without a period"},
+        ForeignRow{"csv", 2, ",0.8975,0,,", ",0.8975,65,0,", "a period past 64 rounds"},
+        ForeignRow{"csv", 2, ",1,121,62,", ",0,0,62,", "no change though the census moved"},
+        ForeignRow{"csv", 2, ",1,121,62,", ",1,401,62,", "more changes than cells"},
+        ForeignRow{"csv", 2, ",54,4,10,51,", ",54,4,10,77,", "a group larger than its cells"},
+        ForeignRow{"csv", 2, ",54,4,", ",63,4,", "more groups of opinion 2 than in all"},
+        ForeignRow{"csv", 2, ",2.537037037037037,", ",2.5,", "a mean group size not computed"},
+        ForeignRow{"csv", 2, ",52.605839416058394,", ",100.5,", "a mean strength above 100"},
+        ForeignRow{"csv", 2, ",52.605839416058394,", ",,", "no mean strength of 137 cells"},
         // JSON lines: the writer's exact text, not just the same values.
         ForeignRow{"jsonl", 1, "{\"task\":0,\"program\":\"kestane\",",
                    "{\"program\":\"kestane\",\"task\":0,", "reordered keys"},
@@ -111,8 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignRow{"jsonl", 2, "\"rounds_run\":1,", "\"rounds_run\":1.0,", "a decimal count"},
         ForeignRow{"jsonl", 1, "0.19,", "1.9e-1,", "an exponent"},
         ForeignRow{"jsonl", 1, "\"seed\":1,", "\"seed\":1, ", "a blank between fields"},
-        ForeignRow{"jsonl", 3, "0.9075}", "0.9075} ", "a trailing blank"},
-        ForeignRow{"jsonl", 3, "0.9075}", "0.9075,\"note\":1}", "an extra key"},
+        ForeignRow{"jsonl", 3, "}", "} ", "a trailing blank"},
+        ForeignRow{"jsonl", 3, "}", ",\"note\":1}", "an extra key"},
+        ForeignRow{"jsonl", 1, "\"cycle_start\":null", "\"cycle_start\":0",
+                   "a start without a cycle"},
+        ForeignRow{"jsonl", 1, "\"period\":0,", "\"period\":\"0\",", "a period as a string"},
+        ForeignRow{"jsonl", 2, "\"cycle_start\":null,", "", "a missing empty value"},
         ForeignRow{"jsonl", 3, "\"clusters_end\":5,", "\"clusters_end\":5,\"clusters_end\":5,",
                    "a key twice"},
         ForeignRow{"jsonl", 1, "\"minority_share_end\":0.19,", "", "a missing key"},
