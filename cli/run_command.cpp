@@ -6,6 +6,8 @@
 
 #include "cli/output_file.h"
 #include "cli/picture_part.h"
+#include "cli/sweep_series.h"
+#include "model/round_recorder.h"
 #include "model/run_observer.h"
 #include "model/seeded_run.h"
 
@@ -17,8 +19,9 @@ namespace {
 // census rows to the census file; ignores everything that is only drawn.
 class RunRecorder final : public RunObserver {
  public:
-  RunRecorder(std::ostream& log, OutputFile* census, RunPictureMaker* pictures)
-      : log_(&log), census_(census), pictures_(pictures) {}
+  RunRecorder(std::ostream& log, OutputFile* census, RunPictureMaker* pictures,
+              RoundRecorder* rounds)
+      : log_(&log), census_(census), pictures_(pictures), rounds_(rounds) {}
 
   // The map and the chart, drawn only when a picture of them is asked for.
   void StrategyMap() override {
@@ -40,9 +43,14 @@ class RunRecorder final : public RunObserver {
   void AppendLog(std::string_view line) override { *log_ << line << '\n'; }
   void RunStarted(const Census& census) override {
     if (census_ != nullptr) census_->Write(CensusRow(0, 0, census));
+    if (rounds_ != nullptr) rounds_->RunStarted(census);
+  }
+  void RoundPopulation(std::int32_t roundNo, const Grid& population) override {
+    if (rounds_ != nullptr) rounds_->RoundPopulation(roundNo, population);
   }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
     if (census_ != nullptr) census_->Write(CensusRow(roundNo, changes, census));
+    if (rounds_ != nullptr) rounds_->RoundClosed(roundNo, changes, census);
     // A long run shows its progress round by round, even through a pipe.
     log_->flush();
   }
@@ -51,6 +59,7 @@ class RunRecorder final : public RunObserver {
   std::ostream* log_;
   OutputFile* census_;
   RunPictureMaker* pictures_;
+  RoundRecorder* rounds_;
 };
 
 // Creates the temporary file of an output that was asked for.
@@ -99,10 +108,12 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   std::optional<OutputFile> grid;
   std::optional<OutputFile> mapPng;
   std::optional<OutputFile> chartPng;
+  std::optional<OutputFile> series;
   OpenOutput(census, kCensusCsvOption, request.CensusCsvPath);
   OpenOutput(grid, kGridOutOption, request.GridOutPath);
   OpenOutput(mapPng, kMapPngOption, request.MapPngPath);
   OpenOutput(chartPng, kChartPngOption, request.ChartPngPath);
+  OpenOutput(series, kRunSeriesOption, request.SeriesPath);
   std::unique_ptr<RunPictureMaker> pictures;
   if (mapPng || chartPng) {
     std::string reason;
@@ -118,8 +129,15 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   err << "seed: " << seed << '\n' << std::flush;
 
   if (census) census->Write(kCensusHeader);
-  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get());
+  std::optional<RoundRecorder> rounds;
+  if (series) rounds.emplace(GridWraps(*request.Program, request.Settings), true);
+  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
+                       rounds ? &*rounds : nullptr);
   const SeededRun run = RunSeeded(*request.Program, seed, request.Settings, recorder);
+  if (series) {
+    series->Write(SeriesHeader());
+    series->Write(FormatSeries(RowFormat::Csv, 0, rounds->Rounds()));
+  }
   if (grid) grid->Write(GridText(run.Population));
   if (mapPng) mapPng->Write(pictures->MapPng());
   if (chartPng) chartPng->Write(pictures->ChartPng());
@@ -128,6 +146,7 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   written = CommitOutput(grid, kGridOutOption, err) && written;
   written = CommitOutput(mapPng, kMapPngOption, err) && written;
   written = CommitOutput(chartPng, kChartPngOption, err) && written;
+  written = CommitOutput(series, kRunSeriesOption, err) && written;
   out.flush();
   if (!out) {
     ReportError(err, "stdout: write failed");

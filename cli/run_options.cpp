@@ -60,6 +60,9 @@ void RunOptions::AddTo(CLI::App& command) {
                 "write the final map, as the window draws it, to FILE as a PNG image");
   chartPng_.AddTo(command, std::string(kChartPngOption), "FILE",
                   "write the evolution chart, as the window draws it, to FILE as a PNG image");
+  series_.AddTo(command, std::string(kRunSeriesOption), "FILE",
+                "write task,round,changes,opinion1,opinion2,clusters,like_neighbours for round 0 "
+                "and every round to FILE, as a sweep's --series does (task 0)");
 }
 
 RunRequest RunOptions::Resolve() const {
@@ -113,7 +116,8 @@ RunRequest RunOptions::Resolve() const {
       {&censusCsv_, &request.CensusCsvPath},
       {&gridOut_, &request.GridOutPath},
       {&mapPng_, &request.MapPngPath},
-      {&chartPng_, &request.ChartPngPath}};
+      {&chartPng_, &request.ChartPngPath},
+      {&series_, &request.SeriesPath}};
   for (const auto& [option, path] : outputs) {
     if (const auto text = option->Single(kFileAccepts)) *path = *text;
   }

@@ -20,6 +20,7 @@ inline constexpr std::string_view kCensusCsvOption = "--census-csv";
 inline constexpr std::string_view kGridOutOption = "--grid-out";
 inline constexpr std::string_view kMapPngOption = "--map-png";
 inline constexpr std::string_view kChartPngOption = "--chart-png";
+inline constexpr std::string_view kRunSeriesOption = "--series";
 
 // Everything a run needs, checked.
 struct RunRequest {
@@ -30,6 +31,7 @@ struct RunRequest {
   std::string GridOutPath;    // empty: not written
   std::string MapPngPath;     // empty: not written
   std::string ChartPngPath;   // empty: not written
+  std::string SeriesPath;     // empty: not written
 };
 
 class RunOptions {
@@ -45,7 +47,7 @@ class RunOptions {
   RunRequest Resolve() const;
 
  private:
-  TextOption program_, seed_, censusCsv_, gridOut_, mapPng_, chartPng_;
+  TextOption program_, seed_, censusCsv_, gridOut_, mapPng_, chartPng_, series_;
   std::array<TextOption, kSettingCount> values_;  // settings that take a value
   std::array<CLI::Option*, kSettingCount> on_{};  // switches, and their "off" twins
   std::array<CLI::Option*, kSettingCount> off_{};

@@ -23,7 +23,7 @@ struct StopReasons {
   // or the round limit ended it.
   bool Cycle = false;
 
-  bool Any() const { return Rounds || Quiet || Unanimity; }
+  bool Any() const { return Rounds || Quiet || Unanimity || Cycle; }
   // "rounds", "quiet", "unanimity", "cycle", joined by '+' in that order.
   std::string Text() const;
   friend bool operator==(const StopReasons&, const StopReasons&) = default;
