@@ -133,8 +133,18 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity) {
                          "another file");
       }
       CheckDescription(request, identity);
+      std::ifstream seriesIn(request.SeriesPath, std::ios::binary);
+      SeriesReader series(seriesIn, request.Format, request.SeriesPath);
+      series.ReadHeader();
+      if (request.Part.Size(request.Plan.TaskCount()) > 0) {
+        const SweepTask first = request.Plan.Task(request.Part.TaskAt(0));
+        series.ReadTail(&first);
+      } else {
+        series.ReadTail(nullptr);
+      }
+      state.SeriesKeepBytes = series.KeepBytes();
     }
-    state.WriteSeriesHeader = seriesCsv;
+    state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
     return state;
   }
   if (!request.Resume) {
@@ -191,6 +201,14 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity) {
   }
   if (!in.eof()) throw UsageError(std::string(kResumeOption) + ": cannot read " + Quoted(path));
   state.WriteHeader = request.Format == RowFormat::Csv && lineNo == 0;
+  if (!request.SeriesPath.empty()) {
+    if (state.DoneRows < shardTasks) {
+      const SweepTask next = request.Plan.Task(request.Part.TaskAt(state.DoneRows));
+      series.ReadTail(&next);
+    } else {
+      series.ReadTail(nullptr);
+    }
+  }
   state.SeriesKeepBytes = series.KeepBytes();
   state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
   return state;

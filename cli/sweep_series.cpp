@@ -180,4 +180,16 @@ void SeriesReader::ReadTask(const SweepTask& task, const RowResult& row) {
   keep_ += bytes;
 }
 
+void SeriesReader::ReadTail(const SweepTask* next) {
+  std::string line;
+  for (std::int32_t round = 0; NextLine(line); ++round) {
+    if (next == nullptr) Refuse("is one more than the rounds of every task of the sweep");
+    const auto read = ReadLine(format_, line);
+    if (!read || read->first != next->Number || read->second.Round != round) {
+      Refuse("is not round " + std::to_string(round) + " of task " + std::to_string(next->Number) +
+             " as a series writes it");
+    }
+  }
+}
+
 }  // namespace impactsim::cli

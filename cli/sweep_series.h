@@ -42,6 +42,12 @@ class SeriesReader {
   // when they are missing or do not belong to that row.
   void ReadTask(const SweepTask& task, const RowResult& row);
 
+  // Checks what follows the tasks taken: the first rounds of `next` (the
+  // task after the last row kept; none when every task has its row), the
+  // last line perhaps cut short, as a sweep interrupted between a task's
+  // rounds and its row leaves them. Throws UsageError for anything else.
+  void ReadTail(const SweepTask* next);
+
   // The bytes of the header and every task taken.
   std::uint64_t KeepBytes() const { return keep_; }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,7 +17,9 @@ struct GridCase {
   std::vector<std::string> rows;  // one digit per cell
   bool wrapped;
   std::int64_t clusters;
-  double likeShare;  // exact quotient of small integers
+  double likeShare;               // exact quotient of small integers
+  std::int64_t minorityClusters;  // groups of opinion 2
+  std::int64_t largestMinority;   // cells in the largest of them
 };
 
 class MeasuresTest : public ::testing::TestWithParam<GridCase> {};
@@ -31,31 +34,35 @@ TEST_P(MeasuresTest, ClustersAndLikeNeighbours) {
   const OpinionGrid grid{opinions, static_cast<int>(c.rows.size()), c.wrapped};
   EXPECT_EQ(CountClusters(grid), c.clusters);
   EXPECT_EQ(LikeNeighbourShare(grid), c.likeShare);
+  const ClusterCounts groups = CountClusterGroups(grid);
+  EXPECT_EQ(groups.Clusters, c.clusters);
+  EXPECT_EQ(groups.MinorityClusters, c.minorityClusters);
+  EXPECT_EQ(groups.LargestMinorityCluster, c.largestMinority);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     HandMadeGrids, MeasuresTest,
     ::testing::Values(
-        GridCase{"uniform_bounded", {"111", "111", "111"}, false, 1, 1.0},
-        GridCase{"uniform_wrapped", {"222", "222", "222"}, true, 1, 1.0},
-        GridCase{"checkerboard_bounded", {"1212", "2121", "1212", "2121"}, false, 16, 0.0},
-        GridCase{"checkerboard_wrapped", {"1212", "2121", "1212", "2121"}, true, 16, 0.0},
+        GridCase{"uniform_bounded", {"111", "111", "111"}, false, 1, 1.0, 0, 0},
+        GridCase{"uniform_wrapped", {"222", "222", "222"}, true, 1, 1.0, 1, 9},
+        GridCase{"checkerboard_bounded", {"1212", "2121", "1212", "2121"}, false, 16, 0.0, 8, 1},
+        GridCase{"checkerboard_wrapped", {"1212", "2121", "1212", "2121"}, true, 16, 0.0, 8, 1},
         // An odd side joins the corners across the edges and pairs the others.
-        GridCase{"odd_checkerboard_bounded", {"121", "212", "121"}, false, 9, 0.0},
-        GridCase{"odd_checkerboard_wrapped", {"121", "212", "121"}, true, 4, 3.0 / 9.0},
+        GridCase{"odd_checkerboard_bounded", {"121", "212", "121"}, false, 9, 0.0, 4, 1},
+        GridCase{"odd_checkerboard_wrapped", {"121", "212", "121"}, true, 4, 3.0 / 9.0, 2, 2},
         // Border cells have fewer neighbours on a bounded grid.
-        GridCase{"stripes_bounded", {"1122", "1122", "1122", "1122"}, false, 2, 41.0 / 48.0},
-        GridCase{"stripes_wrapped", {"1122", "1122", "1122", "1122"}, true, 2, 0.75},
+        GridCase{"stripes_bounded", {"1122", "1122", "1122", "1122"}, false, 2, 41.0 / 48.0, 1, 8},
+        GridCase{"stripes_wrapped", {"1122", "1122", "1122", "1122"}, true, 2, 0.75, 1, 8},
         // The four corners are one group on the torus.
-        GridCase{"corners_bounded", {"2112", "1111", "1111", "2112"}, false, 5, 7.0 / 12.0},
-        GridCase{"corners_wrapped", {"2112", "1111", "1111", "2112"}, true, 2, 0.75},
+        GridCase{"corners_bounded", {"2112", "1111", "1111", "2112"}, false, 5, 7.0 / 12.0, 4, 1},
+        GridCase{"corners_wrapped", {"2112", "1111", "1111", "2112"}, true, 2, 0.75, 1, 4},
         // A column of 2s that wraps top to bottom through the middle row's gap.
-        GridCase{"column_wrapped", {"121", "111", "121"}, true, 2, 6.0 / 9.0},
+        GridCase{"column_wrapped", {"121", "111", "121"}, true, 2, 6.0 / 9.0, 1, 2},
         // Two arms joined only at the bottom: one group.
-        GridCase{"u_shape_bounded", {"212", "212", "222"}, false, 2, 67.0 / 108.0},
-        GridCase{"diagonal_pair_wrapped", {"12", "21"}, true, 4, 0.0},
-        GridCase{"single_cell_bounded", {"1"}, false, 1, 1.0},
-        GridCase{"single_cell_wrapped", {"2"}, true, 1, 1.0}),
+        GridCase{"u_shape_bounded", {"212", "212", "222"}, false, 2, 67.0 / 108.0, 1, 7},
+        GridCase{"diagonal_pair_wrapped", {"12", "21"}, true, 4, 0.0, 2, 1},
+        GridCase{"single_cell_bounded", {"1"}, false, 1, 1.0, 0, 0},
+        GridCase{"single_cell_wrapped", {"2"}, true, 1, 1.0, 1, 1}),
     [](const auto& grid) { return grid.param.name; });
 
 TEST(SweepMeasures, RejectsAGridOfTheWrongShape) {
@@ -92,6 +99,92 @@ TEST(SpatialMeasures, EndMeasuresFollowTheRunsTopology) {
     EXPECT_EQ(m.MinorityShare, 0.25);
     EXPECT_EQ(m.Clusters, wraps ? 2 : 5) << wraps;
     EXPECT_EQ(m.LikeNeighbours, wraps ? 0.75 : 7.0 / 12.0) << wraps;
+  }
+}
+
+// A population's measures on hand-set cells: the groups of opinion 2, their
+// mean size, and the mean strengths of each opinion, each one division of
+// integer sums (so 4/3 is the double nearest to it).
+TEST(SpatialMeasures, PopulationMeasuresOfHandSetCells) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> rows;
+    std::vector<int> persuasiveness, supportiveness;  // row by row
+    bool wrapped;
+    std::int64_t minorityClusters, largest;
+    std::optional<double> meanSize, minorityP, minorityS, majorityP, majorityS;
+  };
+  const Case cases[] = {
+      {"two groups of opinion 2",
+       {"211", "111", "122"},
+       {10, 1, 1, 2, 2, 0, 100, 20, 30},
+       {0, 5, 5, 5, 5, 5, 5, 100, 50},
+       false,
+       2,
+       2,
+       1.5,
+       20.0,
+       50.0,
+       // 1+1+2+2+0+100 over 6, 5 x 6 over 6
+       106.0 / 6.0,
+       5.0},
+      {"joined across the edge",
+       {"211", "111", "211"},
+       {10, 1, 1, 2, 2, 0, 100, 20, 31},
+       {0, 5, 5, 5, 5, 5, 5, 100, 50},
+       true,
+       1,
+       2,
+       2.0,
+       55.0,
+       2.5,
+       57.0 / 7.0,
+       25.0},
+      {"no opinion 2 at all",
+       {"11", "11"},
+       {1, 1, 2, 0},
+       {100, 100, 100, 99},
+       false,
+       0,
+       0,
+       std::nullopt,
+       std::nullopt,
+       std::nullopt,
+       1.0,
+       399.0 / 4.0},
+      {"thirds",
+       {"22", "21"},
+       {1, 1, 2, 7},
+       {0, 0, 1, 7},
+       false,
+       1,
+       3,
+       3.0,
+       4.0 / 3.0,
+       1.0 / 3.0,
+       7.0,
+       7.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int side = static_cast<int>(c.rows.size());
+    Grid population(side);
+    for (int i = 0; i < side * side; ++i) {
+      Cell& cell = population.At(i % side + 1, i / side + 1);
+      const auto at = static_cast<std::size_t>(i);
+      cell.Opinion =
+          static_cast<std::uint8_t>(c.rows[at / c.rows.size()][at % c.rows.size()] - '0');
+      cell.Persuasiveness = static_cast<std::uint8_t>(c.persuasiveness[at]);
+      cell.Supportiveness = static_cast<std::uint8_t>(c.supportiveness[at]);
+    }
+    const PopulationMeasures m = MeasurePopulation(population, c.wrapped);
+    EXPECT_EQ(m.MinorityClusters, c.minorityClusters);
+    EXPECT_EQ(m.LargestMinorityCluster, c.largest);
+    EXPECT_EQ(m.MeanMinorityClusterSize, c.meanSize);
+    EXPECT_EQ(m.Minority, (StrengthMeans{c.minorityP, c.minorityS}));
+    EXPECT_EQ(m.Majority, (StrengthMeans{c.majorityP, c.majorityS}));
+    const std::vector<std::uint8_t> opinions = OpinionsOf(population);
+    EXPECT_EQ(m.Clusters, CountClusters({opinions, side, c.wrapped}));
   }
 }
 

@@ -46,3 +46,29 @@ truncate -s "-$((last / 2))" killed.csv
 
 "$impactsim" "${args[@]}" --out killed.csv --resume
 cmp whole.csv killed.csv || fail "the resumed file differs from the uninterrupted sweep"
+
+# The same with a series: killed while both files grow, the series then
+# ahead of the rows by part of a task, resumed to both files of an
+# uninterrupted sweep.
+"$impactsim" "${args[@]}" --out whole2.csv --series whole2.series
+"$impactsim" "${args[@]}" --out cut.csv --series cut.series &
+pid=$!
+for _ in $(seq 1 2000); do
+  [ "$(lines_of cut.csv)" -ge 21 ] && break
+  sleep 0.005
+done
+kill -KILL "$pid" 2>/dev/null || true
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 137 ] || fail "the sweep with a series was not killed midway (exit status $status)"
+written=$(lines_of cut.csv)
+[ "$written" -lt "$total" ] || fail "the sweep with a series finished before it was killed"
+# The series is a prefix of the whole one; 40 bytes more of it stand for
+# rounds whose row never came, the last line torn.
+cmp -s cut.series <(head -c "$(stat -c %s cut.series)" whole2.series) ||
+  fail "the killed series is not a prefix of the uninterrupted one"
+head -c "$(($(stat -c %s cut.series) + 40))" whole2.series | tail -c 40 >>cut.series
+"$impactsim" "${args[@]}" --out cut.csv --series cut.series --resume
+cmp whole2.csv cut.csv || fail "the resumed rows differ from the uninterrupted sweep's"
+cmp whole2.series cut.series || fail "the resumed series differs from the uninterrupted sweep's"
+cmp whole.csv whole2.csv || fail "a series changed the rows"

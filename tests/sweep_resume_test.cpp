@@ -203,6 +203,21 @@ TEST(SweepRowValues, OnlyValuesOneRunCanGiveFitTheTask) {
        [](RowResult& r) { r.LikeNeighbours = std::numeric_limits<double>::quiet_NaN(); }},
       {"a negative share of like neighbours", [](RowResult& r) { r.LikeNeighbours = -0.25; }},
       {"unanimity flipped", [](RowResult& r) { r.Stop.Unanimity = !r.Stop.Unanimity; }},
+      {"a cycle named without one", [](RowResult& r) { r.Stop.Cycle = true; }},
+      {"a period past 64 rounds", [](RowResult& r) { r.Period = 65; }},
+      {"a repetition moved a round later",
+       [](RowResult& r) { r.CycleStart = r.CycleStart ? *r.CycleStart + 1 : 0; }},
+      {"no change at all", [](RowResult& r) { r.TotalChanges = 0; }},
+      {"a change after the last round", [](RowResult& r) { r.LastChangeRound = r.RoundsRun + 1; }},
+      {"one more group of opinion 2", [](RowResult& r) { ++r.MinorityClustersEnd; }},
+      {"a largest group past its opinion's cells",
+       [](RowResult& r) { r.LargestMinorityClusterStart = r.Opinion2Start + 1; }},
+      {"a mean strength past 100", [](RowResult& r) { r.MajorityPersuasivenessStart = 100.5; }},
+      {"a mean strength of no cells",
+       [](RowResult& r) {
+         r.MinoritySupportivenessEnd =
+             r.MinoritySupportivenessEnd ? std::optional<double>() : std::optional(1.0);
+       }},
   };
   for (const auto& [why, change] : unfitForBoth) {
     for (const auto& [task, base] :
