@@ -72,3 +72,21 @@ head -c "$(($(stat -c %s cut.series) + 40))" whole2.series | tail -c 40 >>cut.se
 cmp whole2.csv cut.csv || fail "the resumed rows differ from the uninterrupted sweep's"
 cmp whole2.series cut.series || fail "the resumed series differs from the uninterrupted sweep's"
 cmp whole.csv whole2.csv || fail "a series changed the rows"
+
+# A write that fails midway, as on a full disk: no file may grow past 40 KiB
+# (SIGXFSZ ignored, so the write fails with EFBIG instead). The sweep stops
+# with status 1 and a message; --resume then completes both files.
+status=0
+(
+  trap '' XFSZ
+  ulimit -f 40
+  exec "$impactsim" "${args[@]}" --out full.csv --series full.series
+) 2>full.err || status=$?
+[ "$status" -eq 1 ] || fail "a failed write gave exit status $status, not 1"
+grep -Eq '^impactsim: --(out|series): writing .* failed: ' full.err ||
+  fail "a failed write was not reported: $(cat full.err)"
+[ "$(stat -c %s full.series)" -le 40960 ] && [ "$(stat -c %s full.csv)" -le 40960 ] ||
+  fail "a file grew past the limit"
+"$impactsim" "${args[@]}" --out full.csv --series full.series --resume
+cmp whole2.csv full.csv || fail "rows resumed after a failed write differ"
+cmp whole2.series full.series || fail "the series resumed after a failed write differs"
