@@ -62,7 +62,8 @@ unsigned ThreadsFor(unsigned jobs) {
 void SweepOptions::AddTo(CLI::App& command) {
   const std::string defaults = " (default: each program's own)";
   command.footer(
-      "Every row is the run \"impactsim run --seed SEED\" makes with the row's settings.\n"
+      "Every row is the run \"impactsim run --seed SEED\" makes with the row's settings,\n"
+      "unless --stop-on-cycle ends it earlier.\n"
       "Exit status: 0 done, 1 a run or a write failed, 2 bad input (nothing run, no file "
       "changed).");
 
