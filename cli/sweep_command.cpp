@@ -13,6 +13,7 @@
 #include "cli/progress_bar.h"
 #include "cli/sweep_description.h"
 #include "cli/sweep_out_file.h"
+#include "cli/sweep_provenance.h"
 #include "cli/sweep_runner.h"
 
 namespace impactsim::cli {
@@ -43,6 +44,9 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   const std::uint64_t shardTasks = request.Part.Size(plan.TaskCount());
   OutState state;
   std::optional<RowSink> file;
+  // After the file, so that a session that fails is recorded while the file
+  // is still locked.
+  std::optional<SweepSession> session;
   if (!request.OutPath.empty()) {
     const std::string& path = request.OutPath;
     const std::string identity = SweepIdentity(plan, request.Format, request.Part);
@@ -58,25 +62,11 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
     }
     if (exists && S_ISREG(st.st_mode)) file.emplace(OpenOut(path, false), path);
     state = InspectOut(request, identity);
-    std::optional<OutputFile> meta;
-    if (state.WriteMeta) {
-      meta.emplace(request.OutPath + kMetaSuffix);
-      std::string reason;
-      if (!meta->Open(reason)) {
-        throw UsageError(std::string(kOutOption) + ": cannot write " + Quoted(meta->Path()) + ": " +
-                         reason);
-      }
-    }
+    session.emplace(request, args, description, state, err);
     if (!file) file.emplace(OpenOut(path, true), path);
-    if (meta) {
-      meta->Write(description);
-      std::string reason;
-      if (!meta->Commit(reason)) {
-        if (!state.Exists) ::unlink(path.c_str());
-        ReportError(err, std::string(kOutOption) + ": writing " + Quoted(meta->Path()) +
-                             " failed: " + reason);
-        return kExitFailed;
-      }
+    if (!session->Begin()) {
+      if (!state.Exists) ::unlink(path.c_str());
+      return kExitFailed;
     }
     if (state.TornLine && !file->Truncate(state.KeepBytes)) {
       ReportError(err, file->Error());
@@ -122,6 +112,7 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
     ReportError(err, sink.Error());
     return kExitFailed;
   }
+  if (session && !session->Finish()) return kExitFailed;
   return kExitOk;
 }
 }  // namespace impactsim::cli
