@@ -149,6 +149,17 @@ std::string NextFrame(std::string_view& frames) {
   return text;
 }
 
+// An open file descriptor, closed when it goes out of scope.
+struct Descriptor {
+  explicit Descriptor(int fd) : Fd(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  int Fd;
+};
+
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
@@ -226,16 +237,12 @@ int ExecuteVerify(const VerifyRequest& request, std::ostream& out, std::ostream&
   }
   // A file a sweep is still writing would be found unfinished; holding a
   // shared lock until the end keeps a sweep from starting on it meanwhile.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.Fd < 0) {
     throw UsageError(std::string(kFileName) + ": cannot read " + Quoted(path) + ": " +
                      std::generic_category().message(errno));
   }
-  const std::unique_ptr<int, void (*)(int*)> lock(new int(fd), [](int* f) {
-    ::close(*f);
-    delete f;
-  });
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+  if (::flock(file.Fd, LOCK_SH | LOCK_NB) != 0) {
     throw UsageError(std::string(kFileName) + ": " + Quoted(path) +
                      " is being written by a sweep; verify it once the sweep has ended");
   }
