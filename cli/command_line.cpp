@@ -10,6 +10,7 @@
 #include "cli/run_command.h"
 #include "cli/run_options.h"
 #include "cli/sweep_command.h"
+#include "cli/verify_command.h"
 
 namespace impactsim::cli {
 
@@ -20,7 +21,8 @@ constexpr const char* kDescription =
     "without a window.";
 constexpr const char* kFooter =
     "Every run writes \"seed: N\" to stderr first; --seed N repeats it.\n"
-    "Exit status: 0 done, 1 the run or an output file failed, 2 bad input.";
+    "Exit status: 0 done, 1 the run or an output file failed, 2 bad input; for verify, 0 "
+    "all checked agree, 1 something differs, 2 bad input.";
 
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && arg[0] == '-';
@@ -36,11 +38,11 @@ std::string OptionPart(const std::string& arg) {
 void CheckLeftovers(const CLI::App& app) {
   for (const std::string& arg : app.remaining()) {
     if (LooksLikeOption(arg)) throw UsageError(Escaped(OptionPart(arg)) + ": unknown option");
-    throw UsageError("command: expects run or sweep, got " + Quoted(arg));
+    throw UsageError("command: expects run, sweep or verify, got " + Quoted(arg));
   }
   const std::vector<CLI::App*> commands = app.get_subcommands();  // in the order given
   if (commands.empty()) {
-    throw UsageError("command: expects run or sweep, got none (see impactsim --help)");
+    throw UsageError("command: expects run, sweep or verify, got none (see impactsim --help)");
   }
   const std::string name = commands[0]->get_name();
   if (commands[0]->count() > 1) {
@@ -111,7 +113,34 @@ std::string Describe(const CLI::ParseError& e, const CLI::App& run) {
   return Escaped(message.substr(0, message.find('\n')));
 }
 
+// The command the parser found, of those given; `fallback` when none was.
+CLI::App& Chosen(std::initializer_list<CLI::App*> commands, CLI::App& fallback) {
+  for (CLI::App* command : commands) {
+    if (command->parsed()) return *command;
+  }
+  return fallback;
+}
+
 }  // namespace
+
+SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args) {
+  CLI::App app("", "impactsim");
+  app.allow_extras();
+  CLI::App* sweep = app.add_subcommand("sweep");
+  sweep->allow_extras();
+  SweepOptions options;
+  options.AddTo(*sweep);
+  try {
+    const std::vector<std::string> given = WithoutEndOfOptions(args);
+    std::vector<std::string> reversed(given.rbegin(), given.rend());
+    app.parse(reversed);
+    CheckLeftovers(app);
+    CheckRepeatsAndSwitches(*sweep, given);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(Describe(e, *sweep));
+  }
+  return options.Resolve();
+}
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    Clock& systemClock) {
@@ -127,6 +156,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   sweep->allow_extras();
   SweepOptions sweepOptions;
   sweepOptions.AddTo(*sweep);
+  CLI::App* verify = app.add_subcommand(
+      "verify", "re-runs the rows of a sweep's --out FILE and compares them byte for byte");
+  verify->allow_extras();
+  VerifyOptions verifyOptions;
+  verifyOptions.AddTo(*verify);
 
   try {
     const std::vector<std::string> given = WithoutEndOfOptions(args);
@@ -134,17 +168,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     std::vector<std::string> reversed(given.rbegin(), given.rend());
     app.parse(reversed);
     CheckLeftovers(app);
-    CheckRepeatsAndSwitches(sweep->parsed() ? *sweep : *run, given);
+    CheckRepeatsAndSwitches(Chosen({sweep, verify}, *run), given);
     if (sweep->parsed()) return ExecuteSweep(sweepOptions.Resolve(), args, out, err);
+    if (verify->parsed()) return ExecuteVerify(verifyOptions.Resolve(), out, err);
     return ExecuteRun(options.Resolve(), systemClock, out, err);
   } catch (const CLI::CallForHelp&) {
     // "impactsim run --help" shows the run's options; the top level shows
     // every command with all of its options.
-    const bool command = run->parsed() || sweep->parsed();
+    const bool command = run->parsed() || sweep->parsed() || verify->parsed();
     out << (command ? app.help() : app.help("", CLI::AppFormatMode::All)) << std::flush;
     return kExitOk;
   } catch (const CLI::ParseError& e) {
-    ReportError(err, Describe(e, sweep->parsed() ? *sweep : *run));
+    ReportError(err, Describe(e, Chosen({sweep, verify}, *run)));
     return kExitUsage;
   } catch (const UsageError& e) {
     ReportError(err, e.what());

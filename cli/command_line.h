@@ -1,10 +1,11 @@
 #pragma once
-// The runner's command line: "impactsim run [options]".
+// The runner's command line: "impactsim run|sweep|verify [options]".
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "cli/sweep_options.h"
 #include "model/random_source.h"
 
 namespace impactsim::cli {
@@ -15,5 +16,10 @@ namespace impactsim::cli {
 // created. systemClock is read once when a run has no --seed.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    Clock& systemClock);
+
+// The checked request of a sweep's command line (`args` after the program
+// name, "sweep" first), by every rule "impactsim sweep" follows. Throws
+// UsageError for the first problem, a parser's too, as one line.
+SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args);
 
 }  // namespace impactsim::cli

@@ -13,6 +13,7 @@
 #include "cli/progress_bar.h"
 #include "cli/sweep_description.h"
 #include "cli/sweep_out_file.h"
+#include "cli/sweep_provenance.h"
 #include "cli/sweep_runner.h"
 #include "cli/sweep_series.h"
 
@@ -67,6 +68,9 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   OutState state;
   std::optional<RowSink> file;
   std::optional<RowSink> seriesFile;
+  // After the files, so that a session that fails is recorded while they are
+  // still locked.
+  std::optional<SweepSession> session;
   if (!request.OutPath.empty()) {
     const std::string& path = request.OutPath;
     const std::string identity = SweepIdentity(plan, request.Format, request.Part);
@@ -88,15 +92,7 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
                          kSeriesOption);
     }
     state = InspectOut(request, identity);
-    std::optional<OutputFile> meta;
-    if (state.WriteMeta) {
-      meta.emplace(request.OutPath + kMetaSuffix);
-      std::string reason;
-      if (!meta->Open(reason)) {
-        throw UsageError(std::string(kOutOption) + ": cannot write " + Quoted(meta->Path()) + ": " +
-                         reason);
-      }
-    }
+    session.emplace(request, args, description, state, err);
     const bool newRows = !file;
     const bool newSeries = withSeries && !seriesFile;
     if (!file) file.emplace(OpenOut(path, true), path);
@@ -109,16 +105,10 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
         throw;
       }
     }
-    if (meta) {
-      meta->Write(description);
-      std::string reason;
-      if (!meta->Commit(reason)) {
-        if (newRows) ::unlink(path.c_str());
-        if (newSeries) ::unlink(request.SeriesPath.c_str());
-        ReportError(err, std::string(kOutOption) + ": writing " + Quoted(meta->Path()) +
-                             " failed: " + reason);
-        return kExitFailed;
-      }
+    if (!session->Begin()) {
+      if (newRows) ::unlink(path.c_str());
+      if (newSeries) ::unlink(request.SeriesPath.c_str());
+      return kExitFailed;
     }
     if (state.TornLine && !file->Truncate(state.KeepBytes)) {
       ReportError(err, file->Error());
@@ -188,6 +178,7 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
     ReportError(err, failed != nullptr ? failed->Error() : sink.Error());
     return kExitFailed;
   }
+  if (session && !session->Finish()) return kExitFailed;
   return kExitOk;
 }
 }  // namespace impactsim::cli

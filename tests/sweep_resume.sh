@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # A sweep killed with SIGKILL while it writes --out, its last line then cut in
 # half as a write cut short would leave it, continued with --resume, must give
-# the file of an uninterrupted sweep: no row lost, none twice.
+# the file of an uninterrupted sweep: no row lost, none twice. Its
+# description says the killed session never finished, and after the resume
+# records both sessions and the digest; verify finds the cut line and then
+# agrees with the resumed file.
 #
 #   sweep_resume.sh IMPACTSIM WORK_DIR
 set -euo pipefail
@@ -44,8 +47,22 @@ last=$(tail -n 1 killed.csv | wc -c)
 truncate -s "-$((last / 2))" killed.csv
 [ "$(tail -c 1 killed.csv | od -An -c | tr -d ' ')" != '\n' ] || fail "the cut left a whole line"
 
+meta=killed.csv.meta.json
+grep -q '"finished": null' "$meta" || fail "the killed session's description has a finish"
+grep -q '"status": "running"' "$meta" || fail "the killed session is not recorded as running"
+! grep -q '"rows_sha256"' "$meta" || fail "an unfinished sweep's description has a digest"
+status=0
+"$impactsim" verify killed.csv >verify.out || status=$?
+[ "$status" -eq 1 ] || fail "verify of the cut file exited $status, not 1"
+grep -q '^line [0-9]*: unfinished' verify.out || fail "verify did not report the cut line"
+
 "$impactsim" "${args[@]}" --out killed.csv --resume
 cmp whole.csv killed.csv || fail "the resumed file differs from the uninterrupted sweep"
+[ "$(grep -c '"status": ' "$meta")" -eq 2 ] || fail "the description does not hold two sessions"
+grep -q '"status": "complete"' "$meta" || fail "the resumed session is not recorded as complete"
+sha=$(sha256sum killed.csv | cut -d' ' -f1)
+grep -q "\"rows_sha256\": \"$sha\"" "$meta" || fail "the description's digest is not the file's"
+"$impactsim" verify killed.csv --jobs 2 >verify.out || fail "verify of the resumed file: $(cat verify.out)"
 
 # The same with a series: killed while both files grow, the series then
 # ahead of the rows by part of a task, resumed to both files of an

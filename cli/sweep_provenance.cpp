@@ -1,0 +1,244 @@
+#include "cli/sweep_provenance.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <system_error>
+
+#include "cli/build_info.h"
+#include "cli/option_text.h"
+#include "cli/sweep_description.h"
+
+#ifndef IMPACTSIM_PROJECT_VERSION
+#error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
+#endif
+
+namespace impactsim::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kOutOption = "--out";
+
+// The status of a session: written as "running" when it starts, so one that
+// was killed says so.
+constexpr const char* kRunning = "running";
+constexpr const char* kComplete = "complete";
+constexpr const char* kStopped = "stopped";
+constexpr const char* kFailed = "failed";
+
+// This session as the description records it: the build, the machine, the
+// command line and the start; the end is filled in by End.
+Json NewSession(const std::vector<std::string>& args) {
+  const BuildInfo& build = ThisBuild();
+  const HostInfo host = ThisHost();
+  Json commandLine = Json::array({"impactsim"});
+  for (const std::string& arg : args) commandLine.push_back(RecordedArgument(arg));
+  // Text from the system may be in any encoding; JSON holds only UTF-8.
+  return Json{{"host", RecordedArgument(host.Host)},
+              {"os", RecordedArgument(host.Os)},
+              {"arch", RecordedArgument(host.Arch)},
+              {"version", IMPACTSIM_PROJECT_VERSION},
+              {"commit", build.Commit},
+              {"commit_modified", build.Modified},
+              {"compiler", build.Compiler},
+              {"build_type", build.BuildType},
+              {"flags", build.Flags},
+              {"command_line", commandLine},
+              {"started", UtcNow()},
+              {"finished", nullptr},
+              {"rows_added", 0},
+              {"status", kRunning}};
+}
+
+// Sets the sweep's own provenance fields, after every other field and in
+// one order however often the description is rewritten: the first start, the
+// latest finish, the rows the file holds, whether that is every task of the
+// shard, the digest of a complete file, and the sessions.
+void PutSummary(Json& meta, const Json& finished, std::uint64_t rows, bool complete,
+                const std::string& sha256, const std::string& seriesSha256 = "") {
+  const Json started = meta.contains("started") ? meta["started"] : Json(nullptr);
+  const Json sessions =
+      meta.contains("sessions") && meta["sessions"].is_array() ? meta["sessions"] : Json::array();
+  for (const char* key : {"started", "finished", "rows_written", "complete", "rows_sha256",
+                          "series_sha256", "sessions"}) {
+    meta.erase(key);
+  }
+  meta["started"] = started;
+  meta["finished"] = finished;
+  meta["rows_written"] = rows;
+  meta["complete"] = complete;
+  if (!sha256.empty()) meta["rows_sha256"] = sha256;
+  if (!seriesSha256.empty()) meta["series_sha256"] = seriesSha256;
+  meta["sessions"] = sessions;
+}
+
+struct DigestFree {
+  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+}  // namespace
+
+std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + Quoted(path) + ": " + std::generic_category().message(errno);
+    return std::nullopt;
+  }
+  const std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
+  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+    error = "SHA-256 is not available";
+    return std::nullopt;
+  }
+  RowsFileScan scan;
+  char last = '\n';
+  std::string buffer(1 << 16, '\0');
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto n = static_cast<std::size_t>(in.gcount());
+    if (n == 0) break;
+    if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) {
+      error = "SHA-256 failed";
+      return std::nullopt;
+    }
+    scan.Lines += static_cast<std::uint64_t>(std::count(buffer.data(), buffer.data() + n, '\n'));
+    scan.Bytes += n;
+    last = buffer[n - 1];
+  }
+  if (in.bad() || !in.eof()) {
+    error = "reading " + Quoted(path) + " failed";
+    return std::nullopt;
+  }
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1) {
+    error = "SHA-256 failed";
+    return std::nullopt;
+  }
+  const char* digits = "0123456789abcdef";
+  for (unsigned int i = 0; i < size; ++i) {
+    scan.Sha256 += digits[digest[i] >> 4];
+    scan.Sha256 += digits[digest[i] & 0xfu];
+  }
+  scan.TornLine = last != '\n';
+  return scan;
+}
+
+std::uint64_t RowsIn(const RowsFileScan& scan, RowFormat format) {
+  return format == RowFormat::Csv && scan.Lines > 0 ? scan.Lines - 1 : scan.Lines;
+}
+
+SweepSession::SweepSession(const SweepRequest& request, const std::vector<std::string>& args,
+                           const std::string& description, const OutState& state, std::ostream& err)
+    : rowsPath_(request.OutPath),
+      seriesPath_(request.SeriesPath),
+      format_(request.Format),
+      shardTasks_(request.Part.Size(request.Plan.TaskCount())),
+      rowsAtStart_(state.DoneRows),
+      err_(err) {
+  const std::string metaPath = rowsPath_ + kMetaSuffix;
+  Json meta;
+  if (state.WriteMeta) {
+    meta = Json::parse(description);
+  } else {
+    // A continued file: InspectOut has just read this description and found
+    // it names this sweep.
+    std::ifstream in(metaPath, std::ios::binary);
+    meta = Json::parse(in, nullptr, false);
+    if (!meta.is_object()) {
+      throw UsageError(std::string("--resume: cannot read ") + Quoted(metaPath));
+    }
+    if (!meta.contains("identity_scheme")) return;  // an earlier version's: left as it is
+  }
+  Json session = NewSession(args);
+  // A description from before sessions were recorded has no known start.
+  if (state.WriteMeta) meta["started"] = session["started"];
+  PutSummary(meta, nullptr, rowsAtStart_, false, "");
+  meta["sessions"].push_back(session);
+  meta_ = meta.dump(2) + '\n';
+
+  start_.emplace(metaPath);
+  std::string reason;
+  if (!start_->Open(reason)) {
+    throw UsageError(std::string(kOutOption) + ": cannot write " + Quoted(metaPath) + ": " +
+                     reason);
+  }
+}
+
+SweepSession::~SweepSession() {
+  if (begun_ && !ended_) End(false);
+}
+
+bool SweepSession::Begin() {
+  if (!start_) return true;
+  start_->Write(meta_);
+  if (!Commit(*start_)) return false;
+  begun_ = true;
+  return true;
+}
+
+bool SweepSession::Finish() {
+  if (!begun_ || ended_) return true;
+  return End(true);
+}
+
+bool SweepSession::Commit(OutputFile& file) {
+  std::string reason;
+  if (file.Commit(reason)) return true;
+  ReportError(err_,
+              std::string(kOutOption) + ": writing " + Quoted(file.Path()) + " failed: " + reason);
+  return false;
+}
+
+// Never throws: it may run while an exception unwinds the sweep.
+bool SweepSession::End(bool finished) {
+  ended_ = true;
+  try {
+    Json meta = Json::parse(meta_);
+    Json& session = meta["sessions"].back();
+    std::string reason;
+    const std::optional<RowsFileScan> scan = ScanRowsFile(rowsPath_, reason);
+    const std::uint64_t rows = scan ? RowsIn(*scan, format_) : rowsAtStart_;
+    const bool complete = scan && !scan->TornLine && rows == shardTasks_;
+    const std::string now = UtcNow();
+    session["finished"] = now;
+    session["rows_added"] = rows >= rowsAtStart_ ? rows - rowsAtStart_ : 0;
+    session["status"] = !finished ? kFailed : complete ? kComplete : kStopped;
+    // The digests only of files this session saw through to their last row.
+    const bool digest = finished && complete;
+    std::optional<RowsFileScan> series;
+    std::string seriesError;
+    if (digest && !seriesPath_.empty()) series = ScanRowsFile(seriesPath_, seriesError);
+    PutSummary(meta, now, rows, complete, digest ? scan->Sha256 : "", series ? series->Sha256 : "");
+    OutputFile file(rowsPath_ + kMetaSuffix);
+    if (!file.Open(reason)) {
+      ReportError(
+          err_, std::string(kOutOption) + ": cannot write " + Quoted(file.Path()) + ": " + reason);
+      return false;
+    }
+    file.Write(meta.dump(2) + '\n');
+    if (!Commit(file)) return false;
+    if (!scan) {
+      ReportError(err_, std::string(kOutOption) + ": counting the rows of " + Quoted(rowsPath_) +
+                            " failed: " + reason);
+      return false;
+    }
+    if (!seriesError.empty()) {
+      ReportError(err_, "--series: " + seriesError);
+      return false;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    ReportError(err_, std::string(kOutOption) + ": recording the end of the sweep in " +
+                          Quoted(rowsPath_ + kMetaSuffix) + " failed: " + e.what());
+    return false;
+  }
+}
+
+}  // namespace impactsim::cli

@@ -1,0 +1,158 @@
+#include "cli/verify_checks.h"
+
+#include <algorithm>
+#include <charconv>
+#include <random>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "cli/option_text.h"
+#include "cli/sweep_series.h"
+
+namespace impactsim::cli {
+
+PositionSet PositionSet::All(std::uint64_t count) {
+  PositionSet set;
+  if (count > 0) set.Add({0, count - 1});
+  return set;
+}
+
+bool PositionSet::FromRanges(std::vector<Range> ranges, PositionSet& set, std::uint64_t& repeat) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const Range& a, const Range& b) { return a.First < b.First; });
+  set = PositionSet();
+  for (const Range& range : ranges) {
+    if (!set.ranges_.empty() && range.First <= set.ranges_.back().Last) {
+      repeat = range.First;
+      return false;
+    }
+    set.Add(range);
+  }
+  return true;
+}
+
+PositionSet PositionSet::Sample(std::uint64_t count, std::uint64_t below, std::uint64_t seed) {
+  if (count >= below) return All(below);
+  // Floyd's selection: count draws, each of a position not yet picked, with
+  // every subset equally likely; memory in proportion to count only.
+  std::mt19937_64 random(seed);
+  std::unordered_set<std::uint64_t> picked;
+  for (std::uint64_t j = below - count; j < below; ++j) {
+    const std::uint64_t p = std::uniform_int_distribution<std::uint64_t>(0, j)(random);
+    picked.insert(picked.contains(p) ? j : p);
+  }
+  std::vector<std::uint64_t> sorted(picked.begin(), picked.end());
+  std::sort(sorted.begin(), sorted.end());
+  PositionSet set;
+  for (const std::uint64_t p : sorted) set.Add({p, p});
+  return set;
+}
+
+void PositionSet::Add(Range range) {
+  if (!ranges_.empty() && ranges_.back().Last + 1 == range.First) {
+    ranges_.back().Last = range.Last;
+    ends_.back() += range.Last - range.First + 1;
+    return;
+  }
+  ranges_.push_back(range);
+  ends_.push_back(Count() + range.Last - range.First + 1);
+}
+
+std::uint64_t PositionSet::At(std::uint64_t k) const {
+  const auto it = std::upper_bound(ends_.begin(), ends_.end(), k);
+  const auto i = static_cast<std::size_t>(it - ends_.begin());
+  const std::uint64_t before = i == 0 ? 0 : ends_[i - 1];
+  return ranges_[i].First + (k - before);
+}
+
+RowsCheck::RowsCheck(const std::string& path, RowFormat format)
+    : format_(format), in_(path, std::ios::binary), headerLines_(format == RowFormat::Csv ? 1 : 0) {
+  if (!in_) throw std::runtime_error("cannot read " + Quoted(path));
+  std::string header;
+  for (std::uint64_t i = 0; i < headerLines_; ++i) std::getline(in_, header);
+}
+
+std::string RowsCheck::Expected(const SweepTask& task, const RunOutcome& outcome) const {
+  return FormatRow(format_, task, &outcome);
+}
+
+std::string RowsCheck::Compare(std::uint64_t position, std::string_view expected) {
+  std::string line;
+  bool read = false;
+  while (next_ <= position) {
+    read = static_cast<bool>(std::getline(in_, line));
+    ++next_;
+    if (!read) break;
+  }
+  const std::string where = "rows: line " + std::to_string(position + headerLines_ + 1);
+  if (!read) return where + " cannot be read";
+  // A line without its '\n' (the file's last) never agrees: getline drops
+  // the '\n' it finds, and eof tells that none was there.
+  const std::string text = in_.eof() ? line : line + '\n';
+  if (text == expected) return "";
+  std::string_view made = expected;
+  if (made.ends_with('\n')) made.remove_suffix(1);
+  return where + " is " + Quoted(line) + ", the run gives " + Quoted(made);
+}
+
+SeriesCheck::SeriesCheck(const std::string& path, RowFormat format, const Shard& part)
+    : format_(format), part_(part), in_(path, std::ios::binary) {
+  if (!in_) throw std::runtime_error("cannot read the series " + Quoted(path));
+  if (format_ == RowFormat::Csv) Next();  // the header
+  held_ = false;
+}
+
+std::string SeriesCheck::Expected(const SweepTask& task, const RunOutcome& outcome) const {
+  return FormatSeries(format_, task.Number, outcome.Rounds);
+}
+
+bool SeriesCheck::Next() {
+  if (!std::getline(in_, line_)) return held_ = false;
+  ++lineNo_;
+  // A last line without its '\n' keeps none, so it never equals a line
+  // the run gives.
+  if (!in_.eof()) line_ += '\n';
+  return held_ = true;
+}
+
+std::optional<std::uint64_t> SeriesCheck::TaskOf(const std::string& line) const {
+  std::string_view text = line;
+  if (format_ == RowFormat::Jsonl) {
+    if (!text.starts_with("{\"task\":")) return std::nullopt;
+    text.remove_prefix(8);
+  }
+  std::uint64_t task = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), task);
+  if (ec != std::errc() || end == text.data() || end == text.data() + text.size() || *end != ',') {
+    return std::nullopt;
+  }
+  return task;
+}
+
+std::string SeriesCheck::Compare(std::uint64_t position, std::string_view expected) {
+  const std::uint64_t task = part_.TaskAt(position);
+  // Lines of earlier tasks, not chosen, are passed over.
+  while ((held_ || Next())) {
+    const std::optional<std::uint64_t> of = TaskOf(line_);
+    if (!of || *of >= task) break;
+    held_ = false;
+  }
+  const std::uint64_t first = lineNo_;
+  std::string found;
+  while (held_ || Next()) {
+    const std::optional<std::uint64_t> of = TaskOf(line_);
+    if (!of || *of != task) break;
+    found += line_;
+    held_ = false;
+  }
+  if (found == expected) return "";
+  if (found.empty()) return "series: no rounds of the task (line " + std::to_string(first) + ")";
+  const auto lines = [](std::string_view text) {
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  return "series: lines " + std::to_string(first) + ".." +
+         std::to_string(first + static_cast<std::uint64_t>(lines(found)) - 1) +
+         " are not the rounds the run gives (" + std::to_string(lines(expected)) + " lines)";
+}
+
+}  // namespace impactsim::cli

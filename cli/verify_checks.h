@@ -1,0 +1,106 @@
+#pragma once
+// The pieces of "impactsim verify": which rows of a sweep file are checked,
+// and the per-task checks that re-make a task's part of a file from its run
+// and compare it byte for byte.
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/sweep_options.h"
+#include "cli/sweep_rows.h"
+
+namespace impactsim::cli {
+
+// Positions of rows in a shard's file (row p is the shard's task
+// Part.TaskAt(p)), kept as ascending, non-overlapping inclusive ranges.
+class PositionSet {
+ public:
+  struct Range {
+    std::uint64_t First;
+    std::uint64_t Last;
+  };
+
+  // Every position below `count`.
+  static PositionSet All(std::uint64_t count);
+
+  // From ranges in any order; returns false and sets `repeat` to the lowest
+  // position in more than one of them.
+  static bool FromRanges(std::vector<Range> ranges, PositionSet& set, std::uint64_t& repeat);
+
+  // `count` distinct positions below `below` picked at random (all of them
+  // when count >= below), with `seed` choosing which.
+  static PositionSet Sample(std::uint64_t count, std::uint64_t below, std::uint64_t seed);
+
+  std::uint64_t Count() const { return ends_.empty() ? 0 : ends_.back(); }
+  std::uint64_t At(std::uint64_t k) const;  // k < Count(), ascending in k
+
+ private:
+  void Add(Range range);
+  std::vector<Range> ranges_;
+  std::vector<std::uint64_t> ends_;  // positions in ranges_[0..i]
+};
+
+// One file of a sweep whose text for a task is re-made from the task's run
+// and compared. The rows file is one; a file with several lines per task
+// plugs in the same way, as one more check in the list verify runs for every
+// task.
+class TaskCheck {
+ public:
+  virtual ~TaskCheck() = default;
+
+  // The text the file holds for the task after its run. Called on worker
+  // threads: it may read only the task, the outcome and constant data.
+  virtual std::string Expected(const SweepTask& task, const RunOutcome& outcome) const = 0;
+
+  // Compares the file's text for the task at row position `position` with
+  // `expected`. Called on one thread with positions in ascending order.
+  // Returns "" when they agree, else what differs, on one line ("rows: line
+  // 9 is '...', the run gives '...'").
+  virtual std::string Compare(std::uint64_t position, std::string_view expected) = 0;
+};
+
+// The rows file: row p is line p + 1 after the CSV header, if any. The file
+// is read forward once, so checking every row of a huge file holds one line
+// at a time. Throws std::runtime_error when the file cannot be opened.
+class RowsCheck : public TaskCheck {
+ public:
+  RowsCheck(const std::string& path, RowFormat format);
+  std::string Expected(const SweepTask& task, const RunOutcome& outcome) const override;
+  std::string Compare(std::uint64_t position, std::string_view expected) override;
+
+ private:
+  RowFormat format_;
+  std::ifstream in_;
+  std::uint64_t next_ = 0;  // the position of the next line to read
+  std::uint64_t headerLines_;
+};
+
+// The --series file: each task's rounds are the consecutive lines that start
+// with its number, the tasks in the order of the rows. Read forward once,
+// skipping the lines of tasks not chosen. Throws std::runtime_error when the
+// file cannot be opened.
+class SeriesCheck : public TaskCheck {
+ public:
+  SeriesCheck(const std::string& path, RowFormat format, const Shard& part);
+  std::string Expected(const SweepTask& task, const RunOutcome& outcome) const override;
+  std::string Compare(std::uint64_t position, std::string_view expected) override;
+
+ private:
+  // The task number a line starts with; none for a line that names none.
+  std::optional<std::uint64_t> TaskOf(const std::string& line) const;
+  bool Next();  // reads the next line into line_; false at the end
+
+  RowFormat format_;
+  Shard part_;
+  std::ifstream in_;
+  std::string line_;
+  bool held_ = false;         // line_ holds a line not yet taken
+  std::uint64_t lineNo_ = 0;  // of line_
+};
+
+}  // namespace impactsim::cli

@@ -1,0 +1,197 @@
+// The provenance a sweep's description keeps: the build, the machine and the
+// times of every session, the rows the file holds and, once complete, their
+// SHA-256; kept across --resume and left off when a write fails.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/option_text.h"
+#include "tests/sweep_support.h"
+
+namespace impactsim::cli {
+namespace {
+
+using namespace testing;
+using Json = nlohmann::ordered_json;
+
+// The first word sha256sum prints for the file.
+std::string Sha256Sum(const std::string& path) {
+  std::FILE* pipe = ::popen(("sha256sum '" + path + "'").c_str(), "r");
+  if (pipe == nullptr) return "";
+  char text[65] = {};
+  const std::size_t n = std::fread(text, 1, 64, pipe);
+  ::pclose(pipe);
+  return std::string(text, n);
+}
+
+// Seconds since the epoch of "YYYY-MM-DDTHH:MM:SSZ", or -1 for other text.
+long long IsoSeconds(const Json& value) {
+  if (!value.is_string()) return -1;
+  const std::string text = value.get<std::string>();
+  const std::string pattern = "dddd-dd-ddTdd:dd:ddZ";  // d: a decimal digit
+  if (text.size() != pattern.size()) return -1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (pattern[i] == 'd' ? !digit : text[i] != pattern[i]) return -1;
+  }
+  std::tm utc{};
+  if (::strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc) == nullptr) return -1;
+  return static_cast<long long>(::timegm(&utc));
+}
+
+Json Meta(const std::string& rowsPath) {
+  return Json::parse(Slurp(rowsPath + ".meta.json"));
+}
+
+// Checks one session's build, machine, command line and times.
+void ExpectSaneSession(const Json& session, const Args& commandLine) {
+  const std::string commit = session["commit"].get<std::string>();
+  EXPECT_TRUE(
+      commit == "unknown" ||
+      (commit.size() == 40 && commit.find_first_not_of("0123456789abcdef") == std::string::npos))
+      << session;
+  ASSERT_TRUE(session["commit_modified"].is_boolean()) << session;
+  if (session["commit"] == "unknown") {
+    EXPECT_FALSE(session["commit_modified"].get<bool>());
+  }
+  // An id, then a version: "GNU 12.2.0".
+  const std::string compiler = session["compiler"].get<std::string>();
+  const std::size_t blank = compiler.find(' ');
+  EXPECT_TRUE(blank != std::string::npos && blank + 1 < compiler.size() &&
+              compiler[blank + 1] >= '0' && compiler[blank + 1] <= '9')
+      << session;
+  // The floating-point options that make a seed's run repeatable.
+  EXPECT_NE(session["flags"].get<std::string>().find("-ffp-contract=off"), std::string::npos);
+  EXPECT_FALSE(session["build_type"].get<std::string>().empty());
+  struct utsname names {};
+  ASSERT_EQ(::uname(&names), 0);
+  EXPECT_EQ(session["arch"], names.machine);
+  EXPECT_EQ(session["os"].get<std::string>().rfind(names.sysname, 0), 0u) << session;
+  EXPECT_FALSE(session["host"].get<std::string>().empty());
+  EXPECT_EQ(session["command_line"], Json(Concat({"impactsim"}, commandLine)));
+  const long long now = static_cast<long long>(std::time(nullptr));
+  const long long started = IsoSeconds(session["started"]);
+  const long long finished = IsoSeconds(session["finished"]);
+  EXPECT_GE(started, now - 600) << session;
+  EXPECT_LE(started, finished) << session;
+  EXPECT_LE(finished, now + 1) << session;
+}
+
+struct Provenance {
+  std::string name;
+  Args args;
+  std::uint64_t rows;
+};
+
+class SweepProvenanceTest : public SweepTest, public ::testing::WithParamInterface<Provenance> {};
+
+TEST_P(SweepProvenanceTest, ACompleteSweepRecordsItsBuildTimesRowsAndDigest) {
+  const Provenance& p = GetParam();
+  const Args args = Concat(p.args, {"--out", In("s")});
+  const Outcome r = Invoke(args);
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const Json meta = Meta(In("s"));
+  ASSERT_EQ(meta["sessions"].size(), 1u) << meta;
+  const Json& session = meta["sessions"][0];
+  ExpectSaneSession(session, args);
+  EXPECT_EQ(session["status"], "complete");
+  EXPECT_EQ(session["rows_added"], p.rows);
+  EXPECT_EQ(meta["started"], session["started"]);
+  EXPECT_EQ(meta["finished"], session["finished"]);
+  EXPECT_EQ(meta["rows_written"], p.rows);
+  EXPECT_EQ(meta["complete"], true);
+  const std::string sha = Sha256Sum(In("s"));
+  ASSERT_EQ(sha.size(), 64u);
+  EXPECT_EQ(meta["rows_sha256"], sha);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SweepProvenanceTest,
+    ::testing::Values(
+        Provenance{"csv", {"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-4"}, 4},
+        Provenance{"jsonl_shard",
+                   {"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-5", "--format",
+                    "jsonl", "--shard", "1/2"},
+                   2},
+        Provenance{"no_rows", {"sweep", "--seeds", "1-3", "--shard", "5/9"}, 0}),
+    [](const auto& row) { return row.param.name; });
+
+// A resumed sweep keeps the first start and every earlier session, and
+// records its own; the description says the same of the sweep as before.
+TEST_F(SweepTest, ResumeKeepsTheFirstStartAndAddsASession) {
+  const Args args = {"sweep",   "--program", "kestane", "--rounds", "1",
+                     "--seeds", "1-6",       "--out",   In("s.csv")};
+  ASSERT_EQ(Invoke(args).status, kExitOk);
+  const std::string whole = Slurp(In("s.csv"));
+  Json first = Meta(In("s.csv"));
+  // An earlier start, so that keeping it is not a coincidence of the clock.
+  first["started"] = "2001-02-03T04:05:06Z";
+  first["sessions"][0]["started"] = "2001-02-03T04:05:06Z";
+  Spit(In("s.csv.meta.json"), first.dump(2) + '\n');
+  const std::vector<std::string> lines = Lines(whole);
+  Spit(In("s.csv"), lines[0] + '\n' + lines[1] + '\n' + lines[2] + '\n' + lines[3].substr(0, 9));
+
+  const Args resume = Concat(args, {"--resume", "--jobs", "2"});
+  const Outcome r = Invoke(resume);
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(Slurp(In("s.csv")), whole);
+  Json meta = Meta(In("s.csv"));
+  EXPECT_EQ(meta["started"], "2001-02-03T04:05:06Z");
+  ASSERT_EQ(meta["sessions"].size(), 2u) << meta;
+  EXPECT_EQ(meta["sessions"][0], first["sessions"][0]);
+  const Json& second = meta["sessions"][1];
+  ExpectSaneSession(second, resume);
+  EXPECT_EQ(second["rows_added"], 4);
+  EXPECT_EQ(second["status"], "complete");
+  EXPECT_EQ(meta["finished"], second["finished"]);
+  EXPECT_EQ(meta["rows_written"], 6);
+  EXPECT_EQ(meta["rows_sha256"], Sha256Sum(In("s.csv")));
+  // Every field that describes the sweep, its identity first, is untouched.
+  for (const char* key :
+       {"started", "finished", "rows_written", "complete", "rows_sha256", "sessions"}) {
+    meta.erase(key);
+    first.erase(key);
+  }
+  EXPECT_EQ(meta, first);
+}
+
+// A write that fails ends the session as failed: its finish and the rows the
+// file holds are recorded, and no digest, since the sweep is not complete.
+TEST_F(SweepTest, AFailedWriteIsRecordedWithoutADigest) {
+  const Args args = {"sweep", "--program", "kestane", "--rounds", "1",        "--seeds",
+                     "1-300", "--jobs",    "1",       "--out",    In("s.csv")};
+  // Files may grow to 8000 bytes: the description fits, 300 rows do not.
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 8000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Outcome r = Invoke(args);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(r.status, kExitFailed);
+  EXPECT_NE(r.err.find("impactsim: --out: writing"), std::string::npos) << r.err;
+  const std::string rows = Slurp(In("s.csv"));
+  ASSERT_GT(rows.size(), 1000u);
+  ASSERT_LE(rows.size(), 8000u);
+  const Json meta = Meta(In("s.csv"));
+  const std::uint64_t complete = Lines(rows).size() - 1 - (rows.back() == '\n' ? 0 : 1);
+  EXPECT_EQ(meta["rows_written"], complete);
+  EXPECT_EQ(meta["complete"], false);
+  EXPECT_FALSE(meta.contains("rows_sha256")) << meta;
+  EXPECT_EQ(meta["sessions"][0]["status"], "failed");
+  EXPECT_GE(IsoSeconds(meta["finished"]), IsoSeconds(meta["started"]));
+}
+
+}  // namespace
+}  // namespace impactsim::cli
