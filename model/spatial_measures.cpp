@@ -77,8 +77,28 @@ ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
   return counts;
 }
 
+// Counted as the joins are made, without the sizes CountClusterGroups
+// gathers: this one runs after every round of a series.
 std::int64_t CountClusters(const OpinionGrid& grid) {
-  return CountClusterGroups(grid).Clusters;
+  CheckShape(grid);
+  const int cells = grid.Side * grid.Side;
+  std::vector<int> parent(U(cells));
+  std::iota(parent.begin(), parent.end(), 0);
+  std::int64_t clusters = cells;
+  for (int y = 0; y < grid.Side; ++y) {
+    for (int x = 0; x < grid.Side; ++x) {
+      const int here = y * grid.Side + x;
+      for (const int n : {Neighbour(grid, x, y, 1, 0), Neighbour(grid, x, y, 0, 1)}) {
+        if (n < 0 || grid.Opinions[U(n)] != grid.Opinions[U(here)]) continue;
+        const int a = Root(parent, here);
+        const int b = Root(parent, n);
+        if (a == b) continue;
+        parent[U(a)] = b;
+        --clusters;
+      }
+    }
+  }
+  return clusters;
 }
 
 double LikeNeighbourShare(const OpinionGrid& grid) {
