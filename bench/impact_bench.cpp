@@ -9,8 +9,12 @@
 //                                 AddChain)
 //   RoundTurns/<program>/<model>  every cell's turn (UpdateOpinion) in a
 //                                 shuffled order; per_turn
-//   Run/<program>/<model>         default runs from a fixed set of seeds;
-//                                 items_per_second counts runs
+//   Run/<case>/<model>            whole runs from a fixed set of seeds, the
+//                                 engine on each round kernel this processor
+//                                 runs (engine_<kernel>); items_per_second
+//                                 counts runs
+//   RoundKernel/<case>/<kernel>   one simultaneous round's impacts together;
+//                                 per_turn
 
 #include <benchmark/benchmark.h>
 
@@ -18,9 +22,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "impact/ring_impact.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
@@ -197,13 +203,19 @@ class RoundCounter final : public RunObserver {
   std::int64_t Rounds = 0;
 };
 
-// Whole default runs, one from each seed per iteration.
-void Runs(benchmark::State& state, const ProgramProfile* program) {
+// Whole runs, one from each seed per iteration, with the program's defaults
+// changed as `change` says, on the named round kernel (nullptr: the one the
+// processor would choose).
+void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)(RunSettings&),
+          const char* kernel) {
+  RingImpact::ForceRoundKernel(kernel);
+  RunSettings settings = program->Defaults;
+  if (change != nullptr) change(settings);
   RoundCounter counter;
   std::int64_t runs = 0;
   for (auto _ : state) {
     for (std::uint32_t seed : kRunSeeds) {
-      const SeededRun run = RunSeeded(*program, seed, program->Defaults, counter);
+      const SeededRun run = RunSeeded(*program, seed, settings, counter);
       benchmark::DoNotOptimize(run.Result.EndCensus);
       ++runs;
     }
@@ -211,6 +223,28 @@ void Runs(benchmark::State& state, const ProgramProfile* program) {
   state.SetItemsProcessed(runs);
   state.counters["rounds_per_run"] =
       static_cast<double>(counter.Rounds) / static_cast<double>(runs);
+  RingImpact::ForceRoundKernel(nullptr);
+}
+
+// One simultaneous round's impacts worked out together by the named kernel;
+// per_turn divides by the cells.
+void RoundKernel(benchmark::State& state, bool wide, bool edge, const char* kernel) {
+  RingImpact::ForceRoundKernel(kernel);
+  RunSettings settings = HalvornProgram().Defaults;
+  settings.WideScope = wide;
+  settings.Edge = edge;
+  Prepared p(HalvornProgram(), HalvornProgram().MakeImpactModel, settings);
+  const auto cells = static_cast<std::size_t>(HalvornProgram().CellTotal);
+  std::vector<ImpactVector> impacts(cells);
+  std::vector<SourceCount> counts(cells);
+  for (auto _ : state) {
+    p.Impact().ComputeRound(p.Model(), impacts, counts);
+    benchmark::DoNotOptimize(impacts.data());
+  }
+  state.counters["per_turn"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(cells),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  RingImpact::ForceRoundKernel(nullptr);
 }
 
 // The fastest repetition: on a shared machine the least disturbed one.
@@ -249,14 +283,44 @@ void RegisterAll() {
     Register("RoundTurns/" + name + "/reference", RoundTurns, halvorn, ReferenceModel(halvorn))
         ->Unit(benchmark::kMicrosecond);
   }
-  const std::pair<std::string, const ProgramProfile*> runs[] = {
-      {"Run/halvorn/engine", &HalvornProgram()},
-      {"Run/halvorn/reference", &reference::ReferenceHalvornProgram()},
-      {"Run/kestane/engine", &KestaneProgram()},
-      {"Run/kestane/reference", &reference::ReferenceKestaneProgram()},
+  using Change = void (*)(RunSettings&);
+  struct RunCase {
+    std::string name;
+    bool halvorn;
+    Change change;
+    bool simultaneous;  // runs on the round kernels
   };
-  for (const auto& [name, program] : runs) {
-    Register(name, Runs, program)->Unit(benchmark::kMillisecond);
+  const RunCase runs[] = {
+      {"halvorn", true, nullptr, true},
+      {"halvorn_torus", true, [](RunSettings& s) { s.Edge = false; }, true},
+      {"halvorn_wide", true, [](RunSettings& s) { s.WideScope = true; }, true},
+      {"halvorn_sequential", true, [](RunSettings& s) { s.RandomSeq = true; }, false},
+      {"kestane", false, nullptr, false},
+      {"kestane_simultaneous", false, [](RunSettings& s) { s.RandomSeq = false; }, false},
+  };
+  for (const RunCase& c : runs) {
+    const ProgramProfile* engine = &EngineProgram(c.halvorn);
+    const ProgramProfile* reference =
+        c.halvorn ? &reference::ReferenceHalvornProgram() : &reference::ReferenceKestaneProgram();
+    Register("Run/" + c.name + "/reference", Runs, reference, c.change, nullptr)
+        ->Unit(benchmark::kMillisecond);
+    Register("Run/" + c.name + "/engine", Runs, engine, c.change, nullptr)
+        ->Unit(benchmark::kMillisecond);
+    if (!c.simultaneous) continue;
+    for (const char* kernel : RingImpact::RoundKernels()) {
+      if (!RingImpact::RoundKernelRuns(kernel)) continue;
+      Register("Run/" + c.name + "/engine_" + kernel, Runs, engine, c.change, kernel)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+  for (const char* kernel : RingImpact::RoundKernels()) {
+    if (!RingImpact::RoundKernelRuns(kernel)) continue;
+    for (const auto& [name, wide, edge] :
+         {std::tuple{"default", false, true}, std::tuple{"torus", false, false},
+          std::tuple{"wide", true, true}}) {
+      Register(std::string("RoundKernel/") + name + "/" + kernel, RoundKernel, wide, edge, kernel)
+          ->Unit(benchmark::kMicrosecond);
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "impact/contributions.h"
@@ -35,6 +36,21 @@ class RingImpact final : public ImpactModel {
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
+  // Simultaneous runs: a round's impacts together, on the widest instruction
+  // set this processor has (or the one ForceRoundKernel chose).
+  bool ComputesRounds() const override { return !sequential_; }
+  void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
+                    std::span<SourceCount> sources) override;
+
+  // The instruction sets the round kernel is compiled for, widest first, and
+  // whether this processor runs them: "avx512", "avx2", and "scalar"
+  // (always: the per-turn code, turn after turn).
+  static std::vector<const char*> RoundKernels();
+  static bool RoundKernelRuns(const char* name);
+  // Makes ComputeRound use the named kernel (nullptr: the widest that runs);
+  // for tests and benchmarks that compare every kernel on one machine.
+  static void ForceRoundKernel(const char* name);
+
   // The sources inside the cut-off of the prepared run, in scan order.
   const std::vector<RingOffset>& Sources() const { return offsets_; }
 
@@ -58,6 +74,9 @@ class RingImpact final : public ImpactModel {
     std::int8_t dx, dy;
   };
 
+  void BuildTables(const Key& key);
+  void PrepareRounds();
+
   Key key_;
   bool torus_ = false;
   bool removeSelf_ = false;
@@ -73,6 +92,15 @@ class RingImpact final : public ImpactModel {
   std::vector<double> quotient_;
   std::array<double, kStrengths> self_{};  // strength / self divisor
   std::vector<std::int8_t> wrap_;          // coordinate -> wrapped coordinate on the torus
+
+  // The round kernel's padded snapshot, the targets' own opinions and
+  // strengths, its per-source steps and its results, sized by Prepare.
+  int stride_ = 0;
+  std::vector<std::uint8_t> padOpinion_, padFor1_, padFor2_;
+  std::vector<std::uint8_t> ownOpinion_, ownSupport_;
+  std::vector<std::int32_t> padDelta_, rows_;
+  std::vector<double> first_, second_;
+  std::vector<std::int32_t> firstCount_, secondCount_;
 };
 
 std::unique_ptr<ImpactModel> MakeRingImpact();

@@ -1,6 +1,8 @@
 #pragma once
 // The seam between the update rule and a program's impact model.
 
+#include <span>
+
 #include "model/grid.h"
 #include "model/model_state.h"
 #include "model/run_settings.h"
@@ -20,12 +22,27 @@ namespace impactsim {
 // entries, and sets sources[1..OpinionCount] to the number of contributing
 // cells. It reads the population (sequential mode) or the snapshot
 // (simultaneous mode), changes neither, and allocates nothing.
+//
+// In simultaneous mode every turn of a round reads the round's snapshot, so a
+// model may also offer the impacts of a whole round at once: ComputeRound is
+// then called by the run driver once per simultaneous round, after the
+// snapshot is taken and before the round's first turn, and fills, for every
+// cell (index (y - 1) * side + (x - 1)), exactly the bits ComputeImpact
+// would give at that cell's turn: the same sums of the same quotients added
+// in the same order. It allocates nothing after the run's first round.
 class ImpactModel {
  public:
   virtual ~ImpactModel() = default;
   virtual void Prepare(const RunSettings& settings, ModelState& model) = 0;
   virtual void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                              SourceCount& sources) = 0;
+
+  // Whether ComputeRound is offered for the prepared run.
+  virtual bool ComputesRounds() const { return false; }
+  virtual void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
+                            std::span<SourceCount> sources) {
+    (void)model, (void)impact, (void)sources;
+  }
 };
 
 }  // namespace impactsim

@@ -43,12 +43,16 @@ std::string RoundLine(std::int32_t roundNo, std::int32_t changeCount) {
 
 void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
                    bool redrawStrengths, int x, int y, std::int32_t& changeCount) {
-  const int opinions = model.OpinionCount;
   ImpactVector totals;
-  for (int o = 1; o <= opinions; ++o) totals[U(o)] = 0.0;
+  for (int o = 1; o <= model.OpinionCount; ++o) totals[U(o)] = 0.0;
   SourceCount sources;
   impact.ComputeImpact(model, x, y, totals, sources);
+  ApplyImpact(model, totals, random, redrawStrengths, x, y, changeCount);
+}
 
+void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
+                 bool redrawStrengths, int x, int y, std::int32_t& changeCount) {
+  const int opinions = model.OpinionCount;
   // Greatest total; a later equal total does not replace it.
   double greatest = totals[1];
   for (int o = 2; o <= opinions; ++o) {
@@ -124,8 +128,13 @@ RunResult Simulation::Run() {
     for (run.IterationNo = 1; run.IterationNo <= program_->CellTotal; ++run.IterationNo) {
       run.CellNo = visitOrder_[U(run.IterationNo)];
       BeginTurn(run);
-      UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
-                    run.ChangeCount);
+      if (run.WholeRounds) {
+        ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_,
+                    program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
+      } else {
+        UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
+                      run.ChangeCount);
+      }
       if (sequential) {
         observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
       }
@@ -165,6 +174,13 @@ void Simulation::StartRun(RunState& run) {
   observer_->RoundPopulation(run.RoundNo, model_.PopulationGrid);
   if (cycles_) cycles_->Record(run.RoundNo, model_.PopulationGrid);
   impact_->Prepare(run.Settings, model_);
+  // Every turn of a simultaneous round reads its snapshot: the model may
+  // work the round's impacts out together at its start.
+  run.WholeRounds = !run.Settings.RandomSeq && impact_->ComputesRounds();
+  if (run.WholeRounds) {
+    roundImpact_.assign(U(program_->CellTotal), ImpactVector{});
+    roundSources_.assign(U(program_->CellTotal), SourceCount{});
+  }
   run.Result.StartCensus = model_.OpinionCensus;
   run.Result.Wraps = !run.Settings.Edge;
   // The one allocation of a run's own, kept out of its rounds for the usual
@@ -178,6 +194,7 @@ void Simulation::StartRound(RunState& run) {
   ShuffleVisitOrder();
   run.ChangeCount = 0;
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
+  if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }
 
 void Simulation::ShuffleVisitOrder() {

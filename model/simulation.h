@@ -33,6 +33,11 @@ inline constexpr std::string_view kEndOfJobLine = "Normal End of Job";
 void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
                    bool redrawStrengths, int x, int y, std::int32_t& changeCount);
 
+// The same turn with the impacts already worked out (`totals`, opinions
+// 1..OpinionCount): what UpdateOpinion does after asking the impact model.
+void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
+                 bool redrawStrengths, int x, int y, std::int32_t& changeCount);
+
 class Simulation {
  public:
   Simulation(const ProgramProfile& program, Clock& clock, const SettingsSource& settings,
@@ -72,6 +77,7 @@ class Simulation {
     int X = 0, Y = 0;
     RunSettings Settings;
     RunResult Result;
+    bool WholeRounds = false;  // the impact model computes each round's impacts at its start
   };
 
   void ReadRunSettings(RunState& run);
@@ -92,6 +98,8 @@ class Simulation {
   std::unique_ptr<ImpactModel> impact_;
   std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
   std::optional<CycleWatch> cycles_;
+  std::vector<ImpactVector> roundImpact_;  // per cell, for whole rounds
+  std::vector<SourceCount> roundSources_;
   std::int32_t stopAfterRepeats_ = 0;
 };
 
