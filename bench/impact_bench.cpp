@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "impact/ring_impact.h"
+#include "impact/round_kernels.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
@@ -208,7 +208,7 @@ class RoundCounter final : public RunObserver {
 // processor would choose).
 void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)(RunSettings&),
           const char* kernel) {
-  RingImpact::ForceRoundKernel(kernel);
+  ForceRoundKernel(kernel);
   RunSettings settings = program->Defaults;
   if (change != nullptr) change(settings);
   RoundCounter counter;
@@ -223,13 +223,13 @@ void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)
   state.SetItemsProcessed(runs);
   state.counters["rounds_per_run"] =
       static_cast<double>(counter.Rounds) / static_cast<double>(runs);
-  RingImpact::ForceRoundKernel(nullptr);
+  ForceRoundKernel(nullptr);
 }
 
 // One simultaneous round's impacts worked out together by the named kernel;
 // per_turn divides by the cells.
 void RoundKernel(benchmark::State& state, bool wide, bool edge, const char* kernel) {
-  RingImpact::ForceRoundKernel(kernel);
+  ForceRoundKernel(kernel);
   RunSettings settings = HalvornProgram().Defaults;
   settings.WideScope = wide;
   settings.Edge = edge;
@@ -244,7 +244,7 @@ void RoundKernel(benchmark::State& state, bool wide, bool edge, const char* kern
   state.counters["per_turn"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(cells),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  RingImpact::ForceRoundKernel(nullptr);
+  ForceRoundKernel(nullptr);
 }
 
 // The fastest repetition: on a shared machine the least disturbed one.
@@ -296,7 +296,7 @@ void RegisterAll() {
       {"halvorn_wide", true, [](RunSettings& s) { s.WideScope = true; }, true},
       {"halvorn_sequential", true, [](RunSettings& s) { s.RandomSeq = true; }, false},
       {"kestane", false, nullptr, false},
-      {"kestane_simultaneous", false, [](RunSettings& s) { s.RandomSeq = false; }, false},
+      {"kestane_simultaneous", false, [](RunSettings& s) { s.RandomSeq = false; }, true},
   };
   for (const RunCase& c : runs) {
     const ProgramProfile* engine = &EngineProgram(c.halvorn);
@@ -307,14 +307,14 @@ void RegisterAll() {
     Register("Run/" + c.name + "/engine", Runs, engine, c.change, nullptr)
         ->Unit(benchmark::kMillisecond);
     if (!c.simultaneous) continue;
-    for (const char* kernel : RingImpact::RoundKernels()) {
-      if (!RingImpact::RoundKernelRuns(kernel)) continue;
+    for (const char* kernel : RoundKernels()) {
+      if (!RoundKernelRuns(kernel)) continue;
       Register("Run/" + c.name + "/engine_" + kernel, Runs, engine, c.change, kernel)
           ->Unit(benchmark::kMillisecond);
     }
   }
-  for (const char* kernel : RingImpact::RoundKernels()) {
-    if (!RingImpact::RoundKernelRuns(kernel)) continue;
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel)) continue;
     for (const auto& [name, wide, edge] :
          {std::tuple{"default", false, true}, std::tuple{"torus", false, false},
           std::tuple{"wide", true, true}}) {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
-#include <string_view>
 
 #include "impact/ring_round.h"
+#include "impact/round_kernels.h"
 
 namespace impactsim {
 
@@ -109,67 +109,10 @@ void RingImpact::PrepareRounds() {
   }
 }
 
-namespace {
-
-using RoundKernel = void (*)(const ring_round::Input&, const ring_round::Output&);
-
-struct KernelEntry {
-  const char* name;
-  RoundKernel compute;
-  bool (*runs)();
-};
-
-const KernelEntry kKernels[] = {
-    {"avx512", &ring_round::avx512::Compute,
-     [] {
-       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-              __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
-     }},
-    {"avx2", &ring_round::avx2::Compute, [] { return __builtin_cpu_supports("avx2") != 0; }},
-    // Without AVX2 the per-turn code is the fastest: with SSE4.2's two lanes
-    // a round took 2.5 times as long.
-    {"scalar", nullptr, [] { return true; }},
-};
-
-// The kernel ComputeRound uses: the widest that runs here, unless forced.
-RoundKernel& ChosenKernel() {
-  static RoundKernel chosen = [] {
-    for (const KernelEntry& k : kKernels) {
-      if (k.runs()) return k.compute;
-    }
-    return RoundKernel{nullptr};
-  }();
-  return chosen;
-}
-
-}  // namespace
-
-std::vector<const char*> RingImpact::RoundKernels() {
-  std::vector<const char*> names;
-  for (const KernelEntry& k : kKernels) names.push_back(k.name);
-  return names;
-}
-
-bool RingImpact::RoundKernelRuns(const char* name) {
-  for (const KernelEntry& k : kKernels) {
-    if (std::string_view(k.name) == name) return k.runs();
-  }
-  return false;
-}
-
-void RingImpact::ForceRoundKernel(const char* name) {
-  for (const KernelEntry& k : kKernels) {
-    if (name == nullptr ? k.runs() : std::string_view(k.name) == name) {
-      if (!k.runs()) throw std::logic_error("this processor cannot run that kernel");
-      ChosenKernel() = k.compute;
-      return;
-    }
-  }
-}
-
 void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                               std::span<SourceCount> sources) {
-  if (ChosenKernel() == nullptr) {
+  const RoundKernel kernel = ChosenRoundKernel();
+  if (kernel == RoundKernel::Scalar) {
     for (int y = 1; y <= side_; ++y) {
       for (int x = 1; x <= side_; ++x) {
         const auto i = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
@@ -222,7 +165,11 @@ void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> i
   in.plainSums = plainSums_;
   const ring_round::Output out{first_.data(), second_.data(), firstCount_.data(),
                                secondCount_.data()};
-  ChosenKernel()(in, out);
+  if (kernel == RoundKernel::Avx512) {
+    ring_round::avx512::Compute(in, out);
+  } else {
+    ring_round::avx2::Compute(in, out);
+  }
   for (std::size_t i = 0; i < first_.size(); ++i) {
     impact[i][1] = first_[i];
     impact[i][2] = second_[i];

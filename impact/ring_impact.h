@@ -36,20 +36,11 @@ class RingImpact final : public ImpactModel {
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
-  // Simultaneous runs: a round's impacts together, on the widest instruction
-  // set this processor has (or the one ForceRoundKernel chose).
+  // Simultaneous runs: a round's impacts together, on the round kernel
+  // ChosenRoundKernel() names.
   bool ComputesRounds() const override { return !sequential_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
-
-  // The instruction sets the round kernel is compiled for, widest first, and
-  // whether this processor runs them: "avx512", "avx2", and "scalar"
-  // (always: the per-turn code, turn after turn).
-  static std::vector<const char*> RoundKernels();
-  static bool RoundKernelRuns(const char* name);
-  // Makes ComputeRound use the named kernel (nullptr: the widest that runs);
-  // for tests and benchmarks that compare every kernel on one machine.
-  static void ForceRoundKernel(const char* name);
 
   // The sources inside the cut-off of the prepared run, in scan order.
   const std::vector<RingOffset>& Sources() const { return offsets_; }

@@ -1,5 +1,5 @@
 // The round kernel of the ring model, compiled once per instruction set
-// (RING_ROUND_TARGET names the namespace). Plain C++: the compiler spreads
+// (ROUND_TARGET names the namespace). Plain C++: the compiler spreads
 // the lanes over vector registers where the instruction set allows, and each
 // lane's additions stay in scan order whatever it does, as floating-point
 // additions are never reordered (no fast-math, no contraction).
@@ -8,11 +8,11 @@
 
 #include "impact/ring_round.h"
 
-#ifndef RING_ROUND_TARGET
-#error "RING_ROUND_TARGET must name the instruction set"
+#ifndef ROUND_TARGET
+#error "ROUND_TARGET must name the instruction set"
 #endif
 
-namespace impactsim::ring_round::RING_ROUND_TARGET {
+namespace impactsim::ring_round::ROUND_TARGET {
 
 namespace {
 
@@ -94,4 +94,4 @@ void Compute(const Input& in, const Output& out) {
   }
 }
 
-}  // namespace impactsim::ring_round::RING_ROUND_TARGET
+}  // namespace impactsim::ring_round::ROUND_TARGET

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "impact/round_kernels.h"
+#include "impact/torus_round.h"
+
 namespace impactsim {
 
 namespace {
@@ -85,6 +88,49 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
     }
   }
   totals.Finish(plainSums_, impact, sources);
+}
+
+static_assert(torus_round::kSide == TorusImpact::kSide);
+
+void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
+                               std::span<SourceCount> sources) {
+  const RoundKernel kernel = ChosenRoundKernel();
+  if (kernel == RoundKernel::Scalar) {
+    for (int y = 1; y <= kSide; ++y) {
+      for (int x = 1; x <= kSide; ++x) {
+        const auto i = static_cast<std::size_t>((y - 1) * kSide + (x - 1));
+        impact[i][1] = 0.0;
+        impact[i][2] = 0.0;
+        ComputeImpact(model, x, y, impact[i], sources[i]);
+      }
+    }
+    return;
+  }
+  const Cell* cells = model.SnapshotGrid.Data();
+  for (std::size_t i = 0; i < opinion_.size(); ++i) {
+    opinion_[i] = cells[i].Opinion;
+    support_[i] = cells[i].Supportiveness;
+  }
+  torus_round::Input in;
+  in.opinion = opinion_.data();
+  in.supportiveness = support_.data();
+  in.fold = fold_.data();
+  in.quotient = quotient_.data();
+  in.self = self_.data();
+  in.plainSums = plainSums_;
+  const torus_round::Output out{first_.data(), second_.data(), firstCount_.data(),
+                                secondCount_.data()};
+  if (kernel == RoundKernel::Avx512) {
+    torus_round::avx512::Compute(in, out);
+  } else {
+    torus_round::avx2::Compute(in, out);
+  }
+  for (std::size_t i = 0; i < first_.size(); ++i) {
+    impact[i][1] = first_[i];
+    impact[i][2] = second_[i];
+    sources[i][1] = firstCount_[i];
+    sources[i][2] = secondCount_[i];
+  }
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "impact/contributions.h"
 #include "model/impact_model.h"
@@ -30,6 +31,12 @@ class TorusImpact final : public ImpactModel {
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
+  // Simultaneous runs: a round's impacts together, on the round kernel
+  // ChosenRoundKernel() names.
+  bool ComputesRounds() const override { return !sequential_; }
+  void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
+                    std::span<SourceCount> sources) override;
+
  private:
   static constexpr std::size_t kStrengths = 101;
   static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10
@@ -41,6 +48,11 @@ class TorusImpact final : public ImpactModel {
   std::array<double, kFolds * kFolds * kStrengths> quotient_{};
   std::array<double, kStrengths> self_{};
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
+
+  // The round kernel's snapshot and results.
+  std::array<std::uint8_t, kSide * kSide> opinion_{}, support_{};
+  std::array<double, kSide * kSide> first_{}, second_{};
+  std::array<std::int32_t, kSide * kSide> firstCount_{}, secondCount_{};
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();

@@ -12,7 +12,7 @@
 
 #include <iostream>
 
-#include "impact/ring_impact.h"
+#include "impact/round_kernels.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
 #include "tests/reference/reference_impact.h"
@@ -179,8 +179,8 @@ TEST(ReferenceRingImpact, EveryTurnMatchesTheEngineForEverySetting) {
 // Restores the round kernel the processor would choose when a test ends.
 class KernelChoice {
  public:
-  explicit KernelChoice(const char* name) { RingImpact::ForceRoundKernel(name); }
-  ~KernelChoice() { RingImpact::ForceRoundKernel(nullptr); }
+  explicit KernelChoice(const char* name) { ForceRoundKernel(name); }
+  ~KernelChoice() { ForceRoundKernel(nullptr); }
   KernelChoice(const KernelChoice&) = delete;
   KernelChoice& operator=(const KernelChoice&) = delete;
 };
@@ -191,8 +191,8 @@ class KernelChoice {
 // they change a few targets' totals in their last bits, rarely a run.)
 TEST(ReferenceRingImpact, EveryRoundKernelMatchesTurnByTurn) {
   int kernels = 0;
-  for (const char* kernel : RingImpact::RoundKernels()) {
-    if (!RingImpact::RoundKernelRuns(kernel)) {
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel)) {
       std::cout << "[ SKIPPED  ] round kernel " << kernel << ": this processor lacks it\n";
       continue;
     }
@@ -212,6 +212,31 @@ TEST(ReferenceRingImpact, EveryRoundKernelMatchesTurnByTurn) {
         PreparedPopulation population(
             HalvornProgram(), reference::MakeReferenceRingImpact(), s,
             1'000'033u * static_cast<std::uint32_t>(combination + 1) % kMillisecondsPerDay);
+        population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
+        if (HasFailure()) return;
+      }
+    }
+  }
+  EXPECT_GE(kernels, 1);
+}
+
+TEST(ReferenceTorusImpact, EveryRoundKernelMatchesTurnByTurn) {
+  int kernels = 0;
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel)) continue;
+    ++kernels;
+    const KernelChoice choice(kernel);
+    int combination = 0;
+    for (DistancePar distance : kAllDistances) {
+      for (const bool summation : {false, true}) {
+        RunSettings s = KestaneProgram().Defaults;
+        s.Distance = distance;
+        s.SummationM = summation;
+        s.RandomSeq = false;
+        s.InitialDistIndex = combination % 4;
+        PreparedPopulation population(
+            KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
+            7'654'321u + 99'989u * static_cast<std::uint32_t>(++combination));
         population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
         if (HasFailure()) return;
       }
@@ -333,8 +358,8 @@ TEST(ReferenceRuns, HalvornRunsMatchTheEngine) {
       {30, Four, true, false, false, true, false, 12'345'678},
       {8, Four, false, true, true, false, true, 12'345'678},
   };
-  for (const char* kernel : RingImpact::RoundKernels()) {
-    if (!RingImpact::RoundKernelRuns(kernel)) continue;
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel)) continue;
     const KernelChoice choice(kernel);
     SCOPED_TRACE(kernel);
     for (const RunCase& c : cases) {
@@ -354,9 +379,14 @@ TEST(ReferenceRuns, KestaneRunsMatchTheEngine) {
       {50, Three, false, false, false, false, true, 12'345'678},
       {50, Four, false, false, false, true, true, 12'345'678},
   };
-  for (const RunCase& c : cases) {
-    ExpectSameRun(KestaneProgram(), reference::ReferenceKestaneProgram(),
-                  Apply(KestaneProgram().Defaults, c), c.Seed);
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel)) continue;
+    const KernelChoice choice(kernel);
+    SCOPED_TRACE(kernel);
+    for (const RunCase& c : cases) {
+      ExpectSameRun(KestaneProgram(), reference::ReferenceKestaneProgram(),
+                    Apply(KestaneProgram().Defaults, c), c.Seed);
+    }
   }
 }
 

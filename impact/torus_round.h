@@ -1,0 +1,39 @@
+#pragma once
+// The torus model's impacts of a whole simultaneous round, computed for
+// several neighbouring targets of a row at once. Each target keeps its own
+// totals and adds every other cell's quotient in the order of ComputeImpact
+// (columns outer, rows inner), so every total is bit for bit the per-turn
+// one.
+
+#include <cstdint>
+
+namespace impactsim::torus_round {
+
+inline constexpr int kSide = 20;
+inline constexpr int kFolds = kSide / 2 + 1;
+inline constexpr int kStrengths = 101;
+
+struct Input {
+  const std::uint8_t* opinion = nullptr;         // the snapshot, row by row
+  const std::uint8_t* supportiveness = nullptr;  // the snapshot, row by row
+  const std::uint8_t* fold = nullptr;            // u - x + kSide - 1 -> folded offset
+  const double* quotient = nullptr;              // [(a * kFolds + b) * kStrengths + supportiveness]
+  const double* self = nullptr;                  // per supportiveness: the target's own voice
+  bool plainSums = false;
+};
+
+struct Output {
+  double* first = nullptr;
+  double* second = nullptr;
+  std::int32_t* firstCount = nullptr;
+  std::int32_t* secondCount = nullptr;
+};
+
+namespace avx2 {
+void Compute(const Input& in, const Output& out);
+}
+namespace avx512 {
+void Compute(const Input& in, const Output& out);
+}
+
+}  // namespace impactsim::torus_round
