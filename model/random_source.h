@@ -3,6 +3,7 @@
 // generator reseeded from the UTC time of day. Every random choice of a run
 // comes from one instance, in a fixed order, so a seed fixes the whole run.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace impactsim {
@@ -54,6 +55,11 @@ class RandomSource {
     Step();
     return static_cast<double>(RandomState) * 0x1p-32;
   }
+
+  // count draws of RandBelow(n), in order, into out[0..count-1]: the same
+  // values and the same final state as count calls, with the recurrence
+  // stepped eight draws apart so that the draws overlap.
+  void FillBelow(std::int32_t n, std::int32_t* out, std::size_t count);
 
   std::uint32_t RandomState = 0;
 

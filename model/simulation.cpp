@@ -84,7 +84,8 @@ Simulation::Simulation(const ProgramProfile& program, Clock& clock, const Settin
       model_(program.GridSide),
       random_(clock),
       impact_(program.MakeImpactModel()),
-      visitOrder_(U(program.CellTotal + 1)) {}
+      visitOrder_(U(program.CellTotal + 1)),
+      draws_(U(20 * program.CellTotal)) {}
 
 void Simulation::DefaultValues() {
   const RunSettings settings = settings_->CurrentSettings();
@@ -200,10 +201,11 @@ void Simulation::StartRound(RunState& run) {
 void Simulation::ShuffleVisitOrder() {
   const std::int32_t total = program_->CellTotal;
   for (std::int32_t i = 1; i <= total; ++i) visitOrder_[U(i)] = i;
-  for (std::int32_t swap = 0; swap < 10 * total; ++swap) {
-    const std::int32_t a = random_.RandBelow(total) + 1;
-    const std::int32_t b = random_.RandBelow(total) + 1;
-    std::swap(visitOrder_[U(a)], visitOrder_[U(b)]);
+  // The draws first, in the order the swaps take them; the swaps then in
+  // order: the same permutation as drawing at each swap.
+  random_.FillBelow(total, draws_.data(), draws_.size());
+  for (std::size_t swap = 0; swap < draws_.size(); swap += 2) {
+    std::swap(visitOrder_[U(draws_[swap] + 1)], visitOrder_[U(draws_[swap + 1] + 1)]);
   }
 }
 

@@ -97,6 +97,7 @@ class Simulation {
   RandomSource random_;
   std::unique_ptr<ImpactModel> impact_;
   std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
+  std::vector<std::int32_t> draws_;       // a shuffle's draws: two per swap, ten swaps per cell
   std::optional<CycleWatch> cycles_;
   std::vector<ImpactVector> roundImpact_;  // per cell, for whole rounds
   std::vector<SourceCount> roundSources_;

@@ -112,5 +112,31 @@ TEST(random_source_test, system_clock_reads_the_utc_time_of_day) {
   }
 }
 
+// Draws filled eight apart are the draws of RandBelow one after another:
+// every value and the state left behind, for counts around the block size
+// and ranges from 1 to the largest.
+TEST(random_source_test, filled_draws_are_the_draws_one_by_one) {
+  struct Case {
+    std::uint32_t state;
+    std::int32_t n;
+    std::size_t count;
+  };
+  const Case cases[] = {{0, 1600, 32000}, {86'399'999, 400, 8000},
+                        {12345, 1600, 0}, {7, 1600, 7},
+                        {7, 1600, 8},     {7, 1600, 9},
+                        {1, 1, 17},       {0xffffffffu, 2'147'483'647, 1003}};
+  for (const Case& c : cases) {
+    FixedClock clock(0);
+    RandomSource one(clock), filled(clock);
+    one.RandomState = c.state;
+    filled.RandomState = c.state;
+    std::vector<std::int32_t> expected(c.count), got(c.count, -1);
+    for (std::int32_t& v : expected) v = one.RandBelow(c.n);
+    filled.FillBelow(c.n, got.data(), got.size());
+    EXPECT_EQ(got, expected) << "state " << c.state << " n " << c.n << " count " << c.count;
+    EXPECT_EQ(filled.RandomState, one.RandomState) << "count " << c.count;
+  }
+}
+
 }  // namespace
 }  // namespace impactsim
