@@ -133,6 +133,40 @@ void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> 
   }
 }
 
+int TorusImpact::TurnsAhead() const {
+  return sequential_ && ChosenRoundKernel() != RoundKernel::Scalar ? 8 : 0;
+}
+
+void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                               std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+  const Cell* live = model.PopulationGrid.Data();
+  for (std::size_t i = 0; i < opinion_.size(); ++i) {
+    opinion_[i] = live[i].Opinion;
+    support_[i] = live[i].Supportiveness;
+  }
+  torus_round::Input in;
+  in.opinion = opinion_.data();
+  in.supportiveness = support_.data();
+  in.fold = fold_.data();
+  in.quotient = quotient_.data();
+  in.self = self_.data();
+  in.plainSums = plainSums_;
+  const torus_round::Output out{first_.data(), second_.data(), firstCount_.data(),
+                                secondCount_.data()};
+  const auto count = static_cast<int>(cells.size());
+  if (ChosenRoundKernel() == RoundKernel::Avx512) {
+    torus_round::avx512::ComputeTargets(in, cells.data(), count, out);
+  } else {
+    torus_round::avx2::ComputeTargets(in, cells.data(), count, out);
+  }
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    impact[j][1] = first_[j];
+    impact[j][2] = second_[j];
+    sources[j][1] = firstCount_[j];
+    sources[j][2] = secondCount_[j];
+  }
+}
+
 std::unique_ptr<ImpactModel> MakeTorusImpact() {
   return std::make_unique<TorusImpact>();
 }

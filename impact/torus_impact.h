@@ -37,6 +37,11 @@ class TorusImpact final : public ImpactModel {
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
+  // Sequential runs: eight turns ahead on the round kernels.
+  int TurnsAhead() const override;
+  void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                    std::span<ImpactVector> impact, std::span<SourceCount> sources) override;
+
  private:
   static constexpr std::size_t kStrengths = 101;
   static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10

@@ -29,11 +29,17 @@ struct Output {
   std::int32_t* secondCount = nullptr;
 };
 
+// Sequential runs: the impacts of the next turns' targets (0-based cell
+// numbers, row by row, at most 8 of them), all from the population as it is
+// now; in.opinion and in.supportiveness are that population. Output entry j
+// is targets[j]'s.
 namespace avx2 {
 void Compute(const Input& in, const Output& out);
-}
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
+}  // namespace avx2
 namespace avx512 {
 void Compute(const Input& in, const Output& out);
-}
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
+}  // namespace avx512
 
 }  // namespace impactsim::torus_round

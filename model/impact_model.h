@@ -37,6 +37,19 @@ class ImpactModel {
   virtual void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                              SourceCount& sources) = 0;
 
+  // In sequential mode a turn reads the population as the turns before it
+  // left it; most turns change nothing. A model may offer the impacts of the
+  // next TurnsAhead() turns' targets (0-based cell numbers in
+  // `cells`) worked out together from the population as it stands: the bits
+  // ComputeImpact would give each at its turn if no cell changed before it.
+  // The run driver discards those after a turn that changes a cell. 0: not
+  // offered.
+  virtual int TurnsAhead() const { return 0; }
+  virtual void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                            std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+    (void)model, (void)cells, (void)impact, (void)sources;
+  }
+
   // Whether ComputeRound is offered for the prepared run.
   virtual bool ComputesRounds() const { return false; }
   virtual void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,

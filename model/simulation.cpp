@@ -132,6 +132,8 @@ RunResult Simulation::Run() {
       if (run.WholeRounds) {
         ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_,
                     program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
+      } else if (run.TurnsAhead > 0) {
+        SpeculativeTurn(run);
       } else {
         UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
                       run.ChangeCount);
@@ -146,6 +148,26 @@ RunResult Simulation::Run() {
   } while (!run.StopFlag);
   FinishRun();
   return std::move(run.Result);
+}
+
+// The impacts of the next turns are worked out together while no cell
+// changes; a turn that changes its cell makes them stale, and the next turn
+// starts a new batch from the population as it now is.
+void Simulation::SpeculativeTurn(RunState& run) {
+  if (run.IterationNo >= run.AheadEnd) {
+    const std::int32_t n = std::min(run.TurnsAhead, program_->CellTotal - run.IterationNo + 1);
+    for (std::int32_t j = 0; j < n; ++j)
+      aheadCells_[U(j)] = visitOrder_[U(run.IterationNo + j)] - 1;
+    impact_->ComputeTurns(model_, std::span(aheadCells_).first(U(n)),
+                          std::span(aheadImpact_).first(U(n)),
+                          std::span(aheadSources_).first(U(n)));
+    run.AheadStart = run.IterationNo;
+    run.AheadEnd = run.IterationNo + n;
+  }
+  const std::int32_t before = run.ChangeCount;
+  ApplyImpact(model_, aheadImpact_[U(run.IterationNo - run.AheadStart)], random_,
+              program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
+  if (run.ChangeCount != before) run.AheadEnd = 0;
 }
 
 void Simulation::WatchCycles(std::int32_t stopAfterRepeats) {
@@ -178,6 +200,12 @@ void Simulation::StartRun(RunState& run) {
   // Every turn of a simultaneous round reads its snapshot: the model may
   // work the round's impacts out together at its start.
   run.WholeRounds = !run.Settings.RandomSeq && impact_->ComputesRounds();
+  run.TurnsAhead = run.Settings.RandomSeq ? impact_->TurnsAhead() : 0;
+  if (run.TurnsAhead > 0) {
+    aheadCells_.assign(U(run.TurnsAhead), 0);
+    aheadImpact_.assign(U(run.TurnsAhead), ImpactVector{});
+    aheadSources_.assign(U(run.TurnsAhead), SourceCount{});
+  }
   if (run.WholeRounds) {
     roundImpact_.assign(U(program_->CellTotal), ImpactVector{});
     roundSources_.assign(U(program_->CellTotal), SourceCount{});
@@ -194,6 +222,7 @@ void Simulation::StartRound(RunState& run) {
   observer_->ShowRound(run.RoundNo);
   ShuffleVisitOrder();
   run.ChangeCount = 0;
+  run.AheadEnd = 0;  // a new visit order
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }

@@ -77,7 +77,10 @@ class Simulation {
     int X = 0, Y = 0;
     RunSettings Settings;
     RunResult Result;
-    bool WholeRounds = false;  // the impact model computes each round's impacts at its start
+    bool WholeRounds = false;     // the impact model computes each round's impacts at its start
+    std::int32_t TurnsAhead = 0;  // sequential: turns whose impacts are worked out together
+    std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
+    std::int32_t AheadEnd = 0;
   };
 
   void ReadRunSettings(RunState& run);
@@ -88,6 +91,7 @@ class Simulation {
   void EndRound(RunState& run);
   void CloseRound(RunState& run);
   void WatchRound(RunState& run);
+  void SpeculativeTurn(RunState& run);
   void FinishRun();
 
   const ProgramProfile* program_;
@@ -101,6 +105,9 @@ class Simulation {
   std::optional<CycleWatch> cycles_;
   std::vector<ImpactVector> roundImpact_;  // per cell, for whole rounds
   std::vector<SourceCount> roundSources_;
+  std::vector<std::int32_t> aheadCells_;  // sequential: the next turns' cells, 0-based
+  std::vector<ImpactVector> aheadImpact_;
+  std::vector<SourceCount> aheadSources_;
   std::int32_t stopAfterRepeats_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <iostream>
@@ -68,6 +69,29 @@ class PreparedPopulation {
   const ModelState& Model() const { return simulation_.Model(); }
   int Side() const { return simulation_.Model().GridSide(); }
   ImpactModel& Engine() { return *engine_; }
+
+  // The engine's impacts of several turns' targets worked out together, as
+  // the run driver asks for them in sequential mode, against the reference
+  // model turn by turn on the same population.
+  void ExpectSameTurnsAhead(const std::vector<std::int32_t>& cells, const std::string& context) {
+    std::vector<ImpactVector> impacts(cells.size(), ImpactVector{});
+    std::vector<SourceCount> counts(cells.size(), SourceCount{});
+    ASSERT_GT(engine_->TurnsAhead(), 0) << context;
+    engine_->ComputeTurns(Model(), cells, impacts, counts);
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+      const int x = cells[j] % Side() + 1;
+      const int y = cells[j] / Side() + 1;
+      ImpactVector expected{};
+      SourceCount expectedCounts{};
+      reference_->ComputeImpact(Model(), x, y, expected, expectedCounts);
+      for (std::size_t o : {1u, 2u}) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(impacts[j][o]),
+                  std::bit_cast<std::uint64_t>(expected[o]))
+            << context << " cell [" << x << ", " << y << "] opinion " << o;
+        EXPECT_EQ(counts[j][o], expectedCounts[o]) << context << " cell [" << x << ", " << y << "]";
+      }
+    }
+  }
 
   // A whole round's impacts from the engine, as the run driver asks for them
   // in simultaneous mode, against the reference model turn by turn: every
@@ -243,6 +267,38 @@ TEST(ReferenceTorusImpact, EveryRoundKernelMatchesTurnByTurn) {
     }
   }
   EXPECT_GE(kernels, 1);
+}
+
+// Sequential turns worked out ahead, eight or fewer at once, for targets
+// anywhere on the torus (corners, a row, a column, scattered), agree with
+// the reference turn by turn.
+TEST(ReferenceTorusImpact, TurnsWorkedOutAheadMatchTurnByTurn) {
+  const std::vector<std::vector<std::int32_t>> batches = {{0, 19, 380, 399, 210, 7, 133, 256},
+                                                          {0, 1, 2, 3, 4, 5, 6, 7},
+                                                          {5, 25, 45, 65, 85, 105, 125, 145},
+                                                          {399},
+                                                          {17, 301, 99},
+                                                          {398, 0, 377, 23, 222, 111, 44, 333}};
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel) || std::string_view(kernel) == "scalar") continue;
+    const KernelChoice choice(kernel);
+    int combination = 0;
+    for (DistancePar distance : kAllDistances) {
+      for (const bool summation : {false, true}) {
+        RunSettings s = KestaneProgram().Defaults;
+        s.Distance = distance;
+        s.SummationM = summation;
+        s.RandomSeq = true;
+        PreparedPopulation population(
+            KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
+            1'234'567u + 77'777u * static_cast<std::uint32_t>(++combination));
+        for (const auto& cells : batches) {
+          population.ExpectSameTurnsAhead(cells, std::string(kernel) + " " + Describe(s));
+        }
+        if (HasFailure()) return;
+      }
+    }
+  }
 }
 
 TEST(ReferenceTorusImpact, EveryTurnMatchesTheEngineForEverySetting) {
