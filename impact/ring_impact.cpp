@@ -61,7 +61,10 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // the grid; most runs reuse the previous run's.
   const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
   if (key != key_) BuildTables(key);
-  if (!sequential_) PrepareRounds();
+  if (!sequential_ || TurnsAhead() > 0) PrepareRounds();
+  // Sequential turns worked out ahead read a padded copy of the population,
+  // made here and kept current by CellChanged.
+  if (TurnsAhead() > 0) FillPadded(model.PopulationGrid, model.PopulationGrid);
 }
 
 void RingImpact::BuildTables(const Key& key) {
@@ -109,24 +112,16 @@ void RingImpact::PrepareRounds() {
   }
 }
 
-void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
-                              std::span<SourceCount> sources) {
-  const RoundKernel kernel = ChosenRoundKernel();
-  if (kernel == RoundKernel::Scalar) {
-    for (int y = 1; y <= side_; ++y) {
-      for (int x = 1; x <= side_; ++x) {
-        const auto i = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
-        impact[i][1] = 0.0;
-        impact[i][2] = 0.0;
-        ComputeImpact(model, x, y, impact[i], sources[i]);
-      }
-    }
-    return;
-  }
-  const Grid& snapshot = model.SnapshotGrid;
+// A grid's cell on the padded grid: a wall's margin counts nowhere; a
+// torus's margin repeats the cells it wraps to.
+void RingImpact::PadCell(const Cell& c, bool onGrid, std::size_t at) {
+  padOpinion_[at] = onGrid || torus_ ? c.Opinion : std::uint8_t{0};
+  padFor1_[at] = c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
+  padFor2_[at] = c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
+}
+
+void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
   const int padded = side_ + 2 * reach_;
-  // The snapshot on the padded grid: a wall's margin counts nowhere; a
-  // torus's margin repeats the cells it wraps to.
   for (int py = 0; py < padded; ++py) {
     int gy = py - reach_;
     const bool rowOn = gy >= 0 && gy < side_;
@@ -135,18 +130,34 @@ void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> i
       int gx = px - reach_;
       const bool on = rowOn && gx >= 0 && gx < side_;
       gx = ((gx % side_) + side_) % side_;
-      const Cell& c = snapshot.Data()[gy * side_ + gx];
-      const auto at = static_cast<std::size_t>(py * stride_ + px);
-      padOpinion_[at] = on || torus_ ? c.Opinion : std::uint8_t{0};
-      padFor1_[at] = c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
-      padFor2_[at] = c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
+      PadCell(sources.Data()[gy * side_ + gx], on, static_cast<std::size_t>(py * stride_ + px));
     }
   }
-  const Cell* live = model.PopulationGrid.Data();
+  const Cell* live = targets.Data();
   for (std::size_t i = 0; i < ownOpinion_.size(); ++i) {
     ownOpinion_[i] = live[i].Opinion;
     ownSupport_[i] = live[i].Supportiveness;
   }
+}
+
+void RingImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (TurnsAhead() == 0) return;
+  const Cell& c = model.PopulationGrid.At(x, y);
+  const auto cell = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
+  ownOpinion_[cell] = c.Opinion;
+  ownSupport_[cell] = c.Supportiveness;
+  // Every padded position that shows the cell: the cell itself and, on the
+  // margins, its copies (FillPadded maps every position to a cell).
+  const int padded = side_ + 2 * reach_;
+  for (int py = (y - 1 + reach_) % side_; py < padded; py += side_) {
+    for (int px = (x - 1 + reach_) % side_; px < stride_; px += side_) {
+      const bool on = py - reach_ == y - 1 && px - reach_ == x - 1;
+      PadCell(c, on, static_cast<std::size_t>(py * stride_ + px));
+    }
+  }
+}
+
+ring_round::Input RingImpact::KernelInput() const {
   ring_round::Input in;
   in.side = side_;
   in.pad = reach_;
@@ -163,6 +174,25 @@ void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> i
   in.self = self_.data();
   in.removeSelf = removeSelf_;
   in.plainSums = plainSums_;
+  return in;
+}
+
+void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
+                              std::span<SourceCount> sources) {
+  const RoundKernel kernel = ChosenRoundKernel();
+  if (kernel == RoundKernel::Scalar) {
+    for (int y = 1; y <= side_; ++y) {
+      for (int x = 1; x <= side_; ++x) {
+        const auto i = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
+        impact[i][1] = 0.0;
+        impact[i][2] = 0.0;
+        ComputeImpact(model, x, y, impact[i], sources[i]);
+      }
+    }
+    return;
+  }
+  FillPadded(model.SnapshotGrid, model.PopulationGrid);
+  const ring_round::Input in = KernelInput();
   const ring_round::Output out{first_.data(), second_.data(), firstCount_.data(),
                                secondCount_.data()};
   if (kernel == RoundKernel::Avx512) {
@@ -175,6 +205,30 @@ void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> i
     impact[i][2] = second_[i];
     sources[i][1] = firstCount_[i];
     sources[i][2] = secondCount_[i];
+  }
+}
+
+int RingImpact::TurnsAhead() const {
+  return sequential_ && ChosenRoundKernel() != RoundKernel::Scalar ? ring_round::kLanes : 0;
+}
+
+void RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                              std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+  (void)model;  // the padded copy is kept current by CellChanged
+  const ring_round::Input in = KernelInput();
+  const ring_round::Output out{first_.data(), second_.data(), firstCount_.data(),
+                               secondCount_.data()};
+  const auto count = static_cast<int>(cells.size());
+  if (ChosenRoundKernel() == RoundKernel::Avx512) {
+    ring_round::avx512::ComputeTargets(in, cells.data(), count, out);
+  } else {
+    ring_round::avx2::ComputeTargets(in, cells.data(), count, out);
+  }
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    impact[j][1] = first_[j];
+    impact[j][2] = second_[j];
+    sources[j][1] = firstCount_[j];
+    sources[j][2] = secondCount_[j];
   }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "impact/contributions.h"
+#include "impact/ring_round.h"
 #include "model/impact_model.h"
 
 namespace impactsim {
@@ -42,6 +43,12 @@ class RingImpact final : public ImpactModel {
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
+  // Sequential runs: eight turns ahead on the round kernels.
+  int TurnsAhead() const override;
+  void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                    std::span<ImpactVector> impact, std::span<SourceCount> sources) override;
+  void CellChanged(const ModelState& model, int x, int y) override;
+
   // The sources inside the cut-off of the prepared run, in scan order.
   const std::vector<RingOffset>& Sources() const { return offsets_; }
 
@@ -67,6 +74,11 @@ class RingImpact final : public ImpactModel {
 
   void BuildTables(const Key& key);
   void PrepareRounds();
+  void PadCell(const Cell& c, bool onGrid, std::size_t at);
+  // The padded grid from `sources`, the targets' own opinions and strengths
+  // from `targets`.
+  void FillPadded(const Grid& sources, const Grid& targets);
+  ring_round::Input KernelInput() const;
 
   Key key_;
   bool torus_ = false;

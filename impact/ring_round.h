@@ -48,11 +48,16 @@ struct Output {
 };
 
 // One version per instruction set the build compiles the kernel for.
+// Sequential runs: the impacts of the given targets (0-based cell numbers,
+// row by row), all from the padded grid as it is; output entry j is
+// targets[j]'s.
 namespace avx2 {
 void Compute(const Input& in, const Output& out);
-}
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
+}  // namespace avx2
 namespace avx512 {
 void Compute(const Input& in, const Output& out);
-}
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
+}  // namespace avx512
 
 }  // namespace impactsim::ring_round

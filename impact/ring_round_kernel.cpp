@@ -34,63 +34,80 @@ Doubles Gather(const double* q, Integers index) {
   return v;
 }
 
+// The totals of up to K targets (cells[0..lanes-1], 0-based cell numbers),
+// written to out entries slot[0..lanes-1].
+void Targets(const Input& in, const std::int32_t* cells, const std::int32_t* slot, int lanes,
+             const Output& out) {
+  const Doubles zero = {};
+  Integers own = {}, base = {};
+  Doubles first = {}, second = {};
+  Integers count1 = {}, count2 = {};
+  for (int k = 0; k < K; ++k) {
+    const int cell = cells[k < lanes ? k : 0];
+    base[k] = (cell / in.side + in.pad) * in.stride + cell % in.side + in.pad;
+    own[k] = in.ownOpinion[cell];
+    if (!in.removeSelf) {
+      const double v = in.self[in.ownSupportiveness[cell]];
+      // Each total starts at +0.0, so adding v or +0.0 to it is exact.
+      first[k] = 0.0 + (own[k] == 1 ? v : 0.0);
+      second[k] = 0.0 + (own[k] == 2 ? v : 0.0);
+      count1[k] = own[k] == 1 ? 1 : 0;
+      count2[k] = own[k] == 2 ? 1 : 0;
+    }
+  }
+  const Integers ownIs1 = own == 1;
+  for (int i = 0; i < in.sources; ++i) {
+    const Integers at = base + in.delta[i];
+    Integers opinion, for1, for2;
+    for (int k = 0; k < K; ++k) {
+      opinion[k] = in.opinion[at[k]];
+      for1[k] = in.strengthFor1[at[k]];
+      for2[k] = in.strengthFor2[at[k]];
+    }
+    // The strength each source acts with on its lane's target.
+    const Integers strength = ownIs1 ? for1 : for2;
+    const Doubles v = Gather(in.quotient + in.row[i], strength);
+    const Integers is1 = opinion == 1;  // all ones (-1) or 0 per lane
+    const Integers is2 = opinion == 2;
+    // Adding +0.0 leaves a total of +0.0 or more unchanged, bit for bit.
+    first += is1 ? v : zero;
+    second += is2 ? v : zero;
+    count1 -= is1;
+    count2 -= is2;
+  }
+  for (int k = 0; k < lanes; ++k) {
+    double t1 = 0.0 + first[k];
+    double t2 = 0.0 + second[k];
+    if (!in.plainSums) {
+      if (count1[k] > 0) t1 = t1 / std::sqrt(static_cast<double>(count1[k]));
+      if (count2[k] > 0) t2 = t2 / std::sqrt(static_cast<double>(count2[k]));
+    }
+    out.first[slot[k]] = t1;
+    out.second[slot[k]] = t2;
+    out.firstCount[slot[k]] = static_cast<std::int32_t>(count1[k]);
+    out.secondCount[slot[k]] = static_cast<std::int32_t>(count2[k]);
+  }
+}
+
 }  // namespace
 
 void Compute(const Input& in, const Output& out) {
-  const Doubles zero = {};
+  std::int32_t cells[K];
   for (int y = 0; y < in.side; ++y) {
     for (int x0 = 0; x0 < in.side; x0 += K) {
       const int lanes = in.side - x0 < K ? in.side - x0 : K;
-      Integers own = {};
-      Doubles first = {}, second = {};
-      Integers count1 = {}, count2 = {};
-      for (int k = 0; k < K; ++k) {
-        const int cell = y * in.side + x0 + (k < lanes ? k : 0);
-        own[k] = in.ownOpinion[cell];
-        if (!in.removeSelf) {
-          const double v = in.self[in.ownSupportiveness[cell]];
-          // Each total starts at +0.0, so adding v or +0.0 to it is exact.
-          first[k] = 0.0 + (own[k] == 1 ? v : 0.0);
-          second[k] = 0.0 + (own[k] == 2 ? v : 0.0);
-          count1[k] = own[k] == 1 ? 1 : 0;
-          count2[k] = own[k] == 2 ? 1 : 0;
-        }
-      }
-      const Integers ownIs1 = own == 1;
-      const int base = (y + in.pad) * in.stride + (x0 + in.pad);
-      for (int i = 0; i < in.sources; ++i) {
-        const int at = base + in.delta[i];
-        Integers opinion, for1, for2;
-        for (int k = 0; k < K; ++k) {
-          opinion[k] = in.opinion[at + k];
-          for1[k] = in.strengthFor1[at + k];
-          for2[k] = in.strengthFor2[at + k];
-        }
-        // The strength each source acts with on its lane's target.
-        const Integers strength = ownIs1 ? for1 : for2;
-        const Doubles v = Gather(in.quotient + in.row[i], strength);
-        const Integers is1 = opinion == 1;  // all ones (-1) or 0 per lane
-        const Integers is2 = opinion == 2;
-        // Adding +0.0 leaves a total of +0.0 or more unchanged, bit for bit.
-        first += is1 ? v : zero;
-        second += is2 ? v : zero;
-        count1 -= is1;
-        count2 -= is2;
-      }
-      for (int k = 0; k < lanes; ++k) {
-        const int cell = y * in.side + x0 + k;
-        double t1 = 0.0 + first[k];
-        double t2 = 0.0 + second[k];
-        if (!in.plainSums) {
-          if (count1[k] > 0) t1 = t1 / std::sqrt(static_cast<double>(count1[k]));
-          if (count2[k] > 0) t2 = t2 / std::sqrt(static_cast<double>(count2[k]));
-        }
-        out.first[cell] = t1;
-        out.second[cell] = t2;
-        out.firstCount[cell] = static_cast<std::int32_t>(count1[k]);
-        out.secondCount[cell] = static_cast<std::int32_t>(count2[k]);
-      }
+      for (int k = 0; k < K; ++k) cells[k] = y * in.side + x0 + (k < lanes ? k : 0);
+      Targets(in, cells, cells, lanes, out);
     }
+  }
+}
+
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
+  std::int32_t slot[K];
+  for (int j0 = 0; j0 < count; j0 += K) {
+    const int lanes = count - j0 < K ? count - j0 : K;
+    for (int k = 0; k < K; ++k) slot[k] = j0 + k;
+    Targets(in, targets + j0, slot, lanes, out);
   }
 }
 

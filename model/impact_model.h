@@ -49,6 +49,11 @@ class ImpactModel {
                             std::span<ImpactVector> impact, std::span<SourceCount> sources) {
     (void)model, (void)cells, (void)impact, (void)sources;
   }
+  // Called by the run driver after every turn that changed cell [x, y] (its
+  // opinion, and its strengths where they are drawn anew) in a run that
+  // works turns out ahead: a model that keeps its own copy of the
+  // population brings it up to date. Cheap: a few writes.
+  virtual void CellChanged(const ModelState& model, int x, int y) { (void)model, (void)x, (void)y; }
 
   // Whether ComputeRound is offered for the prepared run.
   virtual bool ComputesRounds() const { return false; }

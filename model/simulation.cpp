@@ -167,7 +167,10 @@ void Simulation::SpeculativeTurn(RunState& run) {
   const std::int32_t before = run.ChangeCount;
   ApplyImpact(model_, aheadImpact_[U(run.IterationNo - run.AheadStart)], random_,
               program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
-  if (run.ChangeCount != before) run.AheadEnd = 0;
+  if (run.ChangeCount != before) {
+    impact_->CellChanged(model_, run.X, run.Y);
+    run.AheadEnd = 0;
+  }
 }
 
 void Simulation::WatchCycles(std::int32_t stopAfterRepeats) {

@@ -70,6 +70,16 @@ class PreparedPopulation {
   int Side() const { return simulation_.Model().GridSide(); }
   ImpactModel& Engine() { return *engine_; }
 
+  // Changes cell [x, y] of the population as a turn would, and tells the
+  // engine, as the run driver does in sequential mode.
+  void ChangeCell(int x, int y) {
+    Cell& cell = simulation_.Model().PopulationGrid.At(x, y);
+    cell.Opinion = static_cast<std::uint8_t>(3 - cell.Opinion);
+    cell.Persuasiveness = static_cast<std::uint8_t>((cell.Persuasiveness + 41) % 101);
+    cell.Supportiveness = static_cast<std::uint8_t>((cell.Supportiveness + 13) % 101);
+    engine_->CellChanged(Model(), x, y);
+  }
+
   // The engine's impacts of several turns' targets worked out together, as
   // the run driver asks for them in sequential mode, against the reference
   // model turn by turn on the same population.
@@ -294,6 +304,44 @@ TEST(ReferenceTorusImpact, TurnsWorkedOutAheadMatchTurnByTurn) {
             1'234'567u + 77'777u * static_cast<std::uint32_t>(++combination));
         for (const auto& cells : batches) {
           population.ExpectSameTurnsAhead(cells, std::string(kernel) + " " + Describe(s));
+        }
+        if (HasFailure()) return;
+      }
+    }
+  }
+}
+
+// Sequential halvorn turns worked out ahead, for targets anywhere (corners,
+// borders, inner cells), agree with the reference turn by turn, also after
+// cells changed (corners among them, whose copies line a torus's margins).
+TEST(ReferenceRingImpact, TurnsWorkedOutAheadMatchTurnByTurn) {
+  const std::vector<std::vector<std::int32_t>> batches = {{0, 39, 1560, 1599, 820, 41, 1000, 77},
+                                                          {0, 1, 2, 3, 4, 5, 6, 7},
+                                                          {38, 78, 118, 158, 798, 1598, 1561, 40},
+                                                          {1599},
+                                                          {17, 901, 399}};
+  const std::pair<int, int> changes[] = {{1, 1}, {40, 40}, {1, 40}, {21, 2}, {39, 20}, {20, 20}};
+  for (const char* kernel : RoundKernels()) {
+    if (!RoundKernelRuns(kernel) || std::string_view(kernel) == "scalar") continue;
+    const KernelChoice choice(kernel);
+    int combination = 0;
+    for (DistancePar distance : {DistancePar::Nb, DistancePar::Two, DistancePar::Four}) {
+      for (int flags = 0; flags < 16; ++flags, ++combination) {
+        RunSettings s = HalvornProgram().Defaults;
+        s.Distance = distance;
+        s.Edge = (flags & 1) != 0;
+        s.WideScope = (flags & 2) != 0;
+        s.RemoveSelf = (flags & 4) != 0;
+        s.SummationM = (flags & 8) != 0;
+        s.RandomSeq = true;
+        PreparedPopulation population(
+            HalvornProgram(), reference::MakeReferenceRingImpact(), s,
+            4'444'444u + 55'555u * static_cast<std::uint32_t>(combination));
+        const std::string context = std::string(kernel) + " " + Describe(s);
+        for (const auto& cells : batches) population.ExpectSameTurnsAhead(cells, context);
+        for (const auto& [x, y] : changes) population.ChangeCell(x, y);
+        for (const auto& cells : batches) {
+          population.ExpectSameTurnsAhead(cells, context + " after changes");
         }
         if (HasFailure()) return;
       }
