@@ -35,7 +35,9 @@ Doubles Gather(const double* q, Integers index) {
 }
 
 // The totals of up to K targets (cells[0..lanes-1], 0-based cell numbers),
-// written to out entries slot[0..lanes-1].
+// written to out entries slot[0..lanes-1]. kRow: the targets are
+// neighbouring cells of a row, so each source's cells lie side by side.
+template <bool kRow>
 void Targets(const Input& in, const std::int32_t* cells, const std::int32_t* slot, int lanes,
              const Output& out) {
   const Doubles zero = {};
@@ -57,12 +59,21 @@ void Targets(const Input& in, const std::int32_t* cells, const std::int32_t* slo
   }
   const Integers ownIs1 = own == 1;
   for (int i = 0; i < in.sources; ++i) {
-    const Integers at = base + in.delta[i];
     Integers opinion, for1, for2;
-    for (int k = 0; k < K; ++k) {
-      opinion[k] = in.opinion[at[k]];
-      for1[k] = in.strengthFor1[at[k]];
-      for2[k] = in.strengthFor2[at[k]];
+    if constexpr (kRow) {
+      const long long at = base[0] + in.delta[i];
+      for (int k = 0; k < K; ++k) {
+        opinion[k] = in.opinion[at + k];
+        for1[k] = in.strengthFor1[at + k];
+        for2[k] = in.strengthFor2[at + k];
+      }
+    } else {
+      const Integers at = base + in.delta[i];
+      for (int k = 0; k < K; ++k) {
+        opinion[k] = in.opinion[at[k]];
+        for1[k] = in.strengthFor1[at[k]];
+        for2[k] = in.strengthFor2[at[k]];
+      }
     }
     // The strength each source acts with on its lane's target.
     const Integers strength = ownIs1 ? for1 : for2;
@@ -97,7 +108,7 @@ void Compute(const Input& in, const Output& out) {
     for (int x0 = 0; x0 < in.side; x0 += K) {
       const int lanes = in.side - x0 < K ? in.side - x0 : K;
       for (int k = 0; k < K; ++k) cells[k] = y * in.side + x0 + (k < lanes ? k : 0);
-      Targets(in, cells, cells, lanes, out);
+      Targets<true>(in, cells, cells, lanes, out);
     }
   }
 }
@@ -107,7 +118,7 @@ void ComputeTargets(const Input& in, const std::int32_t* targets, int count, con
   for (int j0 = 0; j0 < count; j0 += K) {
     const int lanes = count - j0 < K ? count - j0 : K;
     for (int k = 0; k < K; ++k) slot[k] = j0 + k;
-    Targets(in, targets + j0, slot, lanes, out);
+    Targets<false>(in, targets + j0, slot, lanes, out);
   }
 }
 

@@ -132,8 +132,14 @@ RunResult Simulation::Run() {
       if (run.WholeRounds) {
         ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_,
                     program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
-      } else if (run.TurnsAhead > 0) {
+      } else if (run.AheadNow) {
         SpeculativeTurn(run);
+      } else if (run.TurnsAhead > 0) {
+        // Turn by turn, keeping the model's copy of the population current.
+        const std::int32_t before = run.ChangeCount;
+        UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
+                      run.ChangeCount);
+        if (run.ChangeCount != before) impact_->CellChanged(model_, run.X, run.Y);
       } else {
         UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
                       run.ChangeCount);
@@ -226,6 +232,11 @@ void Simulation::StartRound(RunState& run) {
   ShuffleVisitOrder();
   run.ChangeCount = 0;
   run.AheadEnd = 0;  // a new visit order
+  // Working turns out ahead pays only when few turns change their cell: not
+  // in the first round, nor after a round in which one turn in 16 did.
+  const std::vector<std::int32_t>& changes = run.Result.Changes;
+  run.AheadNow = run.TurnsAhead > 0 && !changes.empty() &&
+                 16 * std::int64_t{changes.back()} < program_->CellTotal;
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }

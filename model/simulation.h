@@ -81,6 +81,7 @@ class Simulation {
     std::int32_t TurnsAhead = 0;  // sequential: turns whose impacts are worked out together
     std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
     std::int32_t AheadEnd = 0;
+    bool AheadNow = false;  // this round works turns out ahead
   };
 
   void ReadRunSettings(RunState& run);
