@@ -100,10 +100,7 @@ void RingImpact::PrepareRounds() {
   const auto cells = static_cast<std::size_t>(side_ * side_);
   ownOpinion_.resize(cells);
   ownSupport_.resize(cells);
-  first_.resize(cells);
-  second_.resize(cells);
-  firstCount_.resize(cells);
-  secondCount_.resize(cells);
+  totals_.Resize(cells);
   padDelta_.clear();
   rows_.clear();
   for (const Source& s : sources_) {
@@ -181,31 +178,17 @@ void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> i
                               std::span<SourceCount> sources) {
   const RoundKernel kernel = ChosenRoundKernel();
   if (kernel == RoundKernel::Scalar) {
-    for (int y = 1; y <= side_; ++y) {
-      for (int x = 1; x <= side_; ++x) {
-        const auto i = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
-        impact[i][1] = 0.0;
-        impact[i][2] = 0.0;
-        ComputeImpact(model, x, y, impact[i], sources[i]);
-      }
-    }
+    RoundTurnByTurn(*this, model, impact, sources);
     return;
   }
   FillPadded(model.SnapshotGrid, model.PopulationGrid);
   const ring_round::Input in = KernelInput();
-  const ring_round::Output out{first_.data(), second_.data(), firstCount_.data(),
-                               secondCount_.data()};
   if (kernel == RoundKernel::Avx512) {
-    ring_round::avx512::Compute(in, out);
+    ring_round::avx512::Compute(in, totals_.Output());
   } else {
-    ring_round::avx2::Compute(in, out);
+    ring_round::avx2::Compute(in, totals_.Output());
   }
-  for (std::size_t i = 0; i < first_.size(); ++i) {
-    impact[i][1] = first_[i];
-    impact[i][2] = second_[i];
-    sources[i][1] = firstCount_[i];
-    sources[i][2] = secondCount_[i];
-  }
+  totals_.CopyTo(impact.size(), impact, sources);
 }
 
 int RingImpact::TurnsAhead() const {
@@ -216,20 +199,13 @@ void RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int3
                               std::span<ImpactVector> impact, std::span<SourceCount> sources) {
   (void)model;  // the padded copy is kept current by CellChanged
   const ring_round::Input in = KernelInput();
-  const ring_round::Output out{first_.data(), second_.data(), firstCount_.data(),
-                               secondCount_.data()};
   const auto count = static_cast<int>(cells.size());
   if (ChosenRoundKernel() == RoundKernel::Avx512) {
-    ring_round::avx512::ComputeTargets(in, cells.data(), count, out);
+    ring_round::avx512::ComputeTargets(in, cells.data(), count, totals_.Output());
   } else {
-    ring_round::avx2::ComputeTargets(in, cells.data(), count, out);
+    ring_round::avx2::ComputeTargets(in, cells.data(), count, totals_.Output());
   }
-  for (std::size_t j = 0; j < cells.size(); ++j) {
-    impact[j][1] = first_[j];
-    impact[j][2] = second_[j];
-    sources[j][1] = firstCount_[j];
-    sources[j][2] = secondCount_[j];
-  }
+  totals_.CopyTo(cells.size(), impact, sources);
 }
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,

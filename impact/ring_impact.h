@@ -102,8 +102,7 @@ class RingImpact final : public ImpactModel {
   std::vector<std::uint8_t> padOpinion_, padFor1_, padFor2_;
   std::vector<std::uint8_t> ownOpinion_, ownSupport_;
   std::vector<std::int32_t> padDelta_, rows_;
-  std::vector<double> first_, second_;
-  std::vector<std::int32_t> firstCount_, secondCount_;
+  KernelTotals totals_;
 };
 
 std::unique_ptr<ImpactModel> MakeRingImpact();

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "impact/round_lanes.h"
+
 namespace impactsim::ring_round {
 
 // Targets handled together: neighbouring cells of one row.
@@ -39,13 +41,7 @@ struct Input {
   bool plainSums = false;
 };
 
-// Per target, row by row: the totals of opinions 1 and 2 and their sources.
-struct Output {
-  double* first = nullptr;
-  double* second = nullptr;
-  std::int32_t* firstCount = nullptr;
-  std::int32_t* secondCount = nullptr;
-};
+using Output = KernelOutput;
 
 // One version per instruction set the build compiles the kernel for.
 // Sequential runs: the impacts of the given targets (0-based cell numbers,

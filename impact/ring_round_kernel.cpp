@@ -4,28 +4,21 @@
 // lane's additions stay in scan order whatever it does, as floating-point
 // additions are never reordered (no fast-math, no contraction).
 
-#include <cmath>
-
-#include "impact/ring_round.h"
-
 #ifndef ROUND_TARGET
 #error "ROUND_TARGET must name the instruction set"
 #endif
+
+#include <cmath>
+
+#include "impact/ring_round.h"
 
 namespace impactsim::ring_round::ROUND_TARGET {
 
 namespace {
 
-// Lanes per step: as many doubles as one vector register holds.
-#if defined(__AVX512F__)
-constexpr int K = 8;
-#else
-constexpr int K = 4;
-#endif
+using namespace round_lanes;
 static_assert(K <= kLanes, "the padding covers at most kLanes lanes");
 
-using Doubles = double __attribute__((vector_size(K * sizeof(double))));
-using Integers = long long __attribute__((vector_size(K * sizeof(long long))));
 // q[index] for every lane. Lane by lane: on the processors measured, the
 // gather instructions were slower than as many plain loads.
 Doubles Gather(const double* q, Integers index) {

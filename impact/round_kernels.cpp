@@ -70,4 +70,17 @@ void ForceRoundKernel(const char* name) {
   throw std::logic_error("no such kernel");
 }
 
+void RoundTurnByTurn(ImpactModel& impact, const ModelState& model, std::span<ImpactVector> impacts,
+                     std::span<SourceCount> sources) {
+  const int side = model.GridSide();
+  for (int y = 1; y <= side; ++y) {
+    for (int x = 1; x <= side; ++x) {
+      const auto i = static_cast<std::size_t>((y - 1) * side + (x - 1));
+      impacts[i][1] = 0.0;
+      impacts[i][2] = 0.0;
+      impact.ComputeImpact(model, x, y, impacts[i], sources[i]);
+    }
+  }
+}
+
 }  // namespace impactsim

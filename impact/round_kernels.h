@@ -4,7 +4,10 @@
 // or benchmark forces so that every version can be compared on one machine.
 // Every version gives the same bits.
 
+#include <span>
 #include <vector>
+
+#include "model/impact_model.h"
 
 namespace impactsim {
 
@@ -24,5 +27,10 @@ RoundKernel ChosenRoundKernel();
 // std::logic_error for a version this processor cannot run. Not thread-safe:
 // for tests and benchmarks, before runs start.
 void ForceRoundKernel(const char* name);
+
+// A round's impacts cell by cell through ComputeImpact: what the round
+// kernels stand for where the processor has none.
+void RoundTurnByTurn(ImpactModel& impact, const ModelState& model, std::span<ImpactVector> impacts,
+                     std::span<SourceCount> sources);
 
 }  // namespace impactsim

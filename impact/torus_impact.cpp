@@ -39,6 +39,7 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
   plainSums_ = settings.SummationM;
   sequential_ = settings.RandomSeq;
+  totals_.Resize(static_cast<std::size_t>(kSide * kSide));
   const int exponent = DistanceExponent(settings.Distance);
 
   const double selfDivisor = TorusSelfDivisor(settings.Distance);
@@ -94,43 +95,11 @@ static_assert(torus_round::kSide == TorusImpact::kSide);
 
 void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                                std::span<SourceCount> sources) {
-  const RoundKernel kernel = ChosenRoundKernel();
-  if (kernel == RoundKernel::Scalar) {
-    for (int y = 1; y <= kSide; ++y) {
-      for (int x = 1; x <= kSide; ++x) {
-        const auto i = static_cast<std::size_t>((y - 1) * kSide + (x - 1));
-        impact[i][1] = 0.0;
-        impact[i][2] = 0.0;
-        ComputeImpact(model, x, y, impact[i], sources[i]);
-      }
-    }
+  if (ChosenRoundKernel() == RoundKernel::Scalar) {
+    RoundTurnByTurn(*this, model, impact, sources);
     return;
   }
-  const Cell* cells = model.SnapshotGrid.Data();
-  for (std::size_t i = 0; i < opinion_.size(); ++i) {
-    opinion_[i] = cells[i].Opinion;
-    support_[i] = cells[i].Supportiveness;
-  }
-  torus_round::Input in;
-  in.opinion = opinion_.data();
-  in.supportiveness = support_.data();
-  in.fold = fold_.data();
-  in.quotient = quotient_.data();
-  in.self = self_.data();
-  in.plainSums = plainSums_;
-  const torus_round::Output out{first_.data(), second_.data(), firstCount_.data(),
-                                secondCount_.data()};
-  if (kernel == RoundKernel::Avx512) {
-    torus_round::avx512::Compute(in, out);
-  } else {
-    torus_round::avx2::Compute(in, out);
-  }
-  for (std::size_t i = 0; i < first_.size(); ++i) {
-    impact[i][1] = first_[i];
-    impact[i][2] = second_[i];
-    sources[i][1] = firstCount_[i];
-    sources[i][2] = secondCount_[i];
-  }
+  RunKernel(model.SnapshotGrid, everyCell_, impact, sources);
 }
 
 int TorusImpact::TurnsAhead() const {
@@ -139,7 +108,12 @@ int TorusImpact::TurnsAhead() const {
 
 void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
                                std::span<ImpactVector> impact, std::span<SourceCount> sources) {
-  const Cell* live = model.PopulationGrid.Data();
+  RunKernel(model.PopulationGrid, cells, impact, sources);
+}
+
+void TorusImpact::RunKernel(const Grid& population, std::span<const std::int32_t> cells,
+                            std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+  const Cell* live = population.Data();
   for (std::size_t i = 0; i < opinion_.size(); ++i) {
     opinion_[i] = live[i].Opinion;
     support_[i] = live[i].Supportiveness;
@@ -151,20 +125,13 @@ void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int
   in.quotient = quotient_.data();
   in.self = self_.data();
   in.plainSums = plainSums_;
-  const torus_round::Output out{first_.data(), second_.data(), firstCount_.data(),
-                                secondCount_.data()};
   const auto count = static_cast<int>(cells.size());
   if (ChosenRoundKernel() == RoundKernel::Avx512) {
-    torus_round::avx512::ComputeTargets(in, cells.data(), count, out);
+    torus_round::avx512::ComputeTargets(in, cells.data(), count, totals_.Output());
   } else {
-    torus_round::avx2::ComputeTargets(in, cells.data(), count, out);
+    torus_round::avx2::ComputeTargets(in, cells.data(), count, totals_.Output());
   }
-  for (std::size_t j = 0; j < cells.size(); ++j) {
-    impact[j][1] = first_[j];
-    impact[j][2] = second_[j];
-    sources[j][1] = firstCount_[j];
-    sources[j][2] = secondCount_[j];
-  }
+  totals_.CopyTo(cells.size(), impact, sources);
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

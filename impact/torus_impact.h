@@ -10,6 +10,7 @@
 #include <span>
 
 #include "impact/contributions.h"
+#include "impact/round_lanes.h"
 #include "model/impact_model.h"
 
 namespace impactsim {
@@ -54,10 +55,16 @@ class TorusImpact final : public ImpactModel {
   std::array<double, kStrengths> self_{};
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
 
-  // The round kernel's snapshot and results.
+  // The round kernel's copy of the population it reads, and its results.
+  void RunKernel(const Grid& population, std::span<const std::int32_t> cells,
+                 std::span<ImpactVector> impact, std::span<SourceCount> sources);
   std::array<std::uint8_t, kSide * kSide> opinion_{}, support_{};
-  std::array<double, kSide * kSide> first_{}, second_{};
-  std::array<std::int32_t, kSide * kSide> firstCount_{}, secondCount_{};
+  KernelTotals totals_;
+  std::array<std::int32_t, kSide* kSide> everyCell_ = [] {
+    std::array<std::int32_t, kSide * kSide> cells{};
+    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<std::int32_t>(i);
+    return cells;
+  }();
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "impact/round_lanes.h"
+
 namespace impactsim::torus_round {
 
 inline constexpr int kSide = 20;
@@ -22,23 +24,16 @@ struct Input {
   bool plainSums = false;
 };
 
-struct Output {
-  double* first = nullptr;
-  double* second = nullptr;
-  std::int32_t* firstCount = nullptr;
-  std::int32_t* secondCount = nullptr;
-};
+using Output = KernelOutput;
 
-// Sequential runs: the impacts of the next turns' targets (0-based cell
-// numbers, row by row, at most 8 of them), all from the population as it is
-// now; in.opinion and in.supportiveness are that population. Output entry j
-// is targets[j]'s.
+// The impacts of the given targets (0-based cell numbers, row by row), all
+// from the population in.opinion and in.supportiveness hold: a simultaneous
+// round's snapshot for every cell, or the next sequential turns' targets and
+// the population as it is now. Output entry j is targets[j]'s.
 namespace avx2 {
-void Compute(const Input& in, const Output& out);
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
 }  // namespace avx2
 namespace avx512 {
-void Compute(const Input& in, const Output& out);
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
 }  // namespace avx512
 

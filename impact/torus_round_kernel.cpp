@@ -1,92 +1,19 @@
 // The round kernel of the torus model, compiled once per instruction set
-// (ROUND_TARGET names the namespace). The lanes are neighbouring targets of
-// a row: every source is the same cell for all of them, only its distance
+// (ROUND_TARGET names the namespace). The lanes are targets anywhere on the
+// torus: every source is the same cell for all of them, only its distance
 // differs, and each lane's additions stay in the per-turn order.
-
-#include <cmath>
-
-#include "impact/torus_round.h"
 
 #ifndef ROUND_TARGET
 #error "ROUND_TARGET must name the instruction set"
 #endif
 
+#include <cmath>
+
+#include "impact/torus_round.h"
+
 namespace impactsim::torus_round::ROUND_TARGET {
 
-namespace {
-
-#if defined(__AVX512F__)
-constexpr int K = 8;
-#else
-constexpr int K = 4;
-#endif
-
-using Doubles = double __attribute__((vector_size(K * sizeof(double))));
-using Integers = long long __attribute__((vector_size(K * sizeof(long long))));
-
-}  // namespace
-
-void Compute(const Input& in, const Output& out) {
-  const Doubles zero = {};
-  for (int y = 1; y <= kSide; ++y) {
-    for (int x0 = 1; x0 <= kSide; x0 += K) {
-      const int lanes = kSide - x0 + 1 < K ? kSide - x0 + 1 : K;
-      Integers x = {};
-      Doubles first = {}, second = {};
-      Integers count1 = {}, count2 = {};
-      for (int k = 0; k < K; ++k) {
-        x[k] = x0 + (k < lanes ? k : 0);
-        const int cell = (y - 1) * kSide + static_cast<int>(x[k]) - 1;
-        const std::uint8_t own = in.opinion[cell];
-        const double v = in.self[in.supportiveness[cell]];
-        // Each total starts at +0.0, so adding v or +0.0 to it is exact.
-        first[k] = 0.0 + (own == 1 ? v : 0.0);
-        second[k] = 0.0 + (own == 2 ? v : 0.0);
-        count1[k] = own == 1 ? 1 : 0;
-        count2[k] = own == 2 ? 1 : 0;
-      }
-      for (int u = 1; u <= kSide; ++u) {
-        // Per lane, where the quotients of column u start, and which lane's
-        // target lies in it.
-        Integers rowA;
-        for (int k = 0; k < K; ++k) {
-          rowA[k] = in.fold[u - x[k] + kSide - 1] * kFolds * kStrengths;
-        }
-        const Integers inColumn = x == u;
-        for (int v = 1; v <= kSide; ++v) {
-          const int cell = (v - 1) * kSide + (u - 1);
-          const std::uint8_t opinion = in.opinion[cell];
-          const long long offset =
-              in.fold[v - y + kSide - 1] * kStrengths + in.supportiveness[cell];
-          Doubles q;
-          for (int k = 0; k < K; ++k) q[k] = in.quotient[rowA[k] + offset];
-          // The target itself is not among its sources.
-          const Integers counted = v == y ? ~inColumn : Integers{} - 1;
-          const Integers is1 = opinion == 1 ? counted : Integers{};
-          const Integers is2 = opinion == 2 ? counted : Integers{};
-          // Adding +0.0 leaves a total of +0.0 or more unchanged, bit for bit.
-          first += is1 ? q : zero;
-          second += is2 ? q : zero;
-          count1 -= is1;
-          count2 -= is2;
-        }
-      }
-      for (int k = 0; k < lanes; ++k) {
-        const int cell = (y - 1) * kSide + static_cast<int>(x[k]) - 1;
-        double t1 = 0.0 + first[k];
-        double t2 = 0.0 + second[k];
-        if (!in.plainSums) {
-          if (count1[k] > 0) t1 = t1 / std::sqrt(static_cast<double>(count1[k]));
-          if (count2[k] > 0) t2 = t2 / std::sqrt(static_cast<double>(count2[k]));
-        }
-        out.first[cell] = t1;
-        out.second[cell] = t2;
-        out.firstCount[cell] = static_cast<std::int32_t>(count1[k]);
-        out.secondCount[cell] = static_cast<std::int32_t>(count2[k]);
-      }
-    }
-  }
-}
+using namespace round_lanes;
 
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
   const Doubles zero = {};

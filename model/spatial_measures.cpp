@@ -44,15 +44,14 @@ int Root(std::vector<int>& parent, int i) {
   return i;
 }
 
-}  // namespace
-
-ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
-  CheckShape(grid);
-  const int cells = grid.Side * grid.Side;
-  std::vector<int> parent(U(cells));
+// Joins every cell with its like side neighbours in `parent` (union-find
+// over cell indices) and returns the number of joins that merged two groups.
+// Joining each cell with its right and lower neighbour covers every
+// adjacency once (the wrapped ones included).
+std::int64_t JoinLikeNeighbours(const OpinionGrid& grid, std::vector<int>& parent) {
+  parent.resize(U(grid.Side * grid.Side));
   std::iota(parent.begin(), parent.end(), 0);
-  // Joining each cell with its right and lower neighbour covers every
-  // adjacency once (the wrapped ones included).
+  std::int64_t joins = 0;
   for (int y = 0; y < grid.Side; ++y) {
     for (int x = 0; x < grid.Side; ++x) {
       const int here = y * grid.Side + x;
@@ -60,10 +59,22 @@ ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
         if (n < 0 || grid.Opinions[U(n)] != grid.Opinions[U(here)]) continue;
         const int a = Root(parent, here);
         const int b = Root(parent, n);
-        if (a != b) parent[U(a)] = b;
+        if (a == b) continue;
+        parent[U(a)] = b;
+        ++joins;
       }
     }
   }
+  return joins;
+}
+
+}  // namespace
+
+ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
+  CheckShape(grid);
+  const int cells = grid.Side * grid.Side;
+  std::vector<int> parent;
+  JoinLikeNeighbours(grid, parent);
   std::vector<std::int64_t> size(U(cells), 0);
   for (int i = 0; i < cells; ++i) ++size[U(Root(parent, i))];
   ClusterCounts counts;
@@ -77,28 +88,12 @@ ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
   return counts;
 }
 
-// Counted as the joins are made, without the sizes CountClusterGroups
-// gathers: this one runs after every round of a series.
+// Without the group sizes CountClusterGroups gathers: this one runs after
+// every round of a series.
 std::int64_t CountClusters(const OpinionGrid& grid) {
   CheckShape(grid);
-  const int cells = grid.Side * grid.Side;
-  std::vector<int> parent(U(cells));
-  std::iota(parent.begin(), parent.end(), 0);
-  std::int64_t clusters = cells;
-  for (int y = 0; y < grid.Side; ++y) {
-    for (int x = 0; x < grid.Side; ++x) {
-      const int here = y * grid.Side + x;
-      for (const int n : {Neighbour(grid, x, y, 1, 0), Neighbour(grid, x, y, 0, 1)}) {
-        if (n < 0 || grid.Opinions[U(n)] != grid.Opinions[U(here)]) continue;
-        const int a = Root(parent, here);
-        const int b = Root(parent, n);
-        if (a == b) continue;
-        parent[U(a)] = b;
-        --clusters;
-      }
-    }
-  }
-  return clusters;
+  std::vector<int> parent;
+  return std::int64_t{grid.Side} * grid.Side - JoinLikeNeighbours(grid, parent);
 }
 
 double LikeNeighbourShare(const OpinionGrid& grid) {
