@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "impact/ring_round.h"
-#include "impact/round_kernels.h"
 
 namespace impactsim {
 
@@ -61,10 +60,10 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // the grid; most runs reuse the previous run's.
   const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
   if (key != key_) BuildTables(key);
-  if (!sequential_ || TurnsAhead() > 0) PrepareRounds();
-  // Sequential turns worked out ahead read a padded copy of the population,
-  // made here and kept current by CellChanged.
-  if (TurnsAhead() > 0) FillPadded(model.PopulationGrid, model.PopulationGrid);
+  PrepareRounds();
+  // The kernels read a padded copy of the population, made here and kept
+  // current by CellChanged (sequential runs) or at each round's start.
+  FillPadded(model.PopulationGrid, model.PopulationGrid);
 }
 
 void RingImpact::BuildTables(const Key& key) {
@@ -93,28 +92,54 @@ void RingImpact::BuildTables(const Key& key) {
 
 void RingImpact::PrepareRounds() {
   stride_ = side_ + 2 * reach_ + ring_round::kLanes;
-  const auto padded = static_cast<std::size_t>((side_ + 2 * reach_) * stride_);
-  padOpinion_.resize(padded);
-  padFor1_.resize(padded);
-  padFor2_.resize(padded);
+  padded_ = static_cast<std::size_t>((side_ + 2 * reach_) * stride_);
+  classes_ = quotient_.size() / kStrengths;
+  planes_.resize(classes_ * 2 * padded_);
+  mask1_.resize(padded_);
+  mask2_.resize(padded_);
+  padOpinion_.resize(padded_);
+  padFor1_.resize(padded_);
+  padFor2_.resize(padded_);
+  planesFilled_ = false;
   const auto cells = static_cast<std::size_t>(side_ * side_);
   ownOpinion_.resize(cells);
   ownSupport_.resize(cells);
-  totals_.Resize(cells);
+  cache_.Resize(cells);
+  seen_.resize(cells);
+  everyCell_.resize(cells);
+  for (std::size_t i = 0; i < cells; ++i) everyCell_[i] = static_cast<std::int32_t>(i);
   padDelta_.clear();
-  rows_.clear();
+  planeAt_.clear();
   for (const Source& s : sources_) {
-    padDelta_.push_back(s.dy * stride_ + s.dx);
-    rows_.push_back(s.row);
+    const std::int32_t delta = s.dy * stride_ + s.dx;
+    padDelta_.push_back(delta);
+    const auto plane = static_cast<std::int64_t>(static_cast<std::size_t>(s.row) / kStrengths);
+    planeAt_.push_back(s.dy * PlaneRow() + 2 * plane * stride_ + s.dx);
   }
 }
 
 // A grid's cell on the padded grid: a wall's margin counts nowhere; a
-// torus's margin repeats the cells it wraps to.
+// torus's margin repeats the cells it wraps to. Only a position whose cell
+// differs from what it held is written anew, on every plane.
 void RingImpact::PadCell(const Cell& c, bool onGrid, std::size_t at) {
-  padOpinion_[at] = onGrid || torus_ ? c.Opinion : std::uint8_t{0};
-  padFor1_[at] = c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
-  padFor2_[at] = c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
+  const std::uint8_t opinion = onGrid || torus_ ? c.Opinion : std::uint8_t{0};
+  const std::uint8_t for1 = c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
+  const std::uint8_t for2 = c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
+  if (planesFilled_ && padOpinion_[at] == opinion && padFor1_[at] == for1 && padFor2_[at] == for2) {
+    return;
+  }
+  padOpinion_[at] = opinion;
+  padFor1_[at] = for1;
+  padFor2_[at] = for2;
+  mask1_[at] = opinion == 1 ? ~std::uint64_t{0} : 0;
+  mask2_[at] = opinion == 2 ? ~std::uint64_t{0} : 0;
+  const auto stride = static_cast<std::size_t>(stride_);
+  double* plane = planes_.data() + at / stride * static_cast<std::size_t>(PlaneRow()) + at % stride;
+  const double* q = quotient_.data();
+  for (std::size_t k = 0; k < classes_; ++k, q += kStrengths, plane += 2 * stride) {
+    plane[0] = q[for1];
+    plane[stride] = q[for2];
+  }
 }
 
 void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
@@ -130,19 +155,18 @@ void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
       PadCell(sources.Data()[gy * side_ + gx], on, static_cast<std::size_t>(py * stride_ + px));
     }
   }
+  planesFilled_ = true;
   const Cell* live = targets.Data();
   for (std::size_t i = 0; i < ownOpinion_.size(); ++i) {
     ownOpinion_[i] = live[i].Opinion;
     ownSupport_[i] = live[i].Supportiveness;
+    seen_[i] = sources.Data()[i];
   }
+  cache_.MarkAllStale();
 }
 
-void RingImpact::CellChanged(const ModelState& model, int x, int y) {
-  if (TurnsAhead() == 0) return;
-  const Cell& c = model.PopulationGrid.At(x, y);
-  const auto cell = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
-  ownOpinion_[cell] = c.Opinion;
-  ownSupport_[cell] = c.Supportiveness;
+void RingImpact::UpdateSource(const Cell& c, int x, int y) {
+  seen_[static_cast<std::size_t>((y - 1) * side_ + (x - 1))] = c;
   // Every padded position that shows the cell: the cell itself and, on the
   // margins, its copies (FillPadded maps every position to a cell).
   const int padded = side_ + 2 * reach_;
@@ -152,6 +176,33 @@ void RingImpact::CellChanged(const ModelState& model, int x, int y) {
       PadCell(c, on, static_cast<std::size_t>(py * stride_ + px));
     }
   }
+  // Every target within reach has it among its sources, or is the cell.
+  for (int dy = -reach_; dy <= reach_; ++dy) {
+    int ty = y - 1 + dy;
+    if (torus_) ty = (ty + side_) % side_;
+    if (ty < 0 || ty >= side_) continue;
+    for (int dx = -reach_; dx <= reach_; ++dx) {
+      int tx = x - 1 + dx;
+      if (torus_) tx = (tx + side_) % side_;
+      if (tx < 0 || tx >= side_) continue;
+      cache_.MarkStale(static_cast<std::size_t>(ty * side_ + tx));
+    }
+  }
+}
+
+// A target's own opinion decides the strength its sources act with, its own
+// supportiveness its own voice.
+void RingImpact::UpdateTarget(const Cell& c, std::size_t cell) {
+  if (ownOpinion_[cell] == c.Opinion && ownSupport_[cell] == c.Supportiveness) return;
+  ownOpinion_[cell] = c.Opinion;
+  ownSupport_[cell] = c.Supportiveness;
+  cache_.MarkStale(cell);
+}
+
+void RingImpact::CellChanged(const ModelState& model, int x, int y) {
+  const Cell& c = model.PopulationGrid.At(x, y);
+  UpdateSource(c, x, y);
+  UpdateTarget(c, static_cast<std::size_t>((y - 1) * side_ + (x - 1)));
 }
 
 ring_round::Input RingImpact::KernelInput() const {
@@ -159,15 +210,15 @@ ring_round::Input RingImpact::KernelInput() const {
   in.side = side_;
   in.pad = reach_;
   in.stride = stride_;
-  in.opinion = padOpinion_.data();
-  in.strengthFor1 = padFor1_.data();
-  in.strengthFor2 = padFor2_.data();
+  in.planeRow = PlaneRow();
+  in.plane = planes_.data();
+  in.mask1 = mask1_.data();
+  in.mask2 = mask2_.data();
   in.ownOpinion = ownOpinion_.data();
   in.ownSupportiveness = ownSupport_.data();
   in.sources = static_cast<int>(sources_.size());
   in.delta = padDelta_.data();
-  in.row = rows_.data();
-  in.quotient = quotient_.data();
+  in.at = planeAt_.data();
   in.self = self_.data();
   in.removeSelf = removeSelf_;
   in.plainSums = plainSums_;
@@ -176,36 +227,45 @@ ring_round::Input RingImpact::KernelInput() const {
 
 void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                               std::span<SourceCount> sources) {
-  const RoundKernel kernel = ChosenRoundKernel();
-  if (kernel == RoundKernel::Scalar) {
-    RoundTurnByTurn(*this, model, impact, sources);
-    return;
+  // The copy brought up to date with the cells the last round changed: the
+  // sources from the snapshot, the targets from the population.
+  const Cell* snapshot = model.SnapshotGrid.Data();
+  const Cell* live = model.PopulationGrid.Data();
+  for (int i = 0; i < side_ * side_; ++i) {
+    const Cell& c = snapshot[i];
+    const Cell& before = seen_[static_cast<std::size_t>(i)];
+    if (c.Opinion != before.Opinion || c.Supportiveness != before.Supportiveness ||
+        c.Persuasiveness != before.Persuasiveness) {
+      UpdateSource(c, i % side_ + 1, i / side_ + 1);
+    }
+    UpdateTarget(live[i], static_cast<std::size_t>(i));
   }
-  FillPadded(model.SnapshotGrid, model.PopulationGrid);
+  Refresh(cache_.StaleCount(), everyCell_);
+  cache_.CopyAll(impact, sources);
+}
+
+void RingImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wanted) {
   const ring_round::Input in = KernelInput();
-  if (kernel == RoundKernel::Avx512) {
-    ring_round::avx512::Compute(in, totals_.Output());
-  } else {
-    ring_round::avx2::Compute(in, totals_.Output());
-  }
-  totals_.CopyTo(impact.size(), impact, sources);
+  cache_.Refresh(
+      expected, wanted, [&] { ring_round::Compute(in, cache_.Output()); },
+      [&](const std::int32_t* cells, int count) {
+        ring_round::ComputeTargets(in, cells, count, cache_.Output());
+      });
 }
 
 int RingImpact::TurnsAhead() const {
-  return sequential_ && ChosenRoundKernel() != RoundKernel::Scalar ? ring_round::kLanes : 0;
+  return sequential_ ? ring_round::kLanes : 0;
 }
 
 void RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                              std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+                              std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                              std::span<SourceCount> sources) {
   (void)model;  // the padded copy is kept current by CellChanged
-  const ring_round::Input in = KernelInput();
-  const auto count = static_cast<int>(cells.size());
-  if (ChosenRoundKernel() == RoundKernel::Avx512) {
-    ring_round::avx512::ComputeTargets(in, cells.data(), count, totals_.Output());
-  } else {
-    ring_round::avx2::ComputeTargets(in, cells.data(), count, totals_.Output());
-  }
-  totals_.CopyTo(cells.size(), impact, sources);
+  // As many of the round's remaining turns as are stale will want working out.
+  const std::size_t expected =
+      cache_.StaleCount() * static_cast<std::size_t>(turnsLeft) / cache_.Cells();
+  Refresh(expected, cells);
+  cache_.CopyTo(cells, impact, sources);
 }
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,

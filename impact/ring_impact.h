@@ -37,16 +37,17 @@ class RingImpact final : public ImpactModel {
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
-  // Simultaneous runs: a round's impacts together, on the round kernel
-  // ChosenRoundKernel() names.
+  // Simultaneous runs: a round's impacts together, on the round kernels.
   bool ComputesRounds() const override { return !sequential_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
-  // Sequential runs: eight turns ahead on the round kernels.
+  // Sequential runs: the next turns' impacts, from those worked out before
+  // where no source changed since.
   int TurnsAhead() const override;
   void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::span<ImpactVector> impact, std::span<SourceCount> sources) override;
+                    std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                    std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
 
   // The sources inside the cut-off of the prepared run, in scan order.
@@ -78,7 +79,15 @@ class RingImpact final : public ImpactModel {
   // The padded grid from `sources`, the targets' own opinions and strengths
   // from `targets`.
   void FillPadded(const Grid& sources, const Grid& targets);
+  // Source [x, y] now holds c: its padded positions, and every impact it
+  // reaches marked stale.
+  void UpdateSource(const Cell& c, int x, int y);
+  // Target `cell` (0-based) now holds c.
+  void UpdateTarget(const Cell& c, std::size_t cell);
+  void Refresh(std::size_t expected, std::span<const std::int32_t> wanted);
   ring_round::Input KernelInput() const;
+  // Doubles per padded row of all planes together.
+  std::int64_t PlaneRow() const { return static_cast<std::int64_t>(2 * classes_) * stride_; }
 
   Key key_;
   bool torus_ = false;
@@ -96,13 +105,23 @@ class RingImpact final : public ImpactModel {
   std::array<double, kStrengths> self_{};  // strength / self divisor
   std::vector<std::int8_t> wrap_;          // coordinate -> wrapped coordinate on the torus
 
-  // The round kernel's padded snapshot, the targets' own opinions and
-  // strengths, its per-source steps and its results, sized by Prepare.
+  // The round kernels' padded population (see ring_round::Input): per
+  // position the opinion and the two strengths it was filled from, its
+  // opinion masks and its quotient on every plane; the targets' own opinions
+  // and strengths; per source its index step and plane offset; the results.
   int stride_ = 0;
+  std::size_t padded_ = 0;   // positions of the padded grid
+  std::size_t classes_ = 0;  // distinct distances: rows of quotient_
+  bool planesFilled_ = false;
   std::vector<std::uint8_t> padOpinion_, padFor1_, padFor2_;
+  std::vector<std::uint64_t> mask1_, mask2_;
+  std::vector<double> planes_;
   std::vector<std::uint8_t> ownOpinion_, ownSupport_;
-  std::vector<std::int32_t> padDelta_, rows_;
-  KernelTotals totals_;
+  std::vector<std::int32_t> padDelta_;
+  std::vector<std::int64_t> planeAt_;
+  std::vector<Cell> seen_;  // per cell: what the padded copy shows
+  ImpactCache cache_;
+  std::vector<std::int32_t> everyCell_;
 };
 
 std::unique_ptr<ImpactModel> MakeRingImpact();

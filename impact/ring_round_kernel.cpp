@@ -1,84 +1,85 @@
-// The round kernel of the ring model, compiled once per instruction set
-// (ROUND_TARGET names the namespace). Plain C++: the compiler spreads
-// the lanes over vector registers where the instruction set allows, and each
-// lane's additions stay in scan order whatever it does, as floating-point
-// additions are never reordered (no fast-math, no contraction).
+// The kernels of the ring model, compiled once for each instruction set
+// Highway targets (AVX-512, AVX2, SSE4, SSSE3 and plain 128-bit code); the
+// widest one this processor runs is chosen at run time. Each lane is one
+// target and adds its quotients in scan order whatever the lane count, and
+// floating-point additions are never reordered (no fast-math, no
+// contraction), so every instruction set gives the same bits.
 
-#ifndef ROUND_TARGET
-#error "ROUND_TARGET must name the instruction set"
-#endif
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "impact/ring_round_kernel.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+// The line above includes this file again once per instruction set.
+#include <hwy/highway.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "impact/ring_round.h"
 
-namespace impactsim::ring_round::ROUND_TARGET {
+HWY_BEFORE_NAMESPACE();
+namespace impactsim::ring_round {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-namespace {
+using D = hn::ScalableTag<double>;
+using DU = hn::RebindToUnsigned<D>;
+using DI = hn::RebindToSigned<D>;
 
-using namespace round_lanes;
-static_assert(K <= kLanes, "the padding covers at most kLanes lanes");
+// The running totals and source counts of one vector of targets.
+struct Totals {
+  hn::Vec<D> first, second;
+  hn::Vec<DI> count1, count2;
+};
 
-// q[index] for every lane. Lane by lane: on the processors measured, the
-// gather instructions were slower than as many plain loads.
-Doubles Gather(const double* q, Integers index) {
-  Doubles v;
-  for (int k = 0; k < K; ++k) v[k] = q[index[k]];
-  return v;
+// The totals before the first source: the target's own voice, unless it is
+// removed, counted for the target's opinion. Each total starts at +0.0, so
+// adding the voice or +0.0 to it is exact. cells[k]: lane k's target.
+inline Totals StartTotals(const Input& in, const std::int32_t* cells, int lanes) {
+  const D d;
+  const DI di;
+  HWY_ALIGN double first[kMaxLanes] = {};
+  HWY_ALIGN double second[kMaxLanes] = {};
+  HWY_ALIGN std::int64_t count1[kMaxLanes] = {};
+  HWY_ALIGN std::int64_t count2[kMaxLanes] = {};
+  if (!in.removeSelf) {
+    for (int k = 0; k < lanes; ++k) {
+      const std::uint8_t own = in.ownOpinion[cells[k]];
+      const double v = in.self[in.ownSupportiveness[cells[k]]];
+      first[k] = 0.0 + (own == 1 ? v : 0.0);
+      second[k] = 0.0 + (own == 2 ? v : 0.0);
+      count1[k] = own == 1 ? 1 : 0;
+      count2[k] = own == 2 ? 1 : 0;
+    }
+  }
+  return {hn::Load(d, first), hn::Load(d, second), hn::Load(di, count1), hn::Load(di, count2)};
 }
 
-// The totals of up to K targets (cells[0..lanes-1], 0-based cell numbers),
-// written to out entries slot[0..lanes-1]. kRow: the targets are
-// neighbouring cells of a row, so each source's cells lie side by side.
-template <bool kRow>
-void Targets(const Input& in, const std::int32_t* cells, const std::int32_t* slot, int lanes,
-             const Output& out) {
-  const Doubles zero = {};
-  Integers own = {}, base = {};
-  Doubles first = {}, second = {};
-  Integers count1 = {}, count2 = {};
-  for (int k = 0; k < K; ++k) {
-    const int cell = cells[k < lanes ? k : 0];
-    base[k] = (cell / in.side + in.pad) * in.stride + cell % in.side + in.pad;
-    own[k] = in.ownOpinion[cell];
-    if (!in.removeSelf) {
-      const double v = in.self[in.ownSupportiveness[cell]];
-      // Each total starts at +0.0, so adding v or +0.0 to it is exact.
-      first[k] = 0.0 + (own[k] == 1 ? v : 0.0);
-      second[k] = 0.0 + (own[k] == 2 ? v : 0.0);
-      count1[k] = own[k] == 1 ? 1 : 0;
-      count2[k] = own[k] == 2 ? 1 : 0;
-    }
-  }
-  const Integers ownIs1 = own == 1;
-  for (int i = 0; i < in.sources; ++i) {
-    Integers opinion, for1, for2;
-    if constexpr (kRow) {
-      const long long at = base[0] + in.delta[i];
-      for (int k = 0; k < K; ++k) {
-        opinion[k] = in.opinion[at + k];
-        for1[k] = in.strengthFor1[at + k];
-        for2[k] = in.strengthFor2[at + k];
-      }
-    } else {
-      const Integers at = base + in.delta[i];
-      for (int k = 0; k < K; ++k) {
-        opinion[k] = in.opinion[at[k]];
-        for1[k] = in.strengthFor1[at[k]];
-        for2[k] = in.strengthFor2[at[k]];
-      }
-    }
-    // The strength each source acts with on its lane's target.
-    const Integers strength = ownIs1 ? for1 : for2;
-    const Doubles v = Gather(in.quotient + in.row[i], strength);
-    const Integers is1 = opinion == 1;  // all ones (-1) or 0 per lane
-    const Integers is2 = opinion == 2;
-    // Adding +0.0 leaves a total of +0.0 or more unchanged, bit for bit.
-    first += is1 ? v : zero;
-    second += is2 ? v : zero;
-    count1 -= is1;
-    count2 -= is2;
-  }
+// One source for every lane: v is the quotient each lane's source gives its
+// target, m1 and m2 the masks of the sources' opinions. A masked-off quotient
+// adds +0.0, which leaves a total of +0.0 or more unchanged, bit for bit.
+HWY_INLINE void AddSource(Totals& t, hn::Vec<D> v, hn::Vec<DU> m1, hn::Vec<DU> m2) {
+  const D d;
+  const DI di;
+  t.first = hn::Add(t.first, hn::And(v, hn::BitCast(d, m1)));
+  t.second = hn::Add(t.second, hn::And(v, hn::BitCast(d, m2)));
+  t.count1 = hn::Sub(t.count1, hn::BitCast(di, m1));
+  t.count2 = hn::Sub(t.count2, hn::BitCast(di, m2));
+}
+
+// Writes lanes 0..lanes-1 at their cells cells[0..lanes-1], each total divided
+// by the root of its count unless the totals are plain sums.
+inline void FinishTotals(const Input& in, const Totals& t, const std::int32_t* cells, int lanes,
+                         const Output& out) {
+  const D d;
+  const DI di;
+  HWY_ALIGN double first[kMaxLanes];
+  HWY_ALIGN double second[kMaxLanes];
+  HWY_ALIGN std::int64_t count1[kMaxLanes];
+  HWY_ALIGN std::int64_t count2[kMaxLanes];
+  hn::Store(t.first, d, first);
+  hn::Store(t.second, d, second);
+  hn::Store(t.count1, di, count1);
+  hn::Store(t.count2, di, count2);
   for (int k = 0; k < lanes; ++k) {
     double t1 = 0.0 + first[k];
     double t2 = 0.0 + second[k];
@@ -86,33 +87,108 @@ void Targets(const Input& in, const std::int32_t* cells, const std::int32_t* slo
       if (count1[k] > 0) t1 = t1 / std::sqrt(static_cast<double>(count1[k]));
       if (count2[k] > 0) t2 = t2 / std::sqrt(static_cast<double>(count2[k]));
     }
-    out.first[slot[k]] = t1;
-    out.second[slot[k]] = t2;
-    out.firstCount[slot[k]] = static_cast<std::int32_t>(count1[k]);
-    out.secondCount[slot[k]] = static_cast<std::int32_t>(count2[k]);
+    out.first[cells[k]] = t1;
+    out.second[cells[k]] = t2;
+    out.firstCount[cells[k]] = static_cast<std::int32_t>(count1[k]);
+    out.secondCount[cells[k]] = static_cast<std::int32_t>(count2[k]);
   }
 }
 
-}  // namespace
-
-void Compute(const Input& in, const Output& out) {
-  std::int32_t cells[K];
+// Neighbouring targets of a row: each source of theirs lies side by side on
+// every plane, so one load serves all lanes. Where all targets hold the same
+// opinion they read one plane; else each lane picks its opinion's.
+void ComputeRows(const Input& in, const Output& out) {
+  const D d;
+  const DU du;
+  const int n = static_cast<int>(hn::Lanes(d));
+  std::int32_t cells[kMaxLanes];
   for (int y = 0; y < in.side; ++y) {
-    for (int x0 = 0; x0 < in.side; x0 += K) {
-      const int lanes = in.side - x0 < K ? in.side - x0 : K;
-      for (int k = 0; k < K; ++k) cells[k] = y * in.side + x0 + (k < lanes ? k : 0);
-      Targets<true>(in, cells, cells, lanes, out);
+    for (int x0 = 0; x0 < in.side; x0 += n) {
+      const int lanes = std::min(n, in.side - x0);
+      for (int k = 0; k < n; ++k) cells[k] = y * in.side + x0 + std::min(k, lanes - 1);
+      Totals t = StartTotals(in, cells, lanes);
+      const std::int64_t base = std::int64_t{y + in.pad} * in.stride + x0 + in.pad;
+      const std::int64_t planeBase = std::int64_t{y + in.pad} * in.planeRow + x0 + in.pad;
+      const std::uint64_t* mask1 = in.mask1 + base;
+      const std::uint64_t* mask2 = in.mask2 + base;
+      const std::uint8_t* own = in.ownOpinion + cells[0];
+      const bool same = std::all_of(own, own + lanes, [&](std::uint8_t o) { return o == own[0]; });
+      if (same) {
+        const double* plane = in.plane + planeBase + (own[0] == 1 ? 0 : in.stride);
+        for (int i = 0; i < in.sources; ++i) {
+          AddSource(t, hn::LoadU(d, plane + in.at[i]), hn::LoadU(du, mask1 + in.delta[i]),
+                    hn::LoadU(du, mask2 + in.delta[i]));
+        }
+      } else {
+        HWY_ALIGN std::uint64_t isOne[kMaxLanes] = {};
+        for (int k = 0; k < lanes; ++k) isOne[k] = own[k] == 1 ? ~std::uint64_t{0} : 0;
+        const auto own1 = hn::MaskFromVec(hn::BitCast(d, hn::Load(du, isOne)));
+        const double* plane1 = in.plane + planeBase;
+        const double* plane2 = plane1 + in.stride;
+        for (int i = 0; i < in.sources; ++i) {
+          const auto v = hn::IfThenElse(own1, hn::LoadU(d, plane1 + in.at[i]),
+                                        hn::LoadU(d, plane2 + in.at[i]));
+          AddSource(t, v, hn::LoadU(du, mask1 + in.delta[i]), hn::LoadU(du, mask2 + in.delta[i]));
+        }
+      }
+      FinishTotals(in, t, cells, lanes, out);
     }
   }
 }
 
-void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
-  std::int32_t slot[K];
-  for (int j0 = 0; j0 < count; j0 += K) {
-    const int lanes = count - j0 < K ? count - j0 : K;
-    for (int k = 0; k < K; ++k) slot[k] = j0 + k;
-    Targets<false>(in, targets + j0, slot, lanes, out);
+// Targets anywhere: each lane reads its own positions, one plain load each
+// (on the processors measured, faster than a gather instruction).
+void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
+                        const Output& out) {
+  const D d;
+  const DU du;
+  const int n = static_cast<int>(hn::Lanes(d));
+  std::int32_t cells[kMaxLanes];
+  std::int64_t base[kMaxLanes];
+  std::int64_t plane[kMaxLanes];
+  HWY_ALIGN double v[kMaxLanes];
+  HWY_ALIGN std::uint64_t m1[kMaxLanes];
+  HWY_ALIGN std::uint64_t m2[kMaxLanes];
+  for (int j0 = 0; j0 < count; j0 += n) {
+    const int lanes = std::min(n, count - j0);
+    for (int k = 0; k < n; ++k) {
+      cells[k] = targets[j0 + std::min(k, lanes - 1)];
+      const int row = cells[k] / in.side + in.pad;
+      const int column = cells[k] % in.side + in.pad;
+      base[k] = std::int64_t{row} * in.stride + column;
+      plane[k] =
+          std::int64_t{row} * in.planeRow + column + (in.ownOpinion[cells[k]] == 1 ? 0 : in.stride);
+    }
+    Totals t = StartTotals(in, cells, lanes);
+    for (int i = 0; i < in.sources; ++i) {
+      for (int k = 0; k < n; ++k) {
+        v[k] = in.plane[plane[k] + in.at[i]];
+        m1[k] = in.mask1[base[k] + in.delta[i]];
+        m2[k] = in.mask2[base[k] + in.delta[i]];
+      }
+      AddSource(t, hn::Load(d, v), hn::Load(du, m1), hn::Load(du, m2));
+    }
+    FinishTotals(in, t, cells, lanes, out);
   }
 }
 
-}  // namespace impactsim::ring_round::ROUND_TARGET
+}  // namespace HWY_NAMESPACE
+}  // namespace impactsim::ring_round
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace impactsim::ring_round {
+
+HWY_EXPORT(ComputeRows);
+HWY_EXPORT(ComputeTargetsImpl);
+
+void Compute(const Input& in, const Output& out) {
+  HWY_DYNAMIC_DISPATCH(ComputeRows)(in, out);
+}
+
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
+  HWY_DYNAMIC_DISPATCH(ComputeTargetsImpl)(in, targets, count, out);
+}
+
+}  // namespace impactsim::ring_round
+#endif

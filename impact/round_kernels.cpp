@@ -1,6 +1,11 @@
 #include "impact/round_kernels.h"
 
+#include <hwy/highway.h>
+#include <hwy/targets.h>
+
+#include <cctype>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace impactsim {
@@ -8,79 +13,80 @@ namespace impactsim {
 namespace {
 
 struct Version {
-  const char* name;
-  RoundKernel kernel;
-  bool (*runs)();
+  std::string name;
+  std::int64_t target;
 };
 
-// Without AVX2 the per-turn code is the fastest: with SSE4.2's two lanes of
-// doubles a round took 2.5 times as long.
-const Version kVersions[] = {
-    {"avx512", RoundKernel::Avx512,
-     [] {
-       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-              __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
-     }},
-    {"avx2", RoundKernel::Avx2, [] { return __builtin_cpu_supports("avx2") != 0; }},
-    {"scalar", RoundKernel::Scalar, [] { return true; }},
-};
-
-RoundKernel Widest() {
-  for (const Version& v : kVersions) {
-    if (v.runs()) return v.kernel;
-  }
-  return RoundKernel::Scalar;
+// The targets the kernels are compiled for, widest first (Highway numbers
+// better targets with lower bits).
+const std::vector<Version>& Versions() {
+  static const std::vector<Version> versions = [] {
+    std::vector<Version> v;
+    for (std::int64_t targets = HWY_TARGETS; targets != 0; targets &= targets - 1) {
+      const std::int64_t target = targets & -targets;
+      std::string name = hwy::TargetName(target);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      v.push_back({name, target});
+    }
+    return v;
+  }();
+  return versions;
 }
 
-RoundKernel& Chosen() {
-  static RoundKernel chosen = Widest();
-  return chosen;
+const Version* Find(const char* name) {
+  for (const Version& v : Versions()) {
+    if (v.name == name) return &v;
+  }
+  return nullptr;
+}
+
+// What the processor runs, whatever version is forced.
+std::int64_t ProcessorTargets() {
+  static const std::int64_t supported = hwy::SupportedTargets();
+  return supported;
+}
+
+const Version*& Forced() {
+  static const Version* forced = nullptr;
+  return forced;
 }
 
 }  // namespace
 
 std::vector<const char*> RoundKernels() {
   std::vector<const char*> names;
-  for (const Version& v : kVersions) names.push_back(v.name);
+  for (const Version& v : Versions()) names.push_back(v.name.c_str());
   return names;
 }
 
 bool RoundKernelRuns(const char* name) {
-  for (const Version& v : kVersions) {
-    if (std::string_view(v.name) == name) return v.runs();
-  }
-  return false;
+  const Version* v = Find(name);
+  return v != nullptr && (ProcessorTargets() & v->target) != 0;
 }
 
-RoundKernel ChosenRoundKernel() {
-  return Chosen();
+const char* ChosenRoundKernel() {
+  if (Forced() != nullptr) return Forced()->name.c_str();
+  for (const Version& v : Versions()) {
+    if ((ProcessorTargets() & v.target) != 0) return v.name.c_str();
+  }
+  return Versions().back().name.c_str();
 }
 
 void ForceRoundKernel(const char* name) {
+  ProcessorTargets();  // read before any mock below
   if (name == nullptr) {
-    Chosen() = Widest();
-    return;
-  }
-  for (const Version& v : kVersions) {
-    if (std::string_view(v.name) != name) continue;
-    if (!v.runs()) throw std::logic_error("this processor cannot run that kernel");
-    Chosen() = v.kernel;
-    return;
-  }
-  throw std::logic_error("no such kernel");
-}
-
-void RoundTurnByTurn(ImpactModel& impact, const ModelState& model, std::span<ImpactVector> impacts,
-                     std::span<SourceCount> sources) {
-  const int side = model.GridSide();
-  for (int y = 1; y <= side; ++y) {
-    for (int x = 1; x <= side; ++x) {
-      const auto i = static_cast<std::size_t>((y - 1) * side + (x - 1));
-      impacts[i][1] = 0.0;
-      impacts[i][2] = 0.0;
-      impact.ComputeImpact(model, x, y, impacts[i], sources[i]);
+    Forced() = nullptr;
+    hwy::SetSupportedTargetsForTest(0);
+  } else {
+    const Version* v = Find(name);
+    if (v == nullptr) throw std::logic_error("no such kernel");
+    if ((ProcessorTargets() & v->target) == 0) {
+      throw std::logic_error("this processor cannot run that kernel");
     }
+    Forced() = v;
+    hwy::SetSupportedTargetsForTest(v->target);
   }
+  hwy::GetChosenTarget().Update(hwy::SupportedTargets());
 }
 
 }  // namespace impactsim

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "impact/round_kernels.h"
 #include "impact/torus_round.h"
 
 namespace impactsim {
@@ -39,7 +38,8 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
   plainSums_ = settings.SummationM;
   sequential_ = settings.RandomSeq;
-  totals_.Resize(static_cast<std::size_t>(kSide * kSide));
+  cache_.Resize(static_cast<std::size_t>(kSide * kSide));
+  SyncPopulation(model.PopulationGrid, true);
   const int exponent = DistanceExponent(settings.Distance);
 
   const double selfDivisor = TorusSelfDivisor(settings.Distance);
@@ -54,6 +54,19 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
       const double g = DistancePower(d, exponent);
       double* row = &quotient_[(a * kFolds + b) * kStrengths];
       for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums_) / g;
+    }
+  }
+  // The kernels' rows: per row offset b and strength, the quotients along the
+  // column offsets x - u that lanes meet, folded like any other offset.
+  row_.resize(kFolds * kStrengths * torus_round::kRowLength);
+  for (std::size_t b = 0; b < kFolds; ++b) {
+    for (std::size_t s = 0; s < kStrengths; ++s) {
+      double* row = &row_[(b * kStrengths + s) * torus_round::kRowLength];
+      for (int t = 0; t < torus_round::kRowLength; ++t) {
+        const int delta = ((t - (kSide - 1)) % kSide + kSide) % kSide;
+        const auto a = static_cast<std::size_t>(Fold(kSide, delta));
+        row[t] = a == 0 && b == 0 ? 0.0 : quotient_[(a * kFolds + b) * kStrengths + s];
+      }
     }
   }
 }
@@ -95,43 +108,67 @@ static_assert(torus_round::kSide == TorusImpact::kSide);
 
 void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                                std::span<SourceCount> sources) {
-  if (ChosenRoundKernel() == RoundKernel::Scalar) {
-    RoundTurnByTurn(*this, model, impact, sources);
-    return;
-  }
-  RunKernel(model.SnapshotGrid, everyCell_, impact, sources);
+  SyncPopulation(model.SnapshotGrid, false);
+  Refresh(cache_.StaleCount(), {});
+  cache_.CopyAll(impact, sources);
 }
 
 int TorusImpact::TurnsAhead() const {
-  return sequential_ && ChosenRoundKernel() != RoundKernel::Scalar ? 8 : 0;
+  return sequential_ ? kMaxLanes : 0;
 }
 
 void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                               std::span<ImpactVector> impact, std::span<SourceCount> sources) {
-  RunKernel(model.PopulationGrid, cells, impact, sources);
+                               std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                               std::span<SourceCount> sources) {
+  (void)model;  // the copy is kept current by CellChanged
+  // Every cell reaches every target: all are stale or none.
+  Refresh(static_cast<std::size_t>(turnsLeft), cells);
+  cache_.CopyTo(cells, impact, sources);
 }
 
-void TorusImpact::RunKernel(const Grid& population, std::span<const std::int32_t> cells,
-                            std::span<ImpactVector> impact, std::span<SourceCount> sources) {
+void TorusImpact::CellChanged(const ModelState& model, int x, int y) {
+  SetCell(static_cast<std::size_t>((y - 1) * kSide + (x - 1)), model.PopulationGrid.At(x, y));
+  cache_.MarkAllStale();
+}
+
+void TorusImpact::SyncPopulation(const Grid& population, bool all) {
   const Cell* live = population.Data();
+  bool changed = false;
   for (std::size_t i = 0; i < opinion_.size(); ++i) {
-    opinion_[i] = live[i].Opinion;
-    support_[i] = live[i].Supportiveness;
+    if (all || live[i].Opinion != opinion_[i] || live[i].Supportiveness != support_[i]) {
+      SetCell(i, live[i]);
+      changed = true;
+    }
   }
+  if (changed) cache_.MarkAllStale();
+}
+
+void TorusImpact::SetCell(std::size_t i, const Cell& c) {
+  count1_ += (c.Opinion == 1 ? 1 : 0) - (opinion_[i] == 1 ? 1 : 0);
+  count2_ += (c.Opinion == 2 ? 1 : 0) - (opinion_[i] == 2 ? 1 : 0);
+  opinion_[i] = c.Opinion;
+  support_[i] = c.Supportiveness;
+  mask1_[i] = c.Opinion == 1 ? ~std::uint64_t{0} : 0;
+  mask2_[i] = c.Opinion == 2 ? ~std::uint64_t{0} : 0;
+}
+
+void TorusImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wanted) {
   torus_round::Input in;
   in.opinion = opinion_.data();
   in.supportiveness = support_.data();
+  in.mask1 = mask1_.data();
+  in.mask2 = mask2_.data();
+  in.count1 = count1_;
+  in.count2 = count2_;
   in.fold = fold_.data();
-  in.quotient = quotient_.data();
+  in.row = row_.data();
   in.self = self_.data();
   in.plainSums = plainSums_;
-  const auto count = static_cast<int>(cells.size());
-  if (ChosenRoundKernel() == RoundKernel::Avx512) {
-    torus_round::avx512::ComputeTargets(in, cells.data(), count, totals_.Output());
-  } else {
-    torus_round::avx2::ComputeTargets(in, cells.data(), count, totals_.Output());
-  }
-  totals_.CopyTo(cells.size(), impact, sources);
+  cache_.Refresh(
+      expected, wanted, [&] { torus_round::Compute(in, cache_.Output()); },
+      [&](const std::int32_t* cells, int count) {
+        torus_round::ComputeTargets(in, cells, count, cache_.Output());
+      });
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

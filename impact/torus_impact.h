@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "impact/contributions.h"
-#include "impact/round_lanes.h"
+#include "impact/torus_round.h"
 #include "model/impact_model.h"
 
 namespace impactsim {
@@ -32,16 +33,17 @@ class TorusImpact final : public ImpactModel {
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
-  // Simultaneous runs: a round's impacts together, on the round kernel
-  // ChosenRoundKernel() names.
+  // Simultaneous runs: a round's impacts together, on the round kernels.
   bool ComputesRounds() const override { return !sequential_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
-  // Sequential runs: eight turns ahead on the round kernels.
+  // Sequential runs: a vector of turns ahead on the round kernels.
   int TurnsAhead() const override;
   void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::span<ImpactVector> impact, std::span<SourceCount> sources) override;
+                    std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                    std::span<SourceCount> sources) override;
+  void CellChanged(const ModelState& model, int x, int y) override;
 
  private:
   static constexpr std::size_t kStrengths = 101;
@@ -55,16 +57,19 @@ class TorusImpact final : public ImpactModel {
   std::array<double, kStrengths> self_{};
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
 
-  // The round kernel's copy of the population it reads, and its results.
-  void RunKernel(const Grid& population, std::span<const std::int32_t> cells,
-                 std::span<ImpactVector> impact, std::span<SourceCount> sources);
+  // The round kernels' quotient rows (see torus_round::Input), their copy of
+  // the population they read with its opinion masks and counts, and every
+  // cell's impacts as last worked out from it.
+  std::vector<double> row_;
   std::array<std::uint8_t, kSide * kSide> opinion_{}, support_{};
-  KernelTotals totals_;
-  std::array<std::int32_t, kSide* kSide> everyCell_ = [] {
-    std::array<std::int32_t, kSide * kSide> cells{};
-    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<std::int32_t>(i);
-    return cells;
-  }();
+  std::array<std::uint64_t, kSide * kSide> mask1_{}, mask2_{};
+  std::int32_t count1_ = 0, count2_ = 0;
+  ImpactCache cache_;
+  // Brings the copy up to date with `population` (every cell: `all`), and
+  // marks the impacts stale if anything changed.
+  void SyncPopulation(const Grid& population, bool all);
+  void SetCell(std::size_t i, const Cell& c);
+  void Refresh(std::size_t expected, std::span<const std::int32_t> wanted);
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();

@@ -1,9 +1,9 @@
 #pragma once
-// The torus model's impacts of a whole simultaneous round, computed for
-// several neighbouring targets of a row at once. Each target keeps its own
-// totals and adds every other cell's quotient in the order of ComputeImpact
-// (columns outer, rows inner), so every total is bit for bit the per-turn
-// one.
+// The torus model's impacts of many targets at once. Each target keeps its
+// own totals and adds every other cell's quotient in the order of
+// ComputeImpact (columns outer, rows inner), so every total is bit for bit
+// the per-turn one; only the work of several targets overlaps, one target per
+// lane of a vector.
 
 #include <cstdint>
 
@@ -12,29 +12,37 @@
 namespace impactsim::torus_round {
 
 inline constexpr int kSide = 20;
-inline constexpr int kFolds = kSide / 2 + 1;
 inline constexpr int kStrengths = 101;
+// A quotient row holds, for one row offset b and one strength, the quotient
+// at every column offset t - (kSide - 1) = x - u a lane may meet, targets
+// beyond the grid's right edge included.
+inline constexpr int kRowLength = 2 * kSide - 1 + kMaxLanes - 1;
 
 struct Input {
-  const std::uint8_t* opinion = nullptr;         // the snapshot, row by row
-  const std::uint8_t* supportiveness = nullptr;  // the snapshot, row by row
-  const std::uint8_t* fold = nullptr;            // u - x + kSide - 1 -> folded offset
-  const double* quotient = nullptr;              // [(a * kFolds + b) * kStrengths + supportiveness]
-  const double* self = nullptr;                  // per supportiveness: the target's own voice
+  const std::uint8_t* opinion = nullptr;         // the population read, row by row
+  const std::uint8_t* supportiveness = nullptr;  // the population read, row by row
+  // Per cell: all ones where it holds opinion 1 (mask1) or 2 (mask2), else 0.
+  const std::uint64_t* mask1 = nullptr;
+  const std::uint64_t* mask2 = nullptr;
+  // Cells of opinion 1 and 2: every target counts them all, itself included.
+  std::int32_t count1 = 0;
+  std::int32_t count2 = 0;
+  const std::uint8_t* fold = nullptr;  // v - y + kSide - 1 -> folded row offset b
+  // [(b * kStrengths + supportiveness) * kRowLength + x - u + kSide - 1]: the
+  // quotient of a source at column offset x - u and folded row offset b;
+  // +0.0 at offsets (0, 0), where the target would meet itself.
+  const double* row = nullptr;
+  const double* self = nullptr;  // per supportiveness: the target's own voice
   bool plainSums = false;
 };
 
 using Output = KernelOutput;
 
-// The impacts of the given targets (0-based cell numbers, row by row), all
-// from the population in.opinion and in.supportiveness hold: a simultaneous
-// round's snapshot for every cell, or the next sequential turns' targets and
-// the population as it is now. Output entry j is targets[j]'s.
-namespace avx2 {
+// Every cell's impacts, row by row, neighbouring targets of a row together.
+void Compute(const Input& in, const Output& out);
+
+// The impacts of the given targets (0-based cell numbers, row by row), each
+// written at its cell number.
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
-}  // namespace avx2
-namespace avx512 {
-void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
-}  // namespace avx512
 
 }  // namespace impactsim::torus_round

@@ -39,20 +39,22 @@ class ImpactModel {
 
   // In sequential mode a turn reads the population as the turns before it
   // left it; most turns change nothing. A model may offer the impacts of the
-  // next TurnsAhead() turns' targets (0-based cell numbers in
-  // `cells`) worked out together from the population as it stands: the bits
+  // next turns' targets (0-based cell numbers in `cells`, at most
+  // TurnsAhead() of them; turnsLeft: the round's turns from cells[0]'s on)
+  // worked out together from the population as it stands: the bits
   // ComputeImpact would give each at its turn if no cell changed before it.
   // The run driver discards those after a turn that changes a cell. 0: not
   // offered.
   virtual int TurnsAhead() const { return 0; }
   virtual void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                            std::span<ImpactVector> impact, std::span<SourceCount> sources) {
-    (void)model, (void)cells, (void)impact, (void)sources;
+                            std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                            std::span<SourceCount> sources) {
+    (void)model, (void)cells, (void)turnsLeft, (void)impact, (void)sources;
   }
   // Called by the run driver after every turn that changed cell [x, y] (its
   // opinion, and its strengths where they are drawn anew) in a run that
   // works turns out ahead: a model that keeps its own copy of the
-  // population brings it up to date. Cheap: a few writes.
+  // population brings it up to date. Cheap: at most a few hundred writes.
   virtual void CellChanged(const ModelState& model, int x, int y) { (void)model, (void)x, (void)y; }
 
   // Whether ComputeRound is offered for the prepared run.

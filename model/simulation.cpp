@@ -164,9 +164,9 @@ void Simulation::SpeculativeTurn(RunState& run) {
     const std::int32_t n = std::min(run.TurnsAhead, program_->CellTotal - run.IterationNo + 1);
     for (std::int32_t j = 0; j < n; ++j)
       aheadCells_[U(j)] = visitOrder_[U(run.IterationNo + j)] - 1;
-    impact_->ComputeTurns(model_, std::span(aheadCells_).first(U(n)),
-                          std::span(aheadImpact_).first(U(n)),
-                          std::span(aheadSources_).first(U(n)));
+    impact_->ComputeTurns(
+        model_, std::span(aheadCells_).first(U(n)), program_->CellTotal - run.IterationNo + 1,
+        std::span(aheadImpact_).first(U(n)), std::span(aheadSources_).first(U(n)));
     run.AheadStart = run.IterationNo;
     run.AheadEnd = run.IterationNo + n;
   }

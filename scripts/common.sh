@@ -11,13 +11,15 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # the fonts the windows name (IPA Gothic for the Japanese faces, Liberation
 # for the Western ones), and for the end-to-end test of the real programs a
 # virtual X server, pointer and keyboard events, screenshots and the clipboard;
-# JSON for the sweep's rows, OpenSSL's libcrypto for the SHA-256 of a sweep's
-# file, GNU parallel for its sharded test, and Slurm with MUNGE (its
+# Highway for the impact kernels on every instruction set; JSON for the
+# sweep's rows, OpenSSL's libcrypto for the SHA-256 of a sweep's file, GNU
+# parallel for its sharded test, and Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster.
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
+  libhwy-dev
   clang-format
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
   xvfb xauth xdotool imagemagick xclip
