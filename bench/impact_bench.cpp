@@ -13,8 +13,8 @@
 //                                 engine on each round kernel this processor
 //                                 runs (engine_<kernel>); items_per_second
 //                                 counts runs
-//   RoundKernel/<case>/<kernel>   one simultaneous round's impacts together;
-//                                 per_turn
+//   RoundKernel/<case>/<kernel>   one simultaneous round's impacts together
+//                                 after every cell changed; per_turn
 
 #include <benchmark/benchmark.h>
 
@@ -26,7 +26,9 @@
 #include <utility>
 #include <vector>
 
+#include "impact/ring_impact.h"
 #include "impact/round_kernels.h"
+#include "impact/torus_impact.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
@@ -226,19 +228,23 @@ void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)
   ForceRoundKernel(nullptr);
 }
 
-// One simultaneous round's impacts worked out together by the named kernel;
-// per_turn divides by the cells.
-void RoundKernel(benchmark::State& state, bool wide, bool edge, const char* kernel) {
+// One simultaneous round's impacts worked out together by the named kernel,
+// none of them kept from before; per_turn divides by the cells.
+template <class Model>
+void RoundKernel(benchmark::State& state, const ProgramProfile* program,
+                 void (*change)(RunSettings&), const char* kernel) {
   ForceRoundKernel(kernel);
-  RunSettings settings = HalvornProgram().Defaults;
-  settings.WideScope = wide;
-  settings.Edge = edge;
-  Prepared p(HalvornProgram(), HalvornProgram().MakeImpactModel, settings);
-  const auto cells = static_cast<std::size_t>(HalvornProgram().CellTotal);
+  RunSettings settings = program->Defaults;
+  settings.RandomSeq = false;
+  if (change != nullptr) change(settings);
+  Prepared p(*program, program->MakeImpactModel, settings);
+  auto& model = dynamic_cast<Model&>(p.Impact());
+  const auto cells = static_cast<std::size_t>(program->CellTotal);
   std::vector<ImpactVector> impacts(cells);
   std::vector<SourceCount> counts(cells);
   for (auto _ : state) {
-    p.Impact().ComputeRound(p.Model(), impacts, counts);
+    model.ForgetImpacts();
+    model.ComputeRound(p.Model(), impacts, counts);
     benchmark::DoNotOptimize(impacts.data());
   }
   state.counters["per_turn"] =
@@ -313,13 +319,26 @@ void RegisterAll() {
           ->Unit(benchmark::kMillisecond);
     }
   }
+  struct KernelCase {
+    std::string name;
+    bool halvorn;
+    Change change;
+  };
+  const KernelCase kernelCases[] = {
+      {"default", true, nullptr},
+      {"torus", true, [](RunSettings& s) { s.Edge = false; }},
+      {"wide", true, [](RunSettings& s) { s.WideScope = true; }},
+      {"kestane", false, nullptr},
+  };
   for (const char* kernel : RoundKernels()) {
     if (!RoundKernelRuns(kernel)) continue;
-    for (const auto& [name, wide, edge] :
-         {std::tuple{"default", false, true}, std::tuple{"torus", false, false},
-          std::tuple{"wide", true, true}}) {
-      Register(std::string("RoundKernel/") + name + "/" + kernel, RoundKernel, wide, edge, kernel)
-          ->Unit(benchmark::kMicrosecond);
+    for (const KernelCase& c : kernelCases) {
+      const std::string name = "RoundKernel/" + c.name + "/" + kernel;
+      if (c.halvorn) {
+        Register(name, RoundKernel<RingImpact>, &HalvornProgram(), c.change, kernel);
+      } else {
+        Register(name, RoundKernel<TorusImpact>, &KestaneProgram(), c.change, kernel);
+      }
     }
   }
 }

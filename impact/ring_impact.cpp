@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "impact/ring_round.h"
+#include "impact/round_kernels.h"
 
 namespace impactsim {
 
@@ -38,6 +39,7 @@ double RingSelfDivisor(DistancePar distance) {
 
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
+  ChooseRoundKernel();
   if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
   removeSelf_ = settings.RemoveSelf;
@@ -165,7 +167,7 @@ void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
   cache_.MarkAllStale();
 }
 
-void RingImpact::UpdateSource(const Cell& c, int x, int y) {
+void RingImpact::UpdateSource(const Cell& c, int x, int y, bool markReached) {
   seen_[static_cast<std::size_t>((y - 1) * side_ + (x - 1))] = c;
   // Every padded position that shows the cell: the cell itself and, on the
   // margins, its copies (FillPadded maps every position to a cell).
@@ -177,6 +179,7 @@ void RingImpact::UpdateSource(const Cell& c, int x, int y) {
     }
   }
   // Every target within reach has it among its sources, or is the cell.
+  if (!markReached) return;
   for (int dy = -reach_; dy <= reach_; ++dy) {
     int ty = y - 1 + dy;
     if (torus_) ty = (ty + side_) % side_;
@@ -201,7 +204,7 @@ void RingImpact::UpdateTarget(const Cell& c, std::size_t cell) {
 
 void RingImpact::CellChanged(const ModelState& model, int x, int y) {
   const Cell& c = model.PopulationGrid.At(x, y);
-  UpdateSource(c, x, y);
+  UpdateSource(c, x, y, true);
   UpdateTarget(c, static_cast<std::size_t>((y - 1) * side_ + (x - 1)));
 }
 
@@ -228,16 +231,26 @@ ring_round::Input RingImpact::KernelInput() const {
 void RingImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                               std::span<SourceCount> sources) {
   // The copy brought up to date with the cells the last round changed: the
-  // sources from the snapshot, the targets from the population.
+  // sources from the snapshot, the targets from the population. Where the
+  // changed cells reach most targets, all are worked out again.
   const Cell* snapshot = model.SnapshotGrid.Data();
   const Cell* live = model.PopulationGrid.Data();
-  for (int i = 0; i < side_ * side_; ++i) {
+  changed_.clear();
+  for (std::int32_t i = 0; i < side_ * side_; ++i) {
     const Cell& c = snapshot[i];
     const Cell& before = seen_[static_cast<std::size_t>(i)];
     if (c.Opinion != before.Opinion || c.Supportiveness != before.Supportiveness ||
         c.Persuasiveness != before.Persuasiveness) {
-      UpdateSource(c, i % side_ + 1, i / side_ + 1);
+      changed_.push_back(i);
     }
+  }
+  const auto window = static_cast<std::size_t>((2 * reach_ + 1) * (2 * reach_ + 1));
+  const bool many = 4 * changed_.size() * window >= cache_.Cells();
+  if (many) cache_.MarkAllStale();
+  for (const std::int32_t i : changed_) {
+    UpdateSource(snapshot[i], i % side_ + 1, i / side_ + 1, !many);
+  }
+  for (std::int32_t i = 0; i < side_ * side_; ++i) {
     UpdateTarget(live[i], static_cast<std::size_t>(i));
   }
   Refresh(cache_.StaleCount(), everyCell_);
@@ -258,12 +271,12 @@ int RingImpact::TurnsAhead() const {
 }
 
 void RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                              std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                              std::int32_t turnsLikely, std::span<ImpactVector> impact,
                               std::span<SourceCount> sources) {
   (void)model;  // the padded copy is kept current by CellChanged
   // As many of the round's remaining turns as are stale will want working out.
   const std::size_t expected =
-      cache_.StaleCount() * static_cast<std::size_t>(turnsLeft) / cache_.Cells();
+      cache_.StaleCount() * static_cast<std::size_t>(turnsLikely) / cache_.Cells();
   Refresh(expected, cells);
   cache_.CopyTo(cells, impact, sources);
 }

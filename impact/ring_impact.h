@@ -46,9 +46,13 @@ class RingImpact final : public ImpactModel {
   // where no source changed since.
   int TurnsAhead() const override;
   void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                    std::int32_t turnsLikely, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
+
+  // Drops every impact worked out before: the next round works all of them
+  // out (for benchmarks of the kernels).
+  void ForgetImpacts() { cache_.MarkAllStale(); }
 
   // The sources inside the cut-off of the prepared run, in scan order.
   const std::vector<RingOffset>& Sources() const { return offsets_; }
@@ -79,9 +83,9 @@ class RingImpact final : public ImpactModel {
   // The padded grid from `sources`, the targets' own opinions and strengths
   // from `targets`.
   void FillPadded(const Grid& sources, const Grid& targets);
-  // Source [x, y] now holds c: its padded positions, and every impact it
-  // reaches marked stale.
-  void UpdateSource(const Cell& c, int x, int y);
+  // Source [x, y] now holds c: its padded positions, and, if markReached,
+  // every impact it reaches marked stale.
+  void UpdateSource(const Cell& c, int x, int y, bool markReached);
   // Target `cell` (0-based) now holds c.
   void UpdateTarget(const Cell& c, std::size_t cell);
   void Refresh(std::size_t expected, std::span<const std::int32_t> wanted);
@@ -121,7 +125,7 @@ class RingImpact final : public ImpactModel {
   std::vector<std::int64_t> planeAt_;
   std::vector<Cell> seen_;  // per cell: what the padded copy shows
   ImpactCache cache_;
-  std::vector<std::int32_t> everyCell_;
+  std::vector<std::int32_t> everyCell_, changed_;
 };
 
 std::unique_ptr<ImpactModel> MakeRingImpact();

@@ -72,10 +72,10 @@ inline void FinishTotals(const Input& in, const Totals& t, const std::int32_t* c
                          const Output& out) {
   const D d;
   const DI di;
-  HWY_ALIGN double first[kMaxLanes];
-  HWY_ALIGN double second[kMaxLanes];
-  HWY_ALIGN std::int64_t count1[kMaxLanes];
-  HWY_ALIGN std::int64_t count2[kMaxLanes];
+  HWY_ALIGN double first[kMaxLanes] = {};
+  HWY_ALIGN double second[kMaxLanes] = {};
+  HWY_ALIGN std::int64_t count1[kMaxLanes] = {};
+  HWY_ALIGN std::int64_t count2[kMaxLanes] = {};
   hn::Store(t.first, d, first);
   hn::Store(t.second, d, second);
   hn::Store(t.count1, di, count1);
@@ -94,44 +94,83 @@ inline void FinishTotals(const Input& in, const Totals& t, const std::int32_t* c
   }
 }
 
-// Neighbouring targets of a row: each source of theirs lies side by side on
-// every plane, so one load serves all lanes. Where all targets hold the same
-// opinion they read one plane; else each lane picks its opinion's.
-void ComputeRows(const Input& in, const Output& out) {
+// Neighbouring targets of a row, one vector of them.
+struct RowGroup {
+  std::int32_t cells[kMaxLanes];
+  int lanes;
+  std::int64_t base;       // the first target's padded position
+  std::int64_t planeBase;  // and its position on the planes
+  bool same;               // all targets hold one opinion
+  const double* plane;     // the plane they read then, else opinion 1's
+};
+
+inline RowGroup MakeRowGroup(const Input& in, int n, int y, int x0) {
+  RowGroup g;
+  g.lanes = std::min(n, in.side - x0);
+  for (int k = 0; k < n; ++k) g.cells[k] = y * in.side + x0 + std::min(k, g.lanes - 1);
+  g.base = std::int64_t{y + in.pad} * in.stride + x0 + in.pad;
+  g.planeBase = std::int64_t{y + in.pad} * in.planeRow + x0 + in.pad;
+  const std::uint8_t* own = in.ownOpinion + g.cells[0];
+  g.same = std::all_of(own, own + g.lanes, [&](std::uint8_t o) { return o == own[0]; });
+  g.plane = in.plane + g.planeBase + (g.same && own[0] != 1 ? in.stride : 0);
+  return g;
+}
+
+// kGroups vectors of targets at once: each vector's totals are chains of
+// dependent additions, and several chains keep the adder busy. Where every
+// vector's targets hold one opinion each reads one plane; else each lane
+// picks its opinion's.
+template <std::size_t kGroups>
+HWY_INLINE void RunRowGroups(const Input& in, const RowGroup* g, const Output& out) {
   const D d;
   const DU du;
-  const int n = static_cast<int>(hn::Lanes(d));
-  std::int32_t cells[kMaxLanes];
-  for (int y = 0; y < in.side; ++y) {
-    for (int x0 = 0; x0 < in.side; x0 += n) {
-      const int lanes = std::min(n, in.side - x0);
-      for (int k = 0; k < n; ++k) cells[k] = y * in.side + x0 + std::min(k, lanes - 1);
-      Totals t = StartTotals(in, cells, lanes);
-      const std::int64_t base = std::int64_t{y + in.pad} * in.stride + x0 + in.pad;
-      const std::int64_t planeBase = std::int64_t{y + in.pad} * in.planeRow + x0 + in.pad;
-      const std::uint64_t* mask1 = in.mask1 + base;
-      const std::uint64_t* mask2 = in.mask2 + base;
-      const std::uint8_t* own = in.ownOpinion + cells[0];
-      const bool same = std::all_of(own, own + lanes, [&](std::uint8_t o) { return o == own[0]; });
-      if (same) {
-        const double* plane = in.plane + planeBase + (own[0] == 1 ? 0 : in.stride);
-        for (int i = 0; i < in.sources; ++i) {
-          AddSource(t, hn::LoadU(d, plane + in.at[i]), hn::LoadU(du, mask1 + in.delta[i]),
-                    hn::LoadU(du, mask2 + in.delta[i]));
-        }
-      } else {
-        HWY_ALIGN std::uint64_t isOne[kMaxLanes] = {};
-        for (int k = 0; k < lanes; ++k) isOne[k] = own[k] == 1 ? ~std::uint64_t{0} : 0;
-        const auto own1 = hn::MaskFromVec(hn::BitCast(d, hn::Load(du, isOne)));
-        const double* plane1 = in.plane + planeBase;
-        const double* plane2 = plane1 + in.stride;
-        for (int i = 0; i < in.sources; ++i) {
-          const auto v = hn::IfThenElse(own1, hn::LoadU(d, plane1 + in.at[i]),
-                                        hn::LoadU(d, plane2 + in.at[i]));
-          AddSource(t, v, hn::LoadU(du, mask1 + in.delta[i]), hn::LoadU(du, mask2 + in.delta[i]));
-        }
+  Totals t[kGroups];
+  for (std::size_t j = 0; j < kGroups; ++j) t[j] = StartTotals(in, g[j].cells, g[j].lanes);
+  const bool same = std::all_of(g, g + kGroups, [](const RowGroup& x) { return x.same; });
+  if (same) {
+    for (int i = 0; i < in.sources; ++i) {
+      for (std::size_t j = 0; j < kGroups; ++j) {
+        AddSource(t[j], hn::LoadU(d, g[j].plane + in.at[i]),
+                  hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]),
+                  hn::LoadU(du, in.mask2 + g[j].base + in.delta[i]));
       }
-      FinishTotals(in, t, cells, lanes, out);
+    }
+  } else {
+    hn::Mask<D> own1[kGroups];
+    for (std::size_t j = 0; j < kGroups; ++j) {
+      HWY_ALIGN std::uint64_t isOne[kMaxLanes] = {};
+      for (int k = 0; k < g[j].lanes; ++k) {
+        isOne[k] = in.ownOpinion[g[j].cells[k]] == 1 ? ~std::uint64_t{0} : 0;
+      }
+      own1[j] = hn::MaskFromVec(hn::BitCast(d, hn::Load(du, isOne)));
+    }
+    for (int i = 0; i < in.sources; ++i) {
+      for (std::size_t j = 0; j < kGroups; ++j) {
+        const double* plane1 = in.plane + g[j].planeBase + in.at[i];
+        const auto v =
+            hn::IfThenElse(own1[j], hn::LoadU(d, plane1), hn::LoadU(d, plane1 + in.stride));
+        AddSource(t[j], v, hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]),
+                  hn::LoadU(du, in.mask2 + g[j].base + in.delta[i]));
+      }
+    }
+  }
+  for (std::size_t j = 0; j < kGroups; ++j) FinishTotals(in, t[j], g[j].cells, g[j].lanes, out);
+}
+
+// Neighbouring targets of a row: each source of theirs lies side by side on
+// every plane, so one load serves all lanes. Two rows at a time.
+void ComputeRows(const Input& in, const Output& out) {
+  const int n = static_cast<int>(hn::Lanes(D()));
+  RowGroup g[2];
+  for (int y = 0; y < in.side; y += 2) {
+    for (int x0 = 0; x0 < in.side; x0 += n) {
+      g[0] = MakeRowGroup(in, n, y, x0);
+      if (y + 1 < in.side) {
+        g[1] = MakeRowGroup(in, n, y + 1, x0);
+        RunRowGroups<2>(in, g, out);
+      } else {
+        RunRowGroups<1>(in, g, out);
+      }
     }
   }
 }

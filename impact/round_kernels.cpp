@@ -4,6 +4,7 @@
 #include <hwy/targets.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -70,6 +71,21 @@ const char* ChosenRoundKernel() {
     if ((ProcessorTargets() & v.target) != 0) return v.name.c_str();
   }
   return Versions().back().name.c_str();
+}
+
+void ChooseRoundKernel() {
+  static const bool chosen = [] {
+    const char* name = std::getenv("IMPACTSIM_KERNEL");
+    if (name != nullptr && *name != '\0') {
+      if (!RoundKernelRuns(name)) {
+        throw std::runtime_error(std::string("IMPACTSIM_KERNEL=") + name +
+                                 ": not a kernel this processor runs");
+      }
+      ForceRoundKernel(name);
+    }
+    return true;
+  }();
+  (void)chosen;
 }
 
 void ForceRoundKernel(const char* name) {

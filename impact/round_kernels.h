@@ -9,9 +9,9 @@
 
 namespace impactsim {
 
-// The versions, widest first, by lower-case name: "avx3" (AVX-512), "avx2",
-// "sse4", "ssse3", "emu128" (plain code in 128-bit steps; it runs
-// everywhere).
+// The versions, widest first, by Highway's target names in lower case: on
+// x86-64 "avx3" (AVX-512), "avx2", "sse4", "ssse3" and "scalar" (plain code,
+// one lane; it runs everywhere).
 std::vector<const char*> RoundKernels();
 
 // Whether this processor runs the named version.
@@ -19,6 +19,13 @@ bool RoundKernelRuns(const char* name);
 
 // The name of the version in use.
 const char* ChosenRoundKernel();
+
+// Called by the impact models as they prepare a run: the first call applies
+// the environment's IMPACTSIM_KERNEL, if set, as ForceRoundKernel would (a
+// narrower version than the processor's widest, for tools such as valgrind
+// that do not know every instruction set); it throws std::runtime_error for
+// a version this processor cannot run.
+void ChooseRoundKernel();
 
 // Uses the named version from now on (nullptr: the widest that runs). Throws
 // std::logic_error for a version this processor cannot run. Not thread-safe:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "impact/round_kernels.h"
 #include "impact/torus_round.h"
 
 namespace impactsim {
@@ -35,6 +36,7 @@ double TorusDistance(int side, int x, int y, int u, int v) {
 
 void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("torus impact handles two opinions");
+  ChooseRoundKernel();
   if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
   plainSums_ = settings.SummationM;
   sequential_ = settings.RandomSeq;
@@ -118,11 +120,11 @@ int TorusImpact::TurnsAhead() const {
 }
 
 void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                               std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                               std::int32_t turnsLikely, std::span<ImpactVector> impact,
                                std::span<SourceCount> sources) {
   (void)model;  // the copy is kept current by CellChanged
   // Every cell reaches every target: all are stale or none.
-  Refresh(static_cast<std::size_t>(turnsLeft), cells);
+  Refresh(static_cast<std::size_t>(turnsLikely), cells);
   cache_.CopyTo(cells, impact, sources);
 }
 

@@ -41,9 +41,13 @@ class TorusImpact final : public ImpactModel {
   // Sequential runs: a vector of turns ahead on the round kernels.
   int TurnsAhead() const override;
   void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::int32_t turnsLeft, std::span<ImpactVector> impact,
+                    std::int32_t turnsLikely, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
+
+  // Drops every impact worked out before: the next round works all of them
+  // out (for benchmarks of the kernels).
+  void ForgetImpacts() { cache_.MarkAllStale(); }
 
  private:
   static constexpr std::size_t kStrengths = 101;

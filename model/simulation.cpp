@@ -235,8 +235,9 @@ void Simulation::StartRound(RunState& run) {
   // Working turns out ahead pays only when few turns change their cell: not
   // in the first round, nor after a round in which one turn in 16 did.
   const std::vector<std::int32_t>& changes = run.Result.Changes;
-  run.AheadNow = run.TurnsAhead > 0 && !changes.empty() &&
-                 16 * std::int64_t{changes.back()} < program_->CellTotal;
+  run.LastRoundChanges = changes.empty() ? program_->CellTotal : changes.back();
+  run.AheadNow =
+      run.TurnsAhead > 0 && 16 * std::int64_t{run.LastRoundChanges} < program_->CellTotal;
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }

@@ -82,6 +82,7 @@ class Simulation {
     std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
     std::int32_t AheadEnd = 0;
     bool AheadNow = false;  // this round works turns out ahead
+    std::int32_t LastRoundChanges = 0;
   };
 
   void ReadRunSettings(RunState& run);
