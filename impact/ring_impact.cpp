@@ -92,13 +92,49 @@ void RingImpact::BuildTables(const Key& key) {
   }
 }
 
+// Per target, its sources on the grid: all of them on a torus. By a table of
+// how many sources lie at or before each offset (dx, dy), summed over both
+// axes, so that the sources within any rectangle of offsets are four reads.
+void RingImpact::CountSourcesOnGrid() {
+  if (onGridFor_ == key_ && onGridTorus_ == torus_ && !onGrid_.empty()) return;
+  onGridFor_ = key_;
+  onGridTorus_ = torus_;
+  const auto cells = static_cast<std::size_t>(side_ * side_);
+  if (torus_) {
+    onGrid_.assign(cells, static_cast<std::int32_t>(sources_.size()));
+    return;
+  }
+  const int span = 2 * reach_ + 1;
+  // atOrBefore[(dy + reach + 1) * (span + 1) + dx + reach + 1]: sources with
+  // offsets dx' <= dx and dy' <= dy.
+  std::vector<std::int32_t> atOrBefore(static_cast<std::size_t>((span + 1) * (span + 1)), 0);
+  auto at = [&](int dx, int dy) -> std::int32_t& {
+    return atOrBefore[static_cast<std::size_t>((dy + reach_ + 1) * (span + 1) + dx + reach_ + 1)];
+  };
+  for (const Source& s : sources_) ++at(s.dx, s.dy);
+  for (int dy = -reach_; dy <= reach_; ++dy) {
+    for (int dx = -reach_; dx <= reach_; ++dx) {
+      at(dx, dy) += at(dx - 1, dy) + at(dx, dy - 1) - at(dx - 1, dy - 1);
+    }
+  }
+  onGrid_.resize(cells);
+  for (int y = 0; y < side_; ++y) {
+    for (int x = 0; x < side_; ++x) {
+      // Offsets that stay on the grid: -x .. side-1-x, clipped to the reach.
+      const int x0 = std::max(-x, -reach_) - 1, x1 = std::min(side_ - 1 - x, reach_);
+      const int y0 = std::max(-y, -reach_) - 1, y1 = std::min(side_ - 1 - y, reach_);
+      onGrid_[static_cast<std::size_t>(y * side_ + x)] =
+          at(x1, y1) - at(x0, y1) - at(x1, y0) + at(x0, y0);
+    }
+  }
+}
+
 void RingImpact::PrepareRounds() {
   stride_ = side_ + 2 * reach_ + ring_round::kLanes;
   padded_ = static_cast<std::size_t>((side_ + 2 * reach_) * stride_);
   classes_ = quotient_.size() / kStrengths;
-  planes_.resize(classes_ * 2 * padded_);
+  planes_.Resize(classes_ * 2 * padded_);
   mask1_.resize(padded_);
-  mask2_.resize(padded_);
   padOpinion_.resize(padded_);
   padFor1_.resize(padded_);
   padFor2_.resize(padded_);
@@ -110,6 +146,7 @@ void RingImpact::PrepareRounds() {
   seen_.resize(cells);
   everyCell_.resize(cells);
   for (std::size_t i = 0; i < cells; ++i) everyCell_[i] = static_cast<std::int32_t>(i);
+  CountSourcesOnGrid();
   padDelta_.clear();
   planeAt_.clear();
   for (const Source& s : sources_) {
@@ -124,23 +161,47 @@ void RingImpact::PrepareRounds() {
 // torus's margin repeats the cells it wraps to. Only a position whose cell
 // differs from what it held is written anew, on every plane.
 void RingImpact::PadCell(const Cell& c, bool onGrid, std::size_t at) {
-  const std::uint8_t opinion = onGrid || torus_ ? c.Opinion : std::uint8_t{0};
-  const std::uint8_t for1 = c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
-  const std::uint8_t for2 = c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
-  if (planesFilled_ && padOpinion_[at] == opinion && padFor1_[at] == for1 && padFor2_[at] == for2) {
-    return;
-  }
+  if (SetPadded(c, onGrid, at) || !planesFilled_) WritePlanes(at);
+}
+
+bool RingImpact::SetPadded(const Cell& c, bool onGrid, std::size_t at) {
+  const bool counts = onGrid || torus_;
+  const std::uint8_t opinion = counts ? c.Opinion : std::uint8_t{0};
+  const std::uint8_t for1 = !counts ? 0 : c.Opinion == 1 ? c.Supportiveness : c.Persuasiveness;
+  const std::uint8_t for2 = !counts ? 0 : c.Opinion == 2 ? c.Supportiveness : c.Persuasiveness;
+  if (padOpinion_[at] == opinion && padFor1_[at] == for1 && padFor2_[at] == for2) return false;
   padOpinion_[at] = opinion;
   padFor1_[at] = for1;
   padFor2_[at] = for2;
   mask1_[at] = opinion == 1 ? ~std::uint64_t{0} : 0;
-  mask2_[at] = opinion == 2 ? ~std::uint64_t{0} : 0;
+  return true;
+}
+
+void RingImpact::WritePlanes(std::size_t at) {
   const auto stride = static_cast<std::size_t>(stride_);
-  double* plane = planes_.data() + at / stride * static_cast<std::size_t>(PlaneRow()) + at % stride;
+  double* plane = planes_.Data() + at / stride * static_cast<std::size_t>(PlaneRow()) + at % stride;
   const double* q = quotient_.data();
+  const bool counts = padOpinion_[at] != 0;
   for (std::size_t k = 0; k < classes_; ++k, q += kStrengths, plane += 2 * stride) {
-    plane[0] = q[for1];
-    plane[stride] = q[for2];
+    plane[0] = counts ? q[padFor1_[at]] : 0.0;
+    plane[stride] = counts ? q[padFor2_[at]] : 0.0;
+  }
+}
+
+// Every plane anew from the padded bytes, row after row of each plane.
+void RingImpact::WriteAllPlanes() {
+  const auto stride = static_cast<std::size_t>(stride_);
+  double* plane = planes_.Data();
+  for (std::size_t row = 0; row < padded_; row += stride) {
+    const std::uint8_t* opinion = padOpinion_.data() + row;
+    const double* q = quotient_.data();
+    for (std::size_t k = 0; k < classes_; ++k, q += kStrengths) {
+      for (const std::uint8_t* strength : {padFor1_.data() + row, padFor2_.data() + row}) {
+        for (std::size_t px = 0; px < stride; ++px) {
+          *plane++ = opinion[px] != 0 ? q[strength[px]] : 0.0;
+        }
+      }
+    }
   }
 }
 
@@ -154,9 +215,10 @@ void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
       int gx = px - reach_;
       const bool on = rowOn && gx >= 0 && gx < side_;
       gx = ((gx % side_) + side_) % side_;
-      PadCell(sources.Data()[gy * side_ + gx], on, static_cast<std::size_t>(py * stride_ + px));
+      SetPadded(sources.Data()[gy * side_ + gx], on, static_cast<std::size_t>(py * stride_ + px));
     }
   }
+  WriteAllPlanes();
   planesFilled_ = true;
   const Cell* live = targets.Data();
   for (std::size_t i = 0; i < ownOpinion_.size(); ++i) {
@@ -214,9 +276,9 @@ ring_round::Input RingImpact::KernelInput() const {
   in.pad = reach_;
   in.stride = stride_;
   in.planeRow = PlaneRow();
-  in.plane = planes_.data();
+  in.plane = planes_.Data();
   in.mask1 = mask1_.data();
-  in.mask2 = mask2_.data();
+  in.onGrid = onGrid_.data();
   in.ownOpinion = ownOpinion_.data();
   in.ownSupportiveness = ownSupport_.data();
   in.sources = static_cast<int>(sources_.size());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "impact/contributions.h"
+#include "impact/plane_buffer.h"
 #include "impact/ring_round.h"
 #include "model/impact_model.h"
 
@@ -80,6 +81,11 @@ class RingImpact final : public ImpactModel {
   void BuildTables(const Key& key);
   void PrepareRounds();
   void PadCell(const Cell& c, bool onGrid, std::size_t at);
+  // The bytes and mask of padded position `at`; whether they changed.
+  bool SetPadded(const Cell& c, bool onGrid, std::size_t at);
+  void WritePlanes(std::size_t at);
+  void WriteAllPlanes();
+  void CountSourcesOnGrid();
   // The padded grid from `sources`, the targets' own opinions and strengths
   // from `targets`.
   void FillPadded(const Grid& sources, const Grid& targets);
@@ -118,8 +124,11 @@ class RingImpact final : public ImpactModel {
   std::size_t classes_ = 0;  // distinct distances: rows of quotient_
   bool planesFilled_ = false;
   std::vector<std::uint8_t> padOpinion_, padFor1_, padFor2_;
-  std::vector<std::uint64_t> mask1_, mask2_;
-  std::vector<double> planes_;
+  std::vector<std::uint64_t> mask1_;
+  std::vector<std::int32_t> onGrid_;  // per target: its sources on the grid
+  Key onGridFor_;
+  bool onGridTorus_ = false;
+  PlaneBuffer planes_;
   std::vector<std::uint8_t> ownOpinion_, ownSupport_;
   std::vector<std::int32_t> padDelta_;
   std::vector<std::int64_t> planeAt_;

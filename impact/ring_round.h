@@ -22,11 +22,13 @@ inline constexpr int kLanes = kMaxLanes;
 // opinion o, a plane holds at every padded position the quotient the cell
 // there contributes to a target of opinion o at that distance: its
 // supportiveness over g(d) if it holds opinion o, else its persuasiveness
-// over g(d). The planes are stored row by row, every plane's row py together:
-// position (py, px) of plane (c, o) is plane[py * planeRow + (2 * c + o - 1)
+// over g(d), and +0.0 where the cell is off the grid. The planes are stored row by row, every
+// plane's row py together: position (py, px) of plane (c, o) is plane[py * planeRow + (2 * c + o -
+// 1)
 // * stride + px], so the rows a row of targets reads lie close together. The
-// masks hold all ones where the cell holds opinion 1 (mask1) or 2 (mask2),
-// else zero, so that a quotient counts for its source's opinion alone.
+// mask holds all ones where the cell holds opinion 1, else zero: a quotient
+// counts for opinion 1 there and for opinion 2 elsewhere, as every cell on
+// the grid holds one of the two.
 struct Input {
   int side = 0;
   int pad = 0;
@@ -34,7 +36,7 @@ struct Input {
   std::int64_t planeRow = 0;  // 2 * classes * stride
   const double* plane = nullptr;
   const std::uint64_t* mask1 = nullptr;
-  const std::uint64_t* mask2 = nullptr;
+  const std::int32_t* onGrid = nullptr;  // per target: its sources on the grid
   // The targets as the population holds them at their turns (row by row,
   // side x side): their opinion decides which plane they read.
   const std::uint8_t* ownOpinion = nullptr;

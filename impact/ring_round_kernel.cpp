@@ -1,6 +1,6 @@
 // The kernels of the ring model, compiled once for each instruction set
-// Highway targets (AVX-512, AVX2, SSE4, SSSE3 and plain 128-bit code); the
-// widest one this processor runs is chosen at run time. Each lane is one
+// Highway targets (AVX-512, AVX2, SSE4, SSSE3 and plain code); the widest one
+// this processor runs is chosen at run time (impact/round_kernels.h). Each lane is one
 // target and adds its quotients in scan order whatever the lane count, and
 // floating-point additions are never reordered (no fast-math, no
 // contraction), so every instruction set gives the same bits.
@@ -25,72 +25,74 @@ using D = hn::ScalableTag<double>;
 using DU = hn::RebindToUnsigned<D>;
 using DI = hn::RebindToSigned<D>;
 
-// The running totals and source counts of one vector of targets.
+// The running totals of one vector of targets, and how many of their
+// sources hold opinion 1.
 struct Totals {
   hn::Vec<D> first, second;
-  hn::Vec<DI> count1, count2;
+  hn::Vec<DI> count1;
 };
 
 // The totals before the first source: the target's own voice, unless it is
-// removed, counted for the target's opinion. Each total starts at +0.0, so
-// adding the voice or +0.0 to it is exact. cells[k]: lane k's target.
+// removed. Each total starts at +0.0, so adding the voice or +0.0 to it is
+// exact. cells[k]: lane k's target.
 inline Totals StartTotals(const Input& in, const std::int32_t* cells, int lanes) {
   const D d;
   const DI di;
   HWY_ALIGN double first[kMaxLanes] = {};
   HWY_ALIGN double second[kMaxLanes] = {};
-  HWY_ALIGN std::int64_t count1[kMaxLanes] = {};
-  HWY_ALIGN std::int64_t count2[kMaxLanes] = {};
   if (!in.removeSelf) {
     for (int k = 0; k < lanes; ++k) {
       const std::uint8_t own = in.ownOpinion[cells[k]];
       const double v = in.self[in.ownSupportiveness[cells[k]]];
       first[k] = 0.0 + (own == 1 ? v : 0.0);
       second[k] = 0.0 + (own == 2 ? v : 0.0);
-      count1[k] = own == 1 ? 1 : 0;
-      count2[k] = own == 2 ? 1 : 0;
     }
   }
-  return {hn::Load(d, first), hn::Load(d, second), hn::Load(di, count1), hn::Load(di, count2)};
+  return {hn::Load(d, first), hn::Load(d, second), hn::Zero(di)};
 }
 
 // One source for every lane: v is the quotient each lane's source gives its
-// target, m1 and m2 the masks of the sources' opinions. A masked-off quotient
+// target (+0.0 off the grid), m1 the mask of the sources that hold opinion
+// 1; every other source on the grid holds opinion 2. A masked-off quotient
 // adds +0.0, which leaves a total of +0.0 or more unchanged, bit for bit.
-HWY_INLINE void AddSource(Totals& t, hn::Vec<D> v, hn::Vec<DU> m1, hn::Vec<DU> m2) {
+HWY_INLINE void AddSource(Totals& t, hn::Vec<D> v, hn::Vec<DU> m1) {
   const D d;
   const DI di;
-  t.first = hn::Add(t.first, hn::And(v, hn::BitCast(d, m1)));
-  t.second = hn::Add(t.second, hn::And(v, hn::BitCast(d, m2)));
+  const auto mask = hn::BitCast(d, m1);
+  t.first = hn::Add(t.first, hn::And(v, mask));
+  t.second = hn::Add(t.second, hn::AndNot(mask, v));
   t.count1 = hn::Sub(t.count1, hn::BitCast(di, m1));
-  t.count2 = hn::Sub(t.count2, hn::BitCast(di, m2));
 }
 
 // Writes lanes 0..lanes-1 at their cells cells[0..lanes-1], each total divided
-// by the root of its count unless the totals are plain sums.
+// by the root of its count unless the totals are plain sums. The counts
+// include the target's own voice where it is heard.
 inline void FinishTotals(const Input& in, const Totals& t, const std::int32_t* cells, int lanes,
                          const Output& out) {
   const D d;
   const DI di;
   HWY_ALIGN double first[kMaxLanes] = {};
   HWY_ALIGN double second[kMaxLanes] = {};
-  HWY_ALIGN std::int64_t count1[kMaxLanes] = {};
-  HWY_ALIGN std::int64_t count2[kMaxLanes] = {};
+  HWY_ALIGN std::int64_t sources1[kMaxLanes] = {};
   hn::Store(t.first, d, first);
   hn::Store(t.second, d, second);
-  hn::Store(t.count1, di, count1);
-  hn::Store(t.count2, di, count2);
+  hn::Store(t.count1, di, sources1);
   for (int k = 0; k < lanes; ++k) {
+    const std::int32_t cell = cells[k];
+    const std::uint8_t own = in.removeSelf ? 0 : in.ownOpinion[cell];
+    const auto count1 = static_cast<std::int32_t>(sources1[k]) + (own == 1 ? 1 : 0);
+    const auto count2 =
+        in.onGrid[cell] - static_cast<std::int32_t>(sources1[k]) + (own == 2 ? 1 : 0);
     double t1 = 0.0 + first[k];
     double t2 = 0.0 + second[k];
     if (!in.plainSums) {
-      if (count1[k] > 0) t1 = t1 / std::sqrt(static_cast<double>(count1[k]));
-      if (count2[k] > 0) t2 = t2 / std::sqrt(static_cast<double>(count2[k]));
+      if (count1 > 0) t1 = t1 / std::sqrt(static_cast<double>(count1));
+      if (count2 > 0) t2 = t2 / std::sqrt(static_cast<double>(count2));
     }
-    out.first[cells[k]] = t1;
-    out.second[cells[k]] = t2;
-    out.firstCount[cells[k]] = static_cast<std::int32_t>(count1[k]);
-    out.secondCount[cells[k]] = static_cast<std::int32_t>(count2[k]);
+    out.first[cell] = t1;
+    out.second[cell] = t2;
+    out.firstCount[cell] = count1;
+    out.secondCount[cell] = count2;
   }
 }
 
@@ -131,8 +133,7 @@ HWY_INLINE void RunRowGroups(const Input& in, const RowGroup* g, const Output& o
     for (int i = 0; i < in.sources; ++i) {
       for (std::size_t j = 0; j < kGroups; ++j) {
         AddSource(t[j], hn::LoadU(d, g[j].plane + in.at[i]),
-                  hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]),
-                  hn::LoadU(du, in.mask2 + g[j].base + in.delta[i]));
+                  hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]));
       }
     }
   } else {
@@ -149,8 +150,7 @@ HWY_INLINE void RunRowGroups(const Input& in, const RowGroup* g, const Output& o
         const double* plane1 = in.plane + g[j].planeBase + in.at[i];
         const auto v =
             hn::IfThenElse(own1[j], hn::LoadU(d, plane1), hn::LoadU(d, plane1 + in.stride));
-        AddSource(t[j], v, hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]),
-                  hn::LoadU(du, in.mask2 + g[j].base + in.delta[i]));
+        AddSource(t[j], v, hn::LoadU(du, in.mask1 + g[j].base + in.delta[i]));
       }
     }
   }
@@ -161,15 +161,21 @@ HWY_INLINE void RunRowGroups(const Input& in, const RowGroup* g, const Output& o
 // every plane, so one load serves all lanes. Two rows at a time.
 void ComputeRows(const Input& in, const Output& out) {
   const int n = static_cast<int>(hn::Lanes(D()));
-  RowGroup g[2];
+  RowGroup g[4];
   for (int y = 0; y < in.side; y += 2) {
-    for (int x0 = 0; x0 < in.side; x0 += n) {
-      g[0] = MakeRowGroup(in, n, y, x0);
-      if (y + 1 < in.side) {
-        g[1] = MakeRowGroup(in, n, y + 1, x0);
+    for (int x0 = 0; x0 < in.side; x0 += 2 * n) {
+      int count = 0;
+      for (int dy = 0; dy < 2 && y + dy < in.side; ++dy) {
+        for (int dx = 0; dx < 2 * n && x0 + dx < in.side; dx += n) {
+          g[count++] = MakeRowGroup(in, n, y + dy, x0 + dx);
+        }
+      }
+      if (count == 4) {
+        RunRowGroups<4>(in, g, out);
+      } else if (count == 2) {
         RunRowGroups<2>(in, g, out);
       } else {
-        RunRowGroups<1>(in, g, out);
+        for (int j = 0; j < count; ++j) RunRowGroups<1>(in, g + j, out);
       }
     }
   }
@@ -187,7 +193,6 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
   std::int64_t plane[kMaxLanes];
   HWY_ALIGN double v[kMaxLanes];
   HWY_ALIGN std::uint64_t m1[kMaxLanes];
-  HWY_ALIGN std::uint64_t m2[kMaxLanes];
   for (int j0 = 0; j0 < count; j0 += n) {
     const int lanes = std::min(n, count - j0);
     for (int k = 0; k < n; ++k) {
@@ -203,9 +208,8 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
       for (int k = 0; k < n; ++k) {
         v[k] = in.plane[plane[k] + in.at[i]];
         m1[k] = in.mask1[base[k] + in.delta[i]];
-        m2[k] = in.mask2[base[k] + in.delta[i]];
       }
-      AddSource(t, hn::Load(d, v), hn::Load(du, m1), hn::Load(du, m2));
+      AddSource(t, hn::Load(d, v), hn::Load(du, m1));
     }
     FinishTotals(in, t, cells, lanes, out);
   }
@@ -216,17 +220,16 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include "impact/kernel_dispatch.h"
+
 namespace impactsim::ring_round {
 
-HWY_EXPORT(ComputeRows);
-HWY_EXPORT(ComputeTargetsImpl);
-
 void Compute(const Input& in, const Output& out) {
-  HWY_DYNAMIC_DISPATCH(ComputeRows)(in, out);
+  IMPACTSIM_DISPATCH(ComputeRows, in, out)
 }
 
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
-  HWY_DYNAMIC_DISPATCH(ComputeTargetsImpl)(in, targets, count, out);
+  IMPACTSIM_DISPATCH(ComputeTargetsImpl, in, targets, count, out)
 }
 
 }  // namespace impactsim::ring_round

@@ -1,21 +1,53 @@
 #include "impact/round_kernels.h"
 
 #include <hwy/highway.h>
-#include <hwy/targets.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
-#include <string_view>
+
+#include "impact/kernel_dispatch.h"
 
 namespace impactsim {
 
 namespace {
 
+// Whether this processor, and its operating system, run the instructions
+// Highway compiles a target's code with (its target attribute string).
+bool ProcessorRuns(std::int64_t target) {
+#if HWY_ARCH_X86
+  const bool ssse3 = __builtin_cpu_supports("sse2") && __builtin_cpu_supports("ssse3");
+  const bool sse4 = ssse3 && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
+                    __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes");
+  const bool avx2 = sse4 && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+                    __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                    __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+  const bool avx3 = avx2 && __builtin_cpu_supports("avx512f") &&
+                    __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                    __builtin_cpu_supports("avx512bw");
+  switch (target) {
+    case HWY_AVX3:
+      return avx3;
+    case HWY_AVX2:
+      return avx2;
+    case HWY_SSE4:
+      return sse4;
+    case HWY_SSSE3:
+      return ssse3;
+    default:
+      break;
+  }
+#endif
+  // The plain code runs everywhere; any other target is not chosen.
+  return target == HWY_STATIC_TARGET || target == HWY_EMU128 || target == HWY_SCALAR;
+}
+
 struct Version {
   std::string name;
   std::int64_t target;
+  bool runs;
 };
 
 // The targets the kernels are compiled for, widest first (Highway numbers
@@ -27,7 +59,7 @@ const std::vector<Version>& Versions() {
       const std::int64_t target = targets & -targets;
       std::string name = hwy::TargetName(target);
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      v.push_back({name, target});
+      v.push_back({name, target, ProcessorRuns(target)});
     }
     return v;
   }();
@@ -41,18 +73,23 @@ const Version* Find(const char* name) {
   return nullptr;
 }
 
-// What the processor runs, whatever version is forced.
-std::int64_t ProcessorTargets() {
-  static const std::int64_t supported = hwy::SupportedTargets();
-  return supported;
+const Version& Widest() {
+  for (const Version& v : Versions()) {
+    if (v.runs) return v;
+  }
+  return Versions().back();
 }
 
-const Version*& Forced() {
-  static const Version* forced = nullptr;
-  return forced;
+std::atomic<const Version*>& InUse() {
+  static std::atomic<const Version*> inUse{&Widest()};
+  return inUse;
 }
 
 }  // namespace
+
+std::int64_t RoundKernelTarget() {
+  return InUse().load(std::memory_order_relaxed)->target;
+}
 
 std::vector<const char*> RoundKernels() {
   std::vector<const char*> names;
@@ -62,15 +99,11 @@ std::vector<const char*> RoundKernels() {
 
 bool RoundKernelRuns(const char* name) {
   const Version* v = Find(name);
-  return v != nullptr && (ProcessorTargets() & v->target) != 0;
+  return v != nullptr && v->runs;
 }
 
 const char* ChosenRoundKernel() {
-  if (Forced() != nullptr) return Forced()->name.c_str();
-  for (const Version& v : Versions()) {
-    if ((ProcessorTargets() & v.target) != 0) return v.name.c_str();
-  }
-  return Versions().back().name.c_str();
+  return InUse().load()->name.c_str();
 }
 
 void ChooseRoundKernel() {
@@ -89,20 +122,14 @@ void ChooseRoundKernel() {
 }
 
 void ForceRoundKernel(const char* name) {
-  ProcessorTargets();  // read before any mock below
   if (name == nullptr) {
-    Forced() = nullptr;
-    hwy::SetSupportedTargetsForTest(0);
-  } else {
-    const Version* v = Find(name);
-    if (v == nullptr) throw std::logic_error("no such kernel");
-    if ((ProcessorTargets() & v->target) == 0) {
-      throw std::logic_error("this processor cannot run that kernel");
-    }
-    Forced() = v;
-    hwy::SetSupportedTargetsForTest(v->target);
+    InUse() = &Widest();
+    return;
   }
-  hwy::GetChosenTarget().Update(hwy::SupportedTargets());
+  const Version* v = Find(name);
+  if (v == nullptr) throw std::logic_error("no such kernel");
+  if (!v->runs) throw std::logic_error("this processor cannot run that kernel");
+  InUse() = v;
 }
 
 }  // namespace impactsim

@@ -1,9 +1,12 @@
 #pragma once
 // Which compiled version of the round kernels the impact models use. The
-// kernels are compiled once per instruction set Highway targets; the widest
-// this processor runs is chosen at the first call, unless a test or
-// benchmark forces another so that every version can be compared on one
-// machine. Every version gives the same bits.
+// kernels are compiled by Highway once per instruction set; the widest this
+// processor runs is chosen here, from the same instruction lists Highway
+// compiles each version with, unless a test or benchmark forces another so
+// that every version can be compared on one machine. Every version gives the
+// same bits. (Highway's own run-time library is not linked: its start-up
+// timing costs every process several milliseconds, and runs an instruction
+// valgrind does not know.)
 
 #include <vector>
 

@@ -1,5 +1,6 @@
 // The kernels of the torus model, compiled once for each instruction set
-// Highway targets; the widest one this processor runs is chosen at run time.
+// Highway targets; the widest one this processor runs is chosen at run time
+// (impact/round_kernels.h).
 // Every source is the same cell for all lanes, only its distance differs;
 // each lane adds its quotients in the per-turn order whatever the lane count,
 // so every instruction set gives the same bits.
@@ -154,17 +155,16 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include "impact/kernel_dispatch.h"
+
 namespace impactsim::torus_round {
 
-HWY_EXPORT(ComputeRows);
-HWY_EXPORT(ComputeTargetsImpl);
-
 void Compute(const Input& in, const Output& out) {
-  HWY_DYNAMIC_DISPATCH(ComputeRows)(in, out);
+  IMPACTSIM_DISPATCH(ComputeRows, in, out)
 }
 
 void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
-  HWY_DYNAMIC_DISPATCH(ComputeTargetsImpl)(in, targets, count, out);
+  IMPACTSIM_DISPATCH(ComputeTargetsImpl, in, targets, count, out)
 }
 
 }  // namespace impactsim::torus_round
