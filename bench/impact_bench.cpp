@@ -13,6 +13,8 @@
 //                                 engine on each round kernel this processor
 //                                 runs (engine_<kernel>); items_per_second
 //                                 counts runs
+//   TurnsAhead/<program>          eight scattered sequential turns' impacts
+//                                 together, after a change; per_turn
 //   RoundKernel/<case>/<kernel>   one simultaneous round's impacts together
 //                                 after every cell changed; per_turn
 
@@ -253,6 +255,29 @@ void RoundKernel(benchmark::State& state, const ProgramProfile* program,
   ForceRoundKernel(nullptr);
 }
 
+// The next eight sequential turns' impacts worked out together for targets
+// scattered over the grid, none of them kept from before (after a change);
+// per_turn divides by the eight.
+template <class Model>
+void TurnsAhead(benchmark::State& state, const ProgramProfile* program) {
+  RunSettings settings = program->Defaults;
+  settings.RandomSeq = true;
+  Prepared p(*program, program->MakeImpactModel, settings);
+  auto& model = dynamic_cast<Model&>(p.Impact());
+  const std::vector<std::int32_t> cells = {3,   391, 77,  1203 % program->CellTotal,
+                                           250, 12,  333, 160};
+  std::vector<ImpactVector> impacts(cells.size());
+  std::vector<SourceCount> counts(cells.size());
+  for (auto _ : state) {
+    model.ForgetImpacts();
+    model.ComputeTurns(p.Model(), cells, 8, impacts, counts);
+    benchmark::DoNotOptimize(impacts.data());
+  }
+  state.counters["per_turn"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(cells.size()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // The fastest repetition: on a shared machine the least disturbed one.
 double Fastest(const std::vector<double>& v) {
   return *std::min_element(v.begin(), v.end());
@@ -330,6 +355,8 @@ void RegisterAll() {
       {"wide", true, [](RunSettings& s) { s.WideScope = true; }},
       {"kestane", false, nullptr},
   };
+  Register("TurnsAhead/halvorn", TurnsAhead<RingImpact>, &HalvornProgram());
+  Register("TurnsAhead/kestane", TurnsAhead<TorusImpact>, &KestaneProgram());
   for (const char* kernel : RoundKernels()) {
     if (!RoundKernelRuns(kernel)) continue;
     for (const KernelCase& c : kernelCases) {

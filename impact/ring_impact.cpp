@@ -332,15 +332,16 @@ int RingImpact::TurnsAhead() const {
   return sequential_ ? ring_round::kLanes : 0;
 }
 
-void RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                              std::int32_t turnsLikely, std::span<ImpactVector> impact,
-                              std::span<SourceCount> sources) {
+int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                             std::int32_t turnsLikely, std::span<ImpactVector> impact,
+                             std::span<SourceCount> sources) {
   (void)model;  // the padded copy is kept current by CellChanged
   // As many of the round's remaining turns as are stale will want working out.
   const std::size_t expected =
       cache_.StaleCount() * static_cast<std::size_t>(turnsLikely) / cache_.Cells();
   Refresh(expected, cells);
   cache_.CopyTo(cells, impact, sources);
+  return static_cast<int>(cells.size());
 }
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,

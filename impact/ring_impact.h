@@ -46,9 +46,9 @@ class RingImpact final : public ImpactModel {
   // Sequential runs: the next turns' impacts, from those worked out before
   // where no source changed since.
   int TurnsAhead() const override;
-  void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::int32_t turnsLikely, std::span<ImpactVector> impact,
-                    std::span<SourceCount> sources) override;
+  int ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                   std::int32_t turnsLikely, std::span<ImpactVector> impact,
+                   std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
 
   // Drops every impact worked out before: the next round works all of them

@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #include "impact/round_kernels.h"
 #include "impact/torus_round.h"
@@ -42,35 +45,54 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   sequential_ = settings.RandomSeq;
   cache_.Resize(static_cast<std::size_t>(kSide * kSide));
   SyncPopulation(model.PopulationGrid, true);
-  const int exponent = DistanceExponent(settings.Distance);
-
-  const double selfDivisor = TorusSelfDivisor(settings.Distance);
-  for (std::size_t s = 0; s < kStrengths; ++s) self_[s] = Strength(s, plainSums_) / selfDivisor;
   for (int delta = -(kSide - 1); delta <= kSide - 1; ++delta) {
     fold_[static_cast<std::size_t>(delta + kSide - 1)] =
         static_cast<std::uint8_t>(Fold(kSide, delta));
   }
+  tables_ = SharedTables(settings.Distance, plainSums_);
+}
+
+// The tables of one distance rule and summation, built once per process and
+// shared by every model (and thread) that runs with them: a sweep starts
+// thousands of runs.
+std::shared_ptr<const TorusImpact::Tables> TorusImpact::SharedTables(DistancePar distance,
+                                                                     bool plainSums) {
+  static std::mutex mutex;
+  static std::map<std::pair<int, bool>, std::shared_ptr<const Tables>> built;
+  const std::lock_guard lock(mutex);
+  std::shared_ptr<const Tables>& tables = built[{static_cast<int>(distance), plainSums}];
+  if (!tables) tables = BuildTables(distance, plainSums);
+  return tables;
+}
+
+std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(DistancePar distance,
+                                                                    bool plainSums) {
+  auto t = std::make_shared<Tables>();
+  const int exponent = DistanceExponent(distance);
+  const double selfDivisor = TorusSelfDivisor(distance);
+  for (std::size_t s = 0; s < kStrengths; ++s) t->self[s] = Strength(s, plainSums) / selfDivisor;
   for (std::size_t a = 0; a < kFolds; ++a) {
     for (std::size_t b = 0; b < kFolds; ++b) {
       const double d = std::sqrt(static_cast<double>(a * a + b * b));
       const double g = DistancePower(d, exponent);
-      double* row = &quotient_[(a * kFolds + b) * kStrengths];
-      for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums_) / g;
+      double* row = &t->quotient[(a * kFolds + b) * kStrengths];
+      for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums) / g;
     }
   }
   // The kernels' rows: per row offset b and strength, the quotients along the
   // column offsets x - u that lanes meet, folded like any other offset.
-  row_.resize(kFolds * kStrengths * torus_round::kRowLength);
+  t->row.resize(kFolds * kStrengths * torus_round::kRowLength);
   for (std::size_t b = 0; b < kFolds; ++b) {
     for (std::size_t s = 0; s < kStrengths; ++s) {
-      double* row = &row_[(b * kStrengths + s) * torus_round::kRowLength];
-      for (int t = 0; t < torus_round::kRowLength; ++t) {
-        const int delta = ((t - (kSide - 1)) % kSide + kSide) % kSide;
+      double* row = &t->row[(b * kStrengths + s) * torus_round::kRowLength];
+      for (int i = 0; i < torus_round::kRowLength; ++i) {
+        const int delta = ((i - (kSide - 1)) % kSide + kSide) % kSide;
         const auto a = static_cast<std::size_t>(Fold(kSide, delta));
-        row[t] = a == 0 && b == 0 ? 0.0 : quotient_[(a * kFolds + b) * kStrengths + s];
+        row[i] = a == 0 && b == 0 ? 0.0 : t->quotient[(a * kFolds + b) * kStrengths + s];
       }
     }
   }
+  return t;
 }
 
 void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
@@ -79,7 +101,7 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
   OpinionTotals totals;
 
   const Cell& target = grid.At(x, y);
-  totals.Add(target.Opinion, self_[target.Supportiveness]);
+  totals.Add(target.Opinion, tables_->self[target.Supportiveness]);
 
   // Every other cell, first index outer, second inner.
   const Cell* cells = grid.Data();
@@ -90,7 +112,7 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
   }
   for (int u = 1; u <= kSide; ++u) {
     const std::size_t a = fold_[static_cast<std::size_t>(u - x + kSide - 1)];
-    const double* rowA = &quotient_[a * kFolds * kStrengths];
+    const double* rowA = &tables_->quotient[a * kFolds * kStrengths];
     const Cell* col = cells + (u - 1);
     auto visit = [&](int v) {
       const Cell& c = col[(v - 1) * kSide];
@@ -119,13 +141,22 @@ int TorusImpact::TurnsAhead() const {
   return sequential_ ? kMaxLanes : 0;
 }
 
-void TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                               std::int32_t turnsLikely, std::span<ImpactVector> impact,
-                               std::span<SourceCount> sources) {
-  (void)model;  // the copy is kept current by CellChanged
-  // Every cell reaches every target: all are stale or none.
-  Refresh(static_cast<std::size_t>(turnsLikely), cells);
-  cache_.CopyTo(cells, impact, sources);
+int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                              std::int32_t turnsLikely, std::span<ImpactVector> impact,
+                              std::span<SourceCount> sources) {
+  // Every cell reaches every target: all are stale or none. Work all out
+  // again where enough turns are likely to use them; else this turn's alone,
+  // by the per-turn code, which is faster than the kernels for scattered
+  // targets.
+  if (cache_.StaleCount() == 0 || 4 * static_cast<std::size_t>(turnsLikely) >= cache_.Cells()) {
+    Refresh(cache_.Cells(), cells);
+    cache_.CopyTo(cells, impact, sources);
+    return static_cast<int>(cells.size());
+  }
+  impact[0][1] = 0.0;
+  impact[0][2] = 0.0;
+  ComputeImpact(model, cells[0] % kSide + 1, cells[0] / kSide + 1, impact[0], sources[0]);
+  return 1;
 }
 
 void TorusImpact::CellChanged(const ModelState& model, int x, int y) {
@@ -163,8 +194,8 @@ void TorusImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wa
   in.count1 = count1_;
   in.count2 = count2_;
   in.fold = fold_.data();
-  in.row = row_.data();
-  in.self = self_.data();
+  in.row = tables_->row.data();
+  in.self = tables_->self.data();
   in.plainSums = plainSums_;
   cache_.Refresh(
       expected, wanted, [&] { torus_round::Compute(in, cache_.Output()); },

@@ -40,9 +40,9 @@ class TorusImpact final : public ImpactModel {
 
   // Sequential runs: a vector of turns ahead on the round kernels.
   int TurnsAhead() const override;
-  void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                    std::int32_t turnsLikely, std::span<ImpactVector> impact,
-                    std::span<SourceCount> sources) override;
+  int ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                   std::int32_t turnsLikely, std::span<ImpactVector> impact,
+                   std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
 
   // Drops every impact worked out before: the next round works all of them
@@ -55,16 +55,23 @@ class TorusImpact final : public ImpactModel {
 
   bool plainSums_ = false;
   bool sequential_ = false;
-  // [a][b][supportiveness]: the strength over g(d) of a source at axis
-  // offsets a, b; the strength is the supportiveness, squared for plain sums.
-  std::array<double, kFolds * kFolds * kStrengths> quotient_{};
-  std::array<double, kStrengths> self_{};
+  // What depends only on the distance rule and the summation.
+  struct Tables {
+    // [a][b][supportiveness]: the strength over g(d) of a source at axis
+    // offsets a, b; the strength is the supportiveness, squared for plain
+    // sums.
+    std::array<double, kFolds * kFolds * kStrengths> quotient{};
+    std::array<double, kStrengths> self{};
+    // The round kernels' quotient rows (see torus_round::Input).
+    std::vector<double> row;
+  };
+  static std::shared_ptr<const Tables> SharedTables(DistancePar distance, bool plainSums);
+  static std::shared_ptr<const Tables> BuildTables(DistancePar distance, bool plainSums);
+  std::shared_ptr<const Tables> tables_;
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
 
-  // The round kernels' quotient rows (see torus_round::Input), their copy of
-  // the population they read with its opinion masks and counts, and every
-  // cell's impacts as last worked out from it.
-  std::vector<double> row_;
+  // The round kernels' copy of the population they read with its opinion
+  // masks and counts, and every cell's impacts as last worked out from it.
   std::array<std::uint8_t, kSide * kSide> opinion_{}, support_{};
   std::array<std::uint64_t, kSide * kSide> mask1_{}, mask2_{};
   std::int32_t count1_ = 0, count2_ = 0;

@@ -129,21 +129,23 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
   const D d;
   const int n = static_cast<int>(hn::Lanes(d));
   Group g;
-  std::int32_t x[kMaxLanes];
-  std::int32_t y[kMaxLanes];
+  // Per source row v and lane: where the lane's quotients for that row start,
+  // strength 0 and column offset 0.
+  std::int32_t rowAt[kSide][kMaxLanes];
   HWY_ALIGN double q[kMaxLanes];
   for (int j0 = 0; j0 < count; j0 += n) {
     g.lanes = std::min(n, count - j0);
     for (int k = 0; k < n; ++k) {
       g.cells[k] = targets[j0 + std::min(k, g.lanes - 1)];
-      x[k] = g.cells[k] % kSide + 1;
-      y[k] = g.cells[k] / kSide + 1;
+      const int x = g.cells[k] % kSide + 1;
+      const int y = g.cells[k] / kSide + 1;
+      for (int v = 1; v <= kSide; ++v) {
+        rowAt[v - 1][k] = in.fold[v - y + kSide - 1] * kStrengths * kRowLength + x + kSide - 1;
+      }
     }
     auto load = [&](std::size_t, int u, int v, int s) {
-      for (int k = 0; k < n; ++k) {
-        const int b = in.fold[v - y[k] + kSide - 1];
-        q[k] = in.row[(b * kStrengths + s) * kRowLength + x[k] - u + kSide - 1];
-      }
+      const double* row = in.row + (s * kRowLength - u);
+      for (int k = 0; k < n; ++k) q[k] = row[rowAt[v - 1][k]];
       return hn::Load(d, q);
     };
     RunGroups<1>(in, &g, load, out);

@@ -42,15 +42,17 @@ class ImpactModel {
   // next turns' targets (0-based cell numbers in `cells`, at most
   // TurnsAhead() of them; turnsLikely: how many of the round's turns from
   // cells[0]'s on are likely to come before a cell changes) worked out
-  // together from the population as it stands: the bits
-  // ComputeImpact would give each at its turn if no cell changed before it.
-  // The run driver discards those after a turn that changes a cell. 0: not
+  // together from the population as it stands: the bits ComputeImpact would
+  // give each at its turn if no cell changed before it. It returns how many
+  // of them, from the first, it worked out (at least one). The run driver
+  // discards those after a turn that changes a cell. TurnsAhead() 0: not
   // offered.
   virtual int TurnsAhead() const { return 0; }
-  virtual void ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
-                            std::int32_t turnsLikely, std::span<ImpactVector> impact,
-                            std::span<SourceCount> sources) {
+  virtual int ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
+                           std::int32_t turnsLikely, std::span<ImpactVector> impact,
+                           std::span<SourceCount> sources) {
     (void)model, (void)cells, (void)turnsLikely, (void)impact, (void)sources;
+    return 0;
   }
   // Called by the run driver after every turn that changed cell [x, y] (its
   // opinion, and its strengths where they are drawn anew) in a run that

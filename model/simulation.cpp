@@ -132,14 +132,17 @@ RunResult Simulation::Run() {
       if (run.WholeRounds) {
         ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_,
                     program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
-      } else if (run.AheadNow) {
+      } else if (run.TurnsAhead > 0 && FewChangesLikely(run)) {
         SpeculativeTurn(run);
       } else if (run.TurnsAhead > 0) {
         // Turn by turn, keeping the model's copy of the population current.
         const std::int32_t before = run.ChangeCount;
         UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
                       run.ChangeCount);
-        if (run.ChangeCount != before) impact_->CellChanged(model_, run.X, run.Y);
+        if (run.ChangeCount != before) {
+          impact_->CellChanged(model_, run.X, run.Y);
+          run.AheadEnd = 0;
+        }
       } else {
         UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
                       run.ChangeCount);
@@ -164,11 +167,17 @@ void Simulation::SpeculativeTurn(RunState& run) {
     const std::int32_t n = std::min(run.TurnsAhead, program_->CellTotal - run.IterationNo + 1);
     for (std::int32_t j = 0; j < n; ++j)
       aheadCells_[U(j)] = visitOrder_[U(run.IterationNo + j)] - 1;
-    impact_->ComputeTurns(
-        model_, std::span(aheadCells_).first(U(n)), program_->CellTotal - run.IterationNo + 1,
-        std::span(aheadImpact_).first(U(n)), std::span(aheadSources_).first(U(n)));
+    // The turns likely to come before the next change: the round's turns
+    // left, or fewer at the rate changes come.
+    const std::int32_t turnsLeft = program_->CellTotal - run.IterationNo + 1;
+    const auto [changes, turns] = ChangeRate(run);
+    const auto likely =
+        static_cast<std::int32_t>(std::min<std::int64_t>(turnsLeft, turns / std::max(changes, 1)));
+    const int worked = impact_->ComputeTurns(model_, std::span(aheadCells_).first(U(n)), likely,
+                                             std::span(aheadImpact_).first(U(n)),
+                                             std::span(aheadSources_).first(U(n)));
     run.AheadStart = run.IterationNo;
-    run.AheadEnd = run.IterationNo + n;
+    run.AheadEnd = run.IterationNo + std::clamp(worked, 1, n);
   }
   const std::int32_t before = run.ChangeCount;
   ApplyImpact(model_, aheadImpact_[U(run.IterationNo - run.AheadStart)], random_,
@@ -177,6 +186,21 @@ void Simulation::SpeculativeTurn(RunState& run) {
     impact_->CellChanged(model_, run.X, run.Y);
     run.AheadEnd = 0;
   }
+}
+
+// The rate at which turns change their cell, as changes per turns: this
+// round's so far once it has seen enough turns, else the last round's.
+std::pair<std::int32_t, std::int32_t> Simulation::ChangeRate(const RunState& run) const {
+  const std::int32_t turns = run.IterationNo - 1;
+  if (turns >= kRateTurns) return {run.ChangeCount, turns};
+  return {run.LastRoundChanges, program_->CellTotal};
+}
+
+// Working turns out ahead pays only when few turns change their cell: fewer
+// than one in 16.
+bool Simulation::FewChangesLikely(const RunState& run) const {
+  const auto [changes, turns] = ChangeRate(run);
+  return 16 * std::int64_t{changes} < turns;
 }
 
 void Simulation::WatchCycles(std::int32_t stopAfterRepeats) {
@@ -232,12 +256,9 @@ void Simulation::StartRound(RunState& run) {
   ShuffleVisitOrder();
   run.ChangeCount = 0;
   run.AheadEnd = 0;  // a new visit order
-  // Working turns out ahead pays only when few turns change their cell: not
-  // in the first round, nor after a round in which one turn in 16 did.
+  // Before the first round every turn may change its cell.
   const std::vector<std::int32_t>& changes = run.Result.Changes;
   run.LastRoundChanges = changes.empty() ? program_->CellTotal : changes.back();
-  run.AheadNow =
-      run.TurnsAhead > 0 && 16 * std::int64_t{run.LastRoundChanges} < program_->CellTotal;
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }

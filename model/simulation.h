@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/cycle_watch.h"
@@ -81,7 +82,6 @@ class Simulation {
     std::int32_t TurnsAhead = 0;  // sequential: turns whose impacts are worked out together
     std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
     std::int32_t AheadEnd = 0;
-    bool AheadNow = false;  // this round works turns out ahead
     std::int32_t LastRoundChanges = 0;
   };
 
@@ -94,6 +94,10 @@ class Simulation {
   void CloseRound(RunState& run);
   void WatchRound(RunState& run);
   void SpeculativeTurn(RunState& run);
+  // Turns a round must have seen before its own rate of changes counts.
+  static constexpr std::int32_t kRateTurns = 64;
+  std::pair<std::int32_t, std::int32_t> ChangeRate(const RunState& run) const;
+  bool FewChangesLikely(const RunState& run) const;
   void FinishRun();
 
   const ProgramProfile* program_;
