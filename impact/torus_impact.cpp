@@ -133,7 +133,7 @@ static_assert(torus_round::kSide == TorusImpact::kSide);
 void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                                std::span<SourceCount> sources) {
   SyncPopulation(model.SnapshotGrid, false);
-  Refresh(cache_.StaleCount(), {});
+  Refresh();
   cache_.CopyAll(impact, sources);
 }
 
@@ -149,7 +149,7 @@ int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int3
   // by the per-turn code, which is faster than the kernels for scattered
   // targets.
   if (cache_.StaleCount() == 0 || 4 * static_cast<std::size_t>(turnsLikely) >= cache_.Cells()) {
-    Refresh(cache_.Cells(), cells);
+    Refresh();
     cache_.CopyTo(cells, impact, sources);
     return static_cast<int>(cells.size());
   }
@@ -185,7 +185,8 @@ void TorusImpact::SetCell(std::size_t i, const Cell& c) {
   mask2_[i] = c.Opinion == 2 ? ~std::uint64_t{0} : 0;
 }
 
-void TorusImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wanted) {
+void TorusImpact::Refresh() {
+  if (cache_.StaleCount() == 0) return;
   torus_round::Input in;
   in.opinion = opinion_.data();
   in.supportiveness = support_.data();
@@ -197,11 +198,8 @@ void TorusImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wa
   in.row = tables_->row.data();
   in.self = tables_->self.data();
   in.plainSums = plainSums_;
-  cache_.Refresh(
-      expected, wanted, [&] { torus_round::Compute(in, cache_.Output()); },
-      [&](const std::int32_t* cells, int count) {
-        torus_round::ComputeTargets(in, cells, count, cache_.Output());
-      });
+  torus_round::Compute(in, cache_.Output());
+  cache_.MarkAllFresh();
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

@@ -80,7 +80,8 @@ class TorusImpact final : public ImpactModel {
   // marks the impacts stale if anything changed.
   void SyncPopulation(const Grid& population, bool all);
   void SetCell(std::size_t i, const Cell& c);
-  void Refresh(std::size_t expected, std::span<const std::int32_t> wanted);
+  // Works every cell's impacts out again if any is stale.
+  void Refresh();
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();

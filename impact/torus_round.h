@@ -41,8 +41,4 @@ using Output = KernelOutput;
 // Every cell's impacts, row by row, neighbouring targets of a row together.
 void Compute(const Input& in, const Output& out);
 
-// The impacts of the given targets (0-based cell numbers, row by row), each
-// written at its cell number.
-void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
-
 }  // namespace impactsim::torus_round

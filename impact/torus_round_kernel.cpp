@@ -123,35 +123,6 @@ void ComputeRows(const Input& in, const Output& out) {
   }
 }
 
-// Targets anywhere: each lane reads its own quotient, one plain load each.
-void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
-                        const Output& out) {
-  const D d;
-  const int n = static_cast<int>(hn::Lanes(d));
-  Group g;
-  // Per source row v and lane: where the lane's quotients for that row start,
-  // strength 0 and column offset 0.
-  std::int32_t rowAt[kSide][kMaxLanes];
-  HWY_ALIGN double q[kMaxLanes];
-  for (int j0 = 0; j0 < count; j0 += n) {
-    g.lanes = std::min(n, count - j0);
-    for (int k = 0; k < n; ++k) {
-      g.cells[k] = targets[j0 + std::min(k, g.lanes - 1)];
-      const int x = g.cells[k] % kSide + 1;
-      const int y = g.cells[k] / kSide + 1;
-      for (int v = 1; v <= kSide; ++v) {
-        rowAt[v - 1][k] = in.fold[v - y + kSide - 1] * kStrengths * kRowLength + x + kSide - 1;
-      }
-    }
-    auto load = [&](std::size_t, int u, int v, int s) {
-      const double* row = in.row + (s * kRowLength - u);
-      for (int k = 0; k < n; ++k) q[k] = row[rowAt[v - 1][k]];
-      return hn::Load(d, q);
-    };
-    RunGroups<1>(in, &g, load, out);
-  }
-}
-
 }  // namespace HWY_NAMESPACE
 }  // namespace impactsim::torus_round
 HWY_AFTER_NAMESPACE();
@@ -163,10 +134,6 @@ namespace impactsim::torus_round {
 
 void Compute(const Input& in, const Output& out) {
   IMPACTSIM_DISPATCH(ComputeRows, in, out)
-}
-
-void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
-  IMPACTSIM_DISPATCH(ComputeTargetsImpl, in, targets, count, out)
 }
 
 }  // namespace impactsim::torus_round
