@@ -20,3 +20,14 @@ def test_example_prints_its_table_and_saves_its_figure(tmp_path):
     assert len(rows) == 12 and rows[0][:2] == ["halvorn", "nb"] and rows[6][:2] == ["kestane", "nb"]
     assert all(0 <= float(v) <= 1 for row in rows for v in row[-4:])
     assert figure.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+def test_readme_python_example_runs_as_written(tmp_path, monkeypatch):
+    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
+        readme = f.read()
+    section = readme[readme.index("## Using Python"):]
+    code = section[section.index("```python\n") + 10:]
+    code = code[:code.index("```")]
+    monkeypatch.chdir(tmp_path)
+    exec(compile(code, "README.md", "exec"), {})
+    assert (tmp_path / "heatmap.png").read_bytes()[:4] == b"\x89PNG"

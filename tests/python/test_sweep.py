@@ -66,6 +66,27 @@ def test_threads_give_the_same_rows_and_progress_reaches_the_total():
     assert one.cycle_start.dtype == "Int64" and one.distance.tolist()[::40] == ["2", "3"]
 
 
+def test_other_python_threads_run_while_a_sweep_runs():
+    ticks, running = [], threading.Event()
+
+    def count():
+        while running.is_set():
+            ticks.append(time.monotonic())
+            time.sleep(0.001)
+
+    running.set()
+    counter = threading.Thread(target=count)
+    counter.start()
+    started = time.monotonic()
+    impactsim.sweep(seeds=range(300), jobs=2)
+    finished = time.monotonic()
+    running.clear()
+    counter.join()
+    # Were the GIL held through the sweep, the counter would stand still.
+    during = [t for t in ticks if started < t < finished]
+    assert len(during) >= 20
+
+
 def test_ctrl_c_stops_a_sweep_and_the_module_stays_usable():
     # A sweep of hours, interrupted as a terminal's Ctrl+C would.
     timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
