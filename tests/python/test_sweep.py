@@ -40,6 +40,14 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
     plain = pd.read_csv(csv, float_precision="round_trip", keep_default_na=False, na_values=[""])
     assert list(df.columns) == list(plain.columns) == impactsim.COLUMNS
     for name in df.columns:
+        # Whole numbers stay whole (nullable where a value may be missing),
+        # decimals stay decimals; settings such as distance stay text.
+        if df[name].dtype == object:
+            assert name in impactsim.SETTINGS + ("program", "stop"), name
+        elif df[name].dtype == "int64":
+            assert plain[name].dtype == "int64", name
+        elif (plain[name].dropna() % 1 != 0).any():
+            assert df[name].dtype == "float64", name
         ours, theirs = df[name].astype(object), plain[name].astype(object)
         if theirs.dtype == object and ours.map(type).eq(str).any():
             theirs = theirs.map(lambda v: v if pd.isna(v) else str(v))
