@@ -1,7 +1,7 @@
 #pragma once
 // What every command of the runner shares about its options: the exit
-// statuses, the one-line error for bad input, options whose values are taken
-// as text and checked afterwards, and the one parser of decimal digits.
+// statuses, the one-line error for bad input, and options whose values are
+// taken as text and checked afterwards (and parsed by sweep/value_text.h).
 
 #include <cstdint>
 #include <iosfwd>
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sweep/value_text.h"
 
 namespace CLI {
 class App;
@@ -65,11 +67,6 @@ CLI::Option* AddSwitch(CLI::App& command, const std::string& name, const std::st
 // The name an option is known by in messages ("--edge").
 std::string OptionName(const CLI::Option* option);
 
-// Plain decimal digits (nothing else: no sign, blank or prefix) for a value
-// in low..high; nothing for any other text.
-std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t low,
-                                         std::uint64_t high);
-
 // The byte length of the valid UTF-8 sequence at the start of `text`, or 0
 // where none starts there: no overlong forms, surrogates or code points past
 // U+10FFFF.
@@ -81,11 +78,5 @@ std::size_t Utf8Length(std::string_view text);
 std::string Quoted(std::string_view text);
 // The same escapes without the quotes.
 std::string Escaped(std::string_view text);
-
-// "a, b or c"; "a comma-separated list of a, b, c"; "a comma-separated list
-// of <what>".
-std::string OneOf(const std::vector<std::string>& items);
-std::string ListOf(const std::vector<std::string>& items);
-std::string ListOf(const std::string& what);
 
 }  // namespace impactsim::cli

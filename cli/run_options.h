@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "cli/option_text.h"
-#include "cli/setting_options.h"
 #include "model/program_profile.h"
 #include "model/run_settings.h"
+#include "sweep/setting_options.h"
 
 namespace impactsim::cli {
 

@@ -14,8 +14,8 @@
 #include "cli/sweep_description.h"
 #include "cli/sweep_out_file.h"
 #include "cli/sweep_provenance.h"
-#include "cli/sweep_runner.h"
 #include "cli/sweep_series.h"
+#include "sweep/sweep_runner.h"
 
 namespace impactsim::cli {
 

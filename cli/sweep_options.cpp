@@ -1,11 +1,8 @@
 #include "cli/sweep_options.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <limits>
 #include <optional>
-#include <thread>
 
 #include <CLI/CLI.hpp>
 
@@ -41,23 +38,6 @@ std::vector<T> ParseList(const TextOption& option, const std::string& accepts, P
 }
 
 }  // namespace
-
-unsigned DefaultJobs() {
-  // The processors this process may run on (a cluster job's share), else
-  // every hardware thread.
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  unsigned processors = 0;
-  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-    processors = static_cast<unsigned>(CPU_COUNT(&allowed));
-  }
-  if (processors == 0) processors = std::thread::hardware_concurrency();
-  return std::clamp(processors, 1u, kMaxJobs);
-}
-
-unsigned ThreadsFor(unsigned jobs) {
-  return std::min(jobs, DefaultJobs());
-}
 
 void SweepOptions::AddTo(CLI::App& command) {
   const std::string defaults = " (default: each program's own)";

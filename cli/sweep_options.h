@@ -7,13 +7,12 @@
 #include <string>
 
 #include "cli/option_text.h"
-#include "cli/setting_options.h"
-#include "cli/sweep_plan.h"
-#include "cli/sweep_rows.h"
+#include "sweep/setting_options.h"
+#include "sweep/sweep_plan.h"
+#include "sweep/sweep_rows.h"
+#include "sweep/sweep_runner.h"
 
 namespace impactsim::cli {
-
-inline constexpr unsigned kMaxJobs = 1024;
 
 // Everything a sweep needs, checked.
 struct SweepRequest {
@@ -44,13 +43,5 @@ class SweepOptions {
   CLI::Option* quiet_ = nullptr;
   CLI::Option* resume_ = nullptr;
 };
-
-// The number of threads a sweep uses without --jobs, and at most: one per
-// processor the process may run on, at least one.
-unsigned DefaultJobs();
-
-// The threads a sweep starts when asked for `jobs`: no more than DefaultJobs(),
-// since more would only slow every run down and hold back the oldest row.
-unsigned ThreadsFor(unsigned jobs);
 
 }  // namespace impactsim::cli

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/sweep_plan.h"
-#include "cli/sweep_rows.h"
 #include "model/round_recorder.h"
+#include "sweep/sweep_plan.h"
+#include "sweep/sweep_rows.h"
 
 namespace impactsim::cli {
 

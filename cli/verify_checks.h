@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/sweep_options.h"
-#include "cli/sweep_rows.h"
+#include "sweep/sweep_rows.h"
 
 namespace impactsim::cli {
 

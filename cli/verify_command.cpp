@@ -23,7 +23,7 @@
 #include "cli/progress_bar.h"
 #include "cli/sweep_description.h"
 #include "cli/sweep_provenance.h"
-#include "cli/sweep_runner.h"
+#include "sweep/sweep_runner.h"
 
 namespace impactsim::cli {
 

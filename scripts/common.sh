@@ -13,9 +13,10 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # virtual X server, pointer and keyboard events, screenshots and the clipboard;
 # Highway for the impact kernels on every instruction set; JSON for the
 # sweep's rows, OpenSSL's libcrypto for the SHA-256 of a sweep's file, GNU
-# parallel for its sharded test, and Slurm with MUNGE (its
+# parallel for its sharded test, Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
-# one-node cluster.
+# one-node cluster, and for the Python module pybind11, Python's headers,
+# NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3).
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
@@ -24,6 +25,7 @@ PACKAGES=(
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
   xvfb xauth xdotool imagemagick xclip
   slurm-wlm munge
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
 )
 
 log() { printf '%s\n' "$*" >&2; }

@@ -18,11 +18,11 @@
 #include "cli/output_file.h"
 #include "cli/run_command.h"
 #include "cli/run_options.h"
-#include "cli/setting_options.h"
 #include "cli/sweep_options.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
+#include "sweep/setting_options.h"
 
 namespace impactsim::cli {
 namespace {

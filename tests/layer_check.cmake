@@ -1,5 +1,5 @@
 # Fails unless the source folders form layers that point one way:
-#   model <- impact <- programs <- ui, cli, python <- apps
+#   model <- impact <- programs <- sweep <- ui, cli, python <- apps
 # A file includes the project's headers by folder ("model/grid.h"), from its
 # own folder or a layer below it, never from beside or above; and no folder
 # below the windows includes a Qt header.
@@ -8,12 +8,13 @@ cmake_minimum_required(VERSION 3.25)
 set(rank_model 0)
 set(rank_impact 1)
 set(rank_programs 2)
-set(rank_ui 3)
-set(rank_cli 3)
-set(rank_python 3)
-set(rank_apps 4)
-set(layers model impact programs ui cli python apps)
-set(qt_free model impact programs cli python)
+set(rank_sweep 3)
+set(rank_ui 4)
+set(rank_cli 4)
+set(rank_python 4)
+set(rank_apps 5)
+set(layers model impact programs sweep ui cli python apps)
+set(qt_free model impact programs sweep cli python)
 
 set(problems "")
 foreach(layer ${layers})

@@ -14,7 +14,7 @@
 
 #include "cli/command_line.h"
 #include "cli/option_text.h"
-#include "cli/sweep_rows.h"
+#include "sweep/sweep_rows.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

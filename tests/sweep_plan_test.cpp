@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "cli/option_text.h"
-#include "cli/setting_options.h"
 #include "cli/sweep_description.h"
-#include "cli/sweep_plan.h"
 #include "programs/programs.h"
+#include "sweep/setting_options.h"
+#include "sweep/sweep_plan.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

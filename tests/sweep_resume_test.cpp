@@ -15,8 +15,8 @@
 
 #include "cli/option_text.h"
 #include "cli/sweep_description.h"
-#include "cli/sweep_rows.h"
 #include "programs/programs.h"
+#include "sweep/sweep_rows.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/option_text.h"
-#include "cli/sweep_rows.h"
 #include "model/spatial_measures.h"
+#include "sweep/sweep_rows.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "cli/progress_bar.h"
-#include "cli/sweep_runner.h"
+#include "sweep/sweep_runner.h"
 
 namespace impactsim::cli {
 namespace {

@@ -1,10 +1,10 @@
-#include "cli/sweep_plan.h"
+#include "sweep/sweep_plan.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 void SeedList::Append(std::uint32_t first, std::uint32_t last) {
   const std::uint64_t count = std::uint64_t{last} - first + 1;
@@ -85,4 +85,4 @@ SweepTask SweepPlan::Task(std::uint64_t number) const {
   return task;
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

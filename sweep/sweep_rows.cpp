@@ -1,4 +1,4 @@
-#include "cli/sweep_rows.h"
+#include "sweep/sweep_rows.h"
 
 #include <array>
 #include <charconv>
@@ -12,7 +12,7 @@
 
 #include "model/seeded_run.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -308,8 +308,12 @@ std::optional<RowResult> ReadJsonRun(std::string_view line) {
 }  // namespace
 
 RunOutcome RunTask(const SweepTask& task, bool recordRounds) {
+  RoundRecorder recorder(GridWraps(*task.Program, task.Settings), recordRounds);
+  return RunTask(task, recorder);
+}
+
+RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder) {
   const bool wrapped = GridWraps(*task.Program, task.Settings);
-  RoundRecorder recorder(wrapped, recordRounds);
   SeededRun run = RunSeeded(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle);
   RunOutcome outcome;
   outcome.Start = MeasurePopulation(recorder.StartPopulation(), wrapped);
@@ -318,6 +322,7 @@ RunOutcome RunTask(const SweepTask& task, bool recordRounds) {
       static_cast<double>(run.Result.EndCensus[2]) / static_cast<double>(task.Program->CellTotal);
   outcome.Rounds = recorder.Rounds();
   outcome.Result = std::move(run.Result);
+  outcome.Population = run.Population;
   return outcome;
 }
 
@@ -421,4 +426,4 @@ std::string ShortestDecimal(double value) {
   return ec == std::errc() ? std::string(buffer.data(), end) : std::string();
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

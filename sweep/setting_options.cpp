@@ -1,14 +1,14 @@
-#include "cli/setting_options.h"
+#include "sweep/setting_options.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-#include "cli/option_text.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
+#include "sweep/value_text.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -176,4 +176,4 @@ std::optional<std::uint32_t> ParseSeed(std::string_view text) {
   return static_cast<std::uint32_t>(*value);
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -1,4 +1,6 @@
-#include "cli/sweep_runner.h"
+#include "sweep/sweep_runner.h"
+
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -144,4 +146,21 @@ bool RunInOrder(const OrderedWork& work) {
   return complete;
 }
 
-}  // namespace impactsim::cli
+unsigned DefaultJobs() {
+  // The processors this process may run on (a cluster job's share), else
+  // every hardware thread.
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  unsigned processors = 0;
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+    processors = static_cast<unsigned>(CPU_COUNT(&allowed));
+  }
+  if (processors == 0) processors = std::thread::hardware_concurrency();
+  return std::clamp(processors, 1u, kMaxJobs);
+}
+
+unsigned ThreadsFor(unsigned jobs) {
+  return std::min(jobs, DefaultJobs());
+}
+
+}  // namespace impactsim

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/sweep_plan.h"
 #include "model/round_recorder.h"
 #include "model/run_result.h"
 #include "model/spatial_measures.h"
+#include "sweep/sweep_plan.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 enum class RowFormat { Csv, Jsonl };
 
@@ -27,6 +27,7 @@ struct RunOutcome {
   PopulationMeasures End;
   double MinorityShareEnd = 0.0;
   std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded
+  Grid Population;                 // the population the run left
 };
 
 // The task's run, exactly as "impactsim run --seed SEED" with the same
@@ -34,6 +35,11 @@ struct RunOutcome {
 // the task says so). Uses nothing shared but constant program data, so runs
 // may go on in parallel threads.
 RunOutcome RunTask(const SweepTask& task, bool recordRounds = false);
+
+// The same run reported to `recorder`, which must be made for the task's
+// grid (GridWraps) and may be a subclass that also keeps what the run shows
+// (its log, every round's population).
+RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder);
 
 // The values of a row's run columns: all a row holds of its run, so a row
 // read back from a file gives the same values it was written from. An empty
@@ -115,4 +121,4 @@ bool RowBelongsTo(RowFormat format, std::string_view line, const SweepTask& task
 // The shortest decimal text that reads back as the same double.
 std::string ShortestDecimal(double value);
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

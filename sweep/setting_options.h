@@ -15,7 +15,7 @@
 #include "model/program_profile.h"
 #include "model/run_settings.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // How a sweep's JSON row holds a setting's value: as a number (the text read
 // as JSON) or as a string.
@@ -75,4 +75,4 @@ std::string ProgramAccepts(bool list);
 // Seeds: milliseconds of the day.
 std::optional<std::uint32_t> ParseSeed(std::string_view text);
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -3,10 +3,10 @@
 
 #include <cstdlib>
 
-#include "cli/sweep_rows.h"
 #include "model/cycle_watch.h"
+#include "sweep/sweep_rows.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -90,4 +90,4 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
              r.MinoritySupportivenessEnd, r.MajorityPersuasivenessEnd, r.MajoritySupportivenessEnd);
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

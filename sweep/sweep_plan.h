@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/setting_options.h"
 #include "model/program_profile.h"
 #include "model/run_settings.h"
+#include "sweep/setting_options.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // The seeds of a sweep, in the order given, kept as inclusive ranges.
 class SeedList {
@@ -87,4 +87,4 @@ struct Shard {
   std::string Text() const { return std::to_string(Index) + "/" + std::to_string(Count); }
 };
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

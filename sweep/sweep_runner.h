@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // What one item produces: its text, and a lead text that goes out before it
 // (the per-round series ahead of a sweep's row), empty if there is none.
@@ -47,4 +47,14 @@ struct OrderedWork {
 // held by results waiting for a slow earlier item.
 bool RunInOrder(const OrderedWork& work);
 
-}  // namespace impactsim::cli
+inline constexpr unsigned kMaxJobs = 1024;
+
+// The number of threads a sweep uses without --jobs, and at most: one per
+// processor the process may run on, at least one.
+unsigned DefaultJobs();
+
+// The threads a sweep starts when asked for `jobs`: no more than DefaultJobs(),
+// since more would only slow every run down and hold back the oldest row.
+unsigned ThreadsFor(unsigned jobs);
+
+}  // namespace impactsim

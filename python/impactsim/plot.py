@@ -1,0 +1,167 @@
+"""Figures of runs and sweeps with matplotlib. Every function draws on the
+Axes it is given (a new figure's otherwise), returns that Axes and never calls
+show(), so figures can be combined and saved as the caller likes.
+
+    r = impactsim.run(seed=12345000)
+    impactsim.plot.map(r); impactsim.plot.chart(r)
+"""
+
+import matplotlib.colors
+import matplotlib.pyplot as plt
+import numpy as np
+import pandas as pd
+
+from . import _values
+
+# The windows' colours of opinions 1 and 2 (magenta and blue), as the map,
+# the chart and the census fields show them.
+OPINION_COLOURS = {1: "#ff00ff", 2: "#0000ff"}
+
+
+def _axes(ax):
+    return ax if ax is not None else plt.figure().add_subplot()
+
+
+def _order(df, column):
+    """The values of a column in the order the setting lists them (nb before
+    0, off before on), or sorted for any other column."""
+    values = pd.unique(df[column].dropna())
+    entry = _values.SETTINGS.get(column)
+    if entry is not None and entry["items"] and not entry["number"]:
+        rank = {item: i for i, item in enumerate(entry["items"])}
+        return sorted(values, key=lambda v: rank.get(v, len(rank)))
+    return sorted(values)
+
+
+def map(run, ax=None, round=None):
+    """The population as the window's map shows it: one square per cell in
+    the opinion's colour, row 1 at the top. `round` picks a round of
+    run.grids (record="grids") instead of the final population.
+
+        ax = impactsim.plot.map(impactsim.run(seed=0))
+        ax.figure.savefig("map.png")
+    """
+    ax = _axes(ax)
+    opinions = run.opinions if round is None else run.grids[round]
+    colours = matplotlib.colors.ListedColormap([OPINION_COLOURS[1], OPINION_COLOURS[2]])
+    ax.imshow(opinions, cmap=colours, vmin=1, vmax=2, interpolation="nearest")
+    ax.set_xticks([])
+    ax.set_yticks([])
+    shown = f"round {round}" if round is not None else f"round {run.rounds_run}"
+    ax.set_title(f"{run.program}, seed {run.seed}, {shown}")
+    return ax
+
+
+def chart(run, ax=None):
+    """The "Evolution Process" chart: the share of each opinion after every
+    round, stacked, opinion 2 on top as in the window (without its wrapping
+    round after 50 columns).
+
+        ax = impactsim.plot.chart(impactsim.run(seed=0))
+    """
+    ax = _axes(ax)
+    census = run.census
+    cells = census.opinion1 + census.opinion2
+    ax.stackplot(census["round"], census.opinion1 / cells, census.opinion2 / cells,
+                 colors=[OPINION_COLOURS[1], OPINION_COLOURS[2]],
+                 labels=["opinion 1", "opinion 2"])
+    ax.set_xlim(census["round"].min(), max(census["round"].max(), 1))
+    ax.set_ylim(0, 1)
+    ax.set_title("Evolution Process")
+    ax.set_xlabel("Round")
+    ax.set_ylabel("frequency")
+    return ax
+
+
+def _mean_ci(values):
+    """Mean and half-width of its 95% confidence interval (Student's t)."""
+    values = np.asarray(values, dtype=float)
+    values = values[~np.isnan(values)]
+    n = len(values)
+    if n == 0:
+        return np.nan, np.nan
+    mean = values.mean()
+    if n < 2:
+        return mean, np.nan
+    return mean, _t975(n - 1) * values.std(ddof=1) / np.sqrt(n)
+
+
+# The 97.5% quantiles of Student's t for 1 to 30 degrees of freedom.
+_T975 = [12.706205, 4.302653, 3.182446, 2.776445, 2.570582, 2.446912, 2.364624, 2.306004,
+         2.262157, 2.228139, 2.200985, 2.178813, 2.160369, 2.144787, 2.13145, 2.119905,
+         2.109816, 2.100922, 2.093024, 2.085963, 2.079614, 2.073873, 2.068658, 2.063899,
+         2.059539, 2.055529, 2.051831, 2.048407, 2.04523, 2.042272]
+
+
+def _t975(df):
+    """The 97.5% quantile of Student's t with df degrees of freedom: from the
+    table up to 30, then the Cornish-Fisher expansion, within 2e-6 of it
+    from 31 on. The same on every machine, with or without SciPy."""
+    if df <= len(_T975):
+        return _T975[df - 1]
+    z = 1.959963984540054
+    return (z + (z**3 + z) / (4 * df) + (5 * z**5 + 16 * z**3 + 3 * z) / (96 * df**2)
+            + (3 * z**7 + 19 * z**5 + 17 * z**3 - 15 * z) / (384 * df**3))
+
+
+def summary(df, x, y, hue=None):
+    """The mean of y and its 95% confidence interval per group of x (and hue):
+    a frame with columns x, [hue,] mean, ci, n."""
+    keys = [x] if hue is None else [hue, x]
+    rows = []
+    for key, group in df.groupby(keys if hue is not None else x, sort=False):
+        key = key if isinstance(key, tuple) else (key,)
+        mean, ci = _mean_ci(group[y])
+        rows.append((*key, mean, ci, group[y].notna().sum()))
+    return pd.DataFrame(rows, columns=keys + ["mean", "ci", "n"])
+
+
+def by_setting(df, x, y, hue=None, ax=None):
+    """The mean of column y for each value of setting x, with its 95%
+    confidence interval as error bars, one line per value of hue.
+
+        df = impactsim.sweep(distance=["nb", 0, 2, 4], seeds=range(50))
+        impactsim.plot.by_setting(df, x="distance", y="minority_share_end")
+    """
+    ax = _axes(ax)
+    table = summary(df, x, y, hue)
+    order = _order(df, x)
+    position = {value: i for i, value in enumerate(order)}
+    groups = [(None, table)] if hue is None else [
+        (value, table[table[hue] == value]) for value in _order(df, hue)]
+    for value, group in groups:
+        group = group.assign(_at=group[x].map(position)).sort_values("_at")
+        # A group of one run has no interval; it is drawn without one.
+        ax.errorbar(group["_at"], group["mean"], yerr=group["ci"].fillna(0), marker="o", capsize=3,
+                    label=None if hue is None else f"{hue} {value}")
+    ax.set_xticks(range(len(order)))
+    ax.set_xticklabels([str(v) for v in order])
+    ax.set_xlabel(x)
+    ax.set_ylabel(f"mean {y} (95% CI)")
+    if hue is not None:
+        ax.legend()
+    return ax
+
+
+def heatmap(df, x, y, value, ax=None):
+    """The mean of column `value` for every pair of values of settings x and
+    y, as a grid of coloured cells with the means written in them.
+
+        df = impactsim.sweep(distance=["nb", 2, 4], initial_dist=[0.4, 0.1], seeds=range(50))
+        impactsim.plot.heatmap(df, x="distance", y="initial_dist", value="minority_share_end")
+    """
+    ax = _axes(ax)
+    means = df.groupby([y, x])[value].mean().unstack(x)
+    means = means.reindex(index=_order(df, y), columns=_order(df, x))
+    image = ax.imshow(means.to_numpy(dtype=float), cmap="viridis", aspect="auto")
+    ax.set_xticks(range(len(means.columns)))
+    ax.set_xticklabels([str(v) for v in means.columns])
+    ax.set_yticks(range(len(means.index)))
+    ax.set_yticklabels([str(v) for v in means.index])
+    ax.set_xlabel(x)
+    ax.set_ylabel(y)
+    for (i, j), mean in np.ndenumerate(means.to_numpy(dtype=float)):
+        if not np.isnan(mean):
+            ax.text(j, i, f"{mean:.3g}", ha="center", va="center", color="white")
+    ax.figure.colorbar(image, ax=ax, label=f"mean {value}")
+    return ax

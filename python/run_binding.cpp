@@ -1,0 +1,137 @@
+// impactsim.run: one seeded run, with everything the window shows of it (the
+// log, the census of every round, the final population) and its sweep row.
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/random_source.h"
+#include "model/round_recorder.h"
+#include "python/bindings.h"
+#include "sweep/sweep_rows.h"
+
+namespace impactsim::python {
+
+namespace {
+
+// Keeps the log lines and, when asked, the opinions of every round, on top
+// of the census and measures a sweep's series records.
+class PythonRunRecorder final : public RoundRecorder {
+ public:
+  PythonRunRecorder(bool wrapped, bool keepGrids)
+      : RoundRecorder(wrapped, true), keepGrids_(keepGrids) {}
+
+  void AppendLog(std::string_view line) override { log_.emplace_back(line); }
+  void RoundPopulation(std::int32_t roundNo, const Grid& population) override {
+    RoundRecorder::RoundPopulation(roundNo, population);
+    if (!keepGrids_) return;
+    for (int y = 1; y <= population.Side(); ++y) {
+      for (int x = 1; x <= population.Side(); ++x) grids_.push_back(population.At(x, y).Opinion);
+    }
+  }
+
+  std::vector<std::string>& Log() { return log_; }
+  const std::vector<std::uint8_t>& Grids() const { return grids_; }
+
+ private:
+  bool keepGrids_;
+  std::vector<std::string> log_;
+  std::vector<std::uint8_t> grids_;  // round by round, each row by row
+};
+
+// One byte of every cell, as a (side, side) array indexed [y - 1, x - 1].
+template <typename Field>
+py::array_t<std::uint8_t> CellArray(const Grid& population, Field field) {
+  const auto side = static_cast<py::ssize_t>(population.Side());
+  py::array_t<std::uint8_t> array({side, side});
+  auto view = array.mutable_unchecked<2>();
+  for (int y = 1; y <= population.Side(); ++y) {
+    for (int x = 1; x <= population.Side(); ++x) view(y - 1, x - 1) = population.At(x, y).*field;
+  }
+  return array;
+}
+
+template <typename T, typename Get>
+py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
+  py::array_t<T> column(static_cast<py::ssize_t>(rounds.size()));
+  auto view = column.template mutable_unchecked<1>();
+  for (std::size_t r = 0; r < rounds.size(); ++r)
+    view(static_cast<py::ssize_t>(r)) = get(rounds[r]);
+  return column;
+}
+
+py::dict Run(const std::string& programName, std::optional<long long> seed,
+             const SettingTexts& settings, bool keepGrids) {
+  const ProgramProfile& program = ProgramArgument(programName);
+  for (const auto& [name, texts] : settings) {
+    if (texts.size() != 1) throw py::value_error(name + ": expects one value");
+  }
+  SweepTask task;
+  task.Program = &program;
+  task.Settings = program.Defaults;
+  const auto codes = SettingCodes(settings, {&program});
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (!codes[i].empty()) SettingOptions()[i].Set(task.Settings, codes[i][0]);
+  }
+  // Without a seed the clock is read once, as "impactsim run" does, and the
+  // seed is returned so the run can be repeated.
+  SystemClock clock;
+  task.Seed = seed ? SeedArgument(*seed) : clock.MillisecondsOfDay();
+
+  PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids);
+  RunOutcome outcome;
+  {
+    const py::gil_scoped_release release;
+    outcome = RunTask(task, recorder);
+  }
+  const std::vector<RoundPoint>& rounds = outcome.Rounds;
+  py::dict result;
+  result["program"] = std::string(program.Name);
+  result["seed"] = task.Seed;
+  result["log"] = std::move(recorder.Log());
+  py::dict series;
+  series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
+  series["changes"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Changes; });
+  series["opinion1"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
+  series["opinion2"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
+  series["clusters"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
+  series["like_neighbours"] =
+      RoundColumn<double>(rounds, [](const RoundPoint& p) { return p.LikeNeighbours; });
+  result["series"] = series;
+  result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
+  result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
+  result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);
+  if (keepGrids) {
+    const auto side = static_cast<py::ssize_t>(program.GridSide);
+    const auto count = static_cast<py::ssize_t>(rounds.size());
+    if (recorder.Grids().size() != static_cast<std::size_t>(count * side * side)) {
+      throw std::logic_error("the run reported a population for some rounds only");
+    }
+    py::array_t<std::uint8_t> grids({count, side, side});
+    std::copy(recorder.Grids().begin(), recorder.Grids().end(), grids.mutable_data());
+    result["grids"] = grids;
+  } else {
+    result["grids"] = py::none();
+  }
+  // The row a one-seed sweep of these settings writes, header first.
+  result["row"] = py::bytes(CsvHeader(false) + FormatRow(RowFormat::Csv, task, &outcome));
+  return result;
+}
+
+}  // namespace
+
+void AddRun(py::module_& module) {
+  module.def("run", &Run, py::arg("program"), py::arg("seed"), py::arg("settings"),
+             py::arg("grids"),
+             "One seeded run: the log, every round's census and measures, the final "
+             "population and the run's row as CSV.");
+}
+
+}  // namespace impactsim::python

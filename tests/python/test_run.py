@@ -1,0 +1,74 @@
+"""impactsim.run against "impactsim run": the same seed and settings must give
+the same log, census, final grid and sweep row."""
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import impactsim
+
+# (keyword arguments of impactsim.run, the same run's options for the runner)
+CASES = [
+    (dict(seed=12345000, rounds=50), "--seed 12345000 --rounds 50"),
+    (dict(seed=86399999, edge=False, distance="nb"), "--seed 86399999 --no-edge --distance nb"),
+    (dict(seed=7, wide_scope=True, rounds=20, initial_dist=0.4),
+     "--seed 7 --wide-scope --rounds 20 --initial-dist 0.4"),
+    (dict(seed=12345000, remove_self=True, summation=True, distance=4, sequential=True),
+     "--seed 12345000 --remove-self --summation --distance 4 --sequential"),
+    (dict(program="kestane", seed=0), "--program kestane --seed 0"),
+    (dict(program="kestane", seed=12345000, sequential="off", summation="on", distance=0),
+     "--program kestane --seed 12345000 --simultaneous --summation --distance 0"),
+    (dict(program="kestane", seed=99, initial_dist=0.1, rounds=3),
+     "--program kestane --seed 99 --initial-dist 0.1 --rounds 3"),
+]
+
+
+@pytest.mark.parametrize("kwargs,options", CASES, ids=[c[1] for c in CASES])
+def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
+    census, grid = tmp_path / "census.csv", tmp_path / "final.grid"
+    done = impactsim_cli("run", *options.split(), "--census-csv", census, "--grid-out", grid)
+    run = impactsim.run(**kwargs)
+
+    assert run.log == done.stdout.splitlines()
+    pd.testing.assert_frame_equal(run.census, pd.read_csv(census), check_dtype=False)
+    lines = grid.read_text().splitlines()
+    assert run.opinions.tolist() == [[int(c) for c in line] for line in lines]
+    assert run.opinions.dtype == np.uint8 and run.persuasiveness.dtype == np.uint8
+
+    # The run's row is the row of a one-seed sweep with the same settings.
+    sweep = options.replace("--seed", "--seeds").replace("--no-edge", "--edge off")
+    sweep = sweep.replace("--simultaneous", "--sequential off")
+    rows = tmp_path / "rows.csv"
+    impactsim_cli("sweep", *sweep.split(), "--quiet", "--out", rows)
+    expected = impactsim.read(rows).iloc[0].drop("task").to_dict()
+    assert run.row.keys() == expected.keys()
+    for name, value in expected.items():
+        if pd.isna(value):
+            assert pd.isna(run.row[name]), name
+        else:
+            assert run.row[name] == value, name
+    assert (run.rounds_run, run.stop) == (expected["rounds_run"], expected["stop"])
+    assert len(run.census) == run.rounds_run + 1
+
+
+def test_population_arrays_and_grids():
+    run = impactsim.run(program="kestane", seed=4321, rounds=8, record="grids")
+    side = 20
+    assert run.opinions.shape == run.persuasiveness.shape == run.supportiveness.shape == (side, side)
+    assert run.grids.shape == (run.rounds_run + 1, side, side)
+    assert np.array_equal(run.grids[-1], run.opinions)
+    # Every round's grid agrees with that round's census.
+    for r, grid in enumerate(run.grids):
+        assert (grid == 2).sum() == run.census.opinion2[r]
+    changes = [(a != b).sum() for a, b in zip(run.grids[:-1], run.grids[1:])]
+    assert changes == run.census.changes[1:].tolist()
+    assert run.persuasiveness.max() <= 100 and run.supportiveness.max() <= 100
+    assert impactsim.run(program="kestane", seed=4321, rounds=8).grids is None
+
+
+def test_unseeded_run_reports_its_seed():
+    first = impactsim.run(rounds=3)
+    again = impactsim.run(rounds=3, seed=first.seed)
+    assert 0 <= first.seed < 86400000
+    assert first.log == again.log and np.array_equal(first.opinions, again.opinions)
+    assert f"seed={first.seed}" in repr(first) and "stop=" in repr(first)

@@ -1,0 +1,184 @@
+"""impactsim.sweep and impactsim.read against "impactsim sweep": the same
+columns and values, in task order, for any number of threads; Ctrl+C stops a
+sweep cleanly; bad arguments raise ValueError or TypeError naming them."""
+
+import json
+import os
+import signal
+import threading
+import time
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import impactsim
+
+# Both programs with settings kestane lacks left to their defaults, a
+# halvorn-only sweep over switches, and seeds out of order.
+SWEEPS = [
+    (dict(program=["halvorn", "kestane"], distance=["nb", 2], initial_dist=[0.4, 0.1],
+          seeds=range(3), rounds=[5, 60]),
+     "--program halvorn,kestane --distance nb,2 --initial-dist 0.4,0.1 --seeds 0-2 --rounds 5,60"),
+    (dict(edge=[True, False], wide_scope=True, remove_self=[False, True], seeds=[17, 5, 6],
+          rounds=30, stop_on_cycle=2),
+     "--edge on,off --wide-scope --remove-self off,on --seeds 17,5-6 --rounds 30 "
+     "--stop-on-cycle 2"),
+    (dict(program="kestane", summation=[True], sequential=[False, True], seeds=86399999),
+     "--program kestane --summation on --sequential off,on --seeds 86399999"),
+]
+
+
+@pytest.mark.parametrize("kwargs,options", SWEEPS, ids=[s[1] for s in SWEEPS])
+def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
+    df = impactsim.sweep(jobs=2, **kwargs)
+    csv, jsonl = tmp_path / "rows.csv", tmp_path / "rows.jsonl"
+    impactsim_cli("sweep", *options.split(), "--quiet", "--out", csv)
+    impactsim_cli("sweep", *options.split(), "--quiet", "--format", "jsonl", "--out", jsonl)
+
+    # pandas' own reading of the runner's file: same columns, same values.
+    plain = pd.read_csv(csv, float_precision="round_trip", keep_default_na=False, na_values=[""])
+    assert list(df.columns) == list(plain.columns) == impactsim.COLUMNS
+    for name in df.columns:
+        # Whole numbers stay whole (nullable where a value may be missing),
+        # decimals stay decimals; settings such as distance stay text.
+        if df[name].dtype == object:
+            assert name in impactsim.SETTINGS + ("program", "stop"), name
+        elif df[name].dtype == "int64":
+            assert plain[name].dtype == "int64", name
+        elif (plain[name].dropna() % 1 != 0).any():
+            assert df[name].dtype == "float64", name
+        ours, theirs = df[name].astype(object), plain[name].astype(object)
+        if theirs.dtype == object and ours.map(type).eq(str).any():
+            theirs = theirs.map(lambda v: v if pd.isna(v) else str(v))
+        assert ours.isna().tolist() == theirs.isna().tolist(), name
+        assert ours[ours.notna()].tolist() == theirs[theirs.notna()].tolist(), name
+
+    # impactsim.read gives the very frame, from CSV and from JSON lines alike,
+    # with the description in attrs.
+    for path in (csv, jsonl):
+        read = impactsim.read(path)
+        pd.testing.assert_frame_equal(read, df)
+        assert read.attrs["complete"] is True and read.attrs["rows_written"] == len(df)
+
+
+def test_threads_give_the_same_rows_and_progress_reaches_the_total():
+    seen = []
+    one = impactsim.sweep(seeds=range(40, 80), distance=[2, 3], jobs=1)
+    two = impactsim.sweep(seeds=range(40, 80), distance=[2, 3], jobs=2,
+                          progress=lambda done, total: seen.append((done, total)))
+    pd.testing.assert_frame_equal(one, two)
+    assert seen and seen[-1] == (80, 80)
+    assert [d for d, _ in seen] == sorted(d for d, _ in seen)
+    assert one.task.tolist() == list(range(80))
+    assert one.cycle_start.dtype == "Int64" and one.distance.tolist()[::40] == ["2", "3"]
+
+
+def test_other_python_threads_run_while_a_sweep_runs():
+    ticks, running = [], threading.Event()
+
+    def count():
+        while running.is_set():
+            ticks.append(time.monotonic())
+            time.sleep(0.001)
+
+    running.set()
+    counter = threading.Thread(target=count)
+    counter.start()
+    started = time.monotonic()
+    impactsim.sweep(seeds=range(300), jobs=2)
+    finished = time.monotonic()
+    running.clear()
+    counter.join()
+    # Were the GIL held through the sweep, the counter would stand still.
+    during = [t for t in ticks if started < t < finished]
+    assert len(during) >= 20
+
+
+def test_ctrl_c_stops_a_sweep_and_the_module_stays_usable():
+    # A sweep of hours, interrupted as a terminal's Ctrl+C would.
+    timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    started = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        impactsim.sweep(seeds=range(2_000_000), jobs=2)
+    timer.join()
+    assert time.monotonic() - started < 30
+    # The workers are gone: the next sweep runs as usual.
+    assert len(impactsim.sweep(seeds=range(3), jobs=2)) == 3
+
+
+def test_a_failing_progress_callback_stops_the_sweep():
+    def fail(done, total):
+        raise RuntimeError("stop here")
+
+    with pytest.raises(RuntimeError, match="stop here"):
+        impactsim.sweep(seeds=range(2_000_000), jobs=2, progress=fail)
+
+
+@pytest.mark.parametrize("function,kwargs,error,words", [
+    ("run", dict(program="halvorn2"), ValueError, ["program", "halvorn or kestane", "halvorn2"]),
+    ("run", dict(program=3), TypeError, ["program"]),
+    ("run", dict(distance=5), ValueError, ["distance", "nb, 0, 1, 2, 3 or 4", "'5'"]),
+    ("run", dict(distance=2.0), TypeError, ["distance", "float"]),
+    ("run", dict(initial_dist=0.25), ValueError, ["initial_dist", "0.4, 0.3, 0.2 or 0.1"]),
+    ("run", dict(initial_dist="lots"), ValueError, ["initial_dist", "'lots'"]),
+    ("run", dict(initial_dist=True), TypeError, ["initial_dist"]),
+    ("run", dict(rounds=0), ValueError, ["rounds", "1..2147483647"]),
+    ("run", dict(rounds=2**31), ValueError, ["rounds", "1..2147483647"]),
+    ("run", dict(rounds="50"), TypeError, ["rounds", "str"]),
+    ("run", dict(rounds=5.0), TypeError, ["rounds", "float"]),
+    ("run", dict(edge=1), TypeError, ["edge", "True, False"]),
+    ("run", dict(edge="yes"), ValueError, ["edge", "True, False, 'on' or 'off'", "'yes'"]),
+    ("run", dict(program="kestane", edge=True), ValueError, ["edge", "halvorn", "kestane"]),
+    ("run", dict(program="kestane", wide_scope=False), ValueError, ["wide_scope", "halvorn"]),
+    ("run", dict(seed=86400000), ValueError, ["seed", "0..86399999"]),
+    ("run", dict(seed=-1), ValueError, ["seed"]),
+    ("run", dict(seed="1"), TypeError, ["seed"]),
+    ("run", dict(record="all"), ValueError, ["record", "grids"]),
+    ("run", dict(distance=[2, 3]), TypeError, ["distance"]),
+    ("sweep", dict(), TypeError, ["seeds", "required"]),
+    ("sweep", dict(seeds=[]), ValueError, ["seeds", "at least one"]),
+    ("sweep", dict(seeds=[3, 4, 3]), ValueError, ["seeds", "once", "3"]),
+    ("sweep", dict(seeds=[1, "2"]), TypeError, ["seed"]),
+    ("sweep", dict(seeds=1.5), TypeError, ["seeds"]),
+    ("sweep", dict(seeds=[86400000]), ValueError, ["seeds", "0..86399999"]),
+    ("sweep", dict(seeds=1, distance=[2, 2]), ValueError, ["distance", "once"]),
+    ("sweep", dict(seeds=1, distance=[]), ValueError, ["distance", "at least one"]),
+    ("sweep", dict(seeds=1, program=["kestane", "kestane"]), ValueError, ["program", "once"]),
+    ("sweep", dict(seeds=1, program=["halvorn", "kestane"], remove_self=[True]), ValueError,
+     ["remove_self", "halvorn", "kestane"]),
+    ("sweep", dict(seeds=1, jobs=0), ValueError, ["jobs", "1..1024"]),
+    ("sweep", dict(seeds=1, jobs="2"), TypeError, ["jobs"]),
+    ("sweep", dict(seeds=1, stop_on_cycle=0), ValueError, ["stop_on_cycle"]),
+    ("sweep", dict(seeds=1, progress="yes"), TypeError, ["progress"]),
+])
+def test_bad_arguments(function, kwargs, error, words):
+    with pytest.raises(error) as raised:
+        getattr(impactsim, function)(**kwargs)
+    for word in words:
+        assert word in str(raised.value)
+
+
+def test_values_as_python_and_as_runner_text_are_one_setting():
+    as_python = impactsim.sweep(seeds=[1, 2], edge=False, distance=0, initial_dist=0.2,
+                                sequential=np.bool_(True), rounds=np.int64(9))
+    as_text = impactsim.sweep(seeds=range(1, 3), edge="off", distance="0", initial_dist="0.2",
+                              sequential="on", rounds=9)
+    pd.testing.assert_frame_equal(as_python, as_text)
+    assert as_python.edge.tolist() == ["off", "off"] and as_python.rounds.tolist() == [9, 9]
+
+
+def test_read_without_description_and_kestane_gaps(tmp_path):
+    df = impactsim.sweep(program=["kestane", "halvorn"], seeds=[5], rounds=4)
+    path = tmp_path / "rows.csv"
+    path.write_text(df.to_csv(index=False, na_rep=""))
+    read = impactsim.read(path)
+    assert read.attrs == {}
+    assert read.edge.isna().tolist() == [True, False]
+    pd.testing.assert_frame_equal(read, df)
+    lines = [json.dumps({k: (None if pd.isna(v) else v) for k, v in row.items()},
+                        default=lambda v: v.item())
+             for row in df.astype(object).to_dict("records")]
+    (tmp_path / "rows.jsonl").write_text("\n".join(lines) + "\n")
+    pd.testing.assert_frame_equal(impactsim.read(tmp_path / "rows.jsonl"), df)
