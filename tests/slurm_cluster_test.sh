@@ -19,10 +19,10 @@ readme=$(realpath "$2")
 bindir=$(dirname "$impactsim")
 
 # The job script's seed range is replaced by this one: every array task then
-# runs for a few seconds, long enough to be requeued midway.
-test_seeds=0-199
+# runs for several seconds, long enough to be requeued midway (500 runs).
+test_seeds=0-999
 startup_deadline=30 # seconds for the daemons and the node to come up
-array_deadline=100  # seconds for the whole array, requeue included
+array_deadline=300  # seconds for the whole array, requeue included
 
 say() { printf 'slurm_cluster_test: %s\n' "$*" >&2; }
 skip() {
