@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <system_error>
@@ -98,6 +99,17 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
 }  // namespace
 
 // Where the --series file stands before the rows are read.
+// The numbers of the shard's tasks from position `kept` on: after(k) is the
+// k-th of them, none past the shard's last.
+std::function<std::optional<std::uint64_t>(std::uint64_t)> TasksAfter(const SweepRequest& request,
+                                                                      std::uint64_t kept) {
+  return [&request, kept](std::uint64_t k) -> std::optional<std::uint64_t> {
+    const std::uint64_t position = kept + k;
+    if (position >= request.Part.Size(request.Plan.TaskCount())) return std::nullopt;
+    return request.Plan.Task(request.Part.TaskAt(position)).Number;
+  };
+}
+
 void StatSeries(const SweepRequest& request, OutState& state) {
   if (request.SeriesPath.empty()) return;
   struct stat st {};
@@ -136,12 +148,7 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity) {
       std::ifstream seriesIn(request.SeriesPath, std::ios::binary);
       SeriesReader series(seriesIn, request.Format, request.SeriesPath);
       series.ReadHeader();
-      if (request.Part.Size(request.Plan.TaskCount()) > 0) {
-        const SweepTask first = request.Plan.Task(request.Part.TaskAt(0));
-        series.ReadTail(&first);
-      } else {
-        series.ReadTail(nullptr);
-      }
+      series.ReadTail(TasksAfter(request, 0));
       state.SeriesKeepBytes = series.KeepBytes();
     }
     state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
@@ -202,12 +209,7 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity) {
   if (!in.eof()) throw UsageError(std::string(kResumeOption) + ": cannot read " + Quoted(path));
   state.WriteHeader = request.Format == RowFormat::Csv && lineNo == 0;
   if (!request.SeriesPath.empty()) {
-    if (state.DoneRows < shardTasks) {
-      const SweepTask next = request.Plan.Task(request.Part.TaskAt(state.DoneRows));
-      series.ReadTail(&next);
-    } else {
-      series.ReadTail(nullptr);
-    }
+    series.ReadTail(TasksAfter(request, state.DoneRows));
   }
   state.SeriesKeepBytes = series.KeepBytes();
   state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;

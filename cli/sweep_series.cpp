@@ -180,14 +180,25 @@ void SeriesReader::ReadTask(const SweepTask& task, const RowResult& row) {
   keep_ += bytes;
 }
 
-void SeriesReader::ReadTail(const SweepTask* next) {
+void SeriesReader::ReadTail(
+    const std::function<std::optional<std::uint64_t>(std::uint64_t)>& after) {
   std::string line;
-  for (std::int32_t round = 0; NextLine(line); ++round) {
-    if (next == nullptr) Refuse("is one more than the rounds of every task of the sweep");
+  std::uint64_t k = 0;  // the task the lines are now of: the k-th after the rows kept
+  std::int32_t round = -1;
+  while (NextLine(line)) {
     const auto read = ReadLine(format_, line);
-    if (!read || read->first != next->Number || read->second.Round != round) {
-      Refuse("is not round " + std::to_string(round) + " of task " + std::to_string(next->Number) +
-             " as a series writes it");
+    const std::optional<std::uint64_t> now = after(k);
+    const std::optional<std::uint64_t> following = round < 0 ? now : after(k + 1);
+    if (read && now && read->first == *now && read->second.Round == round + 1) {
+      ++round;  // the next round of the same task
+    } else if (read && following && read->first == *following && read->second.Round == 0) {
+      if (round >= 0) ++k;  // the first round of the task after it
+      round = 0;
+    } else if (!now) {
+      Refuse("is one more than the rounds of every task of the sweep");
+    } else {
+      Refuse("is not round " + std::to_string(round + 1) + " of task " + std::to_string(*now) +
+             " nor the first round of the task after it, as a series writes them");
     }
   }
 }

@@ -4,7 +4,9 @@
 // back and checked against the row of their task when a sweep is resumed.
 
 #include <cstdint>
+#include <functional>
 #include <istream>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,11 +44,13 @@ class SeriesReader {
   // when they are missing or do not belong to that row.
   void ReadTask(const SweepTask& task, const RowResult& row);
 
-  // Checks what follows the tasks taken: the first rounds of `next` (the
-  // task after the last row kept; none when every task has its row), the
-  // last line perhaps cut short, as a sweep interrupted between a task's
-  // rounds and its row leaves them. Throws UsageError for anything else.
-  void ReadTail(const SweepTask* next);
+  // Checks what follows the tasks taken: rounds of the tasks after the last
+  // row kept, in order (after(k): the number of the k-th of them, none past
+  // the last task), the last line perhaps cut short, as a sweep interrupted
+  // between tasks' rounds and their rows leaves them: one write may carry
+  // the rounds of several tasks before their rows. Throws UsageError for
+  // anything else.
+  void ReadTail(const std::function<std::optional<std::uint64_t>(std::uint64_t)>& after);
 
   // The bytes of the header and every task taken.
   std::uint64_t KeepBytes() const { return keep_; }

@@ -173,6 +173,10 @@ TEST_F(SweepSeriesTest, ResumeRestoresBothFilesWhereverTheyWereCut) {
         {rowEnd[1], taskEnd[1] + 45},      // rounds past the rows kept
         {rowEnd[1] + 7, taskEnd[2]},       // a torn row, its rounds all there
         {rowEnd[1] + 7, taskEnd[2] - 3},   // both torn
+        // Several tasks' rounds written in one go before their rows, whose
+        // write then failed: the rounds run ahead by whole tasks.
+        {rowEnd[1], taskEnd[3]},
+        {rowEnd[1] + 7, taskEnd[4] + 20},
         {rows.size() - 5, series.size()},  // the last row torn
         {rows.size(), series.size()},      // nothing missing
     };
