@@ -167,12 +167,12 @@ TEST_F(SweepSeriesTest, ResumeRestoresBothFilesWhereverTheyWereCut) {
     };
     const Cut cuts[] = {
         {0, 0},
-        {0, seriesHeader + 30},            // no rows yet, some rounds
-        {header / 2, seriesHeader / 2},    // torn headers
-        {rowEnd[1], taskEnd[1]},           // between tasks
-        {rowEnd[1], taskEnd[1] + 45},      // rounds past the rows kept
-        {rowEnd[1] + 7, taskEnd[2]},       // a torn row, its rounds all there
-        {rowEnd[1] + 7, taskEnd[2] - 3},   // both torn
+        {0, seriesHeader + 30},           // no rows yet, some rounds
+        {header / 2, seriesHeader / 2},   // torn headers
+        {rowEnd[1], taskEnd[1]},          // between tasks
+        {rowEnd[1], taskEnd[1] + 45},     // rounds past the rows kept
+        {rowEnd[1] + 7, taskEnd[2]},      // a torn row, its rounds all there
+        {rowEnd[1] + 7, taskEnd[2] - 3},  // both torn
         // Several tasks' rounds written in one go before their rows, whose
         // write then failed: the rounds run ahead by whole tasks.
         {rowEnd[1], taskEnd[3]},
