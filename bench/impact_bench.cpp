@@ -257,7 +257,7 @@ void RoundKernel(benchmark::State& state, const ProgramProfile* program,
 
 // The next eight sequential turns' impacts worked out together for targets
 // scattered over the grid, none of them kept from before (after a change);
-// per_turn divides by the eight.
+// per_turn divides by the turns the model worked out (it may do fewer).
 template <class Model>
 void TurnsAhead(benchmark::State& state, const ProgramProfile* program) {
   RunSettings settings = program->Defaults;
