@@ -10,7 +10,10 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # test and benchmark libraries, the command-line parser, Qt 6 for the windows,
 # the fonts the windows name (IPA Gothic for the Japanese faces, Liberation
 # for the Western ones), and for the end-to-end test of the real programs a
-# virtual X server, pointer and keyboard events, screenshots and the clipboard;
+# virtual X server, a window manager (openbox), the X utilities that tell
+# where a window and its frame stand (and cover it with another one), a
+# clock held still (faketime, which seeds the programs' runs), pointer and
+# keyboard events, screenshots and the clipboard;
 # JSON for the sweep's rows, OpenSSL's libcrypto for the SHA-256 of a sweep's
 # file, GNU parallel for its sharded test, and Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
@@ -20,7 +23,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
   clang-format
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
-  xvfb xauth xdotool imagemagick xclip
+  xvfb xauth xdotool imagemagick xclip openbox x11-utils faketime
   slurm-wlm munge
 )
 
