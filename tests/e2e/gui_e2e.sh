@@ -140,7 +140,7 @@ run_once() {
   xdotool mousemove $((cx + 100)) $((cy + 500)) click 1
   xdotool key ctrl+a ctrl+c
 
-  xmessage -title e2e-cover -geometry "200x150+$((cx + 100))+$((cy + 200))" "covering the map" &
+  xmessage -title e2e-cover -geometry "200x150+$((cx + 100))+$((cy + 200))" "covering the map" 2>/dev/null &
   cover=$!
   timeout 10 xdotool search --sync --name e2e-cover >/dev/null || true
   kill "$cover" 2>/dev/null || true
