@@ -42,7 +42,11 @@ TForm1::TForm1(const WindowLayout& layout, Clock& clock, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // Closing the window on its way out moves the focus, and the controls the
+  // cue reads are about to go.
+  disconnect(focusWatch_);
+}
 
 // The order of creation decides how the controls stack and their default
 // focus chain, so it stays fixed; ChainFocus() then sets the Tab order.
@@ -127,8 +131,8 @@ void TForm1::ChainFocus() {
 // Enter in a field, group or box activates End (see eventFilter); the buttons
 // and the log take Enter for themselves. End's cue follows the focus.
 void TForm1::RouteEnterToEnd() {
-  connect(qApp, &QApplication::focusChanged, this,
-          [this](QWidget*, QWidget* now) { ShowDefaultCue(now); });
+  focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                        [this](QWidget*, QWidget* now) { ShowDefaultCue(now); });
   for (QWidget* w : FocusOrder()) {
     if (auto* g = qobject_cast<RadioGroup*>(w)) {
       for (int i = 0; i < g->Count(); ++i) g->Item(i)->installEventFilter(this);

@@ -141,6 +141,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   std::unique_ptr<Simulation> sim_;
   bool running_ = false;
   bool frameFitted_ = false;
+  QMetaObject::Connection focusWatch_;  // focus changes, for End's cue
   std::int32_t iterationShown_ = -1;
   std::int32_t iteration_ = 0;
   QElapsedTimer frameClock_;
