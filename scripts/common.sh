@@ -10,10 +10,13 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # test and benchmark libraries, the command-line parser, Qt 6 for the windows,
 # the fonts the windows name (IPA Gothic for the Japanese faces, Liberation
 # for the Western ones), and for the end-to-end test of the real programs a
-# virtual X server, pointer and keyboard events, screenshots and the clipboard;
-# Highway for the impact kernels on every instruction set; JSON for the
-# sweep's rows, OpenSSL's libcrypto for the SHA-256 of a sweep's file, GNU
-# parallel for its sharded test, Slurm with MUNGE (its
+# virtual X server, a window manager (openbox), the X utilities that tell
+# where a window and its frame stand (and cover it with another one), a
+# clock held still (faketime, which seeds the programs' runs), pointer and
+# keyboard events, screenshots and the clipboard; Highway for the impact
+# kernels on every instruction set; JSON for the sweep's rows, OpenSSL's
+# libcrypto for the SHA-256 of a sweep's file, GNU parallel for its sharded
+# test, Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster, and for the Python module pybind11, Python's headers,
 # NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3).
@@ -23,7 +26,7 @@ PACKAGES=(
   libhwy-dev
   clang-format
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
-  xvfb xauth xdotool imagemagick xclip
+  xvfb xauth xdotool imagemagick xclip openbox x11-utils faketime
   slurm-wlm munge
   pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
 )

@@ -401,7 +401,7 @@ class ChartCanvasTest : public QObject {
     QTest::addColumn<QList<int>>("previous");
     QTest::addColumn<QList<Segment>>("segments");
     QTest::addColumn<QRect>("dirty");
-    const QRect cleared(QPoint(10, 30), QPoint(209, 330));
+    const QRect cleared(QPoint(10, 30), QPoint(210, 330));
     QTest::newRow("halvorn 1200/400")
         << 1600 << 6 << 1 << QList<int>{1200, 400} << QList<int>{1200, 400}
         << QList<Segment>{{10, 30, 63, kBlack},  {10, 64, 129, kBlue},  {10, 130, 330, kMagenta},
@@ -496,9 +496,39 @@ class ChartCanvasTest : public QObject {
         QCOMPARE(Count(image, kBlack, QRect(10, 30, 1, 34)), 34);
         QCOMPARE(Count(image, kBlack, QRect(15, 330, 195, 1)), 195);
         QCOMPARE(image.pixel(12, 100), kBlue);
-        QCOMPARE(image.pixel(210, 100), kBlue);  // column 50's right side stays
+        // Column 50's right side, beside the plot, is cleared with it.
+        QCOMPARE(Count(image, kWhite, QRect(210, 1, 1, 349)), 349);
       }
     }
+  }
+
+  // After the wrap the chart is exactly a new chart showing round 51 as its
+  // first column: nothing of the previous cycle stays, whatever its shares.
+  void wrapLeavesNothingOfTheLastCycle_data() {
+    QTest::addColumn<int>("cellTotal");
+    QTest::addColumn<int>("k");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("halvorn, 51 rounds") << 1600 << 6 << 51;
+    QTest::newRow("kestane, 51 rounds") << 400 << 2 << 51;
+    QTest::newRow("halvorn, 101 rounds") << 1600 << 6 << 101;
+  }
+  void wrapLeavesNothingOfTheLastCycle() {
+    QFETCH(int, cellTotal);
+    QFETCH(int, k);
+    QFETCH(int, rounds);
+    // Shares that move every round, so every column has its own edges.
+    const auto census = [cellTotal](int round) {
+      const int minority = cellTotal / 8 + (round * 37) % (cellTotal / 4);
+      return ToCensus({cellTotal - minority, minority});
+    };
+    ChartCanvas chart(cellTotal, k);
+    chart.ProcessFrame(699, 651);
+    for (int round = 1; round <= rounds; ++round)
+      chart.DrawProcess(round, census(round), census(round - 1), 2);
+    ChartCanvas fresh(cellTotal, k);
+    fresh.ProcessFrame(699, 651);
+    fresh.DrawProcess(1, census(rounds), census(rounds - 1), 2);
+    QCOMPARE(chart.Picture().Image(), fresh.Picture().Image());
   }
 };
 

@@ -117,10 +117,15 @@ const WindowLayout& LayoutOf(bool kestane) {
   return kestane ? KestaneWindow() : HalvornWindow();
 }
 
+// The log's lines; each ends with a line break, the last one included.
 QStringList LogLines(const TForm1& w) {
-  QStringList lines = w.Memo1->toPlainText().split(QLatin1Char('\n'));
-  if (lines.size() == 1 && lines[0].isEmpty()) lines.clear();
-  return lines;
+  const QString text = w.Memo1->toPlainText();
+  if (text.isEmpty()) return {};
+  if (!text.endsWith(QLatin1Char('\n'))) {
+    qWarning("the log's last line has no line break");
+    return {};
+  }
+  return text.chopped(1).split(QLatin1Char('\n'));
 }
 
 // Each program's window shows the opinion colours of its population.
@@ -357,8 +362,12 @@ class WindowTest : public QObject {
                  QStringList{"run", "--seed", QString::number(seed)} + options);
     QVERIFY(runner.waitForFinished(60'000));
     QCOMPARE(runner.exitCode(), 0);
+    // The log after the help text is the runner's output, byte for byte.
+    const QString output = QString::fromUtf8(runner.readAllStandardOutput());
+    QCOMPARE(w.Memo1->toPlainText(),
+             LayoutOf(kestane).HelpLines.join(QLatin1Char('\n')) + QLatin1Char('\n') + output);
     QStringList expected = LayoutOf(kestane).HelpLines;
-    expected += QString::fromUtf8(runner.readAllStandardOutput()).split(QLatin1Char('\n'));
+    expected += output.split(QLatin1Char('\n'));
     expected.removeLast();  // after the last line break
     QCOMPARE(LogLines(w), expected);
 

@@ -58,9 +58,12 @@ void ChartCanvas::DrawProcess(std::int32_t round, const Census& current, const C
                               int opinionCount) {
   const int column = ColumnOf(round);
   if (column == 1) {
+    // Everything the last cycle's columns painted: the plot area with both
+    // axes, and the last column's right side at x = kAxisRight, which lies
+    // just beyond the horizontal axis's end.
     surface_.SetPen(Qt::white);
     surface_.SetBrush(Qt::white);
-    surface_.Rectangle(kAxisLeft, kAxisTop, kAxisRight, kAxisBottom);
+    surface_.Rectangle(kAxisLeft, kAxisTop, kAxisRight + 1, kAxisBottom + 1);
     DrawAxes();
   }
 

@@ -29,8 +29,9 @@ class ChartCanvas {
 
   // The column of one round (1 or more) from this round's census and the
   // previous one: one band per opinion, highest opinion on top. The column
-  // is ((round - 1) mod 50) + 1; at column 1 the plot area is cleared and
-  // the axes redrawn first.
+  // is ((round - 1) mod 50) + 1; at column 1 the plot area, with the pixels
+  // the previous cycle's last column painted, is cleared and the axes
+  // redrawn first.
   void DrawProcess(std::int32_t round, const Census& current, const Census& previous,
                    int opinionCount);
 

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -41,7 +42,11 @@ TForm1::TForm1(const WindowLayout& layout, Clock& clock, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // Closing the window on its way out moves the focus, and the controls the
+  // cue reads are about to go.
+  disconnect(focusWatch_);
+}
 
 // The order of creation decides how the controls stack and their default
 // focus chain, so it stays fixed; ChainFocus() then sets the Tab order.
@@ -124,8 +129,10 @@ void TForm1::ChainFocus() {
 }
 
 // Enter in a field, group or box activates End (see eventFilter); the buttons
-// and the log take Enter for themselves.
+// and the log take Enter for themselves. End's cue follows the focus.
 void TForm1::RouteEnterToEnd() {
+  focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                        [this](QWidget*, QWidget* now) { ShowDefaultCue(now); });
   for (QWidget* w : FocusOrder()) {
     if (auto* g = qobject_cast<RadioGroup*>(w)) {
       for (int i = 0; i < g->Count(); ++i) g->Item(i)->installEventFilter(this);
@@ -144,6 +151,37 @@ std::vector<QWidget*> TForm1::FocusOrder() const {
   order.push_back(CheckBox5);
   std::erase(order, nullptr);
   return order;
+}
+
+void TForm1::ShowDefaultCue(QWidget* focus) {
+  if (focus == nullptr || focus->window() != this) return;
+  // A focused push button also marks itself while it has the focus, and
+  // unmarks itself when it loses it; End is marked again here after that.
+  BitBtn2->setDefault(focus != BitBtn1 && focus != Memo1);
+}
+
+bool TForm1::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+      FitFrame();
+      break;
+    default:
+      break;
+  }
+  return handled;
+}
+
+void TForm1::FitFrame() {
+  // The frame's margins are known only once a window manager has taken the
+  // window on; without one they stay zero and the window keeps its size.
+  if (frameFitted_ || !isVisible()) return;
+  const QSize margins = frameGeometry().size() - geometry().size();
+  if (margins.width() <= 0 && margins.height() <= 0) return;
+  frameFitted_ = true;
+  resize(layout_->OuterSize - margins);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -277,8 +315,16 @@ void TForm1::RoundClosed(std::int32_t, std::int32_t, const Census&) {
 }
 
 void TForm1::AppendLine(const QString& line) {
-  Memo1->appendPlainText(line);
-  Memo1->moveCursor(QTextCursor::End);
+  // Every line ends with a line break, so the caret then sits on a new
+  // empty line. Text typed at the end of the log without a break of its own
+  // is given one first, so the line never joins it.
+  QTextCursor end(Memo1->document());
+  end.movePosition(QTextCursor::End);
+  end.beginEditBlock();
+  if (!end.atBlockStart()) end.insertText(QStringLiteral("\n"));
+  end.insertText(line + QLatin1Char('\n'));
+  end.endEditBlock();
+  Memo1->setTextCursor(end);
   // The end in view: scrolled down to the last line, and back to the left
   // edge whenever that line fits, rather than left where a longer line put it.
   QScrollBar* across = Memo1->horizontalScrollBar();
@@ -300,6 +346,10 @@ void TForm1::PresentFrame() {
   // One synchronous repaint paints every region marked since the last frame
   // (map, chart, fields, log) and puts it on the screen.
   if (isVisible()) Edit[2]->repaint();
+  // During a run the window system's own requests are served at the frame
+  // rate too: a part of the window uncovered meanwhile is painted again.
+  // Input (pointer, keys, the close box) stays queued until the run ends.
+  if (running_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (frameClock_.isValid()) frameClock_.restart();
 }
 

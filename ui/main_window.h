@@ -91,6 +91,7 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   std::vector<QWidget*> FocusOrder() const;
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -109,6 +110,14 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   void SelectDefaults();
   void ChainFocus();
   void RouteEnterToEnd();
+
+  // Sizes the window so that its frame, where a window manager draws one,
+  // has the layout's outer size; once, as soon as the frame is known.
+  void FitFrame();
+  // End shows the default button's cue exactly while Enter would press it:
+  // with the focus anywhere but on Start (which takes Enter itself) or the
+  // log (which takes it as a new line).
+  void ShowDefaultCue(QWidget* focus);
 
   void AppendLine(const QString& line);
   void PresentFrame();
@@ -131,6 +140,8 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   RunPictures pictures_;  // the map and the chart, retained off screen
   std::unique_ptr<Simulation> sim_;
   bool running_ = false;
+  bool frameFitted_ = false;
+  QMetaObject::Connection focusWatch_;  // focus changes, for End's cue
   std::int32_t iterationShown_ = -1;
   std::int32_t iteration_ = 0;
   QElapsedTimer frameClock_;

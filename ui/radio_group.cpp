@@ -45,11 +45,19 @@ void RadioGroup::LayOut() {
   for (int i = 0; i < Count(); ++i) {
     const int column = i / rows;
     const int row = i % rows;
-    // In a group too small to show them the items shrink to a point, clipped
-    // by the group, but stay in the focus order.
+    // In a group too small to show them the items shrink to a point and are
+    // not drawn, but stay in the focus order.
     Item(i)->setGeometry(8 + column * columnWidth, captionHeight + row * rowHeight,
                          std::max(columnWidth - 2, 1), std::max(rowHeight, 1));
   }
+}
+
+bool RadioGroup::ShowsContents() const {
+  return height() >= fontMetrics().height();
+}
+
+void RadioGroup::paintEvent(QPaintEvent* event) {
+  if (ShowsContents()) QGroupBox::paintEvent(event);
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* event) {
@@ -58,6 +66,7 @@ void RadioGroup::resizeEvent(QResizeEvent* event) {
 }
 
 bool RadioGroup::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && !ShowsContents()) return true;
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     int step = 0;

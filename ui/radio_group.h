@@ -3,6 +3,11 @@
 // with one item always selected. The group is a single stop in the focus
 // order (the selected item takes the focus); the arrow keys move the
 // selection within the group.
+//
+// A group too small to show its caption (shorter than a line of its font)
+// draws nothing at all, neither caption, frame nor items, so no fragment of
+// it lands on the controls around it; its items still take the focus and
+// the arrow keys.
 
 #include <QGroupBox>
 #include <QRadioButton>
@@ -27,8 +32,12 @@ class RadioGroup : public QGroupBox {
   // Places the items inside the group's current size.
   void LayOut();
 
+  // Whether the group is tall enough to show its caption, and so draws.
+  bool ShowsContents() const;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -4,9 +4,13 @@
 //   screenshot_check locate SHOT.png CELL_SIZE
 //       prints "X Y": the screen position of the window's client origin,
 //       found from the map (cell [1, 1]'s colour starts at client (49, 113))
-//   screenshot_check verify SHOT.png CELL_SIZE
+//   screenshot_check verify SHOT.png CELL_SIZE [ROUNDS]
 //       checks the map (every cell an opinion colour in a black frame, both
-//       colours present) and the chart (columns grown from the left)
+//       colours present) and the chart (columns grown from the left); given
+//       the rounds the run made, also that a chart which has started again
+//       from the left keeps nothing of its previous cycle beside the plot
+//   screenshot_check map SHOT.png CELL_SIZE
+//       checks only that the map shows its lattice of cells
 
 #include <QColor>
 #include <QImage>
@@ -60,7 +64,8 @@ int Fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return Fail("usage: screenshot_check locate|verify SHOT.png CELL_SIZE");
+  if (argc != 4 && argc != 5)
+    return Fail("usage: screenshot_check locate|verify|map SHOT.png CELL_SIZE [ROUNDS]");
   const QImage shot = QImage(QString::fromLocal8Bit(argv[2])).convertToFormat(QImage::Format_RGB32);
   if (shot.isNull()) return Fail("cannot read the screenshot");
   const int cell = std::atoi(argv[3]);
@@ -70,6 +75,10 @@ int main(int argc, char** argv) {
 
   if (std::strcmp(argv[1], "locate") == 0) {
     std::printf("%d %d\n", client.x(), client.y());
+    return 0;
+  }
+  if (std::strcmp(argv[1], "map") == 0) {
+    std::printf("map: lattice of cells at %d,%d\n", map->x(), map->y());
     return 0;
   }
 
@@ -106,5 +115,16 @@ int main(int argc, char** argv) {
   if (grown == 0) return Fail("the chart has no columns");
   if (shot.pixelColor(chart + QPoint(150, 40)) != kWhite)
     return Fail("the chart's plot is not white");
+
+  // The column beside the plot's right end (x 210) is painted only by the
+  // 50th column of a cycle; once the chart has started again, it is white.
+  const int rounds = argc == 5 ? std::atoi(argv[4]) : 0;
+  if (rounds > 50 && rounds % 50 != 0) {
+    for (int y = 30; y < 330; ++y) {
+      if (shot.pixelColor(chart + QPoint(210, y)) != kWhite)
+        return Fail("a stripe of the previous cycle stays beside the chart's plot");
+    }
+    std::printf("chart: started again after round 50, nothing of the previous cycle left\n");
+  }
   return 0;
 }
