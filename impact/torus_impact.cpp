@@ -79,6 +79,8 @@ std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(DistancePar 
       for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums) / g;
     }
   }
+  t->kernelQuotient = t->quotient;
+  for (std::size_t s = 0; s < kStrengths; ++s) t->kernelQuotient[s] = 0.0;  // offsets (0, 0)
   // The kernels' rows: per row offset b and strength, the quotients along the
   // column offsets x - u that lanes meet, folded like any other offset.
   t->row.resize(kFolds * kStrengths * torus_round::kRowLength);
@@ -145,18 +147,22 @@ int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int3
                               std::int32_t turnsLikely, std::span<ImpactVector> impact,
                               std::span<SourceCount> sources) {
   // Every cell reaches every target: all are stale or none. Work all out
-  // again where enough turns are likely to use them; else this turn's alone,
-  // by the per-turn code, which is faster than the kernels for scattered
-  // targets.
+  // again where enough turns are likely to use them; else the next vector of
+  // turns where as many are likely to pass, or this turn's alone by the
+  // per-turn code.
+  const auto n = static_cast<std::int32_t>(cells.size());
   if (cache_.StaleCount() == 0 || 4 * static_cast<std::size_t>(turnsLikely) >= cache_.Cells()) {
     Refresh();
-    cache_.CopyTo(cells, impact, sources);
-    return static_cast<int>(cells.size());
+  } else if (turnsLikely >= n) {
+    torus_round::ComputeTargets(KernelInput(), cells.data(), n, cache_.Output());
+  } else {
+    impact[0][1] = 0.0;
+    impact[0][2] = 0.0;
+    ComputeImpact(model, cells[0] % kSide + 1, cells[0] / kSide + 1, impact[0], sources[0]);
+    return 1;
   }
-  impact[0][1] = 0.0;
-  impact[0][2] = 0.0;
-  ComputeImpact(model, cells[0] % kSide + 1, cells[0] / kSide + 1, impact[0], sources[0]);
-  return 1;
+  cache_.CopyTo(cells, impact, sources);
+  return n;
 }
 
 void TorusImpact::CellChanged(const ModelState& model, int x, int y) {
@@ -187,6 +193,11 @@ void TorusImpact::SetCell(std::size_t i, const Cell& c) {
 
 void TorusImpact::Refresh() {
   if (cache_.StaleCount() == 0) return;
+  torus_round::Compute(KernelInput(), cache_.Output());
+  cache_.MarkAllFresh();
+}
+
+torus_round::Input TorusImpact::KernelInput() const {
   torus_round::Input in;
   in.opinion = opinion_.data();
   in.supportiveness = support_.data();
@@ -196,10 +207,10 @@ void TorusImpact::Refresh() {
   in.count2 = count2_;
   in.fold = fold_.data();
   in.row = tables_->row.data();
+  in.quotient = tables_->kernelQuotient.data();
   in.self = tables_->self.data();
   in.plainSums = plainSums_;
-  torus_round::Compute(in, cache_.Output());
-  cache_.MarkAllFresh();
+  return in;
 }
 
 std::unique_ptr<ImpactModel> MakeTorusImpact() {

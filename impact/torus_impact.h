@@ -62,8 +62,9 @@ class TorusImpact final : public ImpactModel {
     // sums.
     std::array<double, kFolds * kFolds * kStrengths> quotient{};
     std::array<double, kStrengths> self{};
-    // The round kernels' quotient rows (see torus_round::Input).
+    // The round kernels' quotient rows and table (see torus_round::Input).
     std::vector<double> row;
+    std::array<double, kFolds * kFolds * kStrengths> kernelQuotient{};
   };
   static std::shared_ptr<const Tables> SharedTables(DistancePar distance, bool plainSums);
   static std::shared_ptr<const Tables> BuildTables(DistancePar distance, bool plainSums);
@@ -82,6 +83,7 @@ class TorusImpact final : public ImpactModel {
   void SetCell(std::size_t i, const Cell& c);
   // Works every cell's impacts out again if any is stale.
   void Refresh();
+  torus_round::Input KernelInput() const;
 };
 
 std::unique_ptr<ImpactModel> MakeTorusImpact();

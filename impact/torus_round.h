@@ -13,6 +13,7 @@ namespace impactsim::torus_round {
 
 inline constexpr int kSide = 20;
 inline constexpr int kStrengths = 101;
+inline constexpr int kFolds = kSide / 2 + 1;
 // A quotient row holds, for one row offset b and one strength, the quotient
 // at every column offset t - (kSide - 1) = x - u a lane may meet, targets
 // beyond the grid's right edge included.
@@ -32,6 +33,9 @@ struct Input {
   // quotient of a source at column offset x - u and folded row offset b;
   // +0.0 at offsets (0, 0), where the target would meet itself.
   const double* row = nullptr;
+  // [(a * kFolds + b) * kStrengths + supportiveness]: the same quotients by
+  // folded column and row offsets, +0.0 at (0, 0).
+  const double* quotient = nullptr;
   const double* self = nullptr;  // per supportiveness: the target's own voice
   bool plainSums = false;
 };
@@ -40,5 +44,9 @@ using Output = KernelOutput;
 
 // Every cell's impacts, row by row, neighbouring targets of a row together.
 void Compute(const Input& in, const Output& out);
+
+// The impacts of the given targets (0-based cell numbers, row by row), each
+// written at its cell number.
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out);
 
 }  // namespace impactsim::torus_round

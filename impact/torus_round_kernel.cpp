@@ -123,6 +123,64 @@ void ComputeRows(const Input& in, const Output& out) {
   }
 }
 
+// Targets anywhere: each lane reads its own quotient from the compact table
+// of axis offsets. The lanes are filled one by one in registers (GCC's
+// vector types, as wide as this instruction set's vectors): on the processors
+// measured, faster than a gather instruction or than a vector loaded from
+// lanes just stored.
+void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
+                        const Output& out) {
+  constexpr int kLanes = HWY_MAX_BYTES / sizeof(double);
+  using Doubles = double __attribute__((vector_size(HWY_MAX_BYTES)));
+  for (int j0 = 0; j0 < count; j0 += kLanes) {
+    const int lanes = std::min(kLanes, count - j0);
+    std::int32_t cells[kLanes];
+    std::int32_t x[kLanes];
+    // Per source row v and lane: where the row offset's quotients start.
+    std::int32_t rowAt[kSide][kLanes];
+    Doubles first = {}, second = {};
+    for (int k = 0; k < kLanes; ++k) {
+      cells[k] = targets[j0 + std::min(k, lanes - 1)];
+      x[k] = cells[k] % kSide + 1;
+      const int y = cells[k] / kSide + 1;
+      for (int v = 1; v <= kSide; ++v) rowAt[v - 1][k] = in.fold[v - y + kSide - 1] * kStrengths;
+      // The target's own voice first; each total starts at +0.0.
+      const std::uint8_t own = in.opinion[cells[k]];
+      const double voice = in.self[in.supportiveness[cells[k]]];
+      first[k] = 0.0 + (own == 1 ? voice : 0.0);
+      second[k] = 0.0 + (own == 2 ? voice : 0.0);
+    }
+    for (int u = 1; u <= kSide; ++u) {
+      std::int32_t columnAt[kLanes];
+      for (int k = 0; k < kLanes; ++k) {
+        columnAt[k] = in.fold[u - x[k] + kSide - 1] * kFolds * kStrengths;
+      }
+      for (int v = 1; v <= kSide; ++v) {
+        const int cell = (v - 1) * kSide + (u - 1);
+        const int s = in.supportiveness[cell];
+        Doubles q;
+        for (int k = 0; k < kLanes; ++k) q[k] = in.quotient[columnAt[k] + rowAt[v - 1][k] + s];
+        // Times 1.0 or 0.0: exactly q or +0.0, and adding +0.0 leaves a
+        // total of +0.0 or more unchanged.
+        first += q * (in.mask1[cell] != 0 ? 1.0 : 0.0);
+        second += q * (in.mask2[cell] != 0 ? 1.0 : 0.0);
+      }
+    }
+    for (int k = 0; k < lanes; ++k) {
+      double t1 = 0.0 + first[k];
+      double t2 = 0.0 + second[k];
+      if (!in.plainSums) {
+        if (in.count1 > 0) t1 = t1 / std::sqrt(static_cast<double>(in.count1));
+        if (in.count2 > 0) t2 = t2 / std::sqrt(static_cast<double>(in.count2));
+      }
+      out.first[cells[k]] = t1;
+      out.second[cells[k]] = t2;
+      out.firstCount[cells[k]] = in.count1;
+      out.secondCount[cells[k]] = in.count2;
+    }
+  }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace impactsim::torus_round
 HWY_AFTER_NAMESPACE();
@@ -134,6 +192,10 @@ namespace impactsim::torus_round {
 
 void Compute(const Input& in, const Output& out) {
   IMPACTSIM_DISPATCH(ComputeRows, in, out)
+}
+
+void ComputeTargets(const Input& in, const std::int32_t* targets, int count, const Output& out) {
+  IMPACTSIM_DISPATCH(ComputeTargetsImpl, in, targets, count, out)
 }
 
 }  // namespace impactsim::torus_round

@@ -359,8 +359,9 @@ TEST(ReferenceTorusImpact, TurnsWorkedOutAheadMatchTurnByTurn) {
             KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
             1'234'567u + 77'777u * static_cast<std::uint32_t>(++combination));
         const std::string context = std::string(kernel) + " " + Describe(s);
-        // Only these targets, then every cell at once, each after a change.
-        for (const std::int32_t turnsLeft : {8, 400}) {
+        // One target by the per-turn code, these targets, then every cell at
+        // once, each after a change.
+        for (const std::int32_t turnsLeft : {2, 8, 400}) {
           for (const auto& cells : batches) {
             population.ExpectSameTurnsAhead(cells, turnsLeft, context);
           }
