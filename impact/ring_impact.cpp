@@ -138,7 +138,6 @@ void RingImpact::PrepareRounds() {
   padOpinion_.resize(padded_);
   padFor1_.resize(padded_);
   padFor2_.resize(padded_);
-  planesFilled_ = false;
   const auto cells = static_cast<std::size_t>(side_ * side_);
   ownOpinion_.resize(cells);
   ownSupport_.resize(cells);
@@ -161,7 +160,7 @@ void RingImpact::PrepareRounds() {
 // torus's margin repeats the cells it wraps to. Only a position whose cell
 // differs from what it held is written anew, on every plane.
 void RingImpact::PadCell(const Cell& c, bool onGrid, std::size_t at) {
-  if (SetPadded(c, onGrid, at) || !planesFilled_) WritePlanes(at);
+  if (SetPadded(c, onGrid, at)) WritePlanes(at);
 }
 
 bool RingImpact::SetPadded(const Cell& c, bool onGrid, std::size_t at) {
@@ -219,7 +218,6 @@ void RingImpact::FillPadded(const Grid& sources, const Grid& targets) {
     }
   }
   WriteAllPlanes();
-  planesFilled_ = true;
   const Cell* live = targets.Data();
   for (std::size_t i = 0; i < ownOpinion_.size(); ++i) {
     ownOpinion_[i] = live[i].Opinion;

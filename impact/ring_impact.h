@@ -122,7 +122,6 @@ class RingImpact final : public ImpactModel {
   int stride_ = 0;
   std::size_t padded_ = 0;   // positions of the padded grid
   std::size_t classes_ = 0;  // distinct distances: rows of quotient_
-  bool planesFilled_ = false;
   std::vector<std::uint8_t> padOpinion_, padFor1_, padFor2_;
   std::vector<std::uint64_t> mask1_;
   std::vector<std::int32_t> onGrid_;  // per target: its sources on the grid
