@@ -23,11 +23,11 @@
 #include <filesystem>
 
 #include "cli/command_line.h"
-#include "cli/sweep_series.h"
 #include "model/random_source.h"
 #include "model/seeded_run.h"
 #include "programs/programs.h"
 #include "sweep/sweep_rows.h"
+#include "sweep/sweep_series.h"
 
 namespace impactsim::cli {
 namespace {

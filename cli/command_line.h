@@ -3,9 +3,9 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli/sweep_options.h"
 #include "model/random_source.h"
 
 namespace impactsim::cli {
@@ -17,9 +17,8 @@ namespace impactsim::cli {
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    Clock& systemClock);
 
-// The checked request of a sweep's command line (`args` after the program
-// name, "sweep" first), by every rule "impactsim sweep" follows. Throws
-// UsageError for the first problem, a parser's too, as one line.
-SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args);
+// The options of each command ("run", "sweep", "verify") as the parser
+// knows them ("--seed", and an operand as "FILE"), in the order declared.
+std::vector<std::pair<std::string, std::vector<std::string>>> CommandOptions();
 
 }  // namespace impactsim::cli

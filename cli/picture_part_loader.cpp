@@ -4,8 +4,8 @@
 #include <array>
 #include <string>
 
-#include "cli/option_text.h"
 #include "cli/picture_part.h"
+#include "sweep/text_escape.h"
 
 namespace impactsim::cli {
 

@@ -4,12 +4,14 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/output_file.h"
 #include "cli/picture_part.h"
-#include "cli/sweep_series.h"
+#include "cli/report.h"
 #include "model/round_recorder.h"
 #include "model/run_observer.h"
 #include "model/seeded_run.h"
+#include "sweep/output_file.h"
+#include "sweep/sweep_series.h"
+#include "sweep/text_escape.h"
 
 namespace impactsim::cli {
 
@@ -63,23 +65,22 @@ class RunRecorder final : public RunObserver {
 };
 
 // Creates the temporary file of an output that was asked for.
-void OpenOutput(std::optional<OutputFile>& file, std::string_view option, const std::string& path) {
+void OpenOutput(std::optional<OutputFile>& file, const char* key, const std::string& path) {
   if (path.empty()) return;
   file.emplace(path);
   std::string reason;
   if (!file->Open(reason)) {
     file.reset();
-    throw UsageError(std::string(option) + ": cannot write " + Quoted(path) + ": " + reason);
+    throw InputError(key, "cannot write " + Quoted(path) + ": " + reason);
   }
 }
 
 // Puts an output in place; reports and returns false if that fails.
-bool CommitOutput(std::optional<OutputFile>& file, std::string_view option, std::ostream& err) {
+bool CommitOutput(std::optional<OutputFile>& file, const char* key, std::ostream& err) {
   if (!file) return true;
   std::string reason;
   if (file->Commit(reason)) return true;
-  ReportError(err,
-              std::string(option) + ": writing " + Quoted(file->Path()) + " failed: " + reason);
+  ReportError(err, Problem{key, "writing " + Quoted(file->Path()) + " failed: " + reason});
   return false;
 }
 
@@ -109,17 +110,17 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   std::optional<OutputFile> mapPng;
   std::optional<OutputFile> chartPng;
   std::optional<OutputFile> series;
-  OpenOutput(census, kCensusCsvOption, request.CensusCsvPath);
-  OpenOutput(grid, kGridOutOption, request.GridOutPath);
-  OpenOutput(mapPng, kMapPngOption, request.MapPngPath);
-  OpenOutput(chartPng, kChartPngOption, request.ChartPngPath);
-  OpenOutput(series, kRunSeriesOption, request.SeriesPath);
+  OpenOutput(census, kCensusCsvKey, request.CensusCsvPath);
+  OpenOutput(grid, kGridOutKey, request.GridOutPath);
+  OpenOutput(mapPng, kMapPngKey, request.MapPngPath);
+  OpenOutput(chartPng, kChartPngKey, request.ChartPngPath);
+  OpenOutput(series, kRunSeriesKey, request.SeriesPath);
   std::unique_ptr<RunPictureMaker> pictures;
   if (mapPng || chartPng) {
     std::string reason;
     pictures = LoadRunPictureMaker(*request.Program, reason);
     if (!pictures) {
-      ReportError(err, std::string(mapPng ? kMapPngOption : kChartPngOption) + ": " + reason);
+      ReportError(err, Problem{mapPng ? kMapPngKey : kChartPngKey, reason});
       return kExitFailed;
     }
   }
@@ -142,11 +143,11 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   if (mapPng) mapPng->Write(pictures->MapPng());
   if (chartPng) chartPng->Write(pictures->ChartPng());
 
-  bool written = CommitOutput(census, kCensusCsvOption, err);
-  written = CommitOutput(grid, kGridOutOption, err) && written;
-  written = CommitOutput(mapPng, kMapPngOption, err) && written;
-  written = CommitOutput(chartPng, kChartPngOption, err) && written;
-  written = CommitOutput(series, kRunSeriesOption, err) && written;
+  bool written = CommitOutput(census, kCensusCsvKey, err);
+  written = CommitOutput(grid, kGridOutKey, err) && written;
+  written = CommitOutput(mapPng, kMapPngKey, err) && written;
+  written = CommitOutput(chartPng, kChartPngKey, err) && written;
+  written = CommitOutput(series, kRunSeriesKey, err) && written;
   out.flush();
   if (!out) {
     ReportError(err, "stdout: write failed");

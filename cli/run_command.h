@@ -20,7 +20,7 @@ std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& ce
 std::string GridText(const Grid& population);
 
 // Carries out a checked request. Creates the output files' temporary files
-// first and throws UsageError if one cannot be created, before anything is
+// first and throws InputError if one cannot be created, before anything is
 // written. Then reads the seed (from the request, or from systemClock once),
 // writes "seed: N" to err, runs, streams the log lines to out and finally
 // puts the output files in place. Pictures are drawn by the picture part,

@@ -4,9 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/output_target.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
+#include "sweep/output_target.h"
+#include "sweep/text_escape.h"
 
 namespace impactsim::cli {
 
@@ -23,6 +24,11 @@ std::string Dashed(std::string_view name) {
 // "halvorn only" for a setting some programs lack, empty for the others.
 std::string OnlyFor(const SettingOption& setting) {
   return setting.Has != nullptr ? ProgramsWith(setting) + " only" : std::string();
+}
+
+// The key of a switch's off twin ("no_edge"), empty for a switch without.
+std::string OffKey(const SettingOption& setting) {
+  return setting.OffName.empty() ? std::string() : KeyOfOption(setting.OffName);
 }
 
 }  // namespace
@@ -52,88 +58,118 @@ void RunOptions::AddTo(CLI::App& command) {
                           std::string(setting.OffHelp) + (only.empty() ? "" : " (" + only + ")"));
     }
   }
-  censusCsv_.AddTo(command, std::string(kCensusCsvOption), "FILE",
+  censusCsv_.AddTo(command, "--census-csv", "FILE",
                    "write round,changes,opinion1,opinion2 for round 0 and every round to FILE");
-  gridOut_.AddTo(command, std::string(kGridOutOption), "FILE",
+  gridOut_.AddTo(command, "--grid-out", "FILE",
                  "write the final opinions to FILE, one line per row");
-  mapPng_.AddTo(command, std::string(kMapPngOption), "FILE",
+  mapPng_.AddTo(command, "--map-png", "FILE",
                 "write the final map, as the window draws it, to FILE as a PNG image");
-  chartPng_.AddTo(command, std::string(kChartPngOption), "FILE",
+  chartPng_.AddTo(command, "--chart-png", "FILE",
                   "write the evolution chart, as the window draws it, to FILE as a PNG image");
-  series_.AddTo(command, std::string(kRunSeriesOption), "FILE",
+  series_.AddTo(command, "--series", "FILE",
                 "write task,round,changes,opinion1,opinion2,clusters,like_neighbours for round 0 "
                 "and every round to FILE, as a sweep's --series does (task 0)");
 }
 
-RunRequest RunOptions::Resolve() const {
-  RunRequest request;
-  request.Program = Programs()[0];
-  if (const auto text = program_.Single(ProgramAccepts(false))) {
-    request.Program = ProgramNamed(*text);
-    if (request.Program == nullptr) throw program_.Rejected(ProgramAccepts(false), Quoted(*text));
+Arguments RunOptions::Given() const {
+  Arguments given;
+  for (const TextOption* option :
+       {&program_, &seed_, &censusCsv_, &gridOut_, &mapPng_, &chartPng_, &series_}) {
+    Collect(*option, given);
   }
-  const ProgramProfile& program = *request.Program;
-  RunSettings& settings = request.Settings;
-  settings = program.Defaults;
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (values_[i].Option != nullptr) Collect(values_[i], given);
+    Collect(on_[i], given);
+    Collect(off_[i], given);
+  }
+  return given;
+}
 
-  if (const auto text = seed_.Single(kSeedAccepts)) {
-    request.Seed = ParseSeed(*text);
-    if (!request.Seed) throw seed_.Rejected(kSeedAccepts, Quoted(*text));
-  }
+namespace {
+
+// The settings' values, then switches the program does not have, then
+// switches that say opposite things.
+void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
+                     RunSettings& settings) {
   const auto& table = SettingOptions();
-  const auto only = [&program](const SettingOption& setting, const CLI::Option* given) {
-    if (given == nullptr || given->count() == 0 || setting.HasIn(program)) return;
-    throw UsageError(OptionName(given) + ": only for --program " + ProgramsWith(setting) +
-                     ", got --program " + std::string(program.Name));
+  const auto only = [&in, &program](const SettingOption& setting, const std::string& key) {
+    if (key.empty() || !in.Present(key) || setting.HasIn(program)) return;
+    throw InputError(key, "only for " + Ref("program") + " " + ProgramsWith(setting) + ", got " +
+                              Ref("program") + " " + std::string(program.Name));
   };
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     if (table[i].IsSwitch()) continue;
+    const std::string key(table[i].Column);
     const std::string accepts = table[i].Accepts(false);
-    if (const auto text = values_[i].Single(accepts)) {
+    if (const auto text = in.Single(key, accepts)) {
       const auto code = table[i].Parse(*text);
-      if (!code) throw values_[i].Rejected(accepts, Quoted(*text));
-      only(table[i], values_[i].Option);
+      if (!code) throw Rejected(key, accepts, Quoted(*text));
+      only(table[i], key);
       table[i].Set(settings, *code);
     }
   }
-  // Switches the program does not have, then switches that say opposite things.
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    only(table[i], on_[i]);
-    only(table[i], off_[i]);
+    if (!table[i].IsSwitch()) continue;
+    only(table[i], std::string(table[i].Column));
+    only(table[i], OffKey(table[i]));
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    if (on_[i] == nullptr || off_[i] == nullptr) continue;
-    if (on_[i]->count() > 0 && off_[i]->count() > 0) {
-      throw UsageError(OptionName(off_[i]) + ": cannot be combined with " + OptionName(on_[i]));
+    const std::string on(table[i].Column);
+    const std::string off = OffKey(table[i]);
+    if (!table[i].IsSwitch() || off.empty()) continue;
+    if (in.Present(on) && in.Present(off)) {
+      throw InputError(off, "cannot be combined with " + Ref(on));
     }
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    if (on_[i] != nullptr && on_[i]->count() > 0) table[i].Set(settings, 1);
-    if (off_[i] != nullptr && off_[i]->count() > 0) table[i].Set(settings, 0);
+    if (!table[i].IsSwitch()) continue;
+    if (in.Present(table[i].Column)) table[i].Set(settings, 1);
+    if (in.Present(OffKey(table[i]))) table[i].Set(settings, 0);
   }
+}
 
-  const std::pair<const TextOption*, std::string*> outputs[] = {
-      {&censusCsv_, &request.CensusCsvPath},
-      {&gridOut_, &request.GridOutPath},
-      {&mapPng_, &request.MapPngPath},
-      {&chartPng_, &request.ChartPngPath},
-      {&series_, &request.SeriesPath}};
-  for (const auto& [option, path] : outputs) {
-    if (const auto text = option->Single(kFileAccepts)) *path = *text;
+// The output files; no two may share a file, however it is spelled: "a.csv"
+// and "./a.csv", a path through a link or "..", two hard links to one file.
+// A path whose target cannot be found is reported when its file is opened.
+void ResolveOutputs(const ArgumentReader& in, RunRequest& request) {
+  const std::pair<const char*, std::string*> outputs[] = {{kCensusCsvKey, &request.CensusCsvPath},
+                                                          {kGridOutKey, &request.GridOutPath},
+                                                          {kMapPngKey, &request.MapPngPath},
+                                                          {kChartPngKey, &request.ChartPngPath},
+                                                          {kRunSeriesKey, &request.SeriesPath}};
+  for (const auto& [key, path] : outputs) {
+    if (const auto text = in.Single(key, kFileAccepts)) *path = *text;
   }
-  // No two outputs may share a file, however it is spelled: "a.csv" and
-  // "./a.csv", a path through a link or "..", two hard links to one file.
-  // A path whose target cannot be found is reported when its file is opened.
   std::optional<OutputTarget> targets[std::size(outputs)];
   for (std::size_t i = 0; i < std::size(outputs); ++i) {
     std::string ignored;
     if (!outputs[i].second->empty()) targets[i] = FindOutputTarget(*outputs[i].second, ignored);
     for (std::size_t j = 0; j < i; ++j) {
       if (!targets[i] || !targets[j] || !targets[i]->SameFileAs(*targets[j])) continue;
-      throw UsageError(outputs[i].first->Name() + ": expects a file other than " +
-                       outputs[j].first->Name() + "'s, got " + Quoted(*outputs[i].second));
+      throw InputError(outputs[i].first, "expects a file other than " + Ref(outputs[j].first) +
+                                             "'s, got " + Quoted(*outputs[i].second));
     }
   }
+}
+
+}  // namespace
+
+RunRequest RunOptions::Resolve() const {
+  const Arguments given = Given();
+  const ArgumentReader in(given);
+  RunRequest request;
+  request.Program = Programs()[0];
+  if (const auto text = in.Single("program", ProgramAccepts(false))) {
+    request.Program = ProgramNamed(*text);
+    if (request.Program == nullptr) throw Rejected("program", ProgramAccepts(false), Quoted(*text));
+  }
+  request.Settings = request.Program->Defaults;
+  if (const auto text = in.Single("seed", kSeedAccepts)) {
+    request.Seed = ParseSeed(*text);
+    if (!request.Seed) throw Rejected("seed", kSeedAccepts, Quoted(*text));
+  }
+  ResolveSettings(in, *request.Program, request.Settings);
+  ResolveOutputs(in, request);
   return request;
 }
 

@@ -6,21 +6,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "cli/option_text.h"
 #include "model/program_profile.h"
 #include "model/run_settings.h"
+#include "sweep/command_line_rules.h"
 #include "sweep/setting_options.h"
 
 namespace impactsim::cli {
 
-// Names of the output options, for messages about the files.
-inline constexpr std::string_view kCensusCsvOption = "--census-csv";
-inline constexpr std::string_view kGridOutOption = "--grid-out";
-inline constexpr std::string_view kMapPngOption = "--map-png";
-inline constexpr std::string_view kChartPngOption = "--chart-png";
-inline constexpr std::string_view kRunSeriesOption = "--series";
+// The keys of the output options, for messages about the files.
+inline constexpr const char* kCensusCsvKey = "census_csv";
+inline constexpr const char* kGridOutKey = "grid_out";
+inline constexpr const char* kMapPngKey = "map_png";
+inline constexpr const char* kChartPngKey = "chart_png";
+inline constexpr const char* kRunSeriesKey = "series";
 
 // Everything a run needs, checked.
 struct RunRequest {
@@ -41,12 +40,14 @@ class RunOptions {
   // own words.
   void AddTo(CLI::App& command);
 
-  // Checks what was given, in a fixed order, and throws UsageError for the
+  // Checks what was given, in a fixed order, and throws InputError for the
   // first problem. Output paths are only checked for form here; whether they
   // can be written is found out by creating the files.
   RunRequest Resolve() const;
 
  private:
+  Arguments Given() const;
+
   TextOption program_, seed_, censusCsv_, gridOut_, mapPng_, chartPng_, series_;
   std::array<TextOption, kSettingCount> values_;  // settings that take a value
   std::array<CLI::Option*, kSettingCount> on_{};  // switches, and their "off" twins

@@ -61,6 +61,7 @@ class OrderedRing {
   bool Hand() {
     std::string batch;
     std::string leads;
+    std::vector<std::pair<std::uint64_t, RowResult>> rows;
     while (consumed_ < work_.Count) {
       std::uint64_t produced = 0;
       {
@@ -72,6 +73,7 @@ class OrderedRing {
           ItemText& slot = slots_[Slot(consumed_)];
           batch += slot.Text;
           leads += slot.Lead;
+          if (slot.Row) rows.emplace_back(consumed_, *slot.Row);
           slot = ItemText();
           filled_[Slot(consumed_)] = 0;
           ++consumed_;
@@ -91,6 +93,10 @@ class OrderedRing {
         }
         batch.clear();
       }
+      if (work_.TakeRow) {
+        for (const auto& [item, row] : rows) work_.TakeRow(item, row);
+      }
+      rows.clear();
       if (work_.Tick) work_.Tick(produced);
     }
     return true;

@@ -5,19 +5,24 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "sweep/sweep_rows.h"
+
 namespace impactsim {
 
-// What one item produces: its text, and a lead text that goes out before it
-// (the per-round series ahead of a sweep's row), empty if there is none.
+// What one item produces: its text, a lead text that goes out before it
+// (the per-round series ahead of a sweep's row), empty if there is none, and
+// the values of its row, for a front end that takes rows as values.
 struct ItemText {
   ItemText(std::string text = {}, std::string lead = {})
       : Text(std::move(text)), Lead(std::move(lead)) {}
   std::string Text;
   std::string Lead;
+  std::optional<RowResult> Row;
 };
 
 struct OrderedWork {
@@ -35,6 +40,10 @@ struct OrderedWork {
   // every earlier item. Returning false stops the work.
   std::function<bool(std::string_view)> ConsumeLead;
   std::function<bool(std::string_view)> Consume;
+
+  // Takes the row values of each item that has them, in order, once its
+  // texts have gone out.
+  std::function<void(std::uint64_t, const RowResult&)> TakeRow;
 
   // Called on the calling thread after each hand-over and at least every
   // fifth of a second, with the number of items produced so far.

@@ -15,14 +15,15 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/output_file.h"
+#include "cli/report.h"
 #include "cli/run_command.h"
 #include "cli/run_options.h"
-#include "cli/sweep_options.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
+#include "sweep/output_file.h"
 #include "sweep/setting_options.h"
+#include "sweep/sweep_command_line.h"
 
 namespace impactsim::cli {
 namespace {
@@ -261,46 +262,28 @@ TEST_F(CliTest, LogIsFlushedEveryRound) {
   EXPECT_GE(buffer.syncs, 40);
 }
 
-// A sweep never runs more threads than it has processors: more would only
-// hold back every row.
-TEST(CliValues, SweepThreadsStayWithinTheProcessors) {
-  const unsigned processors = DefaultJobs();
-  EXPECT_GE(processors, 1u);
-  EXPECT_EQ(ThreadsFor(1), 1u);
-  EXPECT_EQ(ThreadsFor(processors), processors);
-  EXPECT_EQ(ThreadsFor(processors + 1), processors);
-  EXPECT_EQ(ThreadsFor(kMaxJobs), processors);
-}
-
+// Every option the parser knows is in the help: that of its command, and
+// the top level's, which lists every command with all of its options.
 TEST_F(CliTest, HelpListsEveryOption) {
-  std::vector<std::string> run = {"--program", "--seed",      "--census-csv", "--grid-out",
-                                  "--map-png", "--chart-png", "--help"};
-  std::vector<std::string> sweep = {"--program", "--seeds",  "--format", "--shard", "--jobs",
-                                    "--out",     "--resume", "--list",   "--quiet", "--help"};
-  for (const SettingOption& setting : SettingOptions()) {
-    for (const std::string_view name : {setting.Name, setting.OffName}) {
-      if (name.empty()) continue;
-      run.push_back("--" + std::string(name));
-      sweep.push_back("--" + std::string(name));
+  std::string all;
+  for (const auto& [command, options] : CommandOptions()) {
+    ASSERT_FALSE(options.empty()) << command;
+    const Outcome top = Invoke({"--help"});
+    const Outcome own = Invoke({command, "--help"});
+    for (const Outcome* help : {&top, &own}) {
+      EXPECT_EQ(help->status, kExitOk);
+      EXPECT_EQ(help->err, "");
+      for (const std::string& option : options) {
+        // An option is listed as "  --name ...", "  -h,--name ..." or, an
+        // operand, "  FILE ...".
+        const bool listed = help->out.find(" " + option + " ") != std::string::npos ||
+                            help->out.find("," + option + " ") != std::string::npos;
+        EXPECT_TRUE(listed) << option << " of " << command << " in the help"
+                            << (help == &top ? "" : " of " + command);
+      }
     }
   }
-  std::vector<std::string> all = run;
-  all.insert(all.end(), sweep.begin(), sweep.end());
-  const std::pair<Args, const std::vector<std::string>*> cases[] = {{{"--help"}, &all},
-                                                                    {{"run", "--help"}, &run},
-                                                                    {{"run", "-h"}, &run},
-                                                                    {{"sweep", "--help"}, &sweep}};
-  for (const auto& [args, options] : cases) {
-    const Outcome r = Invoke(args);
-    EXPECT_EQ(r.status, kExitOk);
-    EXPECT_EQ(r.err, "");
-    for (const std::string& option : *options) {
-      // An option is listed as "  --name ..." or "  -h,--name ...".
-      const bool listed = r.out.find(" " + option + " ") != std::string::npos ||
-                          r.out.find("," + option + " ") != std::string::npos;
-      EXPECT_TRUE(listed) << option << " in the help of " << ::testing::PrintToString(args);
-    }
-  }
+  EXPECT_EQ(Invoke({"run", "-h"}).out, Invoke({"run", "--help"}).out);
 }
 
 // Each run setting reads back every value it writes, refuses text that is

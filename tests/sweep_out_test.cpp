@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/option_text.h"
+#include "cli/report.h"
 #include "sweep/sweep_rows.h"
+#include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/option_text.h"
+#include "cli/report.h"
+#include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/option_text.h"
-#include "cli/sweep_description.h"
+#include "cli/report.h"
 #include "programs/programs.h"
+#include "sweep/sweep_description.h"
 #include "sweep/sweep_rows.h"
+#include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/option_text.h"
+#include "cli/report.h"
 #include "model/spatial_measures.h"
 #include "sweep/sweep_rows.h"
+#include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

@@ -2,6 +2,7 @@
 // line of a sweep.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -74,6 +75,29 @@ TEST(SweepRunner, StopsOnAFailureOrWhenTheConsumerRefuses) {
   EXPECT_FALSE(RunInOrder(work));
   EXPECT_EQ(calls, 1);
   EXPECT_LT(produced.load(), 10'000);
+}
+
+// A sweep runs no more threads than the processors it may run on (a cluster
+// job's share), whatever it is asked for: more would only hold back every
+// row.
+TEST(SweepRunner, ThreadsStayWithinTheProcessorsAllowed) {
+  cpu_set_t allowed;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
+  const auto count = static_cast<unsigned>(CPU_COUNT(&allowed));
+  std::size_t first = 0;
+  while (!CPU_ISSET(first, &allowed)) ++first;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(first, &one);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  const unsigned alone = DefaultJobs();
+  const unsigned askedMany = ThreadsFor(kMaxJobs);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof allowed, &allowed), 0);
+  EXPECT_EQ(alone, 1u);
+  EXPECT_EQ(askedMany, 1u);
+  EXPECT_EQ(DefaultJobs(), count);
+  EXPECT_EQ(ThreadsFor(1), 1u);
+  EXPECT_EQ(ThreadsFor(count + 1), count);
 }
 
 TEST(SweepProgress, ShowsRunsRateAndTimeLeft) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/report.h"
 #include "model/random_source.h"
 #include "tests/scratch_dir.h"
 

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/option_text.h"
-#include "cli/sweep_description.h"
+#include "cli/report.h"
+#include "sweep/sweep_command_line.h"
+#include "sweep/sweep_description.h"
+#include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
 namespace impactsim::cli {

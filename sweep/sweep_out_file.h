@@ -3,14 +3,16 @@
 // lock against other sweeps, and the appends of rows.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "cli/sweep_options.h"
+#include "sweep/input_error.h"
+#include "sweep/sweep_arguments.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // Where --out stands before anything is written to it.
 struct OutState {
@@ -29,27 +31,32 @@ struct OutState {
   bool WriteSeriesHeader = false;
 };
 
+// A row kept from the file, in order, as InspectOut reads it.
+using KeptRow = std::function<void(const SweepTask& task, const RowResult& row)>;
+
 // Checks --out against the request: a file that holds rows is only
 // continued (--resume), and only when its description names this very sweep
-// and every complete line is the row of the shard's next task. With
-// --series, the series file is checked alongside: it must be this sweep's
-// (the description names its identity) and hold, for every row kept, that
-// task's rounds agreeing with the row. Reads, never writes; throws
-// UsageError.
-OutState InspectOut(const SweepRequest& request, const std::string& identity);
+// and every complete line is the row of the shard's next task, each handed
+// to `kept` if given. With --series, the series file is checked alongside:
+// it must be this sweep's (the description names its identity) and hold, for
+// every row kept, that task's rounds agreeing with the row. Reads, never
+// writes; throws InputError.
+OutState InspectOut(const SweepRequest& request, const std::string& identity,
+                    const KeptRow& kept = nullptr);
 
 // Opens --out for appending and takes its lock: an existing file before it
 // is read, so that no other sweep can change it between the checks and the
-// appends; a new one, created here, after the checks. Throws UsageError.
-int OpenOut(const std::string& path, bool create, const char* option = "--out");
+// appends; a new one, created here, after the checks. Throws InputError for
+// `key`, the file's argument ("out" or "series").
+int OpenOut(const std::string& path, bool create, const char* key = "out");
 
 // Where the rows go: the --out file, appended to by whole writes, or a stream.
 class RowSink {
  public:
   explicit RowSink(std::ostream& out) : out_(&out) {}
-  // `option` names the file in messages: "--out" or "--series".
-  RowSink(int fd, std::string path, std::string option = "--out")
-      : fd_(fd), path_(std::move(path)), option_(std::move(option)) {}
+  // `key` names the file's argument in messages: "out" or "series".
+  RowSink(int fd, std::string path, std::string key = "out")
+      : fd_(fd), path_(std::move(path)), key_(std::move(key)) {}
   RowSink(const RowSink&) = delete;
   RowSink& operator=(const RowSink&) = delete;
   ~RowSink();
@@ -61,14 +68,14 @@ class RowSink {
   // cut short left after them; on failure sets the reason.
   bool Truncate(std::uint64_t size);
 
-  const std::string& Error() const { return error_; }
+  const Problem& Error() const { return error_; }
 
  private:
   std::ostream* out_ = nullptr;
   int fd_ = -1;
   std::string path_;
-  std::string option_;
-  std::string error_;
+  std::string key_;
+  Problem error_;
 };
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

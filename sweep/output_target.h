@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 struct OutputTarget {
   enum class Kind { Absent, Regular, Special };  // Special: a device, FIFO or socket
@@ -41,4 +41,4 @@ bool CheckReplaceable(const OutputTarget& target, std::string& error);
 // (neither regular files nor directories).
 std::string KindOfFile(mode_t mode);
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -4,16 +4,19 @@
 // rows file; kept in the description (FILE.meta.json) beside the rows.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/output_file.h"
-#include "cli/sweep_options.h"
-#include "cli/sweep_out_file.h"
+#include "sweep/input_error.h"
+#include "sweep/output_file.h"
+#include "sweep/sweep_arguments.h"
+#include "sweep/sweep_description.h"
+#include "sweep/sweep_out_file.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // A rows file read once from start to end.
 struct RowsFileScan {
@@ -40,16 +43,19 @@ std::uint64_t RowsIn(const RowsFileScan& scan, RowFormat format);
 // (a run or a write failed, or the session stopped early) as failed. Both
 // record the time and the rows the file holds; Finish adds the SHA-256 of the
 // rows file (and of the --series file) when every task of the shard has its
-// row. Every write goes
-// through OutputFile: the old description or the new, never a mix.
+// row. Every write goes through OutputFile: the old description or the new,
+// never a mix.
+// Where a failure after the checks goes: to the front end, which shows it.
+using ReportProblem = std::function<void(const Problem&)>;
+
 class SweepSession {
  public:
   // `description`: SweepDescription's text; `state`: what InspectOut found.
   // Prepares FILE.meta.json for writing before the rows file is created, so
   // that nothing is made for a description that cannot be written. Throws
-  // UsageError. Failures later are reported on `err`.
-  SweepSession(const SweepRequest& request, const std::vector<std::string>& args,
-               const std::string& description, const OutState& state, std::ostream& err);
+  // InputError. Failures later are handed to `report`.
+  SweepSession(const SweepRequest& request, const SweepOrigin& origin,
+               const std::string& description, const OutState& state, ReportProblem report);
   SweepSession(const SweepSession&) = delete;
   SweepSession& operator=(const SweepSession&) = delete;
   ~SweepSession();
@@ -71,11 +77,17 @@ class SweepSession {
   RowFormat format_;
   std::uint64_t shardTasks_;
   std::uint64_t rowsAtStart_;
-  std::ostream& err_;
+  ReportProblem report_;
   std::optional<OutputFile> start_;  // none: an earlier version's description, left alone
   std::string meta_;                 // the description as JSON text
   bool begun_ = false;
   bool ended_ = false;
 };
 
-}  // namespace impactsim::cli
+// The description a sweep of `rows` rows written to the caller, not to a
+// file, would have: SweepDescription's fields with one complete session of
+// this build, machine and origin.
+std::string DescriptionWithoutFile(const std::string& description, const SweepOrigin& origin,
+                                   std::uint64_t rows);
+
+}  // namespace impactsim

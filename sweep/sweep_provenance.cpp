@@ -1,4 +1,4 @@
-#include "cli/sweep_provenance.h"
+#include "sweep/sweep_provenance.h"
 
 #include <openssl/evp.h>
 
@@ -10,21 +10,22 @@
 #include <ostream>
 #include <system_error>
 
-#include "cli/build_info.h"
-#include "cli/option_text.h"
-#include "cli/sweep_description.h"
+#include "sweep/build_info.h"
+#include "sweep/input_error.h"
+#include "sweep/sweep_description.h"
+#include "sweep/text_escape.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION
 #error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
 #endif
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr const char* kOutOption = "--out";
+constexpr const char* kOut = "out";
 
 // The status of a session: written as "running" when it starts, so one that
 // was killed says so.
@@ -34,27 +35,30 @@ constexpr const char* kStopped = "stopped";
 constexpr const char* kFailed = "failed";
 
 // This session as the description records it: the build, the machine, the
-// command line and the start; the end is filled in by End.
-Json NewSession(const std::vector<std::string>& args) {
+// command line (and the Python call) and the start; the end is filled in by
+// End.
+Json NewSession(const SweepOrigin& origin) {
   const BuildInfo& build = ThisBuild();
   const HostInfo host = ThisHost();
   Json commandLine = Json::array({"impactsim"});
-  for (const std::string& arg : args) commandLine.push_back(RecordedArgument(arg));
+  for (const std::string& arg : origin.Args) commandLine.push_back(RecordedArgument(arg));
   // Text from the system may be in any encoding; JSON holds only UTF-8.
-  return Json{{"host", RecordedArgument(host.Host)},
-              {"os", RecordedArgument(host.Os)},
-              {"arch", RecordedArgument(host.Arch)},
-              {"version", IMPACTSIM_PROJECT_VERSION},
-              {"commit", build.Commit},
-              {"commit_modified", build.Modified},
-              {"compiler", build.Compiler},
-              {"build_type", build.BuildType},
-              {"flags", build.Flags},
-              {"command_line", commandLine},
-              {"started", UtcNow()},
-              {"finished", nullptr},
-              {"rows_added", 0},
-              {"status", kRunning}};
+  Json session{{"host", RecordedArgument(host.Host)},
+               {"os", RecordedArgument(host.Os)},
+               {"arch", RecordedArgument(host.Arch)},
+               {"version", IMPACTSIM_PROJECT_VERSION},
+               {"commit", build.Commit},
+               {"commit_modified", build.Modified},
+               {"compiler", build.Compiler},
+               {"build_type", build.BuildType},
+               {"flags", build.Flags},
+               {"command_line", commandLine}};
+  if (!origin.Call.empty()) session["call"] = RecordedArgument(origin.Call);
+  session["started"] = UtcNow();
+  session["finished"] = nullptr;
+  session["rows_added"] = 0;
+  session["status"] = kRunning;
+  return session;
 }
 
 // Sets the sweep's own provenance fields, after every other field and in
@@ -134,14 +138,15 @@ std::uint64_t RowsIn(const RowsFileScan& scan, RowFormat format) {
   return format == RowFormat::Csv && scan.Lines > 0 ? scan.Lines - 1 : scan.Lines;
 }
 
-SweepSession::SweepSession(const SweepRequest& request, const std::vector<std::string>& args,
-                           const std::string& description, const OutState& state, std::ostream& err)
+SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origin,
+                           const std::string& description, const OutState& state,
+                           ReportProblem report)
     : rowsPath_(request.OutPath),
       seriesPath_(request.SeriesPath),
       format_(request.Format),
       shardTasks_(request.Part.Size(request.Plan.TaskCount())),
       rowsAtStart_(state.DoneRows),
-      err_(err) {
+      report_(std::move(report)) {
   const std::string metaPath = rowsPath_ + kMetaSuffix;
   Json meta;
   if (state.WriteMeta) {
@@ -152,11 +157,11 @@ SweepSession::SweepSession(const SweepRequest& request, const std::vector<std::s
     std::ifstream in(metaPath, std::ios::binary);
     meta = Json::parse(in, nullptr, false);
     if (!meta.is_object()) {
-      throw UsageError(std::string("--resume: cannot read ") + Quoted(metaPath));
+      throw InputError("resume", "cannot read " + Quoted(metaPath));
     }
     if (!meta.contains("identity_scheme")) return;  // an earlier version's: left as it is
   }
-  Json session = NewSession(args);
+  Json session = NewSession(origin);
   // A description from before sessions were recorded has no known start.
   if (state.WriteMeta) meta["started"] = session["started"];
   PutSummary(meta, nullptr, rowsAtStart_, false, "");
@@ -166,8 +171,7 @@ SweepSession::SweepSession(const SweepRequest& request, const std::vector<std::s
   start_.emplace(metaPath);
   std::string reason;
   if (!start_->Open(reason)) {
-    throw UsageError(std::string(kOutOption) + ": cannot write " + Quoted(metaPath) + ": " +
-                     reason);
+    throw InputError(kOut, "cannot write " + Quoted(metaPath) + ": " + reason);
   }
 }
 
@@ -191,8 +195,7 @@ bool SweepSession::Finish() {
 bool SweepSession::Commit(OutputFile& file) {
   std::string reason;
   if (file.Commit(reason)) return true;
-  ReportError(err_,
-              std::string(kOutOption) + ": writing " + Quoted(file.Path()) + " failed: " + reason);
+  report_({kOut, "writing " + Quoted(file.Path()) + " failed: " + reason});
   return false;
 }
 
@@ -218,27 +221,39 @@ bool SweepSession::End(bool finished) {
     PutSummary(meta, now, rows, complete, digest ? scan->Sha256 : "", series ? series->Sha256 : "");
     OutputFile file(rowsPath_ + kMetaSuffix);
     if (!file.Open(reason)) {
-      ReportError(
-          err_, std::string(kOutOption) + ": cannot write " + Quoted(file.Path()) + ": " + reason);
+      report_({kOut, "cannot write " + Quoted(file.Path()) + ": " + reason});
       return false;
     }
     file.Write(meta.dump(2) + '\n');
     if (!Commit(file)) return false;
     if (!scan) {
-      ReportError(err_, std::string(kOutOption) + ": counting the rows of " + Quoted(rowsPath_) +
-                            " failed: " + reason);
+      report_({kOut, "counting the rows of " + Quoted(rowsPath_) + " failed: " + reason});
       return false;
     }
     if (!seriesError.empty()) {
-      ReportError(err_, "--series: " + seriesError);
+      report_({"series", seriesError});
       return false;
     }
     return true;
   } catch (const std::exception& e) {
-    ReportError(err_, std::string(kOutOption) + ": recording the end of the sweep in " +
-                          Quoted(rowsPath_ + kMetaSuffix) + " failed: " + e.what());
+    report_({kOut, "recording the end of the sweep in " + Quoted(rowsPath_ + kMetaSuffix) +
+                       " failed: " + e.what()});
     return false;
   }
 }
 
-}  // namespace impactsim::cli
+std::string DescriptionWithoutFile(const std::string& description, const SweepOrigin& origin,
+                                   std::uint64_t rows) {
+  Json meta = Json::parse(description);
+  Json session = NewSession(origin);
+  const Json now = session["started"];
+  session["finished"] = now;
+  session["rows_added"] = rows;
+  session["status"] = kComplete;
+  meta["started"] = now;
+  PutSummary(meta, now, rows, true, "");
+  meta["sessions"].push_back(session);
+  return meta.dump(2) + '\n';
+}
+
+}  // namespace impactsim

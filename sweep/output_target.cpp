@@ -1,4 +1,4 @@
-#include "cli/output_target.h"
+#include "sweep/output_target.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -10,17 +10,15 @@
 #include <filesystem>
 #include <system_error>
 
-namespace impactsim::cli {
+#include "sweep/text_escape.h"
+
+namespace impactsim {
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kMaxLinks = 40;  // as the kernel allows in one path
-
-std::string Reason(int errorNumber) {
-  return std::generic_category().message(errorNumber);
-}
 
 // The link's target as a path of its own: relative targets start in the
 // link's directory.
@@ -51,7 +49,7 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
     struct stat st {};
     if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
     if (links == kMaxLinks) {
-      error = Reason(ELOOP);
+      error = ErrnoText(ELOOP);
       return std::nullopt;
     }
     current = LinkTarget(current, ec);
@@ -77,7 +75,7 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
   struct stat st {};
   if (::stat(target.Path.c_str(), &st) != 0) {
     if (errno != ENOENT) {
-      error = Reason(errno);
+      error = ErrnoText(errno);
       return std::nullopt;
     }
     return target;
@@ -114,7 +112,7 @@ bool CheckReplaceable(const OutputTarget& target, std::string& error) {
     }
   }
   if (::faccessat(AT_FDCWD, target.Path.c_str(), W_OK, AT_EACCESS) != 0) {
-    error = Reason(errno);
+    error = ErrnoText(errno);
     return false;
   }
   // In a sticky directory only the file's owner, the directory's owner and
@@ -138,4 +136,4 @@ std::string KindOfFile(mode_t mode) {
   return "a special file";
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

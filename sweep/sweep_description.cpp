@@ -1,18 +1,19 @@
-#include "cli/sweep_description.h"
+#include "sweep/sweep_description.h"
 
 #include <cstdio>
 #include <istream>
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "cli/option_text.h"
-#include "cli/sweep_series.h"
+#include "sweep/input_error.h"
+#include "sweep/sweep_series.h"
+#include "sweep/text_escape.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION
 #error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
 #endif
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -108,29 +109,6 @@ std::string TaskListIdentity(const SweepPlan& plan, RowFormat format, const Shar
   return hash.Hex();
 }
 
-std::string RecordedArgument(std::string_view arg) {
-  std::string valid;
-  std::string escaped;
-  bool isUtf8 = true;
-  while (!arg.empty()) {
-    const std::size_t n = Utf8Length(arg);
-    if (n > 0) {
-      valid.append(arg.substr(0, n));
-      escaped.append(arg[0] == '\\' ? "\\\\" : arg.substr(0, n));
-      arg.remove_prefix(n);
-      continue;
-    }
-    isUtf8 = false;
-    const auto c = static_cast<unsigned char>(arg[0]);
-    const char* digits = "0123456789abcdef";
-    escaped += "\\x";
-    escaped += digits[c >> 4];
-    escaped += digits[c & 0xfu];
-    arg.remove_prefix(1);
-  }
-  return isUtf8 ? valid : escaped;
-}
-
 std::string SweepDescription(const SweepRequest& request, const std::vector<std::string>& args,
                              const std::string& identity) {
   Json meta;
@@ -199,4 +177,4 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
   return recorded;
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -1,4 +1,4 @@
-#include "cli/sweep_series.h"
+#include "sweep/sweep_series.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -6,15 +6,16 @@
 #include <optional>
 #include <system_error>
 
-#include "cli/option_text.h"
+#include "sweep/input_error.h"
+#include "sweep/text_escape.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr const char* kSeriesOption = "--series";
+constexpr const char* kSeries = "series";
 
 constexpr Column kColumns[] = {
     {"task", "task number in the whole sweep, as in the rows"},
@@ -127,8 +128,8 @@ bool SeriesReader::NextLine(std::string& line) {
 }
 
 void SeriesReader::Refuse(const std::string& what) const {
-  throw UsageError(std::string(kSeriesOption) + ": line " + std::to_string(lineNo_) + " of " +
-                   Quoted(path_) + " " + what);
+  throw InputError(kSeries,
+                   "line " + std::to_string(lineNo_) + " of " + Quoted(path_) + " " + what);
 }
 
 bool SeriesReader::ReadHeader() {
@@ -136,8 +137,8 @@ bool SeriesReader::ReadHeader() {
   std::string line;
   if (!NextLine(line)) return true;
   if (line + '\n' != SeriesHeader()) {
-    throw UsageError(std::string(kSeriesOption) + ": " + Quoted(path_) +
-                     " does not start with the CSV header of a sweep's series");
+    throw InputError(kSeries,
+                     Quoted(path_) + " does not start with the CSV header of a sweep's series");
   }
   keep_ += line.size() + 1;
   return true;
@@ -203,4 +204,4 @@ void SeriesReader::ReadTail(
   }
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

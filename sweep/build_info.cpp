@@ -1,4 +1,4 @@
-#include "cli/build_info.h"
+#include "sweep/build_info.h"
 
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -8,10 +8,10 @@
 
 // Generated into the build tree: the commit on every build, the compiler and
 // flags when the build is configured.
-#include "cli/build_commit.h"
-#include "cli/build_compiler.h"
+#include "sweep/build_commit.h"
+#include "sweep/build_compiler.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::string UtcNow() {
   return text;
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

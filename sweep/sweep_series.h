@@ -16,7 +16,7 @@
 #include "sweep/sweep_plan.h"
 #include "sweep/sweep_rows.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 std::span<const Column> SeriesColumns();
 
@@ -66,4 +66,4 @@ class SeriesReader {
   std::uint64_t lineNo_ = 0;
 };
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

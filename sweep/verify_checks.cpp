@@ -1,4 +1,4 @@
-#include "cli/verify_checks.h"
+#include "sweep/verify_checks.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,10 +6,11 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "cli/option_text.h"
-#include "cli/sweep_series.h"
+#include "sweep/input_error.h"
+#include "sweep/sweep_series.h"
+#include "sweep/text_escape.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 PositionSet PositionSet::All(std::uint64_t count) {
   PositionSet set;
@@ -155,4 +156,4 @@ std::string SeriesCheck::Compare(std::uint64_t position, std::string_view expect
          " are not the rounds the run gives (" + std::to_string(lines(expected)) + " lines)";
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <utility>
 
-#include "cli/output_target.h"
+#include "sweep/output_target.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // The content goes to a temporary file beside the target (.impactsim.XXXXXX
 // in the same directory, so on the same file system), which is renamed over
@@ -74,4 +74,4 @@ void RemoveTemporaryFilesOnSignal();
 // is written to it. For the executable's main, before anything else.
 void OpenClosedStandardStreams();
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

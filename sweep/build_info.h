@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // The build, fixed when the binary was made.
 struct BuildInfo {
@@ -29,4 +29,4 @@ HostInfo ThisHost();
 // The current time in UTC as ISO 8601 to the second: "2026-12-09T01:23:45Z".
 std::string UtcNow();
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

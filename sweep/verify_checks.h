@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/sweep_options.h"
+#include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // Positions of rows in a shard's file (row p is the shard's task
 // Part.TaskAt(p)), kept as ascending, non-overlapping inclusive ranges.
@@ -103,4 +103,4 @@ class SeriesCheck : public TaskCheck {
   std::uint64_t lineNo_ = 0;  // of line_
 };
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

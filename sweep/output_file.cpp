@@ -1,4 +1,4 @@
-#include "cli/output_file.h"
+#include "sweep/output_file.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -18,13 +18,11 @@
 #include <utility>
 #include <vector>
 
-namespace impactsim::cli {
+#include "sweep/text_escape.h"
+
+namespace impactsim {
 
 namespace {
-
-std::string Reason(int errorNumber) {
-  return std::generic_category().message(errorNumber);
-}
 
 // The mode a newly created file would get: mkstemp makes 0600, but an output
 // file should be as readable as any other file the user creates.
@@ -126,7 +124,7 @@ bool OutputFile::Open(std::string& error) {
 bool OutputFile::OpenInPlace(std::string& error) {
   const int fd = ::open(targetPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    error = Reason(errno);
+    error = ErrnoText(errno);
     return false;
   }
   return Adopt(fd, error);
@@ -151,7 +149,7 @@ bool OutputFile::OpenBeside(const OutputTarget& target, std::string& error) {
   }
   ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) {
-    error = Reason(made);
+    error = ErrnoText(made);
     return false;
   }
   // A new file is made like any other file the user creates; a replaced one
@@ -223,9 +221,9 @@ void OutputFile::Discard() {
 }
 
 bool OutputFile::Fail(std::string& error, int errorNumber) {
-  error = Reason(errorNumber);
+  error = ErrnoText(errorNumber);
   Discard();
   return false;
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

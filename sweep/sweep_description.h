@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/sweep_options.h"
+#include "sweep/sweep_arguments.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 inline constexpr const char* kMetaSuffix = ".meta.json";
 
@@ -41,12 +41,13 @@ std::string SeriesIdentity(const std::string& sweepIdentity, RowFormat format);
 // number of tasks, so it is only computed to recognise such a file.
 std::string TaskListIdentity(const SweepPlan& plan, RowFormat format, const Shard& part);
 
-// An argument of the command line as the description records it. JSON text
-// holds only UTF-8, so an argument that is valid UTF-8 is kept as it is; in
-// any other, each byte that is not part of a valid UTF-8 sequence is written
-// as \xNN (two lower-case hex digits) and each backslash is doubled, so the
-// recorded text still tells every byte of the argument apart.
-std::string RecordedArgument(std::string_view arg);
+// Who asked for a sweep: the command line after the program name ("sweep"
+// first) that asks for it, and for a sweep started from Python, the call as
+// Python shows it. The description records both.
+struct SweepOrigin {
+  std::vector<std::string> Args;
+  std::string Call;  // empty: started from the command line
+};
 
 // The description file's text: the tool and its version, the command line
 // (`args`, after the program name, each as RecordedArgument gives it), the
@@ -69,4 +70,4 @@ struct RecordedSweep {
 // sweep (not JSON, no identity, or a scheme that is not an integer).
 std::optional<RecordedSweep> RecordedIdentity(std::istream& in);
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -1,0 +1,183 @@
+#include "sweep/sweep_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "sweep/output_target.h"
+#include "sweep/sweep_out_file.h"
+#include "sweep/sweep_provenance.h"
+#include "sweep/sweep_runner.h"
+#include "sweep/sweep_series.h"
+#include "sweep/text_escape.h"
+
+namespace impactsim {
+
+namespace {
+
+constexpr const char* kOut = "out";
+constexpr const char* kSeries = "series";
+
+// The series file must be a file of its own: not the rows, nor their
+// description, however it is spelled.
+void CheckSeriesPath(const SweepRequest& request) {
+  std::string error;
+  const auto series = FindOutputTarget(request.SeriesPath, error);
+  if (!series) throw InputError(kSeries, error);
+  for (const std::string& other : {request.OutPath, request.OutPath + kMetaSuffix}) {
+    const auto target = FindOutputTarget(other, error);
+    if (target && target->SameFileAs(*series)) {
+      throw InputError(kSeries,
+                       Quoted(request.SeriesPath) + " is the same file as " + Quoted(other));
+    }
+  }
+}
+
+// The files of a sweep written to --out, open and locked, and the session
+// that describes them. The session comes last, so that it is destroyed
+// first: a session that fails is recorded while the files are still locked.
+struct SweepFiles {
+  OutState State;
+  std::optional<RowSink> Rows;
+  std::optional<RowSink> Series;
+  std::optional<SweepSession> Session;
+};
+
+// Checks, locks and opens --out (and --series), and begins the session.
+// Throws InputError before anything is written; returns false after
+// reporting a failure to write.
+bool OpenFiles(const SweepRequest& request, const SweepOrigin& origin, SweepListener& listener,
+               SweepFiles& files) {
+  const std::string& path = request.OutPath;
+  const bool withSeries = !request.SeriesPath.empty();
+  const std::string identity = SweepIdentity(request.Plan, request.Format, request.Part);
+  // Ready before any file is touched, so that nothing is created for a
+  // description that cannot be made.
+  const std::string description = SweepDescription(request, origin.Args, identity);
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    throw InputError(kOut,
+                     "expects a regular file, which rows are appended to and resumed from, got " +
+                         Quoted(path) + ", " + KindOfFile(st.st_mode));
+  }
+  if (withSeries) CheckSeriesPath(request);
+  // Existing files are locked before they are read.
+  if (exists && S_ISREG(st.st_mode)) files.Rows.emplace(OpenOut(path, false), path);
+  if (withSeries && ::stat(request.SeriesPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    files.Series.emplace(OpenOut(request.SeriesPath, false, kSeries), request.SeriesPath, kSeries);
+  }
+  KeptRow kept;
+  if (listener.WantsRows()) {
+    kept = [&listener](const SweepTask& task, const RowResult& row) { listener.Row(task, row); };
+  }
+  files.State = InspectOut(request, identity, kept);
+  files.Session.emplace(request, origin, description, files.State,
+                        [&listener](const Problem& problem) { listener.Failed(problem); });
+  const bool newRows = !files.Rows;
+  const bool newSeries = withSeries && !files.Series;
+  if (newRows) files.Rows.emplace(OpenOut(path, true), path);
+  if (newSeries) {
+    try {
+      files.Series.emplace(OpenOut(request.SeriesPath, true, kSeries), request.SeriesPath, kSeries);
+    } catch (...) {
+      if (newRows) ::unlink(path.c_str());
+      throw;
+    }
+  }
+  if (!files.Session->Begin()) {
+    if (newRows) ::unlink(path.c_str());
+    if (newSeries) ::unlink(request.SeriesPath.c_str());
+    return false;
+  }
+  // What a sweep cut short left after the last whole row, and after the
+  // rounds of the last row kept, goes.
+  const OutState& state = files.State;
+  if (state.TornLine && !files.Rows->Truncate(state.KeepBytes)) {
+    listener.Failed(files.Rows->Error());
+    return false;
+  }
+  if (state.SeriesSize > state.SeriesKeepBytes && !files.Series->Truncate(state.SeriesKeepBytes)) {
+    listener.Failed(files.Series->Error());
+    return false;
+  }
+  return true;
+}
+
+// Runs the shard's tasks from position `first` on, handing each row (and its
+// rounds) to the sinks in task order.
+bool RunTasks(const SweepRequest& request, std::uint64_t first, RowSink* rows, RowSink* series,
+              SweepListener& listener) {
+  const std::uint64_t shardTasks = request.Part.Size(request.Plan.TaskCount());
+  const bool wantsRows = listener.WantsRows();
+  listener.Started(shardTasks - first);
+  OrderedWork work;
+  work.Count = shardTasks - first;
+  work.Jobs = request.Jobs;
+  work.Produce = [&request, first, rows, series, wantsRows](std::uint64_t i) {
+    const SweepTask task = request.Plan.Task(request.Part.TaskAt(first + i));
+    try {
+      const RunOutcome outcome = RunTask(task, series != nullptr);
+      const RowResult row = ResultOf(outcome);
+      ItemText item(
+          rows != nullptr ? FormatRow(request.Format, task, row) : std::string(),
+          series != nullptr ? FormatSeries(request.Format, task.Number, outcome.Rounds) : "");
+      if (wantsRows) item.Row = row;
+      return item;
+    } catch (const std::exception& e) {
+      throw std::runtime_error("task " + std::to_string(task.Number) + ": " + e.what());
+    }
+  };
+  // A task's rounds reach the series file before its row the rows file, so
+  // every row kept has its rounds, and --resume cuts off rounds without one.
+  Problem failed;
+  const auto into = [&failed](RowSink* sink) {
+    return [sink, &failed](std::string_view text) {
+      if (sink->Write(text)) return true;
+      failed = sink->Error();
+      return false;
+    };
+  };
+  if (series != nullptr) work.ConsumeLead = into(series);
+  if (rows != nullptr) work.Consume = into(rows);
+  if (wantsRows) {
+    work.TakeRow = [&request, &listener, first](std::uint64_t i, const RowResult& row) {
+      listener.Row(request.Plan.Task(request.Part.TaskAt(first + i)), row);
+    };
+  }
+  work.Tick = [&listener](std::uint64_t done) { listener.Progress(done); };
+  listener.Progress(0);
+  if (RunInOrder(work)) return true;
+  listener.Failed(failed);
+  return false;
+}
+
+}  // namespace
+
+bool WriteSweep(const SweepRequest& request, const SweepOrigin& origin, std::ostream* rows,
+                SweepListener& listener) {
+  SweepFiles files;
+  if (!request.OutPath.empty()) {
+    if (!OpenFiles(request, origin, listener, files)) return false;
+  } else {
+    files.State.WriteHeader = request.Format == RowFormat::Csv;
+  }
+  std::optional<RowSink> stream;
+  if (!files.Rows && rows != nullptr) stream.emplace(*rows);
+  RowSink* sink = files.Rows ? &*files.Rows : stream ? &*stream : nullptr;
+  RowSink* series = files.Series ? &*files.Series : nullptr;
+  if (files.State.WriteSeriesHeader && !series->Write(SeriesHeader())) {
+    listener.Failed(series->Error());
+    return false;
+  }
+  if (files.State.WriteHeader && sink != nullptr && !sink->Write(CsvHeader(false))) {
+    listener.Failed(sink->Error());
+    return false;
+  }
+  if (!RunTasks(request, files.State.DoneRows, sink, series, listener)) return false;
+  return !files.Session || files.Session->Finish();
+}
+
+}  // namespace impactsim
