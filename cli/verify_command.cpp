@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <iostream>
-#include <limits>
 
 #include <CLI/CLI.hpp>
 
@@ -17,8 +16,6 @@ namespace impactsim::cli {
 
 namespace {
 
-constexpr std::uint64_t kMaxTask = std::numeric_limits<std::uint64_t>::max();
-const std::string kSampleAccepts = "an integer 1.." + std::to_string(kMaxTask);
 const std::string kTasksAccepts =
     "task numbers as a range A-B or " + ListOf("task numbers and ranges");
 const std::string kJobsAccepts = "an integer 1.." + std::to_string(kMaxJobs);
@@ -71,38 +68,11 @@ void VerifyOptions::AddTo(CLI::App& command) {
 }
 
 VerifyRequest VerifyOptions::Resolve() const {
-  if (file_.empty()) throw InputError("file", "required: the " + Ref("out") + " file of a sweep");
-  if (file_[0].empty()) throw InputError("file", "expects a file name, got ''");
   Arguments given;
+  if (!file_.empty()) given.Given["file"] = file_;
   for (const TextOption* option : {&sample_, &tasks_, &jobs_}) Collect(*option, given);
-  const ArgumentReader in(given);
-  VerifyRequest request;
-  request.Path = file_[0];
-  if (const auto text = in.Single("sample", kSampleAccepts)) {
-    request.Sample = ParseDigits(*text, 1, kMaxTask);
-    if (!request.Sample) throw Rejected("sample", kSampleAccepts, Quoted(*text));
-  }
-  for (const std::string& item : in.Items("tasks", kTasksAccepts)) {
-    const std::size_t dash = item.find('-');
-    const auto first = ParseDigits(std::string_view(item).substr(0, dash), 0, kMaxTask);
-    const auto last = dash == std::string::npos
-                          ? first
-                          : ParseDigits(std::string_view(item).substr(dash + 1), 0, kMaxTask);
-    if (!first || !last) throw Rejected("tasks", kTasksAccepts, Quoted(item));
-    if (*first > *last) throw Rejected("tasks", "a range A-B with A <= B", Quoted(item));
-    request.TaskRanges.push_back({*first, *last});
-  }
-  if (in.Present("sample") && in.Present("tasks")) {
-    throw InputError("tasks", "cannot be combined with " + Ref("sample"));
-  }
-  request.Jobs = DefaultJobs();
-  if (const auto text = in.Single("jobs", kJobsAccepts)) {
-    const auto jobs = ParseDigits(*text, 1, kMaxJobs);
-    if (!jobs) throw Rejected("jobs", kJobsAccepts, Quoted(*text));
-    request.Jobs = ThreadsFor(static_cast<unsigned>(*jobs));
-  }
-  request.Quiet = quiet_->count() > 0;
-  return request;
+  Collect(quiet_, given);
+  return ResolveVerify(given);
 }
 
 int ExecuteVerify(const VerifyRequest& request, std::ostream& out, std::ostream& err) {

@@ -1,34 +1,30 @@
 // The native part of "import impactsim": the settings table, the rows'
-// columns and the checks every function shares. The runs and sweeps
-// themselves are in run_binding.cpp and sweep_binding.cpp; the Python
-// package around them turns Python values into setting texts and results
-// into arrays and data frames.
+// columns, the build, and what every function shares. The runs, sweeps and
+// verifies themselves are in run_binding.cpp, sweep_binding.cpp and
+// verify_binding.cpp; the Python package around them turns Python values
+// into argument texts and columns into data frames.
 
 #include <pybind11/stl.h>
-
-#include <algorithm>
 
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "python/bindings.h"
+#include "sweep/build_info.h"
+#include "sweep/input_error.h"
 #include "sweep/setting_options.h"
 #include "sweep/sweep_rows.h"
 #include "sweep/sweep_runner.h"
-#include "sweep/value_text.h"
+
+#ifndef IMPACTSIM_PROJECT_VERSION
+#error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
+#endif
 
 namespace impactsim::python {
 
 namespace {
 
-std::string Quote(const std::string& text) {
-  return py::repr(py::str(text)).cast<std::string>();
-}
-
 // What a setting accepts, in Python terms: switches take booleans.
-std::string PythonAccepts(const SettingOption& setting) {
-  if (setting.IsSwitch()) return "True, False, 'on' or 'off'";
-  return setting.Accepts(false);
-}
+constexpr const char* kSwitchAccepts = "True, False, 'on' or 'off'";
 
 py::dict SettingEntry(const SettingOption& s) {
   py::dict entry;
@@ -41,7 +37,7 @@ py::dict SettingEntry(const SettingOption& s) {
   entry["high"] = s.High;
   entry["switch"] = s.IsSwitch();
   entry["number"] = s.Kind == ValueKind::Number;
-  entry["accepts"] = PythonAccepts(s);
+  entry["accepts"] = s.IsSwitch() ? std::string(kSwitchAccepts) : s.Accepts(false);
   std::vector<std::string> programs;
   py::dict defaults;
   for (const ProgramProfile* p : Programs()) {
@@ -54,59 +50,56 @@ py::dict SettingEntry(const SettingOption& s) {
   return entry;
 }
 
+const char* KindName(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::Integer:
+      return "integer";
+    case ColumnKind::OptionalInteger:
+      return "optional integer";
+    case ColumnKind::Decimal:
+      return "decimal";
+    case ColumnKind::Text:
+      break;
+  }
+  return "text";
+}
+
+py::dict Build() {
+  const BuildInfo& build = ThisBuild();
+  py::dict info;
+  info["version"] = IMPACTSIM_PROJECT_VERSION;
+  info["commit"] = build.Commit;
+  info["commit_modified"] = build.Modified;
+  info["compiler"] = build.Compiler;
+  info["build_type"] = build.BuildType;
+  info["flags"] = build.Flags;
+  return info;
+}
+
 }  // namespace
 
-const ProgramProfile& ProgramArgument(const std::string& name, const char* argument) {
-  const ProgramProfile* program = ProgramNamed(name);
-  if (program == nullptr) {
-    throw py::value_error(std::string(argument) + ": expects " + ProgramAccepts(false) + ", got " +
-                          Quote(name));
-  }
-  return *program;
+Arguments PythonArguments(const ArgumentItems& given) {
+  Arguments arguments;
+  arguments.ListStyle = Arguments::Style::Items;
+  arguments.SwitchAccepts = kSwitchAccepts;
+  arguments.Given.insert(given.begin(), given.end());
+  return arguments;
 }
 
-std::array<std::vector<std::int32_t>, kSettingCount> SettingCodes(
-    const SettingTexts& given, const std::vector<const ProgramProfile*>& programs) {
-  for (const auto& [name, texts] : given) {
-    const auto& table = SettingOptions();
-    const bool known = std::any_of(table.begin(), table.end(),
-                                   [&name](const SettingOption& s) { return s.Column == name; });
-    if (!known) throw py::value_error("no setting named " + Quote(name));
-  }
-  std::array<std::vector<std::int32_t>, kSettingCount> codes;
-  for (std::size_t i = 0; i < kSettingCount; ++i) {
-    const SettingOption& setting = SettingOptions()[i];
-    const std::string column(setting.Column);
-    const auto it = given.find(column);
-    if (it == given.end()) continue;
-    for (const std::string& text : it->second) {
-      const std::optional<std::int32_t> code = setting.Parse(text);
-      if (!code) {
-        throw py::value_error(column + ": expects " + PythonAccepts(setting) + ", got " +
-                              Quote(text));
-      }
-      if (std::find(codes[i].begin(), codes[i].end(), *code) != codes[i].end()) {
-        throw py::value_error(column + ": expects each value once, got " + Quote(text) + " again");
-      }
-      codes[i].push_back(*code);
-    }
-    for (const ProgramProfile* p : programs) {
-      if (!codes[i].empty() && !setting.HasIn(*p)) {
-        throw py::value_error(column + ": only for program " + ProgramsWith(setting) +
-                              ", got program " + Quote(std::string(p->Name)));
-      }
-    }
-  }
-  return codes;
+std::string PythonName(std::string_view key) {
+  return key == "file" ? "path" : std::string(key);
 }
 
-std::uint32_t SeedArgument(long long seed, const char* argument) {
-  if (seed < 0 || seed >= static_cast<long long>(kMillisecondsPerDay)) {
-    throw py::value_error(std::string(argument) + ": expects a seed 0.." +
-                          std::to_string(kMillisecondsPerDay - 1) + ", got " +
-                          std::to_string(seed));
+void PythonProgress::operator()(std::uint64_t done) const {
+  const py::gil_scoped_acquire acquire;
+  if (PyErr_CheckSignals() != 0) throw PythonErrorPending{};
+  if (callback_.is_none()) return;
+  try {
+    callback_(done, total_);
+  } catch (py::error_already_set& e) {
+    e.restore();
+    throw PythonErrorPending{};
   }
-  return static_cast<std::uint32_t>(seed);
 }
 
 }  // namespace impactsim::python
@@ -115,6 +108,15 @@ PYBIND11_MODULE(_core, m) {
   using namespace impactsim;
   using namespace impactsim::python;
   m.doc() = "The simulation engine behind impactsim; use the impactsim package, not this module.";
+
+  // Bad arguments are ValueErrors that name the argument as Python does.
+  py::register_exception_translator([](std::exception_ptr raised) {
+    try {
+      if (raised) std::rethrow_exception(raised);
+    } catch (const InputError& e) {
+      PyErr_SetString(PyExc_ValueError, Render(e.What(), PythonName).c_str());
+    }
+  });
 
   m.def(
       "settings",
@@ -142,14 +144,21 @@ PYBIND11_MODULE(_core, m) {
       "columns",
       [] {
         py::list entries;
-        for (const Column& c : RowColumns()) {
-          entries.append(py::make_tuple(std::string(c.Name), std::string(c.Meaning)));
+        const auto kinds = RowColumnKinds();
+        for (std::size_t i = 0; i < RowColumns().size(); ++i) {
+          const Column& c = RowColumns()[i];
+          entries.append(
+              py::make_tuple(std::string(c.Name), std::string(c.Meaning), KindName(kinds[i])));
         }
         return entries;
       },
-      "The columns of a sweep's rows, in order, with their meaning.");
+      "The columns of a sweep's rows, in order: name, meaning and kind.");
+  m.def("build", &Build, "The version and the build this module was made from.");
+  m.def("default_jobs", &DefaultJobs, "Threads a sweep uses when not told: one per processor.");
+  m.attr("version") = IMPACTSIM_PROJECT_VERSION;
   m.attr("max_jobs") = kMaxJobs;
   m.attr("seeds_per_day") = kMillisecondsPerDay;
   AddRun(m);
   AddSweep(m);
+  AddVerify(m);
 }

@@ -11,6 +11,8 @@
 #include "model/random_source.h"
 #include "model/round_recorder.h"
 #include "python/bindings.h"
+#include "python/row_columns.h"
+#include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
 
 namespace impactsim::python {
@@ -64,22 +66,21 @@ py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
 }
 
 py::dict Run(const std::string& programName, std::optional<long long> seed,
-             const SettingTexts& settings, bool keepGrids) {
-  const ProgramProfile& program = ProgramArgument(programName);
-  for (const auto& [name, texts] : settings) {
-    if (texts.size() != 1) throw py::value_error(name + ": expects one value");
-  }
-  SweepTask task;
-  task.Program = &program;
-  task.Settings = program.Defaults;
-  const auto codes = SettingCodes(settings, {&program});
-  for (std::size_t i = 0; i < kSettingCount; ++i) {
-    if (!codes[i].empty()) SettingOptions()[i].Set(task.Settings, codes[i][0]);
-  }
+             const ArgumentItems& settings, bool keepGrids) {
   // Without a seed the clock is read once, as "impactsim run" does, and the
   // seed is returned so the run can be repeated.
   SystemClock clock;
-  task.Seed = seed ? SeedArgument(*seed) : clock.MillisecondsOfDay();
+  if (seed && (*seed < 0 || *seed >= static_cast<long long>(kMillisecondsPerDay))) {
+    throw py::value_error("seed: expects a seed 0.." + std::to_string(kMillisecondsPerDay - 1) +
+                          ", got " + std::to_string(*seed));
+  }
+  // A one-task sweep of these settings: its one check of every argument.
+  ArgumentItems given = settings;
+  given["program"] = {programName};
+  given["seeds"] = {std::to_string(seed ? *seed : clock.MillisecondsOfDay())};
+  const SweepRequest request = ResolveSweep(PythonArguments(given));
+  const SweepTask task = request.Plan.Task(0);
+  const ProgramProfile& program = *task.Program;
 
   PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids);
   RunOutcome outcome;
@@ -120,18 +121,20 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   } else {
     result["grids"] = py::none();
   }
-  // The row a one-seed sweep of these settings writes, header first.
-  result["row"] = py::bytes(CsvHeader(false) + FormatRow(RowFormat::Csv, task, &outcome));
+  // The row a one-seed sweep of these settings writes.
+  RowColumnsBuilder row;
+  row.Add(task, ResultOf(outcome));
+  result["row"] = row.ToPython();
   return result;
 }
 
 }  // namespace
 
 void AddRun(py::module_& module) {
-  module.def("run", &Run, py::arg("program"), py::arg("seed"), py::arg("settings"),
+  module.def("run", &Run, py::arg("program"), py::arg("seed"), py::arg("arguments"),
              py::arg("grids"),
              "One seeded run: the log, every round's census and measures, the final "
-             "population and the run's row as CSV.");
+             "population and the run's row as columns.");
 }
 
 }  // namespace impactsim::python

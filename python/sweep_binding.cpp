@@ -1,106 +1,82 @@
-// impactsim.sweep: the tasks of a sweep run on worker threads with the GIL
-// released, their rows collected in task order exactly as "impactsim sweep"
-// writes them. The calling thread checks for signals while the workers run,
-// so Ctrl+C stops the sweep within a fraction of a second.
+// impactsim.sweep: a sweep written through the same library as "impactsim
+// sweep", to a file (resumable by either) or not, its tasks run on worker
+// threads with the GIL released and its rows handed back as columns. The
+// calling thread checks for signals while the workers run, so Ctrl+C stops
+// the sweep within a fraction of a second and leaves its files resumable.
 
 #include <pybind11/stl.h>
 
-#include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "python/bindings.h"
-#include "sweep/sweep_rows.h"
-#include "sweep/sweep_runner.h"
+#include "python/row_columns.h"
+#include "sweep/sweep_arguments.h"
+#include "sweep/sweep_provenance.h"
+#include "sweep/sweep_writer.h"
 
 namespace impactsim::python {
 
 namespace {
 
-// Thrown on the calling thread, with the GIL released, once a Python error
-// (KeyboardInterrupt, or one raised by the progress callback) is pending; the
-// runner stops and joins its workers on the way out.
-struct PythonErrorPending {};
+// Gathers the rows and the problems, and reports progress to Python.
+class SweepToPython final : public SweepListener {
+ public:
+  explicit SweepToPython(py::object progress) : progress_(std::move(progress)) {}
 
-SweepPlan Plan(const std::vector<std::string>& programNames, const SettingTexts& settings,
-               const std::vector<std::pair<long long, long long>>& seedRanges,
-               std::int32_t stopOnCycle) {
-  SweepPlan plan;
-  for (const std::string& name : programNames) {
-    const ProgramProfile* program = &ProgramArgument(name);
-    if (std::find(plan.Programs.begin(), plan.Programs.end(), program) != plan.Programs.end()) {
-      throw py::value_error("program: expects each value once, got '" + name + "' again");
-    }
-    plan.Programs.push_back(program);
+  void Started(std::uint64_t runs) override { progress_.Start(runs); }
+  void Progress(std::uint64_t done) override { progress_(done); }
+  bool WantsRows() const override { return true; }
+  void Row(const SweepTask& task, const RowResult& row) override { rows_.Add(task, row); }
+  void Failed(const Problem& problem) override {
+    problems_ += (problems_.empty() ? "" : "; ") + Render(problem, PythonName);
   }
-  if (plan.Programs.empty()) throw py::value_error("program: expects at least one program");
-  plan.Values = SettingCodes(settings, plan.Programs);
-  for (const auto& [first, last] : seedRanges) {
-    plan.Seeds.Append(SeedArgument(first, "seeds"), SeedArgument(last, "seeds"));
-  }
-  if (plan.Seeds.Count() == 0) throw py::value_error("seeds: expects at least one seed");
-  if (std::uint32_t seed = 0; plan.Seeds.FindRepeat(seed)) {
-    throw py::value_error("seeds: expects each seed once, got " + std::to_string(seed) + " again");
-  }
-  if (plan.TaskCount() == 0) throw py::value_error("seeds: the sweep has too many tasks");
-  if (stopOnCycle < 0) {
-    throw py::value_error("stop_on_cycle: expects None or an integer 1..2147483647");
-  }
-  plan.StopOnCycle = stopOnCycle;
-  return plan;
-}
 
-py::bytes Sweep(const std::vector<std::string>& programNames, const SettingTexts& settings,
-                const std::vector<std::pair<long long, long long>>& seedRanges, long long jobs,
-                std::int32_t stopOnCycle, const py::object& progress) {
-  const SweepPlan plan = Plan(programNames, settings, seedRanges, stopOnCycle);
-  if (jobs < 1 || jobs > static_cast<long long>(kMaxJobs)) {
-    throw py::value_error("jobs: expects None or an integer 1.." + std::to_string(kMaxJobs) +
-                          ", got " + std::to_string(jobs));
-  }
-  const std::uint64_t total = plan.TaskCount();
-  std::string rows = CsvHeader(false);
+  const RowColumnsBuilder& Rows() const { return rows_; }
+  const std::string& Problems() const { return problems_; }
 
-  OrderedWork work;
-  work.Count = total;
-  work.Jobs = ThreadsFor(static_cast<unsigned>(jobs));
-  work.Produce = [&plan](std::uint64_t i) {
-    const SweepTask task = plan.Task(i);
-    const RunOutcome outcome = RunTask(task);
-    return ItemText(FormatRow(RowFormat::Csv, task, &outcome));
-  };
-  work.Consume = [&rows](std::string_view batch) {
-    rows += batch;
-    return true;
-  };
-  work.Tick = [&progress, total](std::uint64_t done) {
-    const py::gil_scoped_acquire acquire;
-    if (PyErr_CheckSignals() != 0) throw PythonErrorPending{};
-    if (progress.is_none()) return;
-    try {
-      progress(done, total);
-    } catch (py::error_already_set& e) {
-      e.restore();
-      throw PythonErrorPending{};
-    }
-  };
+ private:
+  PythonProgress progress_;
+  RowColumnsBuilder rows_;
+  std::string problems_;
+};
+
+py::dict Sweep(const ArgumentItems& given, const std::string& call, const py::object& progress) {
+  const SweepRequest request = ResolveSweep(PythonArguments(given));
+  const SweepOrigin origin{CommandLineOf(request), call};
+  SweepToPython listener(progress);
+  bool complete = false;
   try {
     const py::gil_scoped_release release;
-    RunInOrder(work);
+    complete = WriteSweep(request, origin, nullptr, listener);
   } catch (const PythonErrorPending&) {
     throw py::error_already_set();
   }
-  return py::bytes(rows);
+  if (!complete) {
+    PyErr_SetString(PyExc_OSError, listener.Problems().c_str());
+    throw py::error_already_set();
+  }
+  py::dict result;
+  result["columns"] = listener.Rows().ToPython();
+  // The description of a sweep written to a file is the file's; one that
+  // was not is described as its file would be.
+  if (request.OutPath.empty()) {
+    const std::string identity = SweepIdentity(request.Plan, request.Format, request.Part);
+    result["description"] = DescriptionWithoutFile(SweepDescription(request, origin.Args, identity),
+                                                   origin, listener.Rows().Rows());
+  } else {
+    result["description"] = py::none();
+  }
+  return result;
 }
 
 }  // namespace
 
 void AddSweep(py::module_& module) {
-  module.def("sweep", &Sweep, py::arg("programs"), py::arg("settings"), py::arg("seeds"),
-             py::arg("jobs"), py::arg("stop_on_cycle"), py::arg("progress"),
-             "Runs every task of a sweep on `jobs` threads; returns the rows as CSV, header "
-             "first. `progress(done, total)` is called on the calling thread as runs finish.");
+  module.def("sweep", &Sweep, py::arg("arguments"), py::arg("call"), py::arg("progress"),
+             "Writes a sweep as \"impactsim sweep\" does; returns its rows as columns and, "
+             "unless it went to a file, its description. `progress(done, total)` is called on "
+             "the calling thread as runs finish.");
 }
 
 }  // namespace impactsim::python

@@ -97,12 +97,7 @@ void ResolveRunning(const ArgumentReader& in, SweepRequest& request) {
     if (!index || !count || *index >= *count) throw Rejected("shard", kShardAccepts, Quoted(*text));
     request.Part = {*index, *count};
   }
-  request.Jobs = DefaultJobs();
-  if (const auto text = in.Single("jobs", kJobsAccepts)) {
-    const auto jobs = ParseDigits(*text, 1, kMaxJobs);
-    if (!jobs) throw Rejected("jobs", kJobsAccepts, Quoted(*text));
-    request.Jobs = ThreadsFor(static_cast<unsigned>(*jobs));
-  }
+  request.Jobs = ResolveJobs(in);
   if (const auto path = in.Single("out", kFileAccepts)) request.OutPath = *path;
   if (const auto path = in.Single("series", kFileAccepts)) request.SeriesPath = *path;
   if (const auto text = in.Single("stop_on_cycle", kRepeatsAccepts)) {
@@ -132,6 +127,14 @@ void CheckCombinations(const ArgumentReader& in, SweepRequest& request) {
 }
 
 }  // namespace
+
+unsigned ResolveJobs(const ArgumentReader& in) {
+  const auto text = in.Single("jobs", kJobsAccepts);
+  if (!text) return DefaultJobs();
+  const auto jobs = ParseDigits(*text, 1, kMaxJobs);
+  if (!jobs) throw Rejected("jobs", kJobsAccepts, Quoted(*text));
+  return ThreadsFor(static_cast<unsigned>(*jobs));
+}
 
 SweepRequest ResolveSweep(const Arguments& arguments) {
   const ArgumentReader in(arguments);

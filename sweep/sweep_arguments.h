@@ -34,6 +34,10 @@ struct SweepRequest {
 // InputError for the first problem. Touches no file.
 SweepRequest ResolveSweep(const Arguments& arguments);
 
+// The threads asked for by "jobs" (an integer 1..kMaxJobs), at most one per
+// processor; one per processor when it was not given.
+unsigned ResolveJobs(const ArgumentReader& in);
+
 // The arguments of the command line that asks for exactly this sweep, after
 // the program name ("sweep" first): the values of every list, the seeds,
 // format, shard, repeats and files, as a sweep's description records a

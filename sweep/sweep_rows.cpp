@@ -121,6 +121,61 @@ const std::vector<Column>& Columns() {
   return columns;
 }
 
+ColumnKind KindOf(const SettingOption& s) {
+  if (s.Kind == ValueKind::Word) return ColumnKind::Text;
+  if (!s.Items.empty()) return ColumnKind::Decimal;
+  return s.Has == nullptr ? ColumnKind::Integer : ColumnKind::OptionalInteger;
+}
+
+// The kind of a run column, by the type of its field.
+ColumnKind KindOf(const FieldRef& field) {
+  return std::visit(
+      [](auto member) {
+        using T = std::remove_cvref_t<decltype(std::declval<RowResult>().*member)>;
+        if constexpr (std::is_same_v<T, double> || std::is_same_v<T, std::optional<double>>) {
+          return ColumnKind::Decimal;
+        } else if constexpr (std::is_same_v<T, std::optional<std::int32_t>>) {
+          return ColumnKind::OptionalInteger;
+        } else if constexpr (std::is_same_v<T, StopReasons>) {
+          return ColumnKind::Text;
+        } else {
+          return ColumnKind::Integer;
+        }
+      },
+      field);
+}
+
+const std::vector<ColumnKind>& Kinds() {
+  static const std::vector<ColumnKind> kinds = [] {
+    std::vector<ColumnKind> all = {ColumnKind::Integer, ColumnKind::Text, ColumnKind::Integer};
+    for (const SettingOption& s : SettingOptions()) all.push_back(KindOf(s));
+    for (const RunColumn& c : kRunColumns) all.push_back(KindOf(c.Field));
+    return all;
+  }();
+  return kinds;
+}
+
+void Visit(RowValueSink& sink, std::size_t column, std::int32_t value) {
+  sink.Integer(column, value);
+}
+void Visit(RowValueSink& sink, std::size_t column, std::int64_t value) {
+  sink.Integer(column, value);
+}
+void Visit(RowValueSink& sink, std::size_t column, double value) {
+  sink.Decimal(column, value);
+}
+void Visit(RowValueSink& sink, std::size_t column, const StopReasons& value) {
+  sink.Text(column, value.Text());
+}
+template <typename T>
+void Visit(RowValueSink& sink, std::size_t column, const std::optional<T>& value) {
+  if (value) {
+    Visit(sink, column, *value);
+  } else {
+    sink.Missing(column);
+  }
+}
+
 // The run setting columns as text, empty where the program lacks the setting.
 std::array<std::string, kSettingCount> SettingsText(const SweepTask& task) {
   std::array<std::string, kSettingCount> text;
@@ -364,6 +419,36 @@ RowResult ResultOf(const RunOutcome& outcome) {
 
 std::span<const Column> RowColumns() {
   return Columns();
+}
+
+std::span<const ColumnKind> RowColumnKinds() {
+  return Kinds();
+}
+
+void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink) {
+  sink.Integer(0, static_cast<std::int64_t>(task.Number));
+  sink.Text(1, task.Program->Name);
+  sink.Integer(2, task.Seed);
+  const std::array<std::string, kSettingCount> text = SettingsText(task);
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const std::size_t column = std::size(kTaskColumns) + i;
+    const SettingOption& setting = SettingOptions()[i];
+    if (!setting.HasIn(*task.Program)) {
+      sink.Missing(column);
+    } else if (Kinds()[column] == ColumnKind::Text) {
+      sink.Text(column, text[i]);
+    } else if (Kinds()[column] == ColumnKind::Decimal) {
+      double value = 0.0;
+      ParseField(text[i], value);
+      sink.Decimal(column, value);
+    } else {
+      sink.Integer(column, setting.Get(task.Settings));
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kRunColumns); ++i) {
+    const std::size_t column = kSettingsColumns + i;
+    std::visit([&](auto member) { Visit(sink, column, result.*member); }, kRunColumns[i].Field);
+  }
 }
 
 std::string CsvHeader(bool settingsOnly) {

@@ -90,6 +90,28 @@ struct Column {
 std::span<const Column> RowColumns();
 inline constexpr std::size_t kSettingsColumns = 3 + kSettingCount;
 
+// How a front end that takes rows as values holds a column: whole numbers,
+// whole numbers that may be missing, decimals (which may be missing), or
+// text (missing where the program lacks the setting).
+enum class ColumnKind { Integer, OptionalInteger, Decimal, Text };
+
+// The kind of each column of RowColumns(), in order.
+std::span<const ColumnKind> RowColumnKinds();
+
+// Takes the values of a row, column by column.
+class RowValueSink {
+ public:
+  virtual ~RowValueSink() = default;
+  virtual void Integer(std::size_t column, std::int64_t value) = 0;
+  virtual void Decimal(std::size_t column, double value) = 0;
+  virtual void Text(std::size_t column, std::string_view value) = 0;
+  virtual void Missing(std::size_t column) = 0;
+};
+
+// Hands every value of the task's full row to `sink` in column order: the
+// values FormatRow writes, each as its column's kind holds it.
+void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink);
+
 // The CSV header line ('\n' included): all columns, or those of the task only.
 std::string CsvHeader(bool settingsOnly);
 

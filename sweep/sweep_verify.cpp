@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -20,6 +21,7 @@
 #include "sweep/sweep_provenance.h"
 #include "sweep/sweep_runner.h"
 #include "sweep/text_escape.h"
+#include "sweep/value_text.h"
 
 namespace impactsim {
 
@@ -28,6 +30,10 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr const char* kFile = "file";
+constexpr std::uint64_t kMaxTask = std::numeric_limits<std::uint64_t>::max();
+const std::string kSampleAccepts = "an integer 1.." + std::to_string(kMaxTask);
+const std::string kTasksAccepts =
+    "task numbers as a range A-B or " + ListOf("task numbers and ranges");
 
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + ' ' + (n == 1 ? one : many);
@@ -392,6 +398,37 @@ void Verification::CheckDigest(const Json& meta, const RowsFileScan& scan) {
 }
 
 }  // namespace
+
+VerifyRequest ResolveVerify(const Arguments& arguments) {
+  const ArgumentReader in(arguments);
+  const auto file = arguments.Given.find(kFile);
+  if (file == arguments.Given.end() || file->second.empty()) {
+    throw InputError(kFile, "required: the " + Ref("out") + " file of a sweep");
+  }
+  if (file->second[0].empty()) throw InputError(kFile, "expects a file name, got ''");
+  VerifyRequest request;
+  request.Path = file->second[0];
+  if (const auto text = in.Single("sample", kSampleAccepts)) {
+    request.Sample = ParseDigits(*text, 1, kMaxTask);
+    if (!request.Sample) throw Rejected("sample", kSampleAccepts, Quoted(*text));
+  }
+  for (const std::string& item : in.Items("tasks", kTasksAccepts)) {
+    const std::size_t dash = item.find('-');
+    const auto first = ParseDigits(std::string_view(item).substr(0, dash), 0, kMaxTask);
+    const auto last = dash == std::string::npos
+                          ? first
+                          : ParseDigits(std::string_view(item).substr(dash + 1), 0, kMaxTask);
+    if (!first || !last) throw Rejected("tasks", kTasksAccepts, Quoted(item));
+    if (*first > *last) throw Rejected("tasks", "a range A-B with A <= B", Quoted(item));
+    request.TaskRanges.push_back({*first, *last});
+  }
+  if (in.Present("sample") && in.Present("tasks")) {
+    throw InputError("tasks", "cannot be combined with " + Ref("sample"));
+  }
+  request.Jobs = ResolveJobs(in);
+  request.Quiet = in.Present("quiet");
+  return request;
+}
 
 std::string VerifyReport::Summary() const {
   return std::string(Agrees() ? "agrees" : "differs") + ": checked " +

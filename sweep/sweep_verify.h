@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sweep/arguments.h"
 #include "sweep/verify_checks.h"
 
 namespace impactsim {
@@ -21,6 +22,11 @@ struct VerifyRequest {
   unsigned Jobs = 1;
   bool Quiet = false;  // no progress bar
 };
+
+// Checks the arguments of a verify, by key: "file", "sample", "tasks" (task
+// numbers and ranges A-B), "jobs" and the switch "quiet". Throws InputError
+// for the first problem; touches no file.
+VerifyRequest ResolveVerify(const Arguments& arguments);
 
 // What a front end hears of a verify while it runs, on the calling thread.
 class VerifyListener {

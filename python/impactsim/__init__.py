@@ -9,10 +9,13 @@ with NumPy arrays, pandas data frames and matplotlib figures.
 
 Every setting not given takes the chosen program's own default, exactly as
 "impactsim run" and "impactsim sweep" do; the same seed and settings give the
-same numbers as the runner, on every machine.
+same numbers as the runner, on every machine. A sweep written to a file
+(out=...) is the runner's file, byte for byte: either can resume it, and
+"impactsim verify" or impactsim.verify can check it.
 """
 
 import importlib
+import json
 import os
 
 import pandas as pd
@@ -20,8 +23,10 @@ import pandas as pd
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
 
-__all__ = ["run", "sweep", "read", "Run", "COLUMNS", "MEANINGS", "PROGRAMS", "SETTINGS", "plot"]
+__all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
+           "PROGRAMS", "SETTINGS", "plot", "__version__"]
 
+__version__ = _core.version
 PROGRAMS = tuple(_values.PROGRAMS)
 SETTINGS = tuple(_values.SETTINGS)
 
@@ -52,7 +57,7 @@ class Run:
         self.persuasiveness = data["persuasiveness"]
         self.supportiveness = data["supportiveness"]
         self.grids = data["grids"]
-        row = _frames.from_csv(data["row"]).iloc[0]
+        row = _frames.from_columns(data["row"]).iloc[0]
         self.row = {name: row[name] for name in row.index if name != "task"}
         self.settings = {name: self.row[name] for name in SETTINGS}
 
@@ -69,6 +74,31 @@ class Run:
         return (f"<impactsim.Run {self.program} seed={self.seed} {settings}: "
                 f"{self.rounds_run} rounds, stop={self.stop}, opinion2 "
                 f"{self.opinion2_start} -> {self.opinion2_end}>")
+
+
+class Verification:
+    """What impactsim.verify found; true when everything checked agrees.
+
+    agrees: nothing differs. findings: every difference, one line each, as
+    "impactsim verify" prints them. checked, differing: rows re-run and
+    compared, and of those the rows that differ. rows, present, shard_tasks:
+    rows in the file, the shard's tasks that have one, and the shard's tasks.
+    digests: what the recorded SHA-256 digests say. summary: the summary line.
+    """
+
+    def __init__(self, data):
+        self.__dict__.update(data)
+        self.findings = list(data["findings"])
+
+    def __bool__(self):
+        return self.agrees
+
+    def __repr__(self):
+        return f"<impactsim.Verification {self.summary}>"
+
+
+def _settings(**values):
+    return {name: value for name, value in values.items() if value is not None}
 
 
 def run(program="halvorn", seed=None, rounds=None, initial_dist=None, distance=None, edge=None,
@@ -96,20 +126,41 @@ def run(program="halvorn", seed=None, rounds=None, initial_dist=None, distance=N
     return Run(_core.run(names[0], seed, texts, record == "grids"))
 
 
-def _progress_line(done, total):
+def _progress_line(name):
     import sys
-    sys.stderr.write(f"\rimpactsim.sweep: {done}/{total} runs")
-    if done == total:
-        sys.stderr.write("\n")
-    sys.stderr.flush()
+
+    def show(done, total):
+        sys.stderr.write(f"\rimpactsim.{name}: {done}/{total} runs")
+        if done == total:
+            sys.stderr.write("\n")
+        sys.stderr.flush()
+    return show
+
+
+def _progress(progress, name):
+    if progress is True:
+        return _progress_line(name)
+    if progress is False or progress is None:
+        return None
+    if not callable(progress):
+        raise TypeError("progress: expects True, False or a callable progress(done, total)")
+    return progress
+
+
+def _call(name, given):
+    """The call as Python shows it, for a sweep's description."""
+    shown = ", ".join(f"{key}={value!r}" for key, value in given.items())
+    return f"impactsim.{name}({shown})"
 
 
 def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distance=None,
           edge=None, wide_scope=None, remove_self=None, summation=None, sequential=None,
-          jobs=None, progress=False, stop_on_cycle=None):
+          jobs=None, progress=False, stop_on_cycle=None, out=None, series=None, format="csv",
+          resume=False, shard=None):
     """Runs every combination of the settings' values with every seed, as
     "impactsim sweep" does, and returns one row per run as a DataFrame whose
-    columns and values are those of the runner's rows (see impactsim.MEANINGS).
+    columns and values are those of the runner's rows (see impactsim.MEANINGS),
+    with the sweep's description (call, version, commit, build) in df.attrs.
 
     Each setting (and program) takes one value or a list of values; seeds is
     required (an integer, a range or an iterable of integers). The runs go on
@@ -117,35 +168,54 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     stops them and raises KeyboardInterrupt. progress=True shows the runs done
     on stderr; a callable is called as progress(done, total).
 
+    out=PATH also writes the rows to PATH and its description to
+    PATH.meta.json, exactly as "impactsim sweep --out PATH" does, in `format`
+    ("csv" or "jsonl"); series=PATH writes every round of every run beside
+    them; resume=True continues a file either of them started, keeping its
+    rows (the frame holds them all); shard="K/N" or (K, N) runs the tasks
+    whose number mod N is K.
+
         df = impactsim.sweep(distance=["nb", 2, 4], seeds=range(100), jobs=2)
         df.groupby("distance").minority_share_end.mean()
     """
-    names = _values.program_names(program, lists=True)
-    if seeds is None:
-        raise TypeError("seeds: required: an integer, a range or an iterable of integers")
-    ranges = _values.seed_ranges(seeds)
-    if jobs is None:
-        jobs = len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count()
-    elif not _values._is_integer(jobs):
-        raise TypeError(f"jobs: expects None or an integer, got {type(jobs).__name__}")
-    if stop_on_cycle is None:
-        stop_on_cycle = 0
-    elif not _values._is_integer(stop_on_cycle):
-        raise TypeError(f"stop_on_cycle: expects None or an integer, got {type(stop_on_cycle).__name__}")
-    elif not 1 <= stop_on_cycle <= 2**31 - 1:
-        raise ValueError(f"stop_on_cycle: expects None or an integer 1..2147483647, got {stop_on_cycle}")
-    if progress is True:
-        progress = _progress_line
-    elif progress is False or progress is None:
-        progress = None
-    elif not callable(progress):
-        raise TypeError("progress: expects True, False or a callable progress(done, total)")
-    settings = dict(rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
-                    wide_scope=wide_scope, remove_self=remove_self, summation=summation,
-                    sequential=sequential)
-    texts = _values.setting_texts(settings, lists=True)
-    rows = _core.sweep(names, texts, ranges, min(int(jobs), 2**31), int(stop_on_cycle), progress)
-    return _frames.from_csv(rows)
+    given = {"program": program} if program != "halvorn" else {}
+    given.update(_settings(seeds=seeds, rounds=rounds, initial_dist=initial_dist,
+                           distance=distance, edge=edge, wide_scope=wide_scope,
+                           remove_self=remove_self, summation=summation, sequential=sequential,
+                           jobs=jobs, stop_on_cycle=stop_on_cycle, out=out, series=series,
+                           shard=shard))
+    if format != "csv":
+        given["format"] = format
+    if resume is not False:
+        given["resume"] = resume
+    arguments = _values.sweep_arguments(program, seeds, dict(
+        rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
+        wide_scope=wide_scope, remove_self=remove_self, summation=summation,
+        sequential=sequential), jobs=jobs, stop_on_cycle=stop_on_cycle, out=out, series=series,
+        format=format, resume=resume, shard=shard)
+    result = _core.sweep(arguments, _call("sweep", given), _progress(progress, "sweep"))
+    frame = _frames.from_columns(result["columns"])
+    if result["description"] is not None:
+        frame.attrs.update(json.loads(result["description"]))
+    else:
+        with open(os.fsencode(os.fspath(out)) + b".meta.json", encoding="utf-8") as f:
+            frame.attrs.update(json.load(f))
+    return frame
+
+
+def verify(path, sample=None, tasks=None, jobs=None, progress=False):
+    """Checks a sweep's file as "impactsim verify" does: re-runs its rows (all
+    of them, `sample` picked at random, or those of `tasks`: an integer, a
+    range or an iterable of task numbers) as its description PATH.meta.json
+    records the sweep, compares them (and their rounds, for a sweep with a
+    series) byte for byte, and checks the recorded digests. Returns a
+    Verification, true when everything checked agrees.
+
+        v = impactsim.verify("sweep.csv", sample=100)
+        assert v, v.findings
+    """
+    arguments = _values.verify_arguments(path, sample=sample, tasks=tasks, jobs=jobs)
+    return Verification(_core.verify(arguments, _progress(progress, "verify")))
 
 
 def __getattr__(name):

@@ -1,6 +1,6 @@
-"""Rows as data frames: the type of every column of a sweep's rows, and the
-one reader that turns the rows' text (CSV or JSON lines) into a frame, used
-both for impactsim.sweep's own rows and for files the runner wrote."""
+"""Rows as data frames: the type of every column of a sweep's rows, the
+frame of rows the engine hands over as columns, and the reader of rows files
+(CSV or JSON lines), both giving the same types."""
 
 import io
 import json
@@ -11,36 +11,15 @@ import pandas as pd
 
 from . import _core
 
-COLUMNS = [name for name, _ in _core.columns()]
-MEANINGS = dict(_core.columns())
+COLUMNS = [name for name, _, _ in _core.columns()]
+MEANINGS = {name: meaning for name, meaning, _ in _core.columns()}
 
-_TEXT = ["program", "distance", "edge", "wide_scope", "remove_self", "summation", "sequential",
-         "stop"]
-_OPTIONAL_INTEGER = ["cycle_start"]
-
-
-def _is_decimal(name):
-    return (name in ("initial_dist", "minority_share_end") or name.startswith("like_neighbours")
-            or name.startswith("mean_") or name.endswith(("persuasiveness_start",
-                                                          "persuasiveness_end",
-                                                          "supportiveness_start",
-                                                          "supportiveness_end")))
-
-
-def dtype_of(name):
-    """The pandas type of a rows column: text as str (NaN where the program
-    lacks the setting), whole numbers as int64 (Int64 where a value may be
-    missing), decimals as float64 (NaN where there is none)."""
-    if name in _TEXT:
-        return object
-    if name in _OPTIONAL_INTEGER:
-        return "Int64"
-    if _is_decimal(name):
-        return "float64"
-    return "int64"
-
-
-DTYPES = {name: dtype_of(name) for name in COLUMNS}
+# The pandas type of each kind of column: text as str (NaN where the program
+# lacks the setting), whole numbers as int64 (Int64 where a value may be
+# missing), decimals as float64 (NaN where there is none).
+_DTYPE_OF_KIND = {"text": object, "optional integer": "Int64", "decimal": "float64",
+                  "integer": "int64"}
+DTYPES = {name: _DTYPE_OF_KIND[kind] for name, _, kind in _core.columns()}
 
 
 def _typed(frame):
@@ -54,6 +33,16 @@ def _typed(frame):
         else:
             frame[name] = frame[name].astype(dtype)
     return frame
+
+
+def from_columns(columns):
+    """A frame of rows handed over by the engine as columns."""
+    data = {}
+    for name, column in columns.items():
+        if isinstance(column, tuple) and column[0] == "masked":
+            column = pd.arrays.IntegerArray(column[1], column[2])
+        data[name] = column
+    return _typed(pd.DataFrame(data, columns=COLUMNS))
 
 
 def from_csv(text):

@@ -1,10 +1,11 @@
-"""Python values of run settings turned into the texts the engine's settings
-table takes ("0.3", "nb", "on"), with TypeError for a value of the wrong type.
-The engine itself then checks the text, so every front end accepts the same
-values and reports a bad one the same way."""
+"""Python values of arguments turned into the texts the engine takes ("0.3",
+"nb", "on", "0-99"), with TypeError for a value of the wrong type. The engine
+itself then checks the text, so every front end accepts the same values and
+reports a bad one the same way."""
 
 import numbers
 import operator
+import os
 
 from . import _core
 
@@ -78,21 +79,91 @@ def seed_value(seed):
     return operator.index(seed)
 
 
+def _ranges(name, values):
+    """Integers as (first, last) ranges of consecutive ones, in order."""
+    if _is_integer(values):
+        values = [values]
+    if isinstance(values, range) and values.step == 1:
+        return [(values.start, values.stop - 1)] if len(values) else []
+    try:
+        iterator = iter(values)
+    except TypeError:
+        raise _type_error(name, "an integer, a range or an iterable of integers", values) from None
+    ranges = []
+    for value in iterator:
+        if not _is_integer(value):
+            raise _type_error(name.rstrip("s"), "an integer", value)
+        value = operator.index(value)
+        if ranges and ranges[-1][1] + 1 == value:
+            ranges[-1][1] = value
+        else:
+            ranges.append([value, value])
+    return [tuple(r) for r in ranges]
+
+
 def seed_ranges(seeds):
     """The seeds as (first, last) ranges of consecutive seeds, in order."""
-    if _is_integer(seeds):
-        seeds = [seeds]
-    if isinstance(seeds, range) and seeds.step == 1:
-        return [(seeds.start, seeds.stop - 1)] if len(seeds) else []
-    try:
-        iterator = iter(seeds)
-    except TypeError:
-        raise _type_error("seeds", "an integer, a range or an iterable of integers", seeds) from None
-    ranges = []
-    for seed in iterator:
-        seed = seed_value(seed)
-        if ranges and ranges[-1][1] + 1 == seed:
-            ranges[-1][1] = seed
-        else:
-            ranges.append([seed, seed])
-    return [tuple(r) for r in ranges]
+    return _ranges("seeds", seeds)
+
+
+def _range_items(ranges):
+    return [str(a) if a == b else f"{a}-{b}" for a, b in ranges]
+
+
+def _integer_item(name, value):
+    if not _is_integer(value):
+        raise _type_error(name, "None or an integer", value)
+    return [str(operator.index(value))]
+
+
+def _path_item(name, value):
+    if not isinstance(value, (str, bytes, os.PathLike)):
+        raise _type_error(name, "None or a path", value)
+    return [os.fsencode(os.fspath(value))]
+
+
+def _is_bool(value):
+    return isinstance(value, bool) or type(value).__name__ == "bool_"
+
+
+def sweep_arguments(program, seeds, settings, jobs, stop_on_cycle, out, series, format, resume,
+                    shard):
+    """The arguments of impactsim.sweep as the engine reads them: each
+    argument's values as text items, by name."""
+    arguments = {"program": program_names(program, lists=True)}
+    arguments.update(setting_texts(settings, lists=True))
+    if seeds is None:
+        raise TypeError("seeds: required: an integer, a range or an iterable of integers")
+    arguments["seeds"] = _range_items(seed_ranges(seeds))
+    for name, value in (("jobs", jobs), ("stop_on_cycle", stop_on_cycle)):
+        if value is not None:
+            arguments[name] = _integer_item(name, value)
+    for name, value in (("out", out), ("series", series)):
+        if value is not None:
+            arguments[name] = _path_item(name, value)
+    if not isinstance(format, str):
+        raise _type_error("format", "'csv' or 'jsonl'", format)
+    arguments["format"] = [format]
+    if not _is_bool(resume):
+        raise _type_error("resume", "True or False", resume)
+    if resume:
+        arguments["resume"] = []
+    if shard is not None:
+        if isinstance(shard, tuple) and len(shard) == 2 and all(map(_is_integer, shard)):
+            shard = f"{operator.index(shard[0])}/{operator.index(shard[1])}"
+        if not isinstance(shard, str):
+            raise _type_error("shard", "None, 'K/N' or a pair (K, N)", shard)
+        arguments["shard"] = [shard]
+    return arguments
+
+
+def verify_arguments(path, sample, tasks, jobs):
+    """The arguments of impactsim.verify as the engine reads them."""
+    arguments = {"file": _path_item("path", path)}
+    if sample is not None:
+        arguments["sample"] = _integer_item("sample", sample)
+    if tasks is not None:
+        arguments["tasks"] = _range_items(_ranges("tasks", tasks))
+    if jobs is not None:
+        arguments["jobs"] = _integer_item("jobs", jobs)
+    return arguments

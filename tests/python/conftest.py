@@ -24,4 +24,5 @@ def impactsim_cli():
         assert done.returncode == 0, done.stderr
         return done
 
+    call.binary = binary
     return call

@@ -152,6 +152,18 @@ def test_a_failing_progress_callback_stops_the_sweep():
     ("sweep", dict(seeds=1, jobs="2"), TypeError, ["jobs"]),
     ("sweep", dict(seeds=1, stop_on_cycle=0), ValueError, ["stop_on_cycle"]),
     ("sweep", dict(seeds=1, progress="yes"), TypeError, ["progress"]),
+    ("sweep", dict(seeds=1, resume=True), ValueError, ["resume", "out"]),
+    ("sweep", dict(seeds=1, resume="yes"), TypeError, ["resume"]),
+    ("sweep", dict(seeds=1, series="s.csv"), ValueError, ["series", "out"]),
+    ("sweep", dict(seeds=1, out=3), TypeError, ["out", "path"]),
+    ("sweep", dict(seeds=1, out="/"), ValueError, ["out", "'/'"]),
+    ("sweep", dict(seeds=1, format="xml"), ValueError, ["format", "csv or jsonl", "'xml'"]),
+    ("sweep", dict(seeds=1, shard="2/2"), ValueError, ["shard", "K/N"]),
+    ("sweep", dict(seeds=1, shard=[0, 2]), TypeError, ["shard"]),
+    ("verify", dict(path="/nonexistent/rows.csv"), ValueError, ["path", "cannot read"]),
+    ("verify", dict(path="x", sample=0), ValueError, ["sample", "1.."]),
+    ("verify", dict(path="x", sample=1, tasks=2), ValueError, ["tasks", "sample"]),
+    ("verify", dict(path="x", tasks=[1, "2"]), TypeError, ["task"]),
 ])
 def test_bad_arguments(function, kwargs, error, words):
     with pytest.raises(error) as raised:
