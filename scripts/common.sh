@@ -49,10 +49,10 @@ ensure_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-# configure_and_build BUILD_DIR [cmake options...]
+# configure_and_build PRESET [cmake options...]: a configuration of
+# CMakePresets.json (release in build/, sanitize in build-sanitize/).
 configure_and_build() {
-  local dir="$1"
+  local preset="$1"
   shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >&2
-  cmake --build "$dir" --parallel "$JOBS" >&2
+  (cd "$ROOT" && cmake --preset "$preset" "$@" >&2 && cmake --build --preset "$preset" --parallel "$JOBS" >&2)
 }
