@@ -119,61 +119,31 @@ void StatSeries(const SweepRequest& request, OutState& state) {
   state.SeriesSize = state.SeriesExists ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-}  // namespace
-
-OutState InspectOut(const SweepRequest& request, const std::string& identity, const KeptRow& kept) {
-  const std::string& path = request.OutPath;
-  OutState state;
-  struct stat st {};
-  state.Exists = ::stat(path.c_str(), &st) == 0;
-  if (state.Exists && S_ISDIR(st.st_mode)) {
-    throw InputError(kOut, "cannot write " + Quoted(path) + ": is a directory");
-  }
-  StatSeries(request, state);
-  const bool seriesCsv = request.Format == RowFormat::Csv && !request.SeriesPath.empty();
-  if (!state.Exists || st.st_size == 0) {
-    state.WriteHeader = request.Format == RowFormat::Csv;
-    state.WriteMeta = true;
-    if (state.SeriesSize > 0) {
-      // Rounds without a single row: a sweep cut short before its first
-      // row, whose series starts again, or another sweep's file.
-      if (!request.Resume) {
-        throw InputError(kSeries, Quoted(request.SeriesPath) + " already holds rounds; use " +
-                                      Ref(kResume) +
-                                      " to continue that sweep, or "
-                                      "another file");
-      }
-      CheckDescription(request, identity);
-      std::ifstream seriesIn(request.SeriesPath, std::ios::binary);
-      SeriesReader series(seriesIn, request.Format, request.SeriesPath);
-      series.ReadHeader();
-      series.ReadTail(TasksAfter(request, 0));
-      state.SeriesKeepBytes = series.KeepBytes();
-    }
-    state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
-    return state;
-  }
+// A file without a single row: a new sweep, unless its series already holds
+// rounds (a sweep cut short before its first row, whose series starts again,
+// or another sweep's file).
+void InspectWithoutRows(const SweepRequest& request, const std::string& identity, OutState& state) {
+  state.WriteHeader = request.Format == RowFormat::Csv;
+  state.WriteMeta = true;
+  if (state.SeriesSize == 0) return;
   if (!request.Resume) {
-    throw InputError(kOut, Quoted(path) + " already holds rows; use " + Ref(kResume) +
-                               " to continue that sweep, or another file");
+    throw InputError(kSeries, Quoted(request.SeriesPath) + " already holds rounds; use " +
+                                  Ref(kResume) + " to continue that sweep, or another file");
   }
-
   CheckDescription(request, identity);
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    throw InputError(kResume, "cannot read " + Quoted(path));
-  }
-  std::ifstream seriesIn;
-  if (state.SeriesExists) {
-    seriesIn.open(request.SeriesPath, std::ios::binary);
-    if (!seriesIn) {
-      throw InputError(kSeries, "cannot read " + Quoted(request.SeriesPath));
-    }
-  }
+  std::ifstream seriesIn(request.SeriesPath, std::ios::binary);
   SeriesReader series(seriesIn, request.Format, request.SeriesPath);
-  if (!request.SeriesPath.empty()) series.ReadHeader();
+  series.ReadHeader();
+  series.ReadTail(TasksAfter(request, 0));
+  state.SeriesKeepBytes = series.KeepBytes();
+}
 
+// Reads the rows the file holds: every complete line must be the row of the
+// shard's next task (and the series hold that task's rounds). Returns the
+// lines read.
+std::uint64_t ReadKeptRows(const SweepRequest& request, std::istream& in, SeriesReader& series,
+                           const KeptRow& kept, OutState& state) {
+  const std::string& path = request.OutPath;
   const std::uint64_t shardTasks = request.Part.Size(request.Plan.TaskCount());
   std::string line;
   std::uint64_t lineNo = 0;
@@ -205,10 +175,43 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity, co
     state.KeepBytes += line.size() + 1;
   }
   if (!in.eof()) throw InputError(kResume, "cannot read " + Quoted(path));
-  state.WriteHeader = request.Format == RowFormat::Csv && lineNo == 0;
-  if (!request.SeriesPath.empty()) {
-    series.ReadTail(TasksAfter(request, state.DoneRows));
+  return lineNo;
+}
+
+}  // namespace
+
+OutState InspectOut(const SweepRequest& request, const std::string& identity, const KeptRow& kept) {
+  const std::string& path = request.OutPath;
+  OutState state;
+  struct stat st {};
+  state.Exists = ::stat(path.c_str(), &st) == 0;
+  if (state.Exists && S_ISDIR(st.st_mode)) {
+    throw InputError(kOut, "cannot write " + Quoted(path) + ": is a directory");
   }
+  StatSeries(request, state);
+  const bool seriesCsv = request.Format == RowFormat::Csv && !request.SeriesPath.empty();
+  if (!state.Exists || st.st_size == 0) {
+    InspectWithoutRows(request, identity, state);
+    state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
+    return state;
+  }
+  if (!request.Resume) {
+    throw InputError(kOut, Quoted(path) + " already holds rows; use " + Ref(kResume) +
+                               " to continue that sweep, or another file");
+  }
+  CheckDescription(request, identity);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(kResume, "cannot read " + Quoted(path));
+  std::ifstream seriesIn;
+  if (state.SeriesExists) {
+    seriesIn.open(request.SeriesPath, std::ios::binary);
+    if (!seriesIn) throw InputError(kSeries, "cannot read " + Quoted(request.SeriesPath));
+  }
+  SeriesReader series(seriesIn, request.Format, request.SeriesPath);
+  if (!request.SeriesPath.empty()) series.ReadHeader();
+  const std::uint64_t lines = ReadKeptRows(request, in, series, kept, state);
+  state.WriteHeader = request.Format == RowFormat::Csv && lines == 0;
+  if (!request.SeriesPath.empty()) series.ReadTail(TasksAfter(request, state.DoneRows));
   state.SeriesKeepBytes = series.KeepBytes();
   state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
   return state;

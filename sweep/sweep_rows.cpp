@@ -11,170 +11,13 @@
 #include <vector>
 
 #include "model/seeded_run.h"
+#include "sweep/run_columns.h"
 
 namespace impactsim {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr Column kTaskColumns[] = {
-    {"task", "task number in the whole sweep, 0-based, in the order the tasks are listed"},
-    {"program", "halvorn or kestane"},
-    {"seed", "the time of day in milliseconds the run's clock returns (impactsim run --seed)"},
-};
-
-// A run column's value in RowResult, by its type.
-using FieldRef = std::variant<std::int32_t RowResult::*, std::int64_t RowResult::*,
-                              double RowResult::*, std::optional<std::int32_t> RowResult::*,
-                              std::optional<double> RowResult::*, StopReasons RowResult::*>;
-
-struct RunColumn {
-  Column Col;
-  FieldRef Field;
-};
-
-const RunColumn kRunColumns[] = {
-    {{"rounds_run", "rounds the run made"}, &RowResult::RoundsRun},
-    {{"stop",
-      "what held after the last round, joined by '+': rounds (the rounds setting reached), "
-      "quiet (no change in the last two rounds), unanimity (one opinion holds every cell), "
-      "cycle (the pattern repeats with a period of 2 or more: the round limit or "
-      "--stop-on-cycle ended the run inside the cycle)"},
-     &RowResult::Stop},
-    {{"opinion1_start", "cells of opinion 1 when the run started"}, &RowResult::Opinion1Start},
-    {{"opinion2_start", "cells of opinion 2 when the run started"}, &RowResult::Opinion2Start},
-    {{"opinion1_end", "cells of opinion 1 at the end"}, &RowResult::Opinion1End},
-    {{"opinion2_end", "cells of opinion 2 at the end"}, &RowResult::Opinion2End},
-    {{"minority_share_end",
-      "opinion2_end divided by the number of cells: the final share of the initial minority"},
-     &RowResult::MinorityShare},
-    {{"clusters_end",
-      "connected groups of cells of one opinion at the end, through the four side neighbours, "
-      "across the edges where the grid wraps"},
-     &RowResult::Clusters},
-    {{"like_neighbours_end",
-      "mean over all cells of the share of a cell's side neighbours holding its opinion, at the "
-      "end (a border cell of a bounded grid has 2 or 3 side neighbours)"},
-     &RowResult::LikeNeighbours},
-    {{"period",
-      "the smallest p from 1 to 64 such that every cell's opinion after the last round equals "
-      "its opinion p rounds earlier; 0 if there is none (1: the run came to rest, 2 or more: "
-      "it cycles)"},
-     &RowResult::Period},
-    {{"cycle_start",
-      "the first round from which the pattern repeats with that period (empty when period is 0)"},
-     &RowResult::CycleStart},
-    {{"last_change_round", "the last round in which a cell changed its opinion; 0 if none did"},
-     &RowResult::LastChangeRound},
-    {{"total_changes", "opinion changes over the whole run"}, &RowResult::TotalChanges},
-    {{"clusters_start", "clusters_end for the population the run started from"},
-     &RowResult::ClustersStart},
-    {{"like_neighbours_start", "like_neighbours_end for the population the run started from"},
-     &RowResult::LikeNeighboursStart},
-    {{"minority_clusters_start", "connected groups of opinion-2 cells when the run started"},
-     &RowResult::MinorityClustersStart},
-    {{"minority_clusters_end", "connected groups of opinion-2 cells at the end"},
-     &RowResult::MinorityClustersEnd},
-    {{"largest_minority_cluster_start",
-      "cells in the largest group of opinion-2 cells when the run started; 0 if none"},
-     &RowResult::LargestMinorityClusterStart},
-    {{"largest_minority_cluster_end", "cells in the largest group of opinion-2 cells at the end"},
-     &RowResult::LargestMinorityClusterEnd},
-    {{"mean_minority_cluster_size_start",
-      "opinion2_start divided by minority_clusters_start (empty when there is no such group)"},
-     &RowResult::MeanMinorityClusterSizeStart},
-    {{"mean_minority_cluster_size_end", "opinion2_end divided by minority_clusters_end"},
-     &RowResult::MeanMinorityClusterSizeEnd},
-    {{"minority_persuasiveness_start",
-      "mean persuasiveness of the opinion-2 cells when the run started (empty when there are "
-      "none)"},
-     &RowResult::MinorityPersuasivenessStart},
-    {{"minority_persuasiveness_end", "mean persuasiveness of the opinion-2 cells at the end"},
-     &RowResult::MinorityPersuasivenessEnd},
-    {{"minority_supportiveness_start",
-      "mean supportiveness of the opinion-2 cells when the run started"},
-     &RowResult::MinoritySupportivenessStart},
-    {{"minority_supportiveness_end", "mean supportiveness of the opinion-2 cells at the end"},
-     &RowResult::MinoritySupportivenessEnd},
-    {{"majority_persuasiveness_start",
-      "mean persuasiveness of the opinion-1 cells when the run started (empty when there are "
-      "none)"},
-     &RowResult::MajorityPersuasivenessStart},
-    {{"majority_persuasiveness_end", "mean persuasiveness of the opinion-1 cells at the end"},
-     &RowResult::MajorityPersuasivenessEnd},
-    {{"majority_supportiveness_start",
-      "mean supportiveness of the opinion-1 cells when the run started"},
-     &RowResult::MajoritySupportivenessStart},
-    {{"majority_supportiveness_end", "mean supportiveness of the opinion-1 cells at the end"},
-     &RowResult::MajoritySupportivenessEnd},
-};
-
-// The task's columns, then one per run setting, then the run's.
-const std::vector<Column>& Columns() {
-  static const std::vector<Column> columns = [] {
-    std::vector<Column> all(std::begin(kTaskColumns), std::end(kTaskColumns));
-    for (const SettingOption& s : SettingOptions()) all.push_back({s.Column, s.Meaning});
-    for (const RunColumn& c : kRunColumns) all.push_back(c.Col);
-    return all;
-  }();
-  return columns;
-}
-
-ColumnKind KindOf(const SettingOption& s) {
-  if (s.Kind == ValueKind::Word) return ColumnKind::Text;
-  if (!s.Items.empty()) return ColumnKind::Decimal;
-  return s.Has == nullptr ? ColumnKind::Integer : ColumnKind::OptionalInteger;
-}
-
-// The kind of a run column, by the type of its field.
-ColumnKind KindOf(const FieldRef& field) {
-  return std::visit(
-      [](auto member) {
-        using T = std::remove_cvref_t<decltype(std::declval<RowResult>().*member)>;
-        if constexpr (std::is_same_v<T, double> || std::is_same_v<T, std::optional<double>>) {
-          return ColumnKind::Decimal;
-        } else if constexpr (std::is_same_v<T, std::optional<std::int32_t>>) {
-          return ColumnKind::OptionalInteger;
-        } else if constexpr (std::is_same_v<T, StopReasons>) {
-          return ColumnKind::Text;
-        } else {
-          return ColumnKind::Integer;
-        }
-      },
-      field);
-}
-
-const std::vector<ColumnKind>& Kinds() {
-  static const std::vector<ColumnKind> kinds = [] {
-    std::vector<ColumnKind> all = {ColumnKind::Integer, ColumnKind::Text, ColumnKind::Integer};
-    for (const SettingOption& s : SettingOptions()) all.push_back(KindOf(s));
-    for (const RunColumn& c : kRunColumns) all.push_back(KindOf(c.Field));
-    return all;
-  }();
-  return kinds;
-}
-
-void Visit(RowValueSink& sink, std::size_t column, std::int32_t value) {
-  sink.Integer(column, value);
-}
-void Visit(RowValueSink& sink, std::size_t column, std::int64_t value) {
-  sink.Integer(column, value);
-}
-void Visit(RowValueSink& sink, std::size_t column, double value) {
-  sink.Decimal(column, value);
-}
-void Visit(RowValueSink& sink, std::size_t column, const StopReasons& value) {
-  sink.Text(column, value.Text());
-}
-template <typename T>
-void Visit(RowValueSink& sink, std::size_t column, const std::optional<T>& value) {
-  if (value) {
-    Visit(sink, column, *value);
-  } else {
-    sink.Missing(column);
-  }
-}
 
 // The run setting columns as text, empty where the program lacks the setting.
 std::array<std::string, kSettingCount> SettingsText(const SweepTask& task) {
@@ -331,14 +174,14 @@ std::optional<RowResult> ReadCsvRun(std::string_view line, const SweepTask& task
   if (!line.starts_with(prefix)) return std::nullopt;
   std::string_view rest = line.substr(prefix.size());
   RowResult r;
-  const std::size_t count = std::size(kRunColumns);
+  const std::size_t count = RunColumns().size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t comma = rest.find(',');
     const bool last = i + 1 == count;
     if ((comma == std::string_view::npos) != last) return std::nullopt;
     const std::string_view field = rest.substr(0, comma);
     const bool read =
-        std::visit([&](auto member) { return ReadField(field, r.*member); }, kRunColumns[i].Field);
+        std::visit([&](auto member) { return ReadField(field, r.*member); }, RunColumns()[i].Field);
     if (!read) return std::nullopt;
     if (!last) rest.remove_prefix(comma + 1);
   }
@@ -350,7 +193,7 @@ std::optional<RowResult> ReadJsonRun(std::string_view line) {
   const Json row = Json::parse(line, nullptr, false);
   if (!row.is_object()) return std::nullopt;
   RowResult r;
-  for (const RunColumn& c : kRunColumns) {
+  for (const RunColumn& c : RunColumns()) {
     const auto it = row.find(std::string(c.Col.Name));
     if (it == row.end()) return std::nullopt;
     if (!std::visit([&](auto member) { return JsonField(*it, r.*member); }, c.Field)) {
@@ -417,46 +260,12 @@ RowResult ResultOf(const RunOutcome& outcome) {
           .MajoritySupportivenessEnd = end.Majority.Supportiveness};
 }
 
-std::span<const Column> RowColumns() {
-  return Columns();
-}
-
-std::span<const ColumnKind> RowColumnKinds() {
-  return Kinds();
-}
-
-void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink) {
-  sink.Integer(0, static_cast<std::int64_t>(task.Number));
-  sink.Text(1, task.Program->Name);
-  sink.Integer(2, task.Seed);
-  const std::array<std::string, kSettingCount> text = SettingsText(task);
-  for (std::size_t i = 0; i < kSettingCount; ++i) {
-    const std::size_t column = std::size(kTaskColumns) + i;
-    const SettingOption& setting = SettingOptions()[i];
-    if (!setting.HasIn(*task.Program)) {
-      sink.Missing(column);
-    } else if (Kinds()[column] == ColumnKind::Text) {
-      sink.Text(column, text[i]);
-    } else if (Kinds()[column] == ColumnKind::Decimal) {
-      double value = 0.0;
-      ParseField(text[i], value);
-      sink.Decimal(column, value);
-    } else {
-      sink.Integer(column, setting.Get(task.Settings));
-    }
-  }
-  for (std::size_t i = 0; i < std::size(kRunColumns); ++i) {
-    const std::size_t column = kSettingsColumns + i;
-    std::visit([&](auto member) { Visit(sink, column, result.*member); }, kRunColumns[i].Field);
-  }
-}
-
 std::string CsvHeader(bool settingsOnly) {
   std::string header;
-  const std::size_t n = settingsOnly ? kSettingsColumns : Columns().size();
+  const std::size_t n = settingsOnly ? kSettingsColumns : RowColumns().size();
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0) header += ',';
-    header += Columns()[i].Name;
+    header += RowColumns()[i].Name;
   }
   return header + '\n';
 }
@@ -464,7 +273,7 @@ std::string CsvHeader(bool settingsOnly) {
 std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result) {
   if (format == RowFormat::Jsonl) {
     Json row = SettingsJson(task);
-    for (const RunColumn& c : kRunColumns) {
+    for (const RunColumn& c : RunColumns()) {
       row[std::string(c.Col.Name)] =
           std::visit([&](auto member) { return FieldJson(result.*member); }, c.Field);
     }
@@ -472,7 +281,7 @@ std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& 
   }
   std::string line = FormatRow(format, task, nullptr);
   line.pop_back();
-  for (const RunColumn& c : kRunColumns) {
+  for (const RunColumn& c : RunColumns()) {
     line += ',';
     line += std::visit([&](auto member) { return FieldText(result.*member); }, c.Field);
   }

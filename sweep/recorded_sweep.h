@@ -1,0 +1,19 @@
+#pragma once
+// The sweep a description (FILE.meta.json) records, rebuilt from the command
+// line it records through the sweep's own checks, for verify.
+
+#include <string>
+
+#include "sweep/sweep_arguments.h"
+
+namespace impactsim {
+
+// The sweep the description text `metaText` (read from `metaPath`) records,
+// with `path` as its --out, and its series looked for beside `path` as it
+// stood beside the recorded --out. Throws InputError for the argument
+// "file" when the description is not a sweep's, records a sweep the runner
+// refuses, or an identity its command line does not give.
+SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPath,
+                             const std::string& metaText);
+
+}  // namespace impactsim
