@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "impact/round_kernels.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "python/bindings.h"
@@ -112,6 +113,16 @@ std::uint32_t SeedArgument(long long seed, const char* argument) {
 }  // namespace impactsim::python
 
 PYBIND11_MODULE(_core, m) {
+  // ---- Start-up, once per import. IMPACTSIM_KERNEL, where set, must name a
+  // kernel this processor runs, as for the programs: otherwise the import
+  // fails with the same one-line problem. Unlike the programs' main()s, the
+  // module leaves malloc's settings (KeepFreedMemoryBetweenRuns) as the
+  // interpreter has them: importing a module must not retune its host.
+  if (const auto problem = impactsim::ApplyKernelFromEnvironment()) {
+    throw pybind11::import_error(*problem);
+  }
+  // ---- End of start-up.
+
   using namespace impactsim;
   using namespace impactsim::python;
   m.doc() = "The simulation engine behind impactsim; use the impactsim package, not this module.";
