@@ -31,6 +31,7 @@
 #include "impact/ring_impact.h"
 #include "impact/round_kernels.h"
 #include "impact/torus_impact.h"
+#include "model/process_policy.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
@@ -39,10 +40,6 @@
 
 namespace impactsim {
 namespace {
-
-std::size_t U(int i) {
-  return static_cast<std::size_t>(i);
-}
 
 using MakeModel = std::unique_ptr<ImpactModel> (*)();
 
@@ -376,6 +373,7 @@ void RegisterAll() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  impactsim::KeepFreedMemoryBetweenRuns();  // as the programs run
   impactsim::RegisterAll();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

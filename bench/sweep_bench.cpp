@@ -23,6 +23,7 @@
 #include <filesystem>
 
 #include "cli/command_line.h"
+#include "model/process_policy.h"
 #include "model/random_source.h"
 #include "model/seeded_run.h"
 #include "programs/programs.h"
@@ -33,6 +34,10 @@ namespace impactsim::cli {
 namespace {
 
 constexpr int kSeeds = 1000;
+
+// What the runner's main() does before its runs; BENCHMARK_MAIN leaves no
+// main of ours to call it from.
+[[maybe_unused]] const bool kFreedMemoryKept = (KeepFreedMemoryBetweenRuns(), true);
 
 void Sweep(benchmark::State& state) {
   const std::vector<std::string> args = {"sweep",

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "model/process_policy.h"
 #include "model/seeded_run.h"
 #include "programs/programs.h"
 #include "ui/fonts.h"
@@ -62,6 +63,7 @@ BENCHMARK_CAPTURE(HeadlessRun, kestane, KestaneProgram())->Unit(benchmark::kMill
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  KeepFreedMemoryBetweenRuns();  // as the programs run
   QApplication app(argc, argv);
   ui::InstallFontSubstitutes();
   if (qEnvironmentVariableIsSet("STYLE")) QApplication::setStyle(qEnvironmentVariable("STYLE"));

@@ -53,12 +53,12 @@ struct OpinionTotals {
   // Adds the totals onto impact[1] and impact[2] (which hold 0.0), records
   // the source counts, and divides each total by the root of its count
   // unless the totals are plain sums.
-  void Finish(bool plainSums, ImpactVector& impact, SourceCount& sources) const {
+  void Finish(bool summationM, ImpactVector& impact, SourceCount& sources) const {
     const auto firstCount = static_cast<std::int32_t>(counts & 0xffffffffu);
     const auto secondCount = static_cast<std::int32_t>(counts >> 32);
     double t1 = impact[1] + first;
     double t2 = impact[2] + second;
-    if (!plainSums) {
+    if (!summationM) {
       if (firstCount > 0) t1 = t1 / std::sqrt(static_cast<double>(firstCount));
       if (secondCount > 0) t2 = t2 / std::sqrt(static_cast<double>(secondCount));
     }

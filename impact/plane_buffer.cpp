@@ -14,29 +14,45 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-// The largest room a finished model on this thread gave back.
+// The largest room a finished model on this thread gave back. Trivially
+// destructible, so it stays readable while the thread's other objects are
+// destroyed, in whatever order: SpareRelease frees the room at thread exit
+// and marks the spare gone, and a buffer destroyed after that frees its own.
 struct Spare {
   double* data = nullptr;
-  std::size_t capacity = 0;
-  ~Spare() { std::free(data); }
+  std::size_t capacity = 0;  // doubles
+  bool gone = false;
 };
 thread_local Spare spare;
+
+struct SpareRelease {
+  ~SpareRelease() {
+    std::free(spare.data);
+    spare.data = nullptr;
+    spare.capacity = 0;
+    spare.gone = true;
+  }
+};
+thread_local SpareRelease release;
+
+// Swaps a buffer's room with the spare.
+void Trade(double*& data, std::size_t& capacity) {
+  (void)&release;  // the thread frees whatever the spare holds when it ends
+  std::swap(data, spare.data);
+  std::swap(capacity, spare.capacity);
+}
 
 }  // namespace
 
 PlaneBuffer::~PlaneBuffer() {
-  if (capacity_ > spare.capacity) {
-    std::swap(data_, spare.data);
-    std::swap(capacity_, spare.capacity);
-  }
+  if (!spare.gone && capacity_ > spare.capacity) Trade(data_, capacity_);
   std::free(data_);
 }
 
 void PlaneBuffer::Resize(std::size_t count) {
   if (count <= capacity_) return;
   if (spare.capacity >= count && spare.capacity > capacity_) {
-    std::swap(data_, spare.data);
-    std::swap(capacity_, spare.capacity);
+    Trade(data_, capacity_);
     return;
   }
   std::free(data_);

@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "impact/ring_round.h"
-#include "impact/round_kernels.h"
 
 namespace impactsim {
 
@@ -39,12 +38,11 @@ double RingSelfDivisor(DistancePar distance) {
 
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
-  ChooseRoundKernel();
   if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
   removeSelf_ = settings.RemoveSelf;
-  plainSums_ = settings.SummationM;
-  sequential_ = settings.RandomSeq;
+  summationM_ = settings.SummationM;
+  randomSeq_ = settings.RandomSeq;
   side_ = model.GridSide();
 
   wrap_.resize(static_cast<std::size_t>(3 * side_));
@@ -56,7 +54,7 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   }
 
   const double selfDivisor = RingSelfDivisor(settings.Distance);
-  for (std::size_t s = 0; s < kStrengths; ++s) self_[s] = static_cast<double>(s) / selfDivisor;
+  for (std::size_t s = 0; s < kStrengthValues; ++s) self_[s] = static_cast<double>(s) / selfDivisor;
 
   // The neighbourhood tables depend only on the scope, the distance rule and
   // the grid; most runs reuse the previous run's.
@@ -84,7 +82,8 @@ void RingImpact::BuildTables(const Key& key) {
         rowOfDistance.try_emplace(o.sumOfSquares, static_cast<std::int32_t>(quotient_.size()));
     if (added) {
       const double g = DistancePower(d, exponent);
-      for (std::size_t s = 0; s < kStrengths; ++s) quotient_.push_back(static_cast<double>(s) / g);
+      for (std::size_t s = 0; s < kStrengthValues; ++s)
+        quotient_.push_back(static_cast<double>(s) / g);
     }
     offsets_.push_back(o);
     sources_.push_back({it->second, o.dy * side_ + o.dx, o.dx, o.dy});
@@ -132,7 +131,7 @@ void RingImpact::CountSourcesOnGrid() {
 void RingImpact::PrepareRounds() {
   stride_ = side_ + 2 * reach_ + ring_round::kLanes;
   padded_ = static_cast<std::size_t>((side_ + 2 * reach_) * stride_);
-  classes_ = quotient_.size() / kStrengths;
+  classes_ = quotient_.size() / kStrengthValues;
   planes_.Resize(classes_ * 2 * padded_);
   mask1_.resize(padded_);
   padOpinion_.resize(padded_);
@@ -151,7 +150,7 @@ void RingImpact::PrepareRounds() {
   for (const Source& s : sources_) {
     const std::int32_t delta = s.dy * stride_ + s.dx;
     padDelta_.push_back(delta);
-    const auto plane = static_cast<std::int64_t>(static_cast<std::size_t>(s.row) / kStrengths);
+    const auto plane = static_cast<std::int64_t>(static_cast<std::size_t>(s.row) / kStrengthValues);
     planeAt_.push_back(s.dy * PlaneRow() + 2 * plane * stride_ + s.dx);
   }
 }
@@ -181,7 +180,7 @@ void RingImpact::WritePlanes(std::size_t at) {
   double* plane = planes_.Data() + at / stride * static_cast<std::size_t>(PlaneRow()) + at % stride;
   const double* q = quotient_.data();
   const bool counts = padOpinion_[at] != 0;
-  for (std::size_t k = 0; k < classes_; ++k, q += kStrengths, plane += 2 * stride) {
+  for (std::size_t k = 0; k < classes_; ++k, q += kStrengthValues, plane += 2 * stride) {
     plane[0] = counts ? q[padFor1_[at]] : 0.0;
     plane[stride] = counts ? q[padFor2_[at]] : 0.0;
   }
@@ -194,7 +193,7 @@ void RingImpact::WriteAllPlanes() {
   for (std::size_t row = 0; row < padded_; row += stride) {
     const std::uint8_t* opinion = padOpinion_.data() + row;
     const double* q = quotient_.data();
-    for (std::size_t k = 0; k < classes_; ++k, q += kStrengths) {
+    for (std::size_t k = 0; k < classes_; ++k, q += kStrengthValues) {
       for (const std::uint8_t* strength : {padFor1_.data() + row, padFor2_.data() + row}) {
         for (std::size_t px = 0; px < stride; ++px) {
           *plane++ = opinion[px] != 0 ? q[strength[px]] : 0.0;
@@ -284,7 +283,7 @@ ring_round::Input RingImpact::KernelInput() const {
   in.at = planeAt_.data();
   in.self = self_.data();
   in.removeSelf = removeSelf_;
-  in.plainSums = plainSums_;
+  in.summationM = summationM_;
   return in;
 }
 
@@ -327,7 +326,7 @@ void RingImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wan
 }
 
 int RingImpact::TurnsAhead() const {
-  return sequential_ ? ring_round::kLanes : 0;
+  return randomSeq_ ? ring_round::kLanes : 0;
 }
 
 int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
@@ -344,7 +343,7 @@ int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                SourceCount& sources) {
-  const Grid& grid = sequential_ ? model.PopulationGrid : model.SnapshotGrid;
+  const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
   const Cell* cells = grid.Data();
   const Cell& target = model.PopulationGrid.At(x, y);
   const std::uint8_t own = target.Opinion;
@@ -372,7 +371,8 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
       visit(src[i], c, c.Opinion);
     }
   } else if (torus_) {
-    // Each coordinate wraps once; the distance stays that of the unwrapped offset.
+    // Each coordinate wraps once; the distance stays that of the unwrapped
+    // offset. Past the side - 1 entries below coordinate 1: wrap[c] is c's.
     const std::int8_t* wrap = wrap_.data() + side_ - 1;
     // Per turn, where each wrapped row starts and each wrapped column lies.
     std::array<std::int32_t, 2 * kMaxGridSide + 1> rowStart, column;
@@ -399,7 +399,7 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
       visit(src[i], c, onGrid ? c.Opinion : std::uint8_t{0});
     }
   }
-  totals.Finish(plainSums_, impact, sources);
+  totals.Finish(summationM_, impact, sources);
 }
 
 std::unique_ptr<ImpactModel> MakeRingImpact() {

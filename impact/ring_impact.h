@@ -39,7 +39,7 @@ class RingImpact final : public ImpactModel {
                      SourceCount& sources) override;
 
   // Simultaneous runs: a round's impacts together, on the round kernels.
-  bool ComputesRounds() const override { return !sequential_; }
+  bool ComputesRounds() const override { return !randomSeq_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
@@ -59,8 +59,6 @@ class RingImpact final : public ImpactModel {
   const std::vector<RingOffset>& Sources() const { return offsets_; }
 
  private:
-  static constexpr std::size_t kStrengths = 101;
-
   // What the prepared tables were built for.
   struct Key {
     int side = 0;
@@ -73,7 +71,7 @@ class RingImpact final : public ImpactModel {
   // A source as the scan uses it: where its quotients start, and where it
   // lies relative to the target.
   struct Source {
-    std::int32_t row;    // first of its 101 quotients in quotient_
+    std::int32_t row;    // first of its kStrengthValues quotients in quotient_
     std::int32_t delta;  // index step on the grid for an inner target
     std::int8_t dx, dy;
   };
@@ -102,8 +100,8 @@ class RingImpact final : public ImpactModel {
   Key key_;
   bool torus_ = false;
   bool removeSelf_ = false;
-  bool plainSums_ = false;
-  bool sequential_ = false;
+  bool summationM_ = false;
+  bool randomSeq_ = false;
   int side_ = 0;
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 
@@ -112,8 +110,12 @@ class RingImpact final : public ImpactModel {
   // strength / g(d) for strengths 0..100, one row per distinct distance, so
   // the table stays small enough for the fastest caches.
   std::vector<double> quotient_;
-  std::array<double, kStrengths> self_{};  // strength / self divisor
-  std::vector<std::int8_t> wrap_;          // coordinate -> wrapped coordinate on the torus
+  std::array<double, kStrengthValues> self_{};  // strength / self divisor
+  // The torus's wrapping of a 1-based coordinate a neighbourhood can reach,
+  // one side beyond either border at most (-side + 1 .. 2 * side), to the
+  // coordinate on the grid it stands for (1..side). The table starts at the
+  // lowest coordinate: coordinate c is at index c + side - 1.
+  std::vector<std::int8_t> wrap_;
 
   // The round kernels' padded population (see ring_round::Input): per
   // position the opinion and the two strengths it was filled from, its

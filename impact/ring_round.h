@@ -22,13 +22,18 @@ inline constexpr int kLanes = kMaxLanes;
 // opinion o, a plane holds at every padded position the quotient the cell
 // there contributes to a target of opinion o at that distance: its
 // supportiveness over g(d) if it holds opinion o, else its persuasiveness
-// over g(d), and +0.0 where the cell is off the grid. The planes are stored row by row, every
-// plane's row py together: position (py, px) of plane (c, o) is plane[py * planeRow + (2 * c + o -
-// 1)
-// * stride + px], so the rows a row of targets reads lie close together. The
-// mask holds all ones where the cell holds opinion 1, else zero: a quotient
-// counts for opinion 1 there and for opinion 2 elsewhere, as every cell on
-// the grid holds one of the two.
+// over g(d), and +0.0 where the cell is off the grid.
+//
+// The planes are stored row by row, row py of every plane together, so the
+// rows a row of targets reads lie close together. Within padded row py, the
+// row of plane (c, o) starts (2 * c + o - 1) * stride doubles in:
+//
+//   position (py, px) of plane (c, o) is
+//   plane[py * planeRow + (2 * c + o - 1) * stride + px]
+//
+// The mask holds all ones where the cell holds opinion 1, else zero: a
+// quotient counts for opinion 1 there and for opinion 2 elsewhere, as every
+// cell on the grid holds one of the two.
 struct Input {
   int side = 0;
   int pad = 0;
@@ -46,7 +51,7 @@ struct Input {
   const std::int64_t* at = nullptr;     // per source: step to its class's opinion-1 plane
   const double* self = nullptr;         // per supportiveness: the target's own voice
   bool removeSelf = false;
-  bool plainSums = false;
+  bool summationM = false;
 };
 
 using Output = KernelOutput;

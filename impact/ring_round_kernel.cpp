@@ -21,7 +21,9 @@ namespace impactsim::ring_round {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D = hn::ScalableTag<double>;
+// At most kMaxLanes lanes, whatever the instruction set: the kernels' lane
+// buffers and the padded grid's right margin hold that many.
+using D = hn::CappedTag<double, kMaxLanes>;
 using DU = hn::RebindToUnsigned<D>;
 using DI = hn::RebindToSigned<D>;
 
@@ -85,7 +87,7 @@ inline void FinishTotals(const Input& in, const Totals& t, const std::int32_t* c
         in.onGrid[cell] - static_cast<std::int32_t>(sources1[k]) + (own == 2 ? 1 : 0);
     double t1 = 0.0 + first[k];
     double t2 = 0.0 + second[k];
-    if (!in.plainSums) {
+    if (!in.summationM) {
       if (count1 > 0) t1 = t1 / std::sqrt(static_cast<double>(count1));
       if (count2 > 0) t2 = t2 / std::sqrt(static_cast<double>(count2));
     }

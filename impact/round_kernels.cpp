@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "impact/kernel_dispatch.h"
 
@@ -14,30 +16,100 @@ namespace impactsim {
 
 namespace {
 
+// Calls f(feature) for each item of a comma-separated list; false as soon as
+// f returns false.
+template <class F>
+constexpr bool EachFeature(std::string_view list, const F& f) {
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    if (!f(list.substr(0, comma))) return false;
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+  }
+  return true;
+}
+
+#if HWY_ARCH_X86
+
+// Every instruction-set feature Highway names in an x86 target's attribute
+// string (HWY_TARGET_STR_*), with the check whether this processor, and its
+// operating system, run it. __builtin_cpu_supports takes only a literal, so
+// each name is written once here, for both.
+struct Feature {
+  std::string_view name;
+  bool (*runs)();
+};
+#define IMPACTSIM_FEATURE(literal)                               \
+  {                                                              \
+    literal, [] { return __builtin_cpu_supports(literal) != 0; } \
+  }
+constexpr Feature kFeatures[] = {
+    IMPACTSIM_FEATURE("sse2"),     IMPACTSIM_FEATURE("ssse3"),    IMPACTSIM_FEATURE("sse4.1"),
+    IMPACTSIM_FEATURE("sse4.2"),   IMPACTSIM_FEATURE("pclmul"),   IMPACTSIM_FEATURE("aes"),
+    IMPACTSIM_FEATURE("avx"),      IMPACTSIM_FEATURE("avx2"),     IMPACTSIM_FEATURE("bmi"),
+    IMPACTSIM_FEATURE("bmi2"),     IMPACTSIM_FEATURE("fma"),      IMPACTSIM_FEATURE("f16c"),
+    IMPACTSIM_FEATURE("avx512f"),  IMPACTSIM_FEATURE("avx512vl"), IMPACTSIM_FEATURE("avx512dq"),
+    IMPACTSIM_FEATURE("avx512bw"),
+};
+#undef IMPACTSIM_FEATURE
+
+constexpr const Feature* FindFeature(std::string_view name) {
+  for (const Feature& f : kFeatures) {
+    if (f.name == name) return &f;
+  }
+  return nullptr;
+}
+
+// The targets with instructions beyond plain code, and the attribute string
+// Highway compiles each with: the features a processor must run.
+struct TargetFeatures {
+  std::int64_t target;
+  std::string_view features;
+};
+constexpr TargetFeatures kTargets[] = {
+    {HWY_AVX3, HWY_TARGET_STR_AVX3},
+    {HWY_AVX2, HWY_TARGET_STR_AVX2},
+    {HWY_SSE4, HWY_TARGET_STR_SSE4},
+    {HWY_SSSE3, HWY_TARGET_STR_SSSE3},
+};
+
+constexpr const TargetFeatures* FindTarget(std::int64_t target) {
+  for (const TargetFeatures& t : kTargets) {
+    if (t.target == target) return &t;
+  }
+  return nullptr;
+}
+
+// Highway's lists and ours agree: every feature a target is compiled with
+// has its check, and every target the kernels are compiled for is plain code
+// or has its list (and its case in impact/kernel_dispatch.h).
+constexpr bool EveryFeatureChecked() {
+  for (const TargetFeatures& t : kTargets) {
+    if (!EachFeature(t.features, [](std::string_view f) { return FindFeature(f) != nullptr; })) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(EveryFeatureChecked(), "Highway compiles a target with a feature not in kFeatures");
+
+constexpr bool EveryTargetListed() {
+  for (std::int64_t targets = HWY_TARGETS; targets != 0; targets &= targets - 1) {
+    const std::int64_t target = targets & -targets;
+    const bool plain = target == HWY_EMU128 || target == HWY_SCALAR;
+    if (!plain && FindTarget(target) == nullptr) return false;
+  }
+  return true;
+}
+static_assert(EveryTargetListed(), "a compiled target has no feature list in kTargets");
+
+#endif  // HWY_ARCH_X86
+
 // Whether this processor, and its operating system, run the instructions
 // Highway compiles a target's code with (its target attribute string).
 bool ProcessorRuns(std::int64_t target) {
 #if HWY_ARCH_X86
-  const bool ssse3 = __builtin_cpu_supports("sse2") && __builtin_cpu_supports("ssse3");
-  const bool sse4 = ssse3 && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
-                    __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes");
-  const bool avx2 = sse4 && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
-                    __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-                    __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
-  const bool avx3 = avx2 && __builtin_cpu_supports("avx512f") &&
-                    __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-                    __builtin_cpu_supports("avx512bw");
-  switch (target) {
-    case HWY_AVX3:
-      return avx3;
-    case HWY_AVX2:
-      return avx2;
-    case HWY_SSE4:
-      return sse4;
-    case HWY_SSSE3:
-      return ssse3;
-    default:
-      break;
+  if (const TargetFeatures* t = FindTarget(target)) {
+    return EachFeature(t->features, [](std::string_view f) { return FindFeature(f)->runs(); });
   }
 #endif
   // The plain code runs everywhere; any other target is not chosen.
@@ -85,6 +157,23 @@ std::atomic<const Version*>& InUse() {
   return inUse;
 }
 
+// A name from the environment, safe to print on one line: bytes outside
+// printable ASCII as \xNN.
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7f) {
+      out += c;
+    } else {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      out += escape;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::int64_t RoundKernelTarget() {
@@ -106,21 +195,6 @@ const char* ChosenRoundKernel() {
   return InUse().load()->name.c_str();
 }
 
-void ChooseRoundKernel() {
-  static const bool chosen = [] {
-    const char* name = std::getenv("IMPACTSIM_KERNEL");
-    if (name != nullptr && *name != '\0') {
-      if (!RoundKernelRuns(name)) {
-        throw std::runtime_error(std::string("IMPACTSIM_KERNEL=") + name +
-                                 ": not a kernel this processor runs");
-      }
-      ForceRoundKernel(name);
-    }
-    return true;
-  }();
-  (void)chosen;
-}
-
 void ForceRoundKernel(const char* name) {
   if (name == nullptr) {
     InUse() = &Widest();
@@ -130,6 +204,16 @@ void ForceRoundKernel(const char* name) {
   if (v == nullptr) throw std::logic_error("no such kernel");
   if (!v->runs) throw std::logic_error("this processor cannot run that kernel");
   InUse() = v;
+}
+
+std::optional<std::string> ApplyKernelFromEnvironment() {
+  const char* name = std::getenv("IMPACTSIM_KERNEL");
+  if (name == nullptr || *name == '\0') return std::nullopt;
+  if (!RoundKernelRuns(name)) {
+    return "IMPACTSIM_KERNEL=" + Printable(name) + ": not a kernel this processor runs";
+  }
+  ForceRoundKernel(name);
+  return std::nullopt;
 }
 
 }  // namespace impactsim

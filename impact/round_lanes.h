@@ -11,8 +11,11 @@
 
 namespace impactsim {
 
-// The most doubles one vector holds on any instruction set the kernels are
-// compiled for (512 bits); padded grids leave this much room on the right.
+// The most doubles a kernel's vector holds: 512 bits, the widest vectors of
+// the instruction sets the kernels are compiled for. The kernels cap their
+// vectors at this many lanes (hn::CappedTag), so a wider instruction set
+// cannot outgrow their lane buffers; padded grids leave this much room on the
+// right.
 inline constexpr int kMaxLanes = 8;
 
 // Per target: the totals of opinions 1 and 2 and their source counts, as a

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "impact/round_kernels.h"
 #include "impact/torus_round.h"
 
 namespace impactsim {
@@ -39,58 +38,58 @@ double TorusDistance(int side, int x, int y, int u, int v) {
 
 void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("torus impact handles two opinions");
-  ChooseRoundKernel();
   if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
-  plainSums_ = settings.SummationM;
-  sequential_ = settings.RandomSeq;
+  summationM_ = settings.SummationM;
+  randomSeq_ = settings.RandomSeq;
   cache_.Resize(static_cast<std::size_t>(kSide * kSide));
   SyncPopulation(model.PopulationGrid, true);
   for (int delta = -(kSide - 1); delta <= kSide - 1; ++delta) {
     fold_[static_cast<std::size_t>(delta + kSide - 1)] =
         static_cast<std::uint8_t>(Fold(kSide, delta));
   }
-  tables_ = SharedTables(settings.Distance, plainSums_);
+  tables_ = SharedTables(settings.Distance, summationM_);
 }
 
 // The tables of one distance rule and summation, built once per process and
 // shared by every model (and thread) that runs with them: a sweep starts
 // thousands of runs.
 std::shared_ptr<const TorusImpact::Tables> TorusImpact::SharedTables(DistancePar distance,
-                                                                     bool plainSums) {
+                                                                     bool summationM) {
   static std::mutex mutex;
   static std::map<std::pair<int, bool>, std::shared_ptr<const Tables>> built;
   const std::lock_guard lock(mutex);
-  std::shared_ptr<const Tables>& tables = built[{static_cast<int>(distance), plainSums}];
-  if (!tables) tables = BuildTables(distance, plainSums);
+  std::shared_ptr<const Tables>& tables = built[{static_cast<int>(distance), summationM}];
+  if (!tables) tables = BuildTables(distance, summationM);
   return tables;
 }
 
 std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(DistancePar distance,
-                                                                    bool plainSums) {
+                                                                    bool summationM) {
   auto t = std::make_shared<Tables>();
   const int exponent = DistanceExponent(distance);
   const double selfDivisor = TorusSelfDivisor(distance);
-  for (std::size_t s = 0; s < kStrengths; ++s) t->self[s] = Strength(s, plainSums) / selfDivisor;
+  for (std::size_t s = 0; s < kStrengthValues; ++s)
+    t->self[s] = Strength(s, summationM) / selfDivisor;
   for (std::size_t a = 0; a < kFolds; ++a) {
     for (std::size_t b = 0; b < kFolds; ++b) {
       const double d = std::sqrt(static_cast<double>(a * a + b * b));
       const double g = DistancePower(d, exponent);
-      double* row = &t->quotient[(a * kFolds + b) * kStrengths];
-      for (std::size_t s = 0; s < kStrengths; ++s) row[s] = Strength(s, plainSums) / g;
+      double* row = &t->quotient[(a * kFolds + b) * kStrengthValues];
+      for (std::size_t s = 0; s < kStrengthValues; ++s) row[s] = Strength(s, summationM) / g;
     }
   }
   t->kernelQuotient = t->quotient;
-  for (std::size_t s = 0; s < kStrengths; ++s) t->kernelQuotient[s] = 0.0;  // offsets (0, 0)
+  for (std::size_t s = 0; s < kStrengthValues; ++s) t->kernelQuotient[s] = 0.0;  // offsets (0, 0)
   // The kernels' rows: per row offset b and strength, the quotients along the
   // column offsets x - u that lanes meet, folded like any other offset.
-  t->row.resize(kFolds * kStrengths * torus_round::kRowLength);
+  t->row.resize(kFolds * kStrengthValues * torus_round::kRowLength);
   for (std::size_t b = 0; b < kFolds; ++b) {
-    for (std::size_t s = 0; s < kStrengths; ++s) {
-      double* row = &t->row[(b * kStrengths + s) * torus_round::kRowLength];
+    for (std::size_t s = 0; s < kStrengthValues; ++s) {
+      double* row = &t->row[(b * kStrengthValues + s) * torus_round::kRowLength];
       for (int i = 0; i < torus_round::kRowLength; ++i) {
         const int delta = ((i - (kSide - 1)) % kSide + kSide) % kSide;
         const auto a = static_cast<std::size_t>(Fold(kSide, delta));
-        row[i] = a == 0 && b == 0 ? 0.0 : t->quotient[(a * kFolds + b) * kStrengths + s];
+        row[i] = a == 0 && b == 0 ? 0.0 : t->quotient[(a * kFolds + b) * kStrengthValues + s];
       }
     }
   }
@@ -99,7 +98,7 @@ std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(DistancePar 
 
 void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                 SourceCount& sources) {
-  const Grid& grid = sequential_ ? model.PopulationGrid : model.SnapshotGrid;
+  const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
   OpinionTotals totals;
 
   const Cell& target = grid.At(x, y);
@@ -107,18 +106,20 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
 
   // Every other cell, first index outer, second inner.
   const Cell* cells = grid.Data();
-  std::array<std::uint32_t, kSide> column{};
+  // Per source row v: where the quotients of its folded row offset b start
+  // within the quotients of one column offset.
+  std::array<std::uint32_t, kSide> rowAt{};
   for (int v = 1; v <= kSide; ++v) {
-    column[static_cast<std::size_t>(v - 1)] =
-        static_cast<std::uint32_t>(fold_[static_cast<std::size_t>(v - y + kSide - 1)] * kStrengths);
+    rowAt[U(v - 1)] = static_cast<std::uint32_t>(fold_[U(v - y + kSide - 1)] * kStrengthValues);
   }
   for (int u = 1; u <= kSide; ++u) {
-    const std::size_t a = fold_[static_cast<std::size_t>(u - x + kSide - 1)];
-    const double* rowA = &tables_->quotient[a * kFolds * kStrengths];
+    // The quotients of the folded column offset a of source column u.
+    const std::size_t a = fold_[U(u - x + kSide - 1)];
+    const double* columnA = &tables_->quotient[a * kFolds * kStrengthValues];
     const Cell* col = cells + (u - 1);
     auto visit = [&](int v) {
       const Cell& c = col[(v - 1) * kSide];
-      totals.Add(c.Opinion, rowA[column[static_cast<std::size_t>(v - 1)] + c.Supportiveness]);
+      totals.Add(c.Opinion, columnA[rowAt[U(v - 1)] + c.Supportiveness]);
     };
     if (u != x) {
       for (int v = 1; v <= kSide; ++v) visit(v);
@@ -127,7 +128,7 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
       for (int v = y + 1; v <= kSide; ++v) visit(v);
     }
   }
-  totals.Finish(plainSums_, impact, sources);
+  totals.Finish(summationM_, impact, sources);
 }
 
 static_assert(torus_round::kSide == TorusImpact::kSide);
@@ -140,7 +141,7 @@ void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> 
 }
 
 int TorusImpact::TurnsAhead() const {
-  return sequential_ ? kMaxLanes : 0;
+  return randomSeq_ ? kMaxLanes : 0;
 }
 
 int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
@@ -209,7 +210,7 @@ torus_round::Input TorusImpact::KernelInput() const {
   in.row = tables_->row.data();
   in.quotient = tables_->kernelQuotient.data();
   in.self = tables_->self.data();
-  in.plainSums = plainSums_;
+  in.summationM = summationM_;
   return in;
 }
 

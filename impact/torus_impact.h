@@ -34,7 +34,7 @@ class TorusImpact final : public ImpactModel {
                      SourceCount& sources) override;
 
   // Simultaneous runs: a round's impacts together, on the round kernels.
-  bool ComputesRounds() const override { return !sequential_; }
+  bool ComputesRounds() const override { return !randomSeq_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
@@ -50,24 +50,23 @@ class TorusImpact final : public ImpactModel {
   void ForgetImpacts() { cache_.MarkAllStale(); }
 
  private:
-  static constexpr std::size_t kStrengths = 101;
   static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10
 
-  bool plainSums_ = false;
-  bool sequential_ = false;
+  bool summationM_ = false;
+  bool randomSeq_ = false;
   // What depends only on the distance rule and the summation.
   struct Tables {
     // [a][b][supportiveness]: the strength over g(d) of a source at axis
     // offsets a, b; the strength is the supportiveness, squared for plain
     // sums.
-    std::array<double, kFolds * kFolds * kStrengths> quotient{};
-    std::array<double, kStrengths> self{};
+    std::array<double, kFolds * kFolds * kStrengthValues> quotient{};
+    std::array<double, kStrengthValues> self{};
     // The round kernels' quotient rows and table (see torus_round::Input).
     std::vector<double> row;
-    std::array<double, kFolds * kFolds * kStrengths> kernelQuotient{};
+    std::array<double, kFolds * kFolds * kStrengthValues> kernelQuotient{};
   };
-  static std::shared_ptr<const Tables> SharedTables(DistancePar distance, bool plainSums);
-  static std::shared_ptr<const Tables> BuildTables(DistancePar distance, bool plainSums);
+  static std::shared_ptr<const Tables> SharedTables(DistancePar distance, bool summationM);
+  static std::shared_ptr<const Tables> BuildTables(DistancePar distance, bool summationM);
   std::shared_ptr<const Tables> tables_;
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
 

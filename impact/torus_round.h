@@ -12,7 +12,6 @@
 namespace impactsim::torus_round {
 
 inline constexpr int kSide = 20;
-inline constexpr int kStrengths = 101;
 inline constexpr int kFolds = kSide / 2 + 1;
 // A quotient row holds, for one row offset b and one strength, the quotient
 // at every column offset t - (kSide - 1) = x - u a lane may meet, targets
@@ -29,15 +28,15 @@ struct Input {
   std::int32_t count1 = 0;
   std::int32_t count2 = 0;
   const std::uint8_t* fold = nullptr;  // v - y + kSide - 1 -> folded row offset b
-  // [(b * kStrengths + supportiveness) * kRowLength + x - u + kSide - 1]: the
+  // [(b * kStrengthValues + supportiveness) * kRowLength + x - u + kSide - 1]: the
   // quotient of a source at column offset x - u and folded row offset b;
   // +0.0 at offsets (0, 0), where the target would meet itself.
   const double* row = nullptr;
-  // [(a * kFolds + b) * kStrengths + supportiveness]: the same quotients by
+  // [(a * kFolds + b) * kStrengthValues + supportiveness]: the same quotients by
   // folded column and row offsets, +0.0 at (0, 0).
   const double* quotient = nullptr;
   const double* self = nullptr;  // per supportiveness: the target's own voice
-  bool plainSums = false;
+  bool summationM = false;
 };
 
 using Output = KernelOutput;

@@ -21,7 +21,9 @@ namespace impactsim::torus_round {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-using D = hn::ScalableTag<double>;
+// At most kMaxLanes lanes, whatever the instruction set: the kernels' lane
+// buffers and the quotient rows (kRowLength) hold that many.
+using D = hn::CappedTag<double, kMaxLanes>;
 using DU = hn::RebindToUnsigned<D>;
 
 // One vector of targets: their cells (the last repeated in unused lanes).
@@ -77,7 +79,7 @@ HWY_INLINE void RunGroups(const Input& in, const Group* g, const Load& load, con
     for (int k = 0; k < g[j].lanes; ++k) {
       double t1 = 0.0 + first1[k];
       double t2 = 0.0 + second1[k];
-      if (!in.plainSums) {
+      if (!in.summationM) {
         if (in.count1 > 0) t1 = t1 / std::sqrt(static_cast<double>(in.count1));
         if (in.count2 > 0) t2 = t2 / std::sqrt(static_cast<double>(in.count2));
       }
@@ -104,7 +106,7 @@ void ComputeRows(const Input& in, const Output& out) {
     for (std::size_t j = 0; j < kRows; ++j) {
       const int y = y0 + static_cast<int>(j);
       for (int v = 1; v <= kSide; ++v) {
-        rowAt[j][v - 1] = in.fold[v - y + kSide - 1] * kStrengths * kRowLength;
+        rowAt[j][v - 1] = in.fold[v - y + kSide - 1] * kStrengthValues * kRowLength;
       }
     }
     for (int x0 = 1; x0 <= kSide; x0 += n) {
@@ -143,7 +145,8 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
       cells[k] = targets[j0 + std::min(k, lanes - 1)];
       x[k] = cells[k] % kSide + 1;
       const int y = cells[k] / kSide + 1;
-      for (int v = 1; v <= kSide; ++v) rowAt[v - 1][k] = in.fold[v - y + kSide - 1] * kStrengths;
+      for (int v = 1; v <= kSide; ++v)
+        rowAt[v - 1][k] = in.fold[v - y + kSide - 1] * kStrengthValues;
       // The target's own voice first; each total starts at +0.0.
       const std::uint8_t own = in.opinion[cells[k]];
       const double voice = in.self[in.supportiveness[cells[k]]];
@@ -153,7 +156,7 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
     for (int u = 1; u <= kSide; ++u) {
       std::int32_t columnAt[kLanes];
       for (int k = 0; k < kLanes; ++k) {
-        columnAt[k] = in.fold[u - x[k] + kSide - 1] * kFolds * kStrengths;
+        columnAt[k] = in.fold[u - x[k] + kSide - 1] * kFolds * kStrengthValues;
       }
       for (int v = 1; v <= kSide; ++v) {
         const int cell = (v - 1) * kSide + (u - 1);
@@ -169,7 +172,7 @@ void ComputeTargetsImpl(const Input& in, const std::int32_t* targets, int count,
     for (int k = 0; k < lanes; ++k) {
       double t1 = 0.0 + first[k];
       double t2 = 0.0 + second[k];
-      if (!in.plainSums) {
+      if (!in.summationM) {
         if (in.count1 > 0) t1 = t1 / std::sqrt(static_cast<double>(in.count1));
         if (in.count2 > 0) t2 = t2 / std::sqrt(static_cast<double>(in.count2));
       }

@@ -3,6 +3,7 @@
 // the 1-based coordinate and cell-number conventions shared by every module.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace impactsim {
@@ -17,7 +18,10 @@ inline constexpr int kImpactCapacity = 10;
 inline constexpr int kSourceCountCapacity = 5;
 inline constexpr int kCountFields = 5;  // census fields per row on the window
 
-// One individual: an opinion and two strengths in 0..100.
+// The values a strength may take: 0..100.
+inline constexpr int kStrengthValues = 101;
+
+// One individual: an opinion and two strengths in 0..kStrengthValues - 1.
 struct Cell {
   std::uint8_t Opinion = 0;
   std::uint8_t Persuasiveness = 0;
@@ -57,6 +61,12 @@ class Grid {
   int side_;
   std::array<Cell, kMaxCells> cells_{};
 };
+
+// A count or index the engine keeps as an int (never negative) as a
+// container's subscript.
+inline constexpr std::size_t U(int i) {
+  return static_cast<std::size_t>(i);
+}
 
 // Grid position of a cell number: cells are numbered row by row from 1.
 struct GridPos {

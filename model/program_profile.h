@@ -3,6 +3,7 @@
 // engine, the headless runner and the windows read it instead of asking which
 // program they are.
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -11,16 +12,28 @@
 
 namespace impactsim {
 
+// The scope of a ring neighbourhood: the sources on rings 1..Radius around
+// the target (city-block distance), and of those only the ones within the
+// Euclidean Distance.
+struct RingScope {
+  std::uint8_t Radius = 0;
+  double Distance = 0.0;
+};
+
 struct ProgramProfile {
-  std::string_view Name;         // "halvorn" or "kestane"
-  int GridSide;                  // cells along each side
-  int CellTotal;                 // GridSide * GridSide
-  bool HasEdge;                  // "Edge" exists (otherwise the grid is always a torus)
-  bool HasWideScope;             // "Wide Scope" exists (ring neighbourhood scope)
-  bool HasRemoveSelf;            // "Remove Self" exists
-  bool RedrawStrengthsOnChange;  // a cell that changes its opinion draws new strengths
-  RunSettings Defaults;          // the selections the window opens with
+  std::string_view Name;                // "halvorn" or "kestane"
+  int GridSide;                         // cells along each side
+  int CellTotal = GridSide * GridSide;  // follows from GridSide: never set in a table
+  bool HasEdge;                         // "Edge" exists (otherwise the grid is always a torus)
+  bool HasWideScope;                    // "Wide Scope" exists (ring neighbourhood scope)
+  bool HasRemoveSelf;                   // "Remove Self" exists
+  bool RedrawStrengthsOnChange;         // a cell that changes its opinion draws new strengths
+  RunSettings Defaults;                 // the selections the window opens with
   std::unique_ptr<ImpactModel> (*MakeImpactModel)();
+  // Ring neighbourhoods only (HasWideScope): the scope a population is built
+  // with, and the one it is built with when "Wide Scope" is ticked.
+  RingScope Scope{};
+  RingScope WideScope{};
 };
 
 }  // namespace impactsim

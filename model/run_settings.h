@@ -25,7 +25,7 @@ struct RunSettings {
   int InitialDistIndex = 1;   // item of "Initial Dist": 0.4, 0.3, 0.2, 0.1
   DistancePar Distance = DistancePar::Two;
   bool Edge = true;         // bounded grid; off: torus
-  bool WideScope = false;   // scope 29 / 19.0 instead of 17 / 10.0
+  bool WideScope = false;   // the program's wide ring scope (ProgramProfile)
   bool RemoveSelf = false;  // leave the target's own voice out
   bool SummationM = false;  // plain sums instead of root-damped averages
   bool RandomSeq = false;   // sequential updating; off: simultaneous

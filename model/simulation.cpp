@@ -17,10 +17,6 @@ std::string CutTo(std::string text, std::size_t limit) {
   return text;
 }
 
-std::size_t U(int i) {
-  return static_cast<std::size_t>(i);
-}
-
 }  // namespace
 
 void TakeCensus(const ModelState& model, Census& tally) {
@@ -71,8 +67,8 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
   ++changeCount;
   cell.Opinion = chosen;
   if (redrawStrengths) {
-    cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(101));
-    cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(101));
+    cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
+    cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
   }
 }
 
@@ -93,12 +89,9 @@ void Simulation::DefaultValues() {
   model_.OpinionCount = 2;
   const double threshold = settings.InitialMinority();
   if (program_->HasWideScope) {
-    model_.ScopeRadius = 17;
-    model_.ScopeDistance = 10.0;
-    if (settings.WideScope) {
-      model_.ScopeRadius = 29;
-      model_.ScopeDistance = 19.0;
-    }
+    const RingScope& scope = settings.WideScope ? program_->WideScope : program_->Scope;
+    model_.ScopeRadius = scope.Radius;
+    model_.ScopeDistance = scope.Distance;
   }
   // Column by column, each column from the top: the order fixes which draws
   // land in which cell.
@@ -107,8 +100,8 @@ void Simulation::DefaultValues() {
     for (int y = 1; y <= side; ++y) {
       Cell& cell = model_.PopulationGrid.At(x, y);
       cell.Opinion = random_.RandReal() >= threshold ? 1 : 2;
-      cell.Persuasiveness = static_cast<std::uint8_t>(random_.RandBelow(101));
-      cell.Supportiveness = static_cast<std::uint8_t>(random_.RandBelow(101));
+      cell.Persuasiveness = static_cast<std::uint8_t>(random_.RandBelow(kStrengthValues));
+      cell.Supportiveness = static_cast<std::uint8_t>(random_.RandBelow(kStrengthValues));
     }
   }
   Census initial{};
@@ -125,7 +118,7 @@ RunResult Simulation::Run() {
   StartRun(run);
   do {
     StartRound(run);
-    const bool sequential = run.Settings.RandomSeq;
+    const bool randomSeq = run.Settings.RandomSeq;
     for (run.IterationNo = 1; run.IterationNo <= program_->CellTotal; ++run.IterationNo) {
       run.CellNo = visitOrder_[U(run.IterationNo)];
       BeginTurn(run);
@@ -147,11 +140,10 @@ RunResult Simulation::Run() {
         UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
                       run.ChangeCount);
       }
-      if (sequential) {
+      if (randomSeq) {
         observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
       }
     }
-    run.IterationNo = program_->CellTotal;
     EndRound(run);
     CloseRound(run);
   } while (!run.StopFlag);

@@ -64,7 +64,6 @@ class Simulation {
   ModelState& Model() { return model_; }
   const ModelState& Model() const { return model_; }
   RandomSource& Random() { return random_; }
-  ImpactModel& Impact() { return *impact_; }
 
  private:
   // The run state, alive for one call of Run().

@@ -10,10 +10,6 @@ namespace impactsim {
 
 namespace {
 
-std::size_t U(int i) {
-  return static_cast<std::size_t>(i);
-}
-
 void CheckShape(const OpinionGrid& grid) {
   if (grid.Side < 1 || grid.Opinions.size() != U(grid.Side) * U(grid.Side)) {
     throw std::invalid_argument("opinion grid: expects Side x Side opinions, Side >= 1");

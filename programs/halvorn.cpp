@@ -8,7 +8,6 @@ const ProgramProfile& HalvornProgram() {
   static const ProgramProfile profile{
       .Name = "halvorn",
       .GridSide = 40,
-      .CellTotal = 1600,
       .HasEdge = true,
       .HasWideScope = true,
       .HasRemoveSelf = true,
@@ -22,6 +21,8 @@ const ProgramProfile& HalvornProgram() {
                    .SummationM = false,
                    .RandomSeq = false},
       .MakeImpactModel = &MakeRingImpact,
+      .Scope = {.Radius = 17, .Distance = 10.0},
+      .WideScope = {.Radius = 29, .Distance = 19.0},
   };
   return profile;
 }

@@ -8,7 +8,6 @@ const ProgramProfile& KestaneProgram() {
   static const ProgramProfile profile{
       .Name = "kestane",
       .GridSide = 20,
-      .CellTotal = 400,
       .HasEdge = false,
       .HasWideScope = false,
       .HasRemoveSelf = false,

@@ -6,6 +6,7 @@
 
 #include <pybind11/stl.h>
 
+#include "impact/round_kernels.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "python/bindings.h"
@@ -105,6 +106,16 @@ void PythonProgress::operator()(std::uint64_t done) const {
 }  // namespace impactsim::python
 
 PYBIND11_MODULE(_core, m) {
+  // ---- Start-up, once per import. IMPACTSIM_KERNEL, where set, must name a
+  // kernel this processor runs, as for the programs: otherwise the import
+  // fails with the same one-line problem. Unlike the programs' main()s, the
+  // module leaves malloc's settings (KeepFreedMemoryBetweenRuns) as the
+  // interpreter has them: importing a module must not retune its host.
+  if (const auto problem = impactsim::ApplyKernelFromEnvironment()) {
+    throw pybind11::import_error(*problem);
+  }
+  // ---- End of start-up.
+
   using namespace impactsim;
   using namespace impactsim::python;
   m.doc() = "The simulation engine behind impactsim; use the impactsim package, not this module.";

@@ -2,12 +2,9 @@
 
 #include <cmath>
 #include <set>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "impact/ring_impact.h"
-#include "impact/round_kernels.h"
 #include "impact/torus_impact.h"
 
 namespace impactsim {
@@ -338,26 +335,3 @@ TEST(torus_impact_test, simultaneous_mode_reads_the_snapshot_throughout) {
 
 }  // namespace
 }  // namespace impactsim
-
-// The kernel versions: the widest first, the last one runs anywhere, a
-// forced version is the one in use until released, and an unknown or
-// unsupported one is refused without changing the choice.
-TEST(round_kernels_test, versions_can_be_forced_and_released) {
-  const std::vector<const char*> kernels = impactsim::RoundKernels();
-  ASSERT_FALSE(kernels.empty());
-  EXPECT_TRUE(impactsim::RoundKernelRuns(kernels.back()));
-  const std::string widest = impactsim::ChosenRoundKernel();
-  for (const char* kernel : kernels) {
-    if (!impactsim::RoundKernelRuns(kernel)) {
-      EXPECT_THROW(impactsim::ForceRoundKernel(kernel), std::logic_error) << kernel;
-      continue;
-    }
-    impactsim::ForceRoundKernel(kernel);
-    EXPECT_STREQ(impactsim::ChosenRoundKernel(), kernel);
-  }
-  EXPECT_THROW(impactsim::ForceRoundKernel("avx9"), std::logic_error);
-  EXPECT_FALSE(impactsim::RoundKernelRuns("avx9"));
-  EXPECT_STREQ(impactsim::ChosenRoundKernel(), kernels.back());
-  impactsim::ForceRoundKernel(nullptr);
-  EXPECT_EQ(impactsim::ChosenRoundKernel(), widest);
-}

@@ -34,23 +34,9 @@ TEST(population_test, count_and_log_texts) {
   EXPECT_EQ(RoundLine(2147483647, 2147483647), "2147483647 : 2147483647  ");
 }
 
-// Replays the population build's draws with an independent source.
-Grid ExpectedPopulation(int side, std::uint32_t seed, double threshold) {
-  FixedClock clock(seed);
-  RandomSource random(clock);
-  random.ReseedFromClock();
-  Grid grid(side);
-  for (int x = 1; x <= side; ++x) {
-    for (int y = 1; y <= side; ++y) {
-      Cell& c = grid.At(x, y);
-      c.Opinion = random.RandReal() >= threshold ? 1 : 2;
-      c.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(101));
-      c.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(101));
-    }
-  }
-  return grid;
-}
-
+// A build from a fixed seed, as this engine makes it: the census and a few
+// cells, stored once. [1, 2] is the second cell drawn and [2, 1] the first of
+// the second column; the last cell is drawn last.
 struct BuildCase {
   const ProgramProfile* program;
   int initialDist;
@@ -58,15 +44,19 @@ struct BuildCase {
   std::uint32_t seed;
   int radius;
   double distance;
+  std::int32_t opinion2;  // cells of opinion 2
+  Cell first, second, nextColumn, last;
 };
 
 TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
+  const ProgramProfile* h = &HalvornProgram();
+  const ProgramProfile* k = &KestaneProgram();
   const BuildCase cases[] = {
-      {&HalvornProgram(), 1, false, 12'345'000, 17, 10.0},
-      {&HalvornProgram(), 0, true, 0, 29, 19.0},
-      {&HalvornProgram(), 3, false, 86'399'999, 17, 10.0},
-      {&KestaneProgram(), 1, false, 777, 0, 0.0},
-      {&KestaneProgram(), 2, false, 43'200'000, 0, 0.0},
+      {h, 1, false, 12'345'000, 17, 10.0, 476, {1, 0, 55}, {2, 2, 62}, {1, 35, 55}, {1, 33, 19}},
+      {h, 0, true, 0, 29, 19.0, 635, {2, 3, 86}, {2, 27, 67}, {1, 22, 57}, {2, 40, 11}},
+      {h, 3, false, 86'399'999, 17, 10.0, 176, {1, 100, 34}, {1, 15, 8}, {1, 61, 85}, {2, 81, 67}},
+      {k, 1, false, 777, 0, 0.0, 121, {1, 69, 23}, {1, 8, 42}, {1, 51, 73}, {1, 95, 82}},
+      {k, 2, false, 43'200'000, 0, 0.0, 74, {1, 43, 77}, {1, 41, 70}, {1, 91, 50}, {2, 46, 30}},
   };
   for (const BuildCase& c : cases) {
     SCOPED_TRACE(std::string(c.program->Name) + " seed " + std::to_string(c.seed));
@@ -82,8 +72,23 @@ TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
     sim.DefaultValues();
 
     const ModelState& m = sim.Model();
-    EXPECT_EQ(m.PopulationGrid, ExpectedPopulation(c.program->GridSide, c.seed,
-                                                   kInitialDistItems[std::size_t(c.initialDist)]));
+    const int side = c.program->GridSide;
+    EXPECT_EQ(m.PopulationGrid.At(1, 1), c.first);
+    EXPECT_EQ(m.PopulationGrid.At(1, 2), c.second);
+    EXPECT_EQ(m.PopulationGrid.At(2, 1), c.nextColumn);
+    EXPECT_EQ(m.PopulationGrid.At(side, side), c.last);
+    for (int i = 0; i < m.CellTotal(); ++i) {
+      const Cell& cell = m.PopulationGrid.Data()[i];
+      ASSERT_TRUE(cell.Opinion == 1 || cell.Opinion == 2) << "cell " << i + 1;
+      ASSERT_LT(cell.Persuasiveness, kStrengthValues) << "cell " << i + 1;
+      ASSERT_LT(cell.Supportiveness, kStrengthValues) << "cell " << i + 1;
+    }
+    // An opinion and two strengths per cell: three draws each, no more.
+    RandomSource replay(clock);
+    replay.ReseedFromClock();
+    for (int i = 0; i < 3 * m.CellTotal(); ++i) replay.RandReal();
+    EXPECT_EQ(sim.Random().RandomState, replay.RandomState) << "three draws per cell";
+
     EXPECT_EQ(m.OpinionCount, 2);
     EXPECT_EQ(m.ScopeRadius, c.radius);
     EXPECT_EQ(m.ScopeDistance, c.distance);
@@ -92,6 +97,7 @@ TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
 
     Census census{};
     TakeCensus(m, census);
+    EXPECT_EQ(census[2], c.opinion2);
     EXPECT_EQ(census[1] + census[2], c.program->CellTotal);
     ASSERT_EQ(observer.initialCounts.size(), 2u) << "only the fields of opinions in play";
     EXPECT_EQ(observer.initialCounts[0], "1=" + std::to_string(census[1]));

@@ -135,6 +135,7 @@ TEST(run_driver_test, stop_tests_log_lines_and_result) {
     EXPECT_EQ(result.RoundsRun(), static_cast<int>(changes.size()));
     EXPECT_EQ(result.Stop.Text(), c.stop);
     EXPECT_EQ(result.Changes, std::vector<std::int32_t>(changes.begin(), changes.end()));
+    EXPECT_EQ(run->observer.changeCounts, result.Changes) << "each round's changes as it closes";
     EXPECT_EQ(result.StartCensus, run->observer.startCensus);
     EXPECT_EQ(result.EndCensus, run->sim->Model().OpinionCensus);
     EXPECT_EQ(result.Wraps, !c.profile->HasEdge);

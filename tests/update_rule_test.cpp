@@ -25,6 +25,15 @@ class FixedTotals final : public ImpactModel {
   double a_, b_;
 };
 
+// How many draws took a random source from `before` to the state `after`:
+// the steps of its recurrence between them (-1: more than eight).
+int DrawsBetween(RandomSource before, std::uint32_t after) {
+  for (int draws = 0; draws <= 8; ++draws, before.RandBelow(2)) {
+    if (before.RandomState == after) return draws;
+  }
+  return -1;
+}
+
 struct TurnCase {
   const char* name;
   double a, b;
@@ -55,6 +64,7 @@ TEST(update_rule_test, greatest_total_ties_and_draws) {
     FixedClock clock(c.state);
     RandomSource random(clock);
     random.ReseedFromClock();
+    const RandomSource before = random;
     RandomSource replay = random;
     ModelState m(40);
     m.OpinionCount = 2;
@@ -71,13 +81,15 @@ TEST(update_rule_test, greatest_total_ties_and_draws) {
     const bool tie = c.a == c.b;
     if (tie) replay.RandBelow(2);
     if (c.before != c.after && c.redraw) {
-      EXPECT_EQ(cell.Persuasiveness, replay.RandBelow(101)) << "persuasiveness drawn first";
-      EXPECT_EQ(cell.Supportiveness, replay.RandBelow(101));
+      EXPECT_EQ(cell.Persuasiveness, replay.RandBelow(kStrengthValues))
+          << "persuasiveness drawn first";
+      EXPECT_EQ(cell.Supportiveness, replay.RandBelow(kStrengthValues));
     } else {
       EXPECT_EQ(cell.Persuasiveness, 11);
       EXPECT_EQ(cell.Supportiveness, 22);
     }
-    EXPECT_EQ(random.RandomState, replay.RandomState) << "draws made: " << c.draws;
+    EXPECT_EQ(DrawsBetween(before, random.RandomState), c.draws);
+    EXPECT_EQ(random.RandomState, replay.RandomState);
     for (int u = 1; u <= 40; ++u) {
       for (int v = 1; v <= 40; ++v) {
         if (u != 3 || v != 4) {

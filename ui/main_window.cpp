@@ -255,11 +255,6 @@ void TForm1::ProcessFrame() {
   pictures_.ProcessFrame();
 }
 
-void TForm1::DrawProcess(std::int32_t round) {
-  const ModelState& m = sim_->Model();
-  DrawProcess(round, m.OpinionCensus, m.PreviousCensus);
-}
-
 void TForm1::DrawProcess(std::int32_t round, const Census& current, const Census& previous) {
   pictures_.SetOpinionCount(sim_->Model().OpinionCount);
   pictures_.DrawProcess(round, current, previous);

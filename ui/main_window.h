@@ -52,7 +52,6 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
   void StrategyMap() override;
   void DrawMap();
   void ProcessFrame() override;
-  void DrawProcess(std::int32_t round);
   void FormCreate();
   void BitBtn1Click();  // Start: one complete run
   void BitBtn2Click();  // End: closes the window

@@ -35,8 +35,6 @@ class Surface {
   void SetBrush(QColor colour) { brush_ = colour; }
   void SetFont(const QFont& font) { font_ = font; }
   void SetFontColour(QColor colour) { fontColour_ = colour; }
-  QColor Pen() const { return pen_; }
-  QColor Brush() const { return brush_; }
 
   void Rectangle(int left, int top, int right, int bottom);
   void Line(int x0, int y0, int x1, int y1);

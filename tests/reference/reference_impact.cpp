@@ -12,15 +12,11 @@ constexpr int kRingSide = 40;
 constexpr int kTorusSide = 20;
 constexpr double kTorusSelfDistance = 0.84;
 
-std::size_t U(int i) {
-  return static_cast<std::size_t>(i);
-}
-
 // Divides the accumulated totals by the root of their source counts, unless
 // the run sums plainly.
-void Scale(const ModelState& model, bool plainSums, ImpactVector& impact,
+void Scale(const ModelState& model, bool summationM, ImpactVector& impact,
            const SourceCount& sources) {
-  if (plainSums) return;
+  if (summationM) return;
   for (int o = 1; o <= model.OpinionCount; ++o) {
     if (sources[U(o)] > 0) {
       impact[U(o)] = impact[U(o)] / std::sqrt(static_cast<double>(sources[U(o)]));

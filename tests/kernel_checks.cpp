@@ -1,0 +1,296 @@
+#include "tests/kernel_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "programs/programs.h"
+#include "tests/prepared_population.h"
+#include "tests/reference/reference_impact.h"
+#include "tests/reference/reference_programs.h"
+
+namespace impactsim::testing {
+
+namespace {
+
+bool Failed() {
+  return ::testing::Test::HasFailure();
+}
+
+// Halvorn's settings from the bits of `flags`: edge, wide scope, remove
+// self, summation.
+RunSettings RingSettings(DistancePar distance, int flags, bool randomSeq) {
+  RunSettings s = HalvornProgram().Defaults;
+  s.Distance = distance;
+  s.Edge = (flags & 1) != 0;
+  s.WideScope = (flags & 2) != 0;
+  s.RemoveSelf = (flags & 4) != 0;
+  s.SummationM = (flags & 8) != 0;
+  s.RandomSeq = randomSeq;
+  return s;
+}
+
+// Everything a run reports that depends on the impact model's results.
+class RunRecorder final : public RunObserver {
+ public:
+  void AppendLog(std::string_view line) override { Events.emplace_back(line); }
+  void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
+    Events.push_back("closed " + std::to_string(roundNo) + " " + std::to_string(changes) + " " +
+                     std::to_string(census[1]) + "/" + std::to_string(census[2]));
+  }
+  void DrawCell(int x, int y, std::uint8_t opinion) override {
+    // Folded into one line per round: the order and outcome of every turn.
+    cellTrace_ += static_cast<char>('0' + opinion);
+    (void)x, (void)y;
+  }
+  void DrawProcess(std::int32_t round, const Census&, const Census&) override {
+    Events.push_back("cells " + std::to_string(round) + " " + cellTrace_);
+    cellTrace_.clear();
+  }
+
+  std::vector<std::string> Events;
+
+ private:
+  std::string cellTrace_;
+};
+
+struct RunRecord {
+  std::vector<std::string> Events;
+  Grid Final;
+  std::uint32_t RandomState;
+};
+
+RunRecord RecordRun(const ProgramProfile& program, const RunSettings& settings,
+                    std::uint32_t seed) {
+  FixedClock clock(seed);
+  FixedSettings source(settings);
+  RunRecorder recorder;
+  Simulation simulation(program, clock, source, recorder);
+  simulation.Run();
+  return {std::move(recorder.Events), simulation.Model().PopulationGrid,
+          simulation.Random().RandomState};
+}
+
+void ExpectSameRun(const ProgramProfile& engine, const ProgramProfile& reference,
+                   const RunSettings& settings, std::uint32_t seed) {
+  const std::string context = Describe(settings) + " seed " + std::to_string(seed);
+  const RunRecord a = RecordRun(engine, settings, seed);
+  const RunRecord b = RecordRun(reference, settings, seed);
+  // A run that settles within two rounds would prove little: start and end
+  // lines, and three events per round.
+  ASSERT_GE(a.Events.size(), 2u + 3u * 3u) << context;
+  ASSERT_EQ(a.Events.size(), b.Events.size()) << context;
+  for (std::size_t i = 0; i < a.Events.size(); ++i) {
+    ASSERT_EQ(a.Events[i], b.Events[i]) << context << " event " << i;
+  }
+  EXPECT_TRUE(a.Final == b.Final) << context;
+  EXPECT_EQ(a.RandomState, b.RandomState) << context;
+}
+
+struct RunCase {
+  std::int32_t Rounds;
+  DistancePar Distance;
+  bool Edge, WideScope, RemoveSelf, SummationM, RandomSeq;
+  std::uint32_t Seed;
+};
+
+RunSettings Apply(RunSettings s, const RunCase& c) {
+  s.Rounds = c.Rounds;
+  s.Distance = c.Distance;
+  s.Edge = c.Edge;
+  s.WideScope = c.WideScope;
+  s.RemoveSelf = c.RemoveSelf;
+  s.SummationM = c.SummationM;
+  s.RandomSeq = c.RandomSeq;
+  return s;
+}
+
+}  // namespace
+
+// (A check that only compared whole runs would miss two swapped additions:
+// they change a few targets' totals in their last bits, rarely a run.)
+void CheckRingRounds(const char* kernel, int step) {
+  const KernelChoice choice(kernel);
+  int combination = 0;
+  for (DistancePar distance : kAllDistances) {
+    for (int flags = 0; flags < 16; ++flags, ++combination) {
+      if (combination % step != 0) continue;
+      RunSettings s = RingSettings(distance, flags, false);
+      s.InitialDistIndex = combination % 4;
+      PreparedPopulation population(
+          HalvornProgram(), reference::MakeReferenceRingImpact(), s,
+          1'000'033u * static_cast<std::uint32_t>(combination + 1) % kMillisecondsPerDay);
+      population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
+      if (Failed()) return;
+    }
+  }
+}
+
+// The engine works out again only the targets the changed cells reach, or
+// all of them where many are reached; every target still gets the
+// reference's bits.
+void CheckRoundsAfterFewChanges(const char* kernel, int step) {
+  const std::pair<int, int> changes[] = {{20, 20}, {1, 1}, {20, 1}, {2, 19}, {11, 20}};
+  const KernelChoice choice(kernel);
+  for (int flags = 0; flags < 8; ++flags) {
+    if (flags % step != 0) continue;
+    const bool halvorn = flags < 6;
+    const ProgramProfile& program = halvorn ? HalvornProgram() : KestaneProgram();
+    RunSettings s = program.Defaults;
+    s.Distance = flags % 3 == 0 ? DistancePar::Nb : DistancePar::Two;
+    s.Edge = halvorn && flags % 2 == 0;
+    s.WideScope = flags == 5;
+    s.RandomSeq = false;
+    PreparedPopulation population(
+        program,
+        halvorn ? reference::MakeReferenceRingImpact() : reference::MakeReferenceTorusImpact(), s,
+        2'020'202u + 3'331u * static_cast<std::uint32_t>(flags));
+    const std::string context = std::string(kernel) + " " + Describe(s);
+    population.ExpectSameRound(context);
+    population.ExpectSameRound(context + " unchanged");
+    for (std::size_t n = 1; n <= std::size(changes); n += 2) {
+      for (std::size_t i = 0; i < n; ++i) {
+        population.ChangeCellForNextRound(changes[i].first, changes[i].second);
+      }
+      population.ExpectSameRound(context + " after " + std::to_string(n) + " changes");
+    }
+    if (Failed()) return;
+  }
+}
+
+void CheckTorusRounds(const char* kernel, int step) {
+  const KernelChoice choice(kernel);
+  int combination = 0;
+  for (DistancePar distance : kAllDistances) {
+    for (const bool summation : {false, true}) {
+      ++combination;
+      if (combination % step != 0) continue;
+      RunSettings s = KestaneProgram().Defaults;
+      s.Distance = distance;
+      s.SummationM = summation;
+      s.RandomSeq = false;
+      s.InitialDistIndex = (combination - 1) % 4;
+      PreparedPopulation population(KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
+                                    7'654'321u + 99'989u * static_cast<std::uint32_t>(combination));
+      population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
+      if (Failed()) return;
+    }
+  }
+}
+
+// Targets anywhere (corners, borders, inner cells), also after cells changed
+// (corners among them, whose copies line a torus's margins).
+void CheckRingTurnsAhead(const char* kernel, int step) {
+  const std::vector<std::vector<std::int32_t>> batches = {{0, 39, 1560, 1599, 820, 41, 1000, 77},
+                                                          {0, 1, 2, 3, 4, 5, 6, 7},
+                                                          {38, 78, 118, 158, 798, 1598, 1561, 40},
+                                                          {1599},
+                                                          {17, 901, 399}};
+  const std::pair<int, int> changes[] = {{1, 1}, {40, 40}, {1, 40}, {21, 2}, {39, 20}, {20, 20}};
+  const KernelChoice choice(kernel);
+  int combination = 0;
+  for (DistancePar distance : {DistancePar::Nb, DistancePar::Two, DistancePar::Four}) {
+    for (int flags = 0; flags < 16; ++flags, ++combination) {
+      if (combination % step != 0) continue;
+      const RunSettings s = RingSettings(distance, flags, true);
+      PreparedPopulation population(HalvornProgram(), reference::MakeReferenceRingImpact(), s,
+                                    4'444'444u + 55'555u * static_cast<std::uint32_t>(combination));
+      const std::string context = std::string(kernel) + " " + Describe(s);
+      // Only these targets, or every cell at once where many are stale.
+      const std::int32_t turnsLeft = combination % 2 == 0 ? 8 : 1600;
+      for (const auto& cells : batches) population.ExpectSameTurnsAhead(cells, turnsLeft, context);
+      for (const auto& [x, y] : changes) {
+        population.ChangeCell(x, y);
+        population.ExpectSameTurnsAhead(batches[0], 1600 - x, context + " after a change");
+      }
+      for (const auto& cells : batches) {
+        population.ExpectSameTurnsAhead(cells, turnsLeft, context + " after changes");
+      }
+      if (Failed()) return;
+    }
+  }
+}
+
+// Eight or fewer targets at once, anywhere on the torus (corners, a row, a
+// column, scattered).
+void CheckTorusTurnsAhead(const char* kernel, int step) {
+  const std::vector<std::vector<std::int32_t>> batches = {{0, 19, 380, 399, 210, 7, 133, 256},
+                                                          {0, 1, 2, 3, 4, 5, 6, 7},
+                                                          {5, 25, 45, 65, 85, 105, 125, 145},
+                                                          {399},
+                                                          {17, 301, 99},
+                                                          {398, 0, 377, 23, 222, 111, 44, 333}};
+  const KernelChoice choice(kernel);
+  int combination = 0;
+  for (DistancePar distance : kAllDistances) {
+    for (const bool summation : {false, true}) {
+      ++combination;
+      if (combination % step != 0) continue;
+      RunSettings s = KestaneProgram().Defaults;
+      s.Distance = distance;
+      s.SummationM = summation;
+      s.RandomSeq = true;
+      PreparedPopulation population(KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
+                                    1'234'567u + 77'777u * static_cast<std::uint32_t>(combination));
+      const std::string context = std::string(kernel) + " " + Describe(s);
+      // One target by the per-turn code, these targets, then every cell at
+      // once, each after a change.
+      for (const std::int32_t turnsLeft : {2, 8, 400}) {
+        for (const auto& cells : batches)
+          population.ExpectSameTurnsAhead(cells, turnsLeft, context);
+        population.ChangeCell(3 + turnsLeft % 7, 17);
+        for (const auto& cells : batches) {
+          population.ExpectSameTurnsAhead(cells, turnsLeft, context + " after a change");
+        }
+      }
+      if (Failed()) return;
+    }
+  }
+}
+
+// Settings under which these seeds give runs of several rounds; " 0" and
+// " 1" settle in one round here and are left to the single-turn checks.
+void CheckHalvornRuns(const char* kernel, int step) {
+  using enum DistancePar;
+  const RunCase cases[] = {
+      // Rounds, distance, edge, wide, remove self, summation, random seq, seed.
+      {30, Two, true, false, false, false, false, 12'345'678},
+      {30, Two, false, false, false, false, false, 12'345'678},
+      {30, Nb, true, false, false, false, true, 12'345'678},
+      {30, Nb, false, false, true, false, false, 12'345'678},
+      {30, Three, true, false, true, false, false, 12'345'678},
+      {10, Three, true, true, false, false, true, 12'345'678},
+      {30, Four, false, false, true, true, false, 12'345'678},
+      {30, Four, true, false, false, true, false, 12'345'678},
+      {8, Four, false, true, true, false, true, 12'345'678},
+  };
+  const KernelChoice choice(kernel);
+  SCOPED_TRACE(kernel);
+  for (std::size_t i = 0; i < std::size(cases); i += static_cast<std::size_t>(step)) {
+    ExpectSameRun(HalvornProgram(), reference::ReferenceHalvornProgram(),
+                  Apply(HalvornProgram().Defaults, cases[i]), cases[i].Seed);
+  }
+}
+
+// Everyone hears everyone, so "nb", " 0" and " 1" settle in one round.
+void CheckKestaneRuns(const char* kernel, int step) {
+  using enum DistancePar;
+  const RunCase cases[] = {
+      {50, Two, false, false, false, false, true, 12'345'678},
+      {50, Two, false, false, false, false, false, 12'345'678},
+      {50, Three, false, false, false, true, false, 12'345'678},
+      {50, Three, false, false, false, false, true, 12'345'678},
+      {50, Four, false, false, false, true, true, 12'345'678},
+  };
+  const KernelChoice choice(kernel);
+  SCOPED_TRACE(kernel);
+  for (std::size_t i = 0; i < std::size(cases); i += static_cast<std::size_t>(step)) {
+    ExpectSameRun(KestaneProgram(), reference::ReferenceKestaneProgram(),
+                  Apply(KestaneProgram().Defaults, cases[i]), cases[i].Seed);
+  }
+}
+
+}  // namespace impactsim::testing

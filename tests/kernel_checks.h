@@ -1,0 +1,30 @@
+#pragma once
+// The round kernels against the plain reference models, bit for bit: whole
+// simultaneous rounds, rounds after a few changes, sequential turns worked
+// out ahead, and whole seeded runs. Each check runs on one kernel and over a
+// table of setting combinations: every combination with step 1, or every
+// step-th (a step coprime to 2 and 4, such as 5, still varies every
+// setting). "ctest -L unit" runs a few on the kernel in use; "-L kernels"
+// runs them all on every kernel this processor runs.
+
+namespace impactsim::testing {
+
+// The halvorn model's rounds in every combination of distance, edge, wide
+// scope, remove self and summation.
+void CheckRingRounds(const char* kernel, int step);
+
+// Rounds after rounds that changed a few cells, in both programs.
+void CheckRoundsAfterFewChanges(const char* kernel, int step);
+
+// The kestane model's rounds for every distance, with and without summation.
+void CheckTorusRounds(const char* kernel, int step);
+
+// Sequential turns worked out ahead, after changes too.
+void CheckRingTurnsAhead(const char* kernel, int step);
+void CheckTorusTurnsAhead(const char* kernel, int step);
+
+// Whole seeded runs of the engine and of the reference programs.
+void CheckHalvornRuns(const char* kernel, int step);
+void CheckKestaneRuns(const char* kernel, int step);
+
+}  // namespace impactsim::testing
