@@ -62,7 +62,9 @@ fail() {
 
 # A display number of its own, away from the low numbers other X servers
 # on the machine take and give up: a free one from 100 on, tried in an order
-# of this process's own, which Xvfb reports once it serves it.
+# of this process's own, which Xvfb reports once it serves it. The report is
+# read to the end of its line: a read that times out keeps what it has read
+# so far, and on a loaded machine the number can come in parts.
 display="" xvfb="" app="" manager="" cover=""
 # Everything it started stops with it; the X server is waited for, so that
 # its display number is free again when the next test picks one.
@@ -78,9 +80,14 @@ for try in $(seq 0 19); do
   Xvfb ":$number" -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset \
     >"$out/$name-xvfb.log" 2>&1 &
   xvfb=$!
-  for _ in $(seq 1 100); do
-    read -r -t 0.2 display <&"$fd" && break
-    kill -0 "$xvfb" 2>/dev/null || break
+  got="" deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ] && alive "$xvfb"; do
+    part=""
+    if read -r -t 0.2 part <&"$fd"; then
+      display="$got$part"
+      break
+    fi
+    got="$got$part"
   done
   [ -n "$display" ] && break
   kill "$xvfb" 2>/dev/null || true
