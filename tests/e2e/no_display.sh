@@ -7,6 +7,7 @@
 set -euo pipefail
 
 binary=$(realpath "$1")
+here=$(dirname "$(realpath "$0")")
 name=$2
 work=$3
 rm -rf "$work"
@@ -17,6 +18,8 @@ fail() {
   echo "no_display: $name: $*" >&2
   exit 1
 }
+# shellcheck source=tests/e2e/waiting.sh
+. "$here/waiting.sh"
 
 expected="$name: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset or unreachable); run it on a desktop, under xvfb-run, or use impactsim for headless runs"
 
@@ -40,11 +43,11 @@ for env_case in "${cases[@]}"; do
 done
 
 # The offscreen platform the tests use still opens the window: the program
-# is running a second later, and ends when told to.
+# comes to wait for input in its event loop, and ends when told to.
 QT_QPA_PLATFORM=offscreen "$binary" >/dev/null 2>err.txt &
 pid=$!
-sleep 1
-kill -0 "$pid" 2>/dev/null || fail "under QT_QPA_PLATFORM=offscreen it exited: $(cat err.txt)"
+app_pid=$pid app_log=err.txt
+wait_for 120 "under QT_QPA_PLATFORM=offscreen it never came to wait for input" idle "$pid"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 ! grep -q "no display" err.txt || fail "under QT_QPA_PLATFORM=offscreen it reported no display"
