@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -269,6 +270,13 @@ void TForm1::BitBtn1Click() {
   sim_->Run();
   PresentFrame();
   running_ = false;
+  // Input that came during the run was read from the window system and
+  // queued, so the event loop, back in its wait, would sleep on it until
+  // some later event woke it: wake it, so the queued clicks and keys are
+  // served now.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+    dispatcher->wakeUp();
+  }
 }
 
 void TForm1::BitBtn2Click() {

@@ -188,10 +188,11 @@ echo "End's default cue: $(pixels_differ "$out/$name-end-plain.png" "$out/$name-
 
 # One run: its settings clicked, then Start. Meanwhile a window covers part
 # of the window and goes: the uncovered part is painted again during the
-# run, not only after it. Once the run has ended (the program waits for
-# input again), the log is selected and copied with the keyboard: keys given
-# during a run are held until the run ends, but then they wait until some
-# later event wakes the program, so none are given before. The log so far
+# run, not only after it. The log is then selected and copied with the
+# pointer and the keyboard: while the run still goes on, if it does (a slow
+# build's long run), and these clicks and keys must then be served as soon
+# as it has ended, with nothing more given; else once the program waits for
+# input again. The log so far
 # must be the runner's output for the same seed and settings, byte for
 # byte, down to the line break after its last line; the screenshot after
 # the run shows the map and the chart.
@@ -253,6 +254,19 @@ copy_log() {
     return 0
   done
 }
+# copy_log_during_run: while the run still goes on, selects the log and
+# copies it; the clicks and keys are held until the run ends and must then
+# be served without any later event. False if the run had already ended.
+copy_log_during_run() {
+  idle "$app" && return 1
+  focus_window || return 1
+  xdotool mousemove $((cx + 100)) $((cy + 500)) click 1
+  xdotool key ctrl+a ctrl+c
+  wait_for 300 "run $runs did not end: the program is still busy" idle "$app"
+  wait_for 30 "run $runs: the keys given during the run were not served after it" \
+    clipboard_has_log
+  echo "run $runs: the clicks and keys given during the run were served after it"
+}
 run_once() {
   local clicks="$1" options="$2" at
   runs=$((runs + 1))
@@ -280,7 +294,7 @@ run_once() {
   wait_for 120 "the uncovered part was not painted again" \
     uncovered "$out/$name-$runs-uncovered.png" "$cover_box"
 
-  copy_log
+  copy_log_during_run || copy_log
   [ "$(grep -c "Normal End of Job" "$out/$name-run.log")" = "$runs" ] ||
     fail "run $runs did not end with Normal End of Job"
   "$impactsim" run --seed "$seed" $options >"$out/$name-$runs-expected.log" 2>/dev/null
