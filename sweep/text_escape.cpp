@@ -13,15 +13,34 @@ void AppendHexEscape(std::string& out, unsigned char c) {
   out.append(escape, sizeof escape);
 }
 
+// Whether a code point breaks a line or turns the direction of the text
+// around where it is shown: the line and paragraph separators U+2028 and
+// U+2029, and the bidirectional marks, embeddings, overrides and isolates
+// (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069).
+bool MovesText(char32_t c) {
+  return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x2028 && c <= 0x202e) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+
+// The code point of a valid UTF-8 sequence of `length` bytes.
+char32_t CodePoint(std::string_view text, std::size_t length) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  char32_t c = byte(0) & (0x7fu >> length);
+  for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (byte(i) & 0x3fu);
+  return c;
+}
+
 // The length of the UTF-8 sequence of a printable character at the start of
 // `text`, or 0 where it is a control character, a C1 control (U+0080 to
-// U+009F, encoded 0xc2 0x80..0x9f) or not UTF-8.
+// U+009F, NEL among them), a character that moves the text around it (see
+// MovesText) or not UTF-8.
 std::size_t PrintableLength(std::string_view text) {
   const auto lead = static_cast<unsigned char>(text[0]);
   if (lead < 0x80) return lead >= 0x20 && lead != 0x7f ? 1 : 0;
   const std::size_t length = Utf8Length(text);
-  if (length == 2 && lead == 0xc2 && static_cast<unsigned char>(text[1]) <= 0x9f) return 0;
-  return length;
+  if (length == 0) return 0;
+  const char32_t c = CodePoint(text, length);
+  return c <= 0x9f || MovesText(c) ? 0 : length;
 }
 
 }  // namespace

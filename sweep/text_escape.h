@@ -14,8 +14,11 @@ namespace impactsim {
 std::size_t Utf8Length(std::string_view text);
 
 // Text the user gave, in single quotes, safe to print on one line: control
-// characters and bytes that are not UTF-8 are shown as escapes (\n, \t, \r,
-// \xNN) rather than passed to the terminal.
+// characters (C1 controls such as U+0085 too), the Unicode line and
+// paragraph separators, the bidirectional controls that would reorder what
+// follows (U+200E, U+202E, U+2066, ...) and bytes that are not UTF-8 are
+// shown as escapes (\n, \t, \r, and \xNN for each byte of any other)
+// rather than passed to the terminal.
 std::string Quoted(std::string_view text);
 // The same escapes without the quotes.
 std::string Escaped(std::string_view text);
