@@ -69,7 +69,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     CheckLeftovers(line.app);
     CheckRepeatsAndSwitches(line.Chosen(), given);
     if (line.sweep->parsed()) {
-      return ExecuteSweep(ResolveSweep(line.sweepOptions.Given()), args, out, err);
+      return ExecuteSweep(ResolveSweep(line.sweepOptions.Given(given)), args, out, err);
     }
     if (line.verify->parsed()) return ExecuteVerify(line.verifyOptions.Resolve(), out, err);
     return ExecuteRun(line.runOptions.Resolve(), systemClock, out, err);

@@ -26,11 +26,9 @@ std::vector<std::string> ArgumentReader::Items(const std::string& key, const std
     return it->second;
   }
   if (it->second.size() > 1) throw InputError(key, "given more than once");
+  if (it->second.empty() && bare != nullptr) return {bare};
   const std::string text = it->second.empty() ? std::string() : it->second[0];
-  if (text.empty()) {
-    if (bare != nullptr) return {bare};
-    throw Rejected(key, accepts, "no value");
-  }
+  if (text.empty()) throw Rejected(key, accepts, bare != nullptr ? "an empty value" : "no value");
   std::vector<std::string> items;
   std::size_t start = 0;
   while (true) {

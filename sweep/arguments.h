@@ -42,9 +42,9 @@ class ArgumentReader {
   // repeat or an empty value.
   std::optional<std::string> Single(const std::string& key, const std::string& accepts) const;
 
-  // The items of a list, none when it was not given. A value-less
-  // occurrence stands for `bare` where the list may have none. Throws for a
-  // repeat, an empty value or an empty item.
+  // The items of a list, none when it was not given. An occurrence without
+  // a value stands for `bare` where the list may have none; an empty value
+  // does not. Throws for a repeat, an empty value or an empty item.
   std::vector<std::string> Items(const std::string& key, const std::string& accepts,
                                  const char* bare = nullptr) const;
 

@@ -60,6 +60,22 @@ void Collect(const TextOption& option, Arguments& arguments) {
   if (!option.Given.empty()) arguments.Given[option.Key()] = option.Given;
 }
 
+void Collect(const TextOption& option, const std::vector<std::string>& args, Arguments& arguments) {
+  Collect(option, arguments);
+  // None, or a repeat, which is refused apart.
+  if (option.Given.size() != 1) return;
+  const std::string name = OptionName(option.Option);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    // Empty, whatever the parser made of the word after it.
+    if (args[i] == name + "=") {
+      arguments.Given[option.Key()] = {""};
+      return;
+    }
+    if (args[i] == name && i + 1 < args.size() && args[i + 1].empty()) return;
+  }
+  if (option.Given[0].empty()) arguments.Given[option.Key()] = {};
+}
+
 void Collect(const CLI::Option* flag, Arguments& arguments) {
   if (flag != nullptr && flag->count() > 0) arguments.Given[KeyOfOption(flag->get_name())] = {};
 }

@@ -41,6 +41,15 @@ std::string OptionName(const CLI::Option* option);
 void Collect(const TextOption& option, Arguments& arguments);
 void Collect(const CLI::Option* flag, Arguments& arguments);
 
+// Adds what was given of an option whose value may be left out ("--edge"
+// for its bare value), which the parser reports alike whether the value was
+// left out or given empty: `args`, the words parsed, tell them apart. One
+// left out is added without a value, one given empty ("--edge=" or "--edge
+// ''") with the empty value, so that it is refused as any other bad value
+// ("--edge= off" too, where the parser takes the word after it as the value).
+// With no `args`, every empty value counts as left out.
+void Collect(const TextOption& option, const std::vector<std::string>& args, Arguments& arguments);
+
 // The command line without a final "--"; throws if anything follows it.
 std::vector<std::string> WithoutEndOfOptions(const std::vector<std::string>& args);
 

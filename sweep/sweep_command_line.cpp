@@ -58,14 +58,14 @@ void SweepOptions::AddTo(CLI::App& command) {
   quiet_ = AddSwitch(command, "--quiet", "no progress bar on stderr");
 }
 
-Arguments SweepOptions::Given() const {
+Arguments SweepOptions::Given(const std::vector<std::string>& args) const {
   Arguments arguments;
   for (const TextOption* option :
        {&program_, &seeds_, &format_, &shard_, &jobs_, &out_, &series_, &stopOnCycle_}) {
     Collect(*option, arguments);
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    Collect(settings_[i], arguments);
+    Collect(settings_[i], args, arguments);
     Collect(off_[i], arguments);
   }
   for (const CLI::Option* flag : {resume_, list_, quiet_}) Collect(flag, arguments);
@@ -89,7 +89,10 @@ SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::ParseError& e) {
     throw InputError("", Describe(e, *sweep));
   }
-  return ResolveSweep(options.Given());
+  // Earlier versions took an empty value of a switch setting ("--edge=") as
+  // the switch given bare, and recorded such lines as given: read so, they
+  // resume and verify as the sweep they started.
+  return ResolveSweep(options.Given({}));
 }
 
 }  // namespace impactsim

@@ -19,8 +19,8 @@ class SweepOptions {
   // Declares the options, with their help, on the command.
   void AddTo(CLI::App& command);
 
-  // What was given, after parsing, for ResolveSweep.
-  Arguments Given() const;
+  // What was given, after parsing `args` (see Collect), for ResolveSweep.
+  Arguments Given(const std::vector<std::string>& args) const;
 
  private:
   TextOption program_, seeds_, format_, shard_, jobs_, out_, series_, stopOnCycle_;
@@ -32,8 +32,11 @@ class SweepOptions {
 };
 
 // The checked request of a sweep's command line (`args` after the program
-// name, "sweep" first), by every rule "impactsim sweep" follows. Throws
-// InputError for the first problem, a parser's too, as one line.
+// name, "sweep" first), as recorded in a sweep's description, by every rule
+// "impactsim sweep" follows but one: an empty value of a switch setting
+// ("--edge="), which earlier versions took as the switch given bare, is
+// still read so. Throws InputError for the first problem, a parser's too, as
+// one line.
 SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args);
 
 }  // namespace impactsim

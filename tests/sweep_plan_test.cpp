@@ -13,6 +13,7 @@
 #include "cli/report.h"
 #include "programs/programs.h"
 #include "sweep/setting_options.h"
+#include "sweep/sweep_command_line.h"
 #include "sweep/sweep_description.h"
 #include "sweep/sweep_plan.h"
 #include "sweep/text_escape.h"
@@ -187,6 +188,17 @@ TEST(SweepIdentity, RecordedIdentitiesStayTheSame) {
   EXPECT_EQ(SweepIdentity(plan, RowFormat::Csv, {}), "4fd1779850789cc5");
 }
 
+// A recorded command line is read as the version that wrote it read it:
+// an empty value of a switch setting, which the runner now refuses, stood
+// for the switch given bare.
+TEST(SweepCommandLine, ARecordedEmptySwitchValueIsReadAsEarlierVersionsTookIt) {
+  for (const Args& recorded : {Args{"sweep", "--seeds", "1", "--summation="},
+                               Args{"sweep", "--seeds", "1", "--summation", ""}}) {
+    EXPECT_EQ(CommandLineOf(ParseSweepCommandLine(recorded)),
+              (Args{"sweep", "--summation", "on", "--seeds", "1"}));
+  }
+}
+
 struct BadInput {
   Args args;  // after "sweep"; "@" stands for the scratch directory
   std::string mentions;
@@ -270,6 +282,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--remove-self", "off"}),
                  "--remove-self"},
         BadInput{Sweep({"--seeds", "1", "--edge", "maybe"}), "--edge"},
+        BadInput{Sweep({"--seeds", "1", "--edge="}),
+                 "--edge: expects no value (on) or a comma-separated list of on, off, got an "
+                 "empty value"},
+        BadInput{Sweep({"--seeds", "1", "--wide-scope", ""}), "--wide-scope: expects"},
+        BadInput{Sweep({"--seeds", "1", "--summation=", "off"}), "--summation: expects"},
         BadInput{Sweep({"--seeds", "1", "--summation", "on,on"}), "--summation"},
         BadInput{Sweep({"--seeds", "1", "--edge", "--no-edge"}), "--no-edge"},
         BadInput{Sweep({"--seeds", "1", "--sequential", "off", "--simultaneous"}),
