@@ -3,6 +3,7 @@
 itself then checks the text, so every front end accepts the same values and
 reports a bad one the same way."""
 
+import itertools
 import numbers
 import operator
 import os
@@ -74,36 +75,113 @@ def program_names(program, lists):
 
 
 def seed_value(seed):
+    """The seed of a run, an integer 0..seeds_per_day - 1 of any Python size
+    (too large for the engine's integers is out of range too)."""
     if not _is_integer(seed):
         raise _type_error("seed", "an integer", seed)
-    return operator.index(seed)
+    seed = operator.index(seed)
+    if not 0 <= seed < _core.seeds_per_day:
+        raise ValueError(f"seed: expects a seed 0..{_core.seeds_per_day - 1}, got {seed}")
+    return seed
 
 
-def _ranges(name, values):
-    """Integers as (first, last) ranges of consecutive ones, in order."""
+class _Once:
+    """Values 0..limit - 1, each allowed once, checked as they are read: the
+    first out of range or given again is refused, so that even an endless
+    iterable is refused by the time it has given `limit` values."""
+
+    def __init__(self, name, limit):
+        self.name, self.limit = name, limit
+        self.highest = -1  # while each value so far was above all before it
+        self.seen = None   # a bit per value, made once one was not
+
+    def rising(self, chunk):
+        """Whether the values are plain ints, each one more than the one
+        before, above all so far and in range: none of them can repeat."""
+        first, count = chunk[0], len(chunk)
+        if self.seen is not None or type(first) is not int:
+            return False
+        if not self.highest < first <= self.limit - count:
+            return False
+        if set(map(type, chunk)) != {int} or chunk != list(range(first, first + count)):
+            return False
+        self.highest = first + count - 1
+        return True
+
+    def check(self, value, ranges):
+        """Checks one more value; `ranges` hold every value before it."""
+        if not 0 <= value < self.limit:
+            raise ValueError(f"{self.name}: expects {self.name} 0..{self.limit - 1}, "
+                             f"got '{value}'")
+        if self.seen is None:
+            if value > self.highest:
+                self.highest = value
+                return
+            self.seen = bytearray((self.limit + 7) // 8)
+            for first, last in ranges:
+                self._mark(first, last)
+        byte, bit = value >> 3, 1 << (value & 7)
+        if self.seen[byte] & bit:
+            raise ValueError(f"{self.name}: expects each {self.name.rstrip('s')} once, "
+                             f"got {value} again")
+        self.seen[byte] |= bit
+
+    def _mark(self, first, last):
+        seen = self.seen
+        while first <= last and first & 7:
+            seen[first >> 3] |= 1 << (first & 7)
+            first += 1
+        while first <= last and (last + 1) & 7:
+            seen[last >> 3] |= 1 << (last & 7)
+            last -= 1
+        if first <= last:
+            seen[first >> 3:(last >> 3) + 1] = b"\xff" * ((last >> 3) + 1 - (first >> 3))
+
+
+def _extend(ranges, first, last):
+    if ranges and ranges[-1][1] + 1 == first:
+        ranges[-1][1] = last
+    else:
+        ranges.append([first, last])
+
+
+def _ranges(name, values, once=None):
+    """Integers as (first, last) ranges of consecutive ones, in order. Text
+    (str, bytes) is not taken for its characters. With `once`, each value
+    read from an iterable is checked by it as it is read; the iterable is
+    read in chunks, a run of consecutive ones taken at once."""
+    accepts = "an integer, a range or an iterable of integers"
     if _is_integer(values):
         values = [values]
     if isinstance(values, range) and values.step == 1:
         return [(values.start, values.stop - 1)] if len(values) else []
+    if isinstance(values, (str, bytes, bytearray, memoryview)):
+        raise _type_error(name, accepts, values)
     try:
         iterator = iter(values)
     except TypeError:
-        raise _type_error(name, "an integer, a range or an iterable of integers", values) from None
+        raise _type_error(name, accepts, values) from None
     ranges = []
-    for value in iterator:
-        if not _is_integer(value):
-            raise _type_error(name.rstrip("s"), "an integer", value)
-        value = operator.index(value)
-        if ranges and ranges[-1][1] + 1 == value:
-            ranges[-1][1] = value
-        else:
-            ranges.append([value, value])
+    for chunk in iter(lambda: list(itertools.islice(iterator, 1 << 16)), []):
+        if once is not None and once.rising(chunk):
+            _extend(ranges, chunk[0], chunk[-1])
+            continue
+        for value in chunk:
+            if not _is_integer(value):
+                raise _type_error(name.rstrip("s"), "an integer", value)
+            value = operator.index(value)
+            if once is not None:
+                once.check(value, ranges)
+            _extend(ranges, value, value)
     return [tuple(r) for r in ranges]
 
 
 def seed_ranges(seeds):
-    """The seeds as (first, last) ranges of consecutive seeds, in order."""
-    return _ranges("seeds", seeds)
+    """The seeds as (first, last) ranges of consecutive seeds, in order. An
+    iterable is read no further than its first seed out of range or given
+    again, and so never past seeds_per_day + 1 values: an endless one is
+    refused, not read for ever."""
+    return _ranges("seeds", seeds, _Once("seeds", _core.seeds_per_day))
 
 
 def _range_items(ranges):

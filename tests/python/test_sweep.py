@@ -2,6 +2,7 @@
 columns and values, in task order, for any number of threads; Ctrl+C stops a
 sweep cleanly; bad arguments raise ValueError or TypeError naming them."""
 
+import itertools
 import json
 import os
 import signal
@@ -138,6 +139,8 @@ def test_a_failing_progress_callback_stops_the_sweep():
     ("run", dict(seed=86400000), ValueError, ["seed", "0..86399999"]),
     ("run", dict(seed=-1), ValueError, ["seed"]),
     ("run", dict(seed="1"), TypeError, ["seed"]),
+    ("run", dict(seed=2**70), ValueError, ["seed", "0..86399999", str(2**70)]),
+    ("run", dict(seed=-2**64), ValueError, ["seed", "0..86399999"]),
     ("run", dict(record="all"), ValueError, ["record", "grids"]),
     ("run", dict(distance=[2, 3]), TypeError, ["distance"]),
     ("sweep", dict(), TypeError, ["seeds", "required"]),
@@ -146,6 +149,16 @@ def test_a_failing_progress_callback_stops_the_sweep():
     ("sweep", dict(seeds=[1, "2"]), TypeError, ["seed"]),
     ("sweep", dict(seeds=1.5), TypeError, ["seeds"]),
     ("sweep", dict(seeds=[86400000]), ValueError, ["seeds", "0..86399999"]),
+    ("sweep", dict(seeds=b"5"), TypeError, ["seeds", "an integer, a range or an", "bytes"]),
+    ("sweep", dict(seeds=bytearray(b"5")), TypeError, ["seeds", "bytearray"]),
+    ("sweep", dict(seeds="5"), TypeError, ["seeds", "an integer, a range or an iterable", "str"]),
+    ("sweep", dict(seeds=[2**70]), ValueError, ["seeds", "0..86399999", str(2**70)]),
+    ("sweep", dict(seeds=itertools.repeat(5)), ValueError, ["seeds", "once", "5 again"]),
+    ("sweep", dict(seeds=itertools.cycle([1, 3])), ValueError, ["seeds", "once", "1 again"]),
+    ("sweep", dict(seeds=itertools.count(80_000_000)), ValueError,
+     ["seeds", "0..86399999", "'86400000'"]),
+    ("sweep", dict(seeds=(s for s in [*range(100, 200_000), 7, 150])), ValueError,
+     ["seeds", "150 again"]),
     ("sweep", dict(seeds=1, distance=[2, 2]), ValueError, ["distance", "once"]),
     ("sweep", dict(seeds=1, distance=[]), ValueError, ["distance", "at least one"]),
     ("sweep", dict(seeds=1, program=["kestane", "kestane"]), ValueError, ["program", "once"]),
