@@ -143,12 +143,13 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   if (mapPng) mapPng->Write(pictures->MapPng());
   if (chartPng) chartPng->Write(pictures->ChartPng());
 
+  // The whole log first: an output may go to the same stream (/dev/stdout).
+  out.flush();
   bool written = CommitOutput(census, kCensusCsvKey, err);
   written = CommitOutput(grid, kGridOutKey, err) && written;
   written = CommitOutput(mapPng, kMapPngKey, err) && written;
   written = CommitOutput(chartPng, kChartPngKey, err) && written;
   written = CommitOutput(series, kRunSeriesKey, err) && written;
-  out.flush();
   if (!out) {
     ReportError(err, "stdout: write failed");
     written = false;

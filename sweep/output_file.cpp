@@ -105,7 +105,7 @@ bool OutputFile::Open(std::string& error) {
   const std::optional<OutputTarget> target = FindOutputTarget(path_, error);
   if (!target) return false;
   targetPath_ = target->Path;
-  if (target->What == OutputTarget::Kind::Special) return OpenInPlace(error);
+  if (target->What == OutputTarget::Kind::Special) return OpenInPlace(*target, error);
   // Replacing the file the log or the seed goes to would lose them.
   for (const auto& [fd, stream] :
        {std::pair{STDOUT_FILENO, "standard output"}, std::pair{STDERR_FILENO, "standard error"}}) {
@@ -119,9 +119,23 @@ bool OutputFile::Open(std::string& error) {
   return OpenBeside(*target, error);
 }
 
-// A device, FIFO or socket: written where it is. Opening a FIFO waits for a
-// reader, as a shell's redirection does.
-bool OutputFile::OpenInPlace(std::string& error) {
+// A device, FIFO or socket: written where it is. The one standard output or
+// standard error goes to is written through a copy of that descriptor, as a
+// socket cannot be opened by name, and a pipe's reader is known to be there.
+// Opening any other FIFO waits for a reader, as a shell's redirection does.
+bool OutputFile::OpenInPlace(const OutputTarget& target, std::string& error) {
+  for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat st {};
+    if (::fstat(stream, &st) != 0 || st.st_dev != target.Device || st.st_ino != target.Inode) {
+      continue;
+    }
+    const int fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+      error = ErrnoText(errno);
+      return false;
+    }
+    return Adopt(fd, error);
+  }
   const int fd = ::open(targetPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     error = ErrnoText(errno);

@@ -19,7 +19,9 @@ namespace impactsim {
 // for the superuser, its owner and group).
 //
 // A device, FIFO or socket is never replaced: it is opened and written in
-// place, as a stream, and what was written stays written.
+// place, as a stream, and what was written stays written. Where standard
+// output or standard error goes to it (/dev/stdout on a pipe, a socket or a
+// terminal), that stream's descriptor is written.
 class OutputFile {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
@@ -49,7 +51,7 @@ class OutputFile {
   const std::string& Path() const { return path_; }
 
  private:
-  bool OpenInPlace(std::string& error);
+  bool OpenInPlace(const OutputTarget& target, std::string& error);
   bool OpenBeside(const OutputTarget& target, std::string& error);
   bool Adopt(int fd, std::string& error);
   bool Fail(std::string& error, int errorNumber);

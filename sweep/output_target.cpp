@@ -43,6 +43,21 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
   }
   std::error_code ec;
   fs::path current = fs::absolute(path, ec);
+  // A device, FIFO or socket is written where the system finds it: the
+  // stream a name such as /dev/stdout leads to through /proc may have no
+  // name of its own ("pipe:[1234]") to follow a link to.
+  if (struct stat st{};
+      ::stat(current.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    OutputTarget target;
+    target.Path = current.string();
+    target.What = OutputTarget::Kind::Special;
+    target.Device = st.st_dev;
+    target.Inode = st.st_ino;
+    target.Mode = st.st_mode;
+    target.Owner = st.st_uid;
+    target.Group = st.st_gid;
+    return target;
+  }
   // The name itself may be a chain of links; each is followed by hand so
   // that a dangling one leads to the file it would create.
   for (int links = 0;; ++links) {

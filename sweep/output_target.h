@@ -13,7 +13,9 @@ namespace impactsim {
 struct OutputTarget {
   enum class Kind { Absent, Regular, Special };  // Special: a device, FIFO or socket
 
-  std::string Path;  // absolute, symbolic links followed, directories resolved
+  // Absolute, symbolic links followed, directories resolved; a special file
+  // as named (its links are followed by the system when it is opened).
+  std::string Path;
   Kind What = Kind::Absent;
   dev_t Device = 0;  // of an existing file
   ino_t Inode = 0;

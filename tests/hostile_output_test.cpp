@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -122,12 +124,35 @@ const std::string& Binary() {
   return copy.Path();
 }
 
+// What the runner's stdout is.
+enum class Stdout { File, Pipe, Socket };
+
 struct Invocation {
   std::vector<std::string> args;  // "@name" names a file of the scratch directory
   int closed = -1;                // a standard stream the runner starts without
   bool asNobody = false;          // run as an unprivileged user
   bool fifoReader = false;        // read the FIFO "fifo" while the runner writes it
+  Stdout out = Stdout::File;      // a pipe or socket is read while the runner writes it
 };
+
+// The two ends of a pipe or a connected socket pair, the reading end first.
+std::array<int, 2> StreamEnds(Stdout kind) {
+  std::array<int, 2> ends{-1, -1};
+  const int made = kind == Stdout::Pipe
+                       ? ::pipe2(ends.data(), O_CLOEXEC)
+                       : ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data());
+  EXPECT_EQ(made, 0);
+  return ends;
+}
+
+std::string ReadToEnd(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
 
 // Runs the binary in the scratch directory; its stdout and stderr go to
 // files beside it, out of the directory's way. "%stdout" in an argument
@@ -154,11 +179,14 @@ Result Invoke(const Scratch& scratch, const Invocation& how) {
   if (how.fifoReader) {
     reader = std::thread([&result, path = scratch / "fifo"] { result.fifo = Slurp(path); });
   }
+  const std::array<int, 2> stream =
+      how.out == Stdout::File ? std::array<int, 2>{-1, -1} : StreamEnds(how.out);
   const pid_t pid = ::fork();
   if (pid == 0) {
     // Only what is safe between fork and exec.
     if (::chdir(scratch.Dir().c_str()) != 0) ::_exit(125);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int out = stream[1] >= 0 ? ::dup(stream[1])
+                                   : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (out < 0 || err < 0) ::_exit(125);
     ::dup2(out, 1);
@@ -173,11 +201,16 @@ Result Invoke(const Scratch& scratch, const Invocation& how) {
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  std::string streamed;
+  if (stream[1] >= 0) {
+    ::close(stream[1]);
+    streamed = ReadToEnd(stream[0]);  // until the runner has closed its end
+  }
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (reader.joinable()) reader.join();
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = Slurp(outPath);
+  result.out = stream[1] >= 0 ? streamed : Slurp(outPath);
   result.err = Slurp(errPath);
   fs::remove_all(captures);
   return result;
@@ -250,6 +283,17 @@ std::vector<std::string> RunArgs(std::vector<std::string> outputs) {
   args.insert(args.end(), outputs.begin(), outputs.end());
   return args;
 }
+// The log and the final grid of "run --seed 1 --rounds 3", as the runner
+// writes them to a file.
+std::string ReferenceLogAndGrid() {
+  static const std::string text = [] {
+    Scratch scratch;
+    const Result r = Invoke(scratch, {RunArgs({"--grid-out", "@g.txt"})});
+    return r.out + Slurp(scratch / "g.txt");
+  }();
+  return text;
+}
+
 std::string Refused(const std::string& pattern) {
   return "impactsim: " + pattern + "\n";
 }
@@ -356,6 +400,29 @@ const HostileCase kCases[] = {
      kSeed,
      {"fifo"},
      [](const Scratch&, const Result& r) { ExpectCensusIn(r.fifo); }},
+    // /dev/stdout on a pipe or a socket is that stream: written after the
+    // log, in one pass.
+    {"grid_to_dev_stdout_on_a_pipe",
+     nullptr,
+     {RunArgs({"--grid-out", "/dev/stdout"}), -1, false, false, Stdout::Pipe},
+     0,
+     kSeed,
+     {},
+     [](const Scratch&, const Result& r) { EXPECT_EQ(r.out, ReferenceLogAndGrid()); }},
+    {"grid_to_dev_stdout_on_a_socket",
+     nullptr,
+     {RunArgs({"--grid-out", "/dev/stdout"}), -1, false, false, Stdout::Socket},
+     0,
+     kSeed,
+     {},
+     [](const Scratch&, const Result& r) { EXPECT_EQ(r.out, ReferenceLogAndGrid()); }},
+    {"census_to_dev_stdout_through_a_link_on_a_socket",
+     [](const Scratch& s) { Link(s, "/dev/stdout", "out"); },
+     {RunArgs({"--census-csv", "@out"}), -1, false, false, Stdout::Socket},
+     0,
+     kSeed,
+     {"out"},
+     [](const Scratch&, const Result& r) { EXPECT_TRUE(r.out.ends_with(ReferenceCensus())); }},
     {"the_file_stdout_goes_to",
      nullptr,
      {RunArgs({"--census-csv", "%stdout"})},
