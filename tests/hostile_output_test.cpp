@@ -133,6 +133,7 @@ struct Invocation {
   bool asNobody = false;          // run as an unprivileged user
   bool fifoReader = false;        // read the FIFO "fifo" while the runner writes it
   Stdout out = Stdout::File;      // a pipe or socket is read while the runner writes it
+  std::string binary = "";        // "@name": this copy of the runner; empty: the shared one
 };
 
 // The two ends of a pipe or a connected socket pair, the reading end first.
@@ -158,7 +159,7 @@ std::string ReadToEnd(int fd) {
 // files beside it, out of the directory's way. "%stdout" in an argument
 // stands for the file that receives stdout.
 Result Invoke(const Scratch& scratch, const Invocation& how) {
-  const std::string& binary = Binary();
+  const std::string binary = how.binary.empty() ? Binary() : scratch / how.binary.substr(1);
   const fs::path captures = scratch.Dir().string() + ".out";
   fs::create_directories(captures);
   fs::permissions(captures, fs::perms::all);
@@ -326,6 +327,40 @@ uid_t OwnerOf(const std::string& path) {
   ::lstat(path.c_str(), &st);
   return st.st_uid;
 }
+// A copy of the runner in "bin" with a picture part beside it that `make`
+// writes, given the path of the part and that of the real one.
+void PartBeside(const Scratch& s,
+                const std::function<void(const std::string&, const fs::path&)>& make) {
+  const fs::path binary(IMPACTSIM_BINARY);
+  fs::create_directory(s / "bin");
+  fs::copy_file(binary, s / "bin/impactsim");
+  make(s / "bin/impactsim-pictures.so", binary.parent_path() / "impactsim-pictures.so");
+}
+// The real part with the bytes from `offset` on replaced.
+void PatchedPart(const std::string& part, const fs::path& real, long offset, std::string bytes) {
+  fs::copy_file(real, part);
+  std::fstream file(part, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(offset);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+// The ELF machine number of the runner's own processor: a part for it, and
+// one for any other.
+std::string OtherMachine() {
+  const std::string own = Slurp(IMPACTSIM_BINARY).substr(18, 2);
+  const bool x86 = own == std::string("\x3e\x00", 2);
+  return x86 ? std::string("\xb7\x00", 2) : std::string("\x3e\x00", 2);  // arm64 : x86-64
+}
+const Invocation kPictureRun = {RunArgs({"--grid-out", "@g.txt", "--map-png", "@m.png"}),
+                                -1,
+                                false,
+                                false,
+                                Stdout::File,
+                                "@bin/impactsim"};
+std::string NoPart(const std::string& reason) {
+  return Refused("--map-png: cannot load the picture part '*/bin/impactsim-pictures.so': " +
+                 reason);
+}
+
 void ExpectCensusIn(const std::string& text) {
   EXPECT_EQ(text, ReferenceCensus());
 }
@@ -423,6 +458,81 @@ const HostileCase kCases[] = {
      kSeed,
      {"out"},
      [](const Scratch&, const Result& r) { EXPECT_TRUE(r.out.ends_with(ReferenceCensus())); }},
+    // A picture part that is not a whole shared library for this processor
+    // is refused before it is loaded: status 1 as for a missing part, one
+    // line, no output file.
+    {"picture_part_whole",
+     [](const Scratch& s) {
+       PartBeside(s,
+                  [](const std::string& part, const fs::path& real) { fs::copy_file(real, part); });
+     },
+     kPictureRun,
+     0,
+     kSeed,
+     {},
+     [](const Scratch& s, const Result&) {
+       EXPECT_TRUE(Slurp(s / "m.png").starts_with("\x89PNG"));
+     }},
+    {"picture_part_cut_short",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path& real) {
+         fs::copy_file(real, part);
+         fs::resize_file(part, fs::file_size(real) / 2);
+       });
+     },
+     kPictureRun,
+     1,
+     NoPart("is cut short: * bytes, where its ELF headers describe *"),
+     {"g.txt", "m.png"}},
+    {"picture_part_for_another_processor",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path& real) {
+         PatchedPart(part, real, 18, OtherMachine());
+       });
+     },
+     kPictureRun,
+     1,
+     NoPart("is built for another kind of processor (ELF machine *; this runner: *)"),
+     {"g.txt", "m.png"}},
+    {"picture_part_of_32_bits",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path& real) {
+         PatchedPart(part, real, 4, "\x01");
+       });
+     },
+     kPictureRun,
+     1,
+     NoPart("is built for another kind of processor (*32-bit*; this runner: *)"),
+     {"g.txt", "m.png"}},
+    {"picture_part_not_elf",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path&) {
+         std::ofstream(part) << std::string(4096, '#');
+       });
+     },
+     kPictureRun,
+     1,
+     NoPart("is not a shared library (no ELF header)"),
+     {"g.txt", "m.png"}},
+    {"picture_part_link_loop",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path&) {
+         fs::create_symlink("loop", part);
+         fs::create_symlink("impactsim-pictures.so", fs::path(part).parent_path() / "loop");
+       });
+     },
+     kPictureRun,
+     1,
+     NoPart("its symbolic links form a loop*"),
+     {"g.txt", "m.png"}},
+    {"picture_part_directory",
+     [](const Scratch& s) {
+       PartBeside(s, [](const std::string& part, const fs::path&) { fs::create_directory(part); });
+     },
+     kPictureRun,
+     1,
+     NoPart("is a directory"),
+     {"g.txt", "m.png"}},
     {"the_file_stdout_goes_to",
      nullptr,
      {RunArgs({"--census-csv", "%stdout"})},
