@@ -59,6 +59,11 @@ TEST(round_kernels_test, environment_choice_is_applied_or_refused_in_one_line) {
       {"SCALAR", "IMPACTSIM_KERNEL=SCALAR: not a kernel this processor runs", widest},
       {"scalar\n", "IMPACTSIM_KERNEL=scalar\\x0a: not a kernel this processor runs", widest},
       {"\xc3\xa9", "IMPACTSIM_KERNEL=\\xc3\\xa9: not a kernel this processor runs", widest},
+      {"avx\x1b[2J\r", "IMPACTSIM_KERNEL=avx\\x1b[2J\\x0d: not a kernel this processor runs",
+       widest},
+      {"\xe2\x80\xae"
+       "2xva",
+       "IMPACTSIM_KERNEL=\\xe2\\x80\\xae2xva: not a kernel this processor runs", widest},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value == nullptr ? "unset" : c.value);
