@@ -1,9 +1,9 @@
 // The runner's output files as a hostile user meets them: closed standard
-// streams, one file under two names, devices, FIFOs and links, read-only,
-// immutable and sticky-directory files, long and non-UTF-8 names, values
-// that would print control characters. Each case runs the real binary in a
-// scratch directory of its own, as root or as an unprivileged user, and says
-// which files must come out unchanged, byte for byte and mode for mode.
+// streams, one file under two names, devices, FIFOs, sockets and links,
+// read-only, immutable and sticky-directory files, long and non-UTF-8 names,
+// values that would print control characters, broken picture parts. Each case runs the real binary
+// in a scratch directory of its own, as root or as an unprivileged user, and says which files must
+// come out unchanged, byte for byte and mode for mode.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -327,15 +327,6 @@ uid_t OwnerOf(const std::string& path) {
   ::lstat(path.c_str(), &st);
   return st.st_uid;
 }
-// A copy of the runner in "bin" with a picture part beside it that `make`
-// writes, given the path of the part and that of the real one.
-void PartBeside(const Scratch& s,
-                const std::function<void(const std::string&, const fs::path&)>& make) {
-  const fs::path binary(IMPACTSIM_BINARY);
-  fs::create_directory(s / "bin");
-  fs::copy_file(binary, s / "bin/impactsim");
-  make(s / "bin/impactsim-pictures.so", binary.parent_path() / "impactsim-pictures.so");
-}
 // The real part with the bytes from `offset` on replaced.
 void PatchedPart(const std::string& part, const fs::path& real, long offset, std::string bytes) {
   fs::copy_file(real, part);
@@ -343,22 +334,36 @@ void PatchedPart(const std::string& part, const fs::path& real, long offset, std
   file.seekp(offset);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-// The ELF machine number of the runner's own processor: a part for it, and
-// one for any other.
+// The ELF machine number of a processor other than the runner's.
 std::string OtherMachine() {
-  const std::string own = Slurp(IMPACTSIM_BINARY).substr(18, 2);
-  const bool x86 = own == std::string("\x3e\x00", 2);
+  const bool x86 = Slurp(IMPACTSIM_BINARY).substr(18, 2) == std::string("\x3e\x00", 2);
   return x86 ? std::string("\xb7\x00", 2) : std::string("\x3e\x00", 2);  // arm64 : x86-64
 }
-const Invocation kPictureRun = {RunArgs({"--grid-out", "@g.txt", "--map-png", "@m.png"}),
-                                -1,
-                                false,
-                                false,
-                                Stdout::File,
-                                "@bin/impactsim"};
-std::string NoPart(const std::string& reason) {
-  return Refused("--map-png: cannot load the picture part '*/bin/impactsim-pictures.so': " +
-                 reason);
+// A run asking for a map, by a copy of the runner in "bin" beside a picture
+// part that `make` writes (given its path and the real part's). A part with
+// a reason is refused with it before it is loaded: status 1 as for a missing
+// part, one line, no output file; one without makes the picture.
+using MakePart = void (*)(const std::string& part, const fs::path& real);
+HostileCase PartCase(std::string name, MakePart make, const std::string& reason) {
+  const bool refused = !reason.empty();
+  return {std::move(name),
+          [make](const Scratch& s) {
+            const fs::path binary(IMPACTSIM_BINARY);
+            fs::create_directory(s / "bin");
+            fs::copy_file(binary, s / "bin/impactsim");
+            make(s / "bin/impactsim-pictures.so", binary.parent_path() / "impactsim-pictures.so");
+          },
+          {RunArgs({"--grid-out", "@g.txt", "--map-png", "@m.png"}), -1, false, false, Stdout::File,
+           "@bin/impactsim"},
+          refused ? 1 : 0,
+          refused
+              ? Refused("--map-png: cannot load the picture part '*/bin/impactsim-pictures.so': " +
+                        reason)
+              : kSeed,
+          refused ? std::vector<std::string>{"g.txt", "m.png"} : std::vector<std::string>{},
+          [refused](const Scratch& s, const Result&) {
+            EXPECT_EQ(Slurp(s / "m.png").starts_with("\x89PNG"), !refused);
+          }};
 }
 
 void ExpectCensusIn(const std::string& text) {
@@ -458,81 +463,44 @@ const HostileCase kCases[] = {
      kSeed,
      {"out"},
      [](const Scratch&, const Result& r) { EXPECT_TRUE(r.out.ends_with(ReferenceCensus())); }},
-    // A picture part that is not a whole shared library for this processor
-    // is refused before it is loaded: status 1 as for a missing part, one
-    // line, no output file.
-    {"picture_part_whole",
-     [](const Scratch& s) {
-       PartBeside(s,
-                  [](const std::string& part, const fs::path& real) { fs::copy_file(real, part); });
-     },
-     kPictureRun,
-     0,
-     kSeed,
-     {},
-     [](const Scratch& s, const Result&) {
-       EXPECT_TRUE(Slurp(s / "m.png").starts_with("\x89PNG"));
-     }},
-    {"picture_part_cut_short",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path& real) {
-         fs::copy_file(real, part);
-         fs::resize_file(part, fs::file_size(real) / 2);
-       });
-     },
-     kPictureRun,
-     1,
-     NoPart("is cut short: * bytes, where its ELF headers describe *"),
-     {"g.txt", "m.png"}},
-    {"picture_part_for_another_processor",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path& real) {
-         PatchedPart(part, real, 18, OtherMachine());
-       });
-     },
-     kPictureRun,
-     1,
-     NoPart("is built for another kind of processor (ELF machine *; this runner: *)"),
-     {"g.txt", "m.png"}},
-    {"picture_part_of_32_bits",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path& real) {
-         PatchedPart(part, real, 4, "\x01");
-       });
-     },
-     kPictureRun,
-     1,
-     NoPart("is built for another kind of processor (*32-bit*; this runner: *)"),
-     {"g.txt", "m.png"}},
-    {"picture_part_not_elf",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path&) {
-         std::ofstream(part) << std::string(4096, '#');
-       });
-     },
-     kPictureRun,
-     1,
-     NoPart("is not a shared library (no ELF header)"),
-     {"g.txt", "m.png"}},
-    {"picture_part_link_loop",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path&) {
-         fs::create_symlink("loop", part);
-         fs::create_symlink("impactsim-pictures.so", fs::path(part).parent_path() / "loop");
-       });
-     },
-     kPictureRun,
-     1,
-     NoPart("its symbolic links form a loop*"),
-     {"g.txt", "m.png"}},
-    {"picture_part_directory",
-     [](const Scratch& s) {
-       PartBeside(s, [](const std::string& part, const fs::path&) { fs::create_directory(part); });
-     },
-     kPictureRun,
-     1,
-     NoPart("is a directory"),
-     {"g.txt", "m.png"}},
+    // A picture part that is not a whole shared library for this processor.
+    PartCase(
+        "picture_part_whole",
+        [](const std::string& part, const fs::path& real) { fs::copy_file(real, part); }, ""),
+    PartCase(
+        "picture_part_cut_short",
+        [](const std::string& part, const fs::path& real) {
+          fs::copy_file(real, part);
+          fs::resize_file(part, fs::file_size(real) / 2);
+        },
+        "is cut short: * bytes, where its ELF headers describe *"),
+    PartCase(
+        "picture_part_for_another_processor",
+        [](const std::string& part, const fs::path& real) {
+          PatchedPart(part, real, 18, OtherMachine());
+        },
+        "is built for another kind of processor (ELF machine *; this runner: *)"),
+    PartCase(
+        "picture_part_of_32_bits",
+        [](const std::string& part, const fs::path& real) { PatchedPart(part, real, 4, "\x01"); },
+        "is built for another kind of processor (*32-bit*; this runner: *)"),
+    PartCase(
+        "picture_part_not_elf",
+        [](const std::string& part, const fs::path&) {
+          std::ofstream(part) << std::string(4096, '#');
+        },
+        "is not a shared library (no ELF header)"),
+    PartCase(
+        "picture_part_link_loop",
+        [](const std::string& part, const fs::path&) {
+          fs::create_symlink("loop", part);
+          fs::create_symlink("impactsim-pictures.so", fs::path(part).parent_path() / "loop");
+        },
+        "its symbolic links form a loop*"),
+    PartCase(
+        "picture_part_directory",
+        [](const std::string& part, const fs::path&) { fs::create_directory(part); },
+        "is a directory"),
     {"the_file_stdout_goes_to",
      nullptr,
      {RunArgs({"--census-csv", "%stdout"})},
