@@ -377,7 +377,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "FILE: expects the rows file of a sweep, got '@dir', a directory"},
         Refusal{"missing_description",
                 {"@s"},
-                "FILE: cannot read '@s.meta.json', the description of '@s'",
+                "FILE: cannot read '@s.meta.json', the description of '@s': No such file or "
+                "directory",
                 [](const std::string& dir) { fs::remove(fs::path(dir) / "s.meta.json"); }},
         Refusal{"description_not_json",
                 {"@s"},
