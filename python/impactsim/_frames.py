@@ -4,9 +4,12 @@ frame of rows the engine hands over as columns, and the reader of rows files
 
 import csv
 import io
+import itertools
 import json
 import math
+import operator
 import os
+import re
 import warnings
 
 import numpy as np
@@ -57,8 +60,10 @@ _JSON_TYPES = {"integer": (int,), "optional integer": (int, type(None)),
 _ACCEPTS = {"integer": "an integer", "optional integer": "an integer or nothing",
             "decimal": "a finite number or nothing", "text": "text or nothing"}
 # The same in a CSV field, whose empty text is a missing value.
-_INTEGER_TEXT = r"-?(?:0|[1-9][0-9]*)"
-_DECIMAL_TEXT = r"-?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+)(?:[eE][-+]?[0-9]+)?"
+_INTEGER_TEXT = r"-?[0-9]+"
+_DECIMAL_TEXT = r"[-+]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+)(?:[eE][-+]?[0-9]+)?"
+_INTEGER_CHARACTERS = set("-0123456789")
+_DECIMAL_CHARACTERS = set("-+.0123456789eE")
 _INT64 = (-2**63, 2**63 - 1)
 
 
@@ -72,6 +77,10 @@ class _Unreadable(Exception):
 
 def _refuse_constant(name):
     raise _Unreadable(None, f"expects finite numbers, got {name}")
+
+
+# Refuses NaN and Infinity, which are not JSON.
+_DECODER = json.JSONDecoder(parse_constant=_refuse_constant)
 
 
 def _bad_value(line, name, kind, value):
@@ -115,31 +124,47 @@ def _typed_column(name, kind, values, lines):
         raise _bad_value(lines[at], name, kind, values[at]) from None
 
 
-def _json_rows(text):
-    """The rows of JSON lines, each a JSON object with the keys of the first;
-    blank lines are passed over."""
+def _json_records(text):
+    """The JSON objects of the lines and the number of each line; blank lines
+    are passed over."""
     records, lines = [], []
     for number, line in enumerate(text.split("\n"), start=1):
-        if not line.strip():
+        if not line or line.isspace():
             continue
         try:
-            record = json.loads(line, parse_constant=_refuse_constant)
+            record = _DECODER.decode(line)
         except _Unreadable as e:
             raise _Unreadable(number, e.what) from None
         except RecursionError:
             raise _Unreadable(number, "not a row: JSON nested too deeply") from None
         except ValueError as e:
             raise _Unreadable(number, f"not JSON: {e}") from None
-        if not isinstance(record, dict):
+        if type(record) is not dict:
             raise _Unreadable(number, "not a row: expects a JSON object")
-        if records and record.keys() != records[0].keys():
-            raise _Unreadable(number, f"its fields are not those of line {lines[0]}")
         records.append(record)
         lines.append(number)
-    names = list(records[0]) if records else COLUMNS
+    return records, lines
+
+
+def _json_rows(text):
+    """The rows of JSON lines, each a JSON object with the keys of the first."""
+    records, lines = _json_records(text)
+    if not records:
+        return pd.DataFrame({name: [] for name in COLUMNS})
+    names = list(records[0])
+    keys = records[0].keys()
+    # itemgetter gives a tuple for two names or more.
+    getter = operator.itemgetter(*names) if len(names) > 1 else \
+        lambda r: tuple(r[name] for name in names)
+    try:
+        if any(len(r) != len(keys) for r in records):
+            raise KeyError
+        rows = list(map(getter, records))
+    except KeyError:
+        at = _first(records, lambda r: r.keys() != keys)
+        raise _Unreadable(lines[at], f"its fields are not those of line {lines[0]}") from None
     data = {}
-    for name in names:
-        values = [record[name] for record in records]
+    for name, values in zip(names, map(list, zip(*rows))):
         kind = KINDS.get(name)
         if kind is None:
             data[name] = values
@@ -150,6 +175,40 @@ def _json_rows(text):
             raise _bad_value(lines[at], name, kind, values[at])
         data[name] = _typed_column(name, kind, values, lines)
     return pd.DataFrame(data, columns=names)
+
+
+def _csv_column(name, kind, column, lines):
+    """A known column of CSV fields (str, NaN where empty) in its type; each
+    number in plain decimal notation."""
+    missing = column.isna().to_numpy()
+    if kind == "text":
+        return column
+    if kind == "integer" and missing.any():
+        at = int(np.flatnonzero(missing)[0])
+        raise _bad_value(lines[at], name, kind, "")
+    texts = list(itertools.compress(column.tolist(), ~missing))
+    at_text = np.flatnonzero(~missing)
+    allowed = _DECIMAL_CHARACTERS if kind == "decimal" else _INTEGER_CHARACTERS
+    present = np.array(texts, dtype=object)
+    try:
+        # Only digits, signs, points and exponents get past this check, so
+        # float() and int() take nothing but the plain notation.
+        if not set("".join(texts)) <= allowed:
+            raise ValueError
+        if kind == "decimal":
+            values = np.full(len(column), np.nan)
+            values[~missing] = present.astype(float)
+            if np.isinf(values).any():
+                raise OverflowError
+            return values
+        values = np.zeros(len(column), dtype=np.int64)
+        values[~missing] = present.astype(np.int64)
+    except (ValueError, OverflowError):
+        pattern = re.compile(_DECIMAL_TEXT if kind == "decimal" else _INTEGER_TEXT)
+        number = float if kind == "decimal" else int
+        k = _first(texts, lambda t: not pattern.fullmatch(t) or _out_of_range(number(t), kind))
+        raise _bad_value(lines[at_text[k]], name, kind, texts[k]) from None
+    return values if kind == "integer" else pd.arrays.IntegerArray(values, missing)
 
 
 def _csv_rows(text):
@@ -163,26 +222,9 @@ def _csv_rows(text):
                             skip_blank_lines=False, index_col=False)
     except (ValueError, pd.errors.ParserError) as e:
         raise _Unreadable(None, f"not CSV rows: {e}") from None
-    lines = list(range(2, len(frame) + 2))
-    for name in frame.columns:
-        kind = KINDS.get(name)
-        if kind is None:
-            continue
-        column = frame[name]
-        missing = column.isna().to_numpy()
-        values = [None if m else v for v, m in zip(column.tolist(), missing)]
-        if kind != "text":
-            pattern = _INTEGER_TEXT if "integer" in kind else _DECIMAL_TEXT
-            wrong = ~column.str.fullmatch(pattern).fillna(True).to_numpy(dtype=bool)
-            if kind == "integer":
-                wrong |= missing
-            if wrong.any():
-                at = int(np.flatnonzero(wrong)[0])
-                raise _bad_value(lines[at], name, kind, values[at] or "")
-            convert = float if kind == "decimal" else int
-            values = [None if v is None else convert(v) for v in values]
-        frame[name] = _typed_column(name, kind, values, lines)
-    return frame
+    lines = range(2, len(frame) + 2)
+    return pd.DataFrame({name: _csv_column(name, KINDS[name], frame[name], lines)
+                         if name in KINDS else frame[name] for name in frame.columns})
 
 
 def read_description(encoded_path):
