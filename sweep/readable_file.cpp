@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "sweep/output_target.h"
@@ -115,6 +116,43 @@ bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::string& te
     }
     text.append(buffer, static_cast<std::size_t>(n));
   }
+}
+
+namespace {
+
+// Whether the JSON text's arrays and objects nest at most `depth` deep,
+// brackets inside strings not counted.
+bool NestsWithin(std::string_view text, int depth) {
+  int open = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++open > depth) return false;
+    } else if (c == ']' || c == '}') {
+      --open;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadDescriptionFile(const std::string& path, std::string& text, std::string& reason) {
+  if (!ReadWholeFile(path, kDescriptionLimit, text, reason)) return false;
+  if (NestsWithin(text, kDescriptionDepth)) return true;
+  reason = "JSON nested more than " + std::to_string(kDescriptionDepth) + " deep";
+  return false;
 }
 
 FileInput::FileInput() : std::istream(&buffer_) {}

@@ -61,6 +61,15 @@ class ReadableFile {
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::string& text,
                    std::string& reason, int* error = nullptr);
 
+// How deep a description's JSON may nest: a sweep's nests 4 deep. Parsing
+// deeper text would take memory out of all proportion to its size.
+inline constexpr int kDescriptionDepth = 64;
+
+// A description (FILE.meta.json) as ReadWholeFile reads it with
+// kDescriptionLimit, also refused ("JSON nested more than 64 deep") when its
+// arrays and objects nest deeper than kDescriptionDepth.
+bool ReadDescriptionFile(const std::string& path, std::string& text, std::string& reason);
+
 // A ReadableFile as a stream, for reading line by line. A stream whose file
 // could not be opened, or made without one, reads as empty; a failed read
 // sets badbit.

@@ -33,7 +33,7 @@ RecordedSweep ReadDescription(const SweepRequest& request) {
   const std::string metaPath = path + kMetaSuffix;
   std::string text;
   std::string reason;
-  if (!ReadWholeFile(metaPath, kDescriptionLimit, text, reason)) {
+  if (!ReadDescriptionFile(metaPath, text, reason)) {
     throw InputError(kResume, "cannot tell which sweep " + Quoted(path) + " belongs to: " +
                                   Quoted(metaPath) + " cannot be read: " + reason);
   }

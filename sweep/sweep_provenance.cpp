@@ -155,7 +155,7 @@ SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origi
     // it names this sweep.
     std::string text;
     std::string reason;
-    if (!ReadWholeFile(metaPath, kDescriptionLimit, text, reason)) {
+    if (!ReadDescriptionFile(metaPath, text, reason)) {
       throw InputError("resume", "cannot read " + Quoted(metaPath) + ": " + reason);
     }
     meta = Json::parse(text, nullptr, false);

@@ -110,7 +110,7 @@ ReadableFile OpenForVerify(const std::string& path) {
 std::string ReadDescription(const std::string& path, const std::string& metaPath) {
   std::string text;
   std::string reason;
-  if (!ReadWholeFile(metaPath, kDescriptionLimit, text, reason)) {
+  if (!ReadDescriptionFile(metaPath, text, reason)) {
     throw InputError(kFile, "cannot read " + Quoted(metaPath) + ", the description of " +
                                 Quoted(path) + ": " + reason);
   }

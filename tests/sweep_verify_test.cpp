@@ -415,6 +415,12 @@ INSTANTIATE_TEST_SUITE_P(
                   const std::string meta = Slurp(fs::path(dir) / "s.meta.json");
                   WriteMeta(dir, meta + std::string(kDescriptionLimit, ' '));
                 }},
+        // Deep nesting would take memory out of all proportion to the size.
+        Refusal{"description_nested_too_deep",
+                {"@s"},
+                "FILE: cannot read '@s.meta.json', the description of '@s': JSON nested more "
+                "than 64 deep",
+                [](const std::string& dir) { WriteMeta(dir, std::string(65, '[')); }},
         Refusal{"description_not_json",
                 {"@s"},
                 "FILE: '@s.meta.json' does not describe a sweep",
