@@ -98,8 +98,9 @@ std::string RowsCheck::Compare(std::uint64_t position, std::string_view expected
 
 SeriesCheck::SeriesCheck(const std::string& path, RowFormat format, const Shard& part)
     : format_(format), part_(part), in_(path) {
-  if (!in_)
+  if (!in_) {
     throw std::runtime_error("cannot read the series " + Quoted(path) + ": " + in_.Reason());
+  }
   if (format_ == RowFormat::Csv) Next();  // the header
   held_ = false;
 }

@@ -198,7 +198,8 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     if result["description"] is not None:
         frame.attrs.update(json.loads(result["description"]))
     else:
-        frame.attrs.update(_frames.read_description(os.fsencode(os.fspath(out)) + b".meta.json"))
+        path = os.fsencode(os.fspath(out)) + b".meta.json"
+        frame.attrs.update(_frames.read_description(path) or {})
     return frame
 
 
