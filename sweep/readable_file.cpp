@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <string_view>
@@ -173,6 +174,14 @@ FileInput::Buffer::int_type FileInput::Buffer::underflow() {
   // Thrown here, the failure sets the stream's badbit.
   if (n < 0) throw std::runtime_error(ErrnoText(errno));
   if (n == 0) return traits_type::eof();
+  // The line the bytes read continue: the only one that can be too long,
+  // as one that starts among them ends among them or is shorter than they.
+  const std::string_view chunk(Data, static_cast<std::size_t>(n));
+  const std::size_t first = chunk.find('\n');
+  const std::uint64_t continued = SinceLineBreak + std::min(first, chunk.size());
+  SinceLineBreak =
+      first == std::string_view::npos ? continued : chunk.size() - 1 - chunk.rfind('\n');
+  if (continued > kLineLimit) throw std::length_error("a line longer than " + SizeText(kLineLimit));
   setg(Data, Data, Data + n);
   return traits_type::to_int_type(*gptr());
 }

@@ -70,9 +70,14 @@ inline constexpr int kDescriptionDepth = 64;
 // arrays and objects nest deeper than kDescriptionDepth.
 bool ReadDescriptionFile(const std::string& path, std::string& text, std::string& reason);
 
-// A ReadableFile as a stream, for reading line by line. A stream whose file
-// could not be opened, or made without one, reads as empty; a failed read
-// sets badbit.
+// Far longer than any line of a sweep's rows or series (under a kilobyte).
+inline constexpr std::uint64_t kLineLimit = std::uint64_t{1} << 20;
+
+// A ReadableFile as a stream, for reading a sweep's rows or series line by
+// line. A stream whose file could not be opened, or made without one, reads
+// as empty. A failed read, and a line longer than kLineLimit, set badbit
+// where they are met, so that no line read is ever larger than the bound
+// (a sparse file of a terabyte takes no disk space to make).
 class FileInput : public std::istream {
  public:
   FileInput();
@@ -89,6 +94,7 @@ class FileInput : public std::istream {
  private:
   struct Buffer : std::streambuf {
     ReadableFile File;
+    std::uint64_t SinceLineBreak = 0;  // bytes read after the last '\n'
     char Data[1 << 16];
 
    protected:

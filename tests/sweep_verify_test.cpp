@@ -341,6 +341,19 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const std::string& s) { return s.substr(0, s.size() - 5); },
                   {"line 7: unfinished"},
                   "checked 5 rows of 5, all agree"},
+        // No line longer than the bound is read: the rest of the file
+        // cannot be read either.
+        Tampering{"line_longer_than_the_bound",
+                  "csv",
+                  false,
+                  {},
+                  [](const std::string& s) {
+                    return s.substr(0, LineStart(s, 4)) + std::string(kLineLimit + 1, 'x') +
+                           s.substr(LineStart(s, 5) - 1);
+                  },
+                  {"task 2: rows: line 4 cannot be read", "task 3: rows: line 5 cannot be read",
+                   "task 4: rows: line 6 cannot be read", "task 5: rows: line 7 cannot be read"},
+                  "checked 6 rows of 6, 4 differ"},
         Tampering{"line_past_the_last_task",
                   "jsonl",
                   false,
