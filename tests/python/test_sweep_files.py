@@ -186,7 +186,7 @@ BAD_ROWS = [
 
 
 @pytest.mark.parametrize("format,change,words", BAD_ROWS,
-                         ids=[f"{row[0]}-{i}" for i, row in enumerate(BAD_ROWS)])
+                         ids=[f"{row[0]}-{i}-{row[2][0]}" for i, row in enumerate(BAD_ROWS)])
 def test_read_refuses_what_is_not_a_row(format, change, words, rows_files, tmp_path):
     lines = rows_files[0][format].read_bytes().split(b"\n")
     lines[2] = change(lines[2], lines[0])
