@@ -1,7 +1,8 @@
 #pragma once
 // Reading a file that a user, a sweep's description or a resumed sweep
 // names (rows, series, description): only a regular file is read, opened so
-// that nothing holds the reader up, and a description only up to a bound.
+// that nothing holds the reader up; a description only up to a bound, and
+// rows and series only in lines up to a bound.
 // A FIFO, a device or a socket is refused without being read: a FIFO would
 // block, and /dev/zero or /dev/urandom never end.
 
