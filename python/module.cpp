@@ -6,15 +6,21 @@
 
 #include <pybind11/stl.h>
 
+#include <cerrno>
+#include <limits>
+#include <optional>
+
 #include "impact/round_kernels.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "python/bindings.h"
 #include "sweep/build_info.h"
 #include "sweep/input_error.h"
+#include "sweep/readable_file.h"
 #include "sweep/setting_options.h"
 #include "sweep/sweep_rows.h"
 #include "sweep/sweep_runner.h"
+#include "sweep/text_escape.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION
 #error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
@@ -75,6 +81,32 @@ py::dict Build() {
   info["build_type"] = build.BuildType;
   info["flags"] = build.Flags;
   return info;
+}
+
+// The whole of a file as bytes, read as every reader of a sweep's files
+// reads it: a regular file only, and at most `limit` bytes (None: no bound).
+// A failure of the system is raised as OSError (FileNotFoundError, ...), a
+// file of another kind or size as ValueError naming it.
+py::bytes ReadFile(const py::bytes& encodedPath, const std::optional<std::uint64_t>& limit) {
+  const std::string path = encodedPath;
+  std::string text;
+  std::string reason;
+  int error = 0;
+  bool read = false;
+  {
+    const py::gil_scoped_release release;
+    read = ReadWholeFile(path, limit.value_or(std::numeric_limits<std::uint64_t>::max()), text,
+                         reason, &error);
+  }
+  if (read) return py::bytes(text);
+  if (error != 0) {
+    const py::object name = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<py::ssize_t>(path.size())));
+    errno = error;
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, name.ptr());
+    throw py::error_already_set();
+  }
+  throw InputError("path", "cannot read " + Quoted(path) + ": " + reason);
 }
 
 }  // namespace
@@ -164,6 +196,9 @@ PYBIND11_MODULE(_core, m) {
         return entries;
       },
       "The columns of a sweep's rows, in order: name, meaning and kind.");
+  m.def("read_file", &ReadFile, py::arg("path"), py::arg("limit"),
+        "The bytes of a regular file (path as bytes), at most `limit` of them (None: any).");
+  m.attr("description_limit") = kDescriptionLimit;
   m.def("build", &Build, "The version and the build this module was made from.");
   m.def("default_jobs", &DefaultJobs, "Threads a sweep uses when not told: one per processor.");
   m.attr("version") = IMPACTSIM_PROJECT_VERSION;

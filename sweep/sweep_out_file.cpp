@@ -6,14 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <system_error>
 
 #include "sweep/input_error.h"
 #include "sweep/output_target.h"
+#include "sweep/readable_file.h"
 #include "sweep/sweep_description.h"
 #include "sweep/sweep_series.h"
 #include "sweep/text_escape.h"
@@ -30,11 +31,13 @@ constexpr const char* kSeries = "series";
 RecordedSweep ReadDescription(const SweepRequest& request) {
   const std::string& path = request.OutPath;
   const std::string metaPath = path + kMetaSuffix;
-  std::ifstream metaIn(metaPath, std::ios::binary);
-  if (!metaIn) {
-    throw InputError(kResume, "cannot tell which sweep " + Quoted(path) +
-                                  " belongs to: " + Quoted(metaPath) + " cannot be read");
+  std::string text;
+  std::string reason;
+  if (!ReadDescriptionFile(metaPath, text, reason)) {
+    throw InputError(kResume, "cannot tell which sweep " + Quoted(path) + " belongs to: " +
+                                  Quoted(metaPath) + " cannot be read: " + reason);
   }
+  std::istringstream metaIn(text);
   std::optional<RecordedSweep> recorded = RecordedIdentity(metaIn);
   if (!recorded) {
     throw InputError(kResume, Quoted(metaPath) + " does not describe a sweep");
@@ -131,7 +134,11 @@ void InspectWithoutRows(const SweepRequest& request, const std::string& identity
                                   Ref(kResume) + " to continue that sweep, or another file");
   }
   CheckDescription(request, identity);
-  std::ifstream seriesIn(request.SeriesPath, std::ios::binary);
+  FileInput seriesIn(request.SeriesPath);
+  if (!seriesIn) {
+    throw InputError(kSeries,
+                     "cannot read " + Quoted(request.SeriesPath) + ": " + seriesIn.Reason());
+  }
   SeriesReader series(seriesIn, request.Format, request.SeriesPath);
   series.ReadHeader();
   series.ReadTail(TasksAfter(request, 0));
@@ -200,12 +207,15 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity, co
                                " to continue that sweep, or another file");
   }
   CheckDescription(request, identity);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(kResume, "cannot read " + Quoted(path));
-  std::ifstream seriesIn;
+  FileInput in(path);
+  if (!in) throw InputError(kResume, "cannot read " + Quoted(path) + ": " + in.Reason());
+  FileInput seriesIn;
   if (state.SeriesExists) {
-    seriesIn.open(request.SeriesPath, std::ios::binary);
-    if (!seriesIn) throw InputError(kSeries, "cannot read " + Quoted(request.SeriesPath));
+    seriesIn.Open(request.SeriesPath);
+    if (!seriesIn) {
+      throw InputError(kSeries,
+                       "cannot read " + Quoted(request.SeriesPath) + ": " + seriesIn.Reason());
+    }
   }
   SeriesReader series(seriesIn, request.Format, request.SeriesPath);
   if (!request.SeriesPath.empty()) series.ReadHeader();

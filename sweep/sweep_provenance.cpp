@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <system_error>
 
 #include "sweep/build_info.h"
 #include "sweep/input_error.h"
+#include "sweep/readable_file.h"
 #include "sweep/sweep_description.h"
 #include "sweep/text_escape.h"
 
@@ -90,9 +89,9 @@ struct DigestFree {
 }  // namespace
 
 std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read " + Quoted(path) + ": " + std::generic_category().message(errno);
+  ReadableFile in(path);
+  if (!in.IsOpen()) {
+    error = "cannot read " + Quoted(path) + ": " + in.Reason();
     return std::nullopt;
   }
   const std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
@@ -103,9 +102,13 @@ std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& e
   RowsFileScan scan;
   char last = '\n';
   std::string buffer(1 << 16, '\0');
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const auto n = static_cast<std::size_t>(in.gcount());
+  while (true) {
+    const std::ptrdiff_t got = in.Read(buffer.data(), buffer.size());
+    if (got < 0) {
+      error = "reading " + Quoted(path) + " failed: " + ErrnoText(errno);
+      return std::nullopt;
+    }
+    const auto n = static_cast<std::size_t>(got);
     if (n == 0) break;
     if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) {
       error = "SHA-256 failed";
@@ -114,10 +117,6 @@ std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& e
     scan.Lines += static_cast<std::uint64_t>(std::count(buffer.data(), buffer.data() + n, '\n'));
     scan.Bytes += n;
     last = buffer[n - 1];
-  }
-  if (in.bad() || !in.eof()) {
-    error = "reading " + Quoted(path) + " failed";
-    return std::nullopt;
   }
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
@@ -154,8 +153,12 @@ SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origi
   } else {
     // A continued file: InspectOut has just read this description and found
     // it names this sweep.
-    std::ifstream in(metaPath, std::ios::binary);
-    meta = Json::parse(in, nullptr, false);
+    std::string text;
+    std::string reason;
+    if (!ReadDescriptionFile(metaPath, text, reason)) {
+      throw InputError("resume", "cannot read " + Quoted(metaPath) + ": " + reason);
+    }
+    meta = Json::parse(text, nullptr, false);
     if (!meta.is_object()) {
       throw InputError("resume", "cannot read " + Quoted(metaPath));
     }

@@ -26,7 +26,8 @@ struct RowsFileScan {
   std::uint64_t Bytes = 0;
 };
 
-// Reads the file at `path`; on failure returns nothing and sets the reason.
+// Reads the file at `path`, a regular file (see ReadableFile); on failure
+// returns nothing and sets the reason.
 std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& error);
 
 // The lines of a scanned file that are rows: all complete lines but a CSV

@@ -121,7 +121,14 @@ SeriesReader::SeriesReader(std::istream& in, RowFormat format, std::string path)
     : in_(&in), format_(format), path_(std::move(path)) {}
 
 bool SeriesReader::NextLine(std::string& line) {
-  if (!std::getline(*in_, line)) return false;
+  if (!std::getline(*in_, line)) {
+    // A read that failed, or a line too long to be a series', is no end.
+    if (in_->bad()) {
+      ++lineNo_;
+      Refuse("cannot be read");
+    }
+    return false;
+  }
   if (in_->eof()) return false;  // no newline: a write cut short
   ++lineNo_;
   return true;

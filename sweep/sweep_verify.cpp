@@ -1,20 +1,17 @@
 #include "sweep/sweep_verify.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <sstream>
 
 #include "sweep/input_error.h"
 #include "sweep/output_target.h"
+#include "sweep/readable_file.h"
 #include "sweep/recorded_sweep.h"
 #include "sweep/sweep_description.h"
 #include "sweep/sweep_provenance.h"
@@ -88,21 +85,10 @@ std::string NextFrame(std::string_view& frames) {
   return text;
 }
 
-// An open file descriptor, closed when it goes out of scope.
-struct Descriptor {
-  explicit Descriptor(int fd) : Fd(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (Fd >= 0) ::close(Fd);
-  }
-  int Fd;
-};
-
 // FILE opened and share-locked: a file a sweep is still writing would be
 // found unfinished, and holding the lock until the end keeps a sweep from
 // starting on it meanwhile.
-int OpenForVerify(const std::string& path) {
+ReadableFile OpenForVerify(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     throw InputError(kFile, "cannot read " + Quoted(path) + ": " + ErrnoText(errno));
@@ -112,25 +98,23 @@ int OpenForVerify(const std::string& path) {
         kFile, "expects the rows file of a sweep, got " + Quoted(path) + ", " +
                    (S_ISDIR(st.st_mode) ? std::string("a directory") : KindOfFile(st.st_mode)));
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw InputError(kFile, "cannot read " + Quoted(path) + ": " + ErrnoText(errno));
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    ::close(fd);
+  ReadableFile file(path);
+  if (!file.IsOpen()) throw InputError(kFile, "cannot read " + Quoted(path) + ": " + file.Reason());
+  if (::flock(file.Fd(), LOCK_SH | LOCK_NB) != 0) {
     throw InputError(
         kFile, Quoted(path) + " is being written by a sweep; verify it once the sweep has ended");
   }
-  return fd;
+  return file;
 }
 
 std::string ReadDescription(const std::string& path, const std::string& metaPath) {
-  std::ifstream metaIn(metaPath, std::ios::binary);
-  if (!metaIn) {
-    throw InputError(kFile,
-                     "cannot read " + Quoted(metaPath) + ", the description of " + Quoted(path));
+  std::string text;
+  std::string reason;
+  if (!ReadDescriptionFile(metaPath, text, reason)) {
+    throw InputError(kFile, "cannot read " + Quoted(metaPath) + ", the description of " +
+                                Quoted(path) + ": " + reason);
   }
-  std::ostringstream metaText;
-  metaText << metaIn.rdbuf();
-  return metaText.str();
+  return text;
 }
 
 // A verify under way: the sweep, the rows chosen and what was found.
@@ -161,7 +145,7 @@ class Verification {
 VerifyReport Verification::Run() {
   const std::string& path = request_.Path;
   const std::string metaPath = path + kMetaSuffix;
-  const Descriptor file{OpenForVerify(path)};
+  const ReadableFile file = OpenForVerify(path);
   const std::string metaText = ReadDescription(path, metaPath);
   sweep_ = RecordedSweepOf(path, metaPath, metaText);
   const Json meta = Json::parse(metaText);
@@ -188,7 +172,7 @@ VerifyReport Verification::Run() {
 
 void Verification::CheckHeader() {
   if (sweep_.Format != RowFormat::Csv) return;
-  std::ifstream in(request_.Path, std::ios::binary);
+  FileInput in(request_.Path);
   std::string header;
   const bool whole = std::getline(in, header) && !in.eof();
   if (!whole || header + '\n' != CsvHeader(false)) {
@@ -278,6 +262,14 @@ void Verification::CheckDigest(const Json& meta, const RowsFileScan& scan) {
     }
   }
   if (sweep_.SeriesPath.empty()) return;
+  // The description names the series: the digest of a file that is not a
+  // series is neither shown nor compared, so that no description can have
+  // verify tell anything of a file that is not the sweep's.
+  if (!StartsAsSeries(sweep_.SeriesPath, sweep_.Format)) {
+    Report("series: " + Quoted(sweep_.SeriesPath) +
+           " is not the series of a sweep (it does not start as one); its digest is not checked");
+    return;
+  }
   const auto recordedSeries = meta.find("series_sha256");
   std::string reason;
   const std::optional<RowsFileScan> series = ScanRowsFile(sweep_.SeriesPath, reason);

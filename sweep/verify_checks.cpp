@@ -67,8 +67,8 @@ std::uint64_t PositionSet::At(std::uint64_t k) const {
 }
 
 RowsCheck::RowsCheck(const std::string& path, RowFormat format)
-    : format_(format), in_(path, std::ios::binary), headerLines_(format == RowFormat::Csv ? 1 : 0) {
-  if (!in_) throw std::runtime_error("cannot read " + Quoted(path));
+    : format_(format), in_(path), headerLines_(format == RowFormat::Csv ? 1 : 0) {
+  if (!in_) throw std::runtime_error("cannot read " + Quoted(path) + ": " + in_.Reason());
   std::string header;
   for (std::uint64_t i = 0; i < headerLines_; ++i) std::getline(in_, header);
 }
@@ -97,8 +97,10 @@ std::string RowsCheck::Compare(std::uint64_t position, std::string_view expected
 }
 
 SeriesCheck::SeriesCheck(const std::string& path, RowFormat format, const Shard& part)
-    : format_(format), part_(part), in_(path, std::ios::binary) {
-  if (!in_) throw std::runtime_error("cannot read the series " + Quoted(path));
+    : format_(format), part_(part), in_(path) {
+  if (!in_) {
+    throw std::runtime_error("cannot read the series " + Quoted(path) + ": " + in_.Reason());
+  }
   if (format_ == RowFormat::Csv) Next();  // the header
   held_ = false;
 }
@@ -154,6 +156,29 @@ std::string SeriesCheck::Compare(std::uint64_t position, std::string_view expect
   return "series: lines " + std::to_string(first) + ".." +
          std::to_string(first + static_cast<std::uint64_t>(lines(found)) - 1) +
          " are not the rounds the run gives (" + std::to_string(lines(expected)) + " lines)";
+}
+
+bool StartsAsSeries(const std::string& path, RowFormat format) {
+  const std::string header = SeriesHeader();
+  constexpr std::string_view kJsonStart = "{\"task\":";
+  ReadableFile file(path);
+  if (!file.IsOpen()) return false;
+  std::string start(header.size(), '\0');
+  std::size_t got = 0;
+  while (got < start.size()) {
+    const std::ptrdiff_t n = file.Read(start.data() + got, start.size() - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  start.resize(got);
+  if (start.empty()) return true;
+  if (format == RowFormat::Csv) return start == header;
+  // {"task":N,"round": as the series' JSON lines start.
+  if (!start.starts_with(kJsonStart)) return false;
+  const std::string_view rest = std::string_view(start).substr(kJsonStart.size());
+  const std::size_t digits = rest.find_first_not_of("0123456789");
+  return digits > 0 && digits != std::string_view::npos &&
+         rest.substr(digits).starts_with(",\"round\":");
 }
 
 }  // namespace impactsim

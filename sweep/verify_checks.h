@@ -4,13 +4,13 @@
 // and compare it byte for byte.
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sweep/readable_file.h"
 #include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
 
@@ -66,7 +66,8 @@ class TaskCheck {
 
 // The rows file: row p is line p + 1 after the CSV header, if any. The file
 // is read forward once, so checking every row of a huge file holds one line
-// at a time. Throws std::runtime_error when the file cannot be opened.
+// at a time. Throws std::runtime_error when the file cannot be opened or is not a
+// regular file.
 class RowsCheck : public TaskCheck {
  public:
   RowsCheck(const std::string& path, RowFormat format);
@@ -75,7 +76,7 @@ class RowsCheck : public TaskCheck {
 
  private:
   RowFormat format_;
-  std::ifstream in_;
+  FileInput in_;
   std::uint64_t next_ = 0;  // the position of the next line to read
   std::uint64_t headerLines_;
 };
@@ -97,10 +98,15 @@ class SeriesCheck : public TaskCheck {
 
   RowFormat format_;
   Shard part_;
-  std::ifstream in_;
+  FileInput in_;
   std::string line_;
   bool held_ = false;         // line_ holds a line not yet taken
   std::uint64_t lineNo_ = 0;  // of line_
 };
+
+// Whether the file at `path` starts as a series of `format` does: empty, or
+// with the CSV series header, or with a JSON line of a task's round. Reads
+// no more than its first line's worth; false for a file that cannot be read.
+bool StartsAsSeries(const std::string& path, RowFormat format);
 
 }  // namespace impactsim

@@ -35,6 +35,8 @@ namespace fs = std::filesystem;
 using impactsim::testing::Slurp;
 
 constexpr uid_t kNobody = 65534;
+// Far longer than any case takes on a loaded machine.
+constexpr unsigned kTimeLimitSeconds = 120;
 
 // A directory of its own for each case, open to the unprivileged user.
 class Scratch {
@@ -199,6 +201,9 @@ Result Invoke(const Scratch& scratch, const Invocation& how) {
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
       ::_exit(125);
     }
+    // A runner that waits or reads without end is stopped, not waited for:
+    // the case then fails on its status.
+    ::alarm(kTimeLimitSeconds);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -366,6 +371,18 @@ HostileCase PartCase(std::string name, MakePart make, const std::string& reason)
           }};
 }
 
+// A finished sweep of six runs with its series: s.csv, s.csv.meta.json and
+// ser; then `name` replaced by a FIFO, or by a link to `device`.
+void SweepWith(const Scratch& s, const std::string& name, const std::string& device = "") {
+  Invoke(s, {{"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-6", "--series",
+              "@ser", "--out", "@s.csv", "--quiet"}});
+  ASSERT_TRUE(fs::remove(s / name));
+  if (device.empty()) {
+    ASSERT_EQ(::mkfifo((s / name).c_str(), 0666), 0);
+  } else {
+    Link(s, device, name);
+  }
+}
 void ExpectCensusIn(const std::string& text) {
   EXPECT_EQ(text, ReferenceCensus());
 }
@@ -655,6 +672,41 @@ const HostileCase kCases[] = {
      2,
      Refused("--distance: expects *, got '\u2027\u2030\u2065\u206a\u00a0\u00e9'"),
      {}},
+    // What a sweep's description names, or is, is read only if it is a
+    // regular file: a FIFO would block the reader, a device never ends.
+    {"verify_description_is_a_fifo",
+     [](const Scratch& s) { SweepWith(s, "s.csv.meta.json"); },
+     {{"verify", "@s.csv"}},
+     2,
+     Refused("FILE: cannot read '*/s.csv.meta.json', the description of '*/s.csv': a FIFO, "
+             "not a regular file"),
+     {"s.csv", "ser"}},
+    {"verify_description_links_to_dev_zero",
+     [](const Scratch& s) { SweepWith(s, "s.csv.meta.json", "/dev/zero"); },
+     {{"verify", "@s.csv"}},
+     2,
+     Refused("FILE: cannot read '*/s.csv.meta.json', *: a character device, not a regular file"),
+     {"s.csv", "ser"}},
+    {"verify_series_is_a_fifo",
+     [](const Scratch& s) { SweepWith(s, "ser"); },
+     {{"verify", "@s.csv"}},
+     2,
+     Refused("FILE: cannot read the series '*/ser': a FIFO, not a regular file"),
+     {"s.csv", "s.csv.meta.json"}},
+    {"verify_series_links_to_dev_urandom",
+     [](const Scratch& s) { SweepWith(s, "ser", "/dev/urandom"); },
+     {{"verify", "@s.csv"}},
+     2,
+     Refused("FILE: cannot read the series '*/ser': a character device, not a regular file"),
+     {"s.csv", "s.csv.meta.json"}},
+    {"resume_description_is_a_fifo",
+     [](const Scratch& s) { SweepWith(s, "s.csv.meta.json"); },
+     {{"sweep", "--program", "kestane", "--rounds", "1", "--seeds", "1-7", "--series", "@ser",
+       "--out", "@s.csv", "--resume"}},
+     2,
+     Refused("--resume: cannot tell which sweep '*/s.csv' belongs to: '*/s.csv.meta.json' cannot "
+             "be read: a FIFO, not a regular file"),
+     {"s.csv", "ser"}},
     // One rule for switches and repeats in both commands; nothing after "--".
     {"switch_with_a_value",
      nullptr,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/report.h"
+#include "sweep/readable_file.h"
 #include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
@@ -270,6 +271,12 @@ INSTANTIATE_TEST_SUITE_P(
         SeriesDamage{"a round after the last task's",
                      [](std::string& s) { s += s.substr(s.rfind('\n', s.size() - 2) + 1); },
                      "one more than the rounds of every task"},
+        SeriesDamage{"a line longer than the bound of a line",
+                     [](std::string& s) {
+                       const std::size_t third = s.find('\n', s.find('\n') + 1) + 1;
+                       s.insert(third, std::string(kLineLimit, '0'));
+                     },
+                     "cannot be read"},
         SeriesDamage{"a line of another task",
                      [](std::string& s) { Replace(s, "\n0,0,0,", "\n1,0,0,"); }, "line 2"}));
 

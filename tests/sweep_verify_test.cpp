@@ -13,8 +13,10 @@
 
 #include "cli/command_line.h"
 #include "cli/report.h"
+#include "sweep/readable_file.h"
 #include "sweep/sweep_command_line.h"
 #include "sweep/sweep_description.h"
+#include "sweep/sweep_provenance.h"
 #include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
@@ -185,7 +187,7 @@ TEST_F(VerifyTest, TheSeriesIsVerifiedWithTheRows) {
     const std::string key =
         std::string(format) == "csv" ? "\n4,1," : "{\"task\":4,\"round\":1,\"changes\":";
     const std::size_t at = rounds.find(key) + key.size();
-    rounds.insert(at, "1");
+    rounds.insert(rounds.begin() + static_cast<std::ptrdiff_t>(at), '1');
     Spit(In("moved/r"), rounds);
     const Outcome changed = Verify("moved/s", {"--tasks", "3-5"});
     EXPECT_EQ(changed.status, kExitFailed) << changed.out << changed.err;
@@ -201,6 +203,31 @@ TEST_F(VerifyTest, TheSeriesIsVerifiedWithTheRows) {
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("cannot read the series"), std::string::npos) << missing.err;
     fs::remove_all(In("moved"));
+  }
+}
+
+// The series a description names is another file (here a link to it): its
+// digest is neither shown nor compared, even when the description records
+// it, so that verify tells nothing of a file that is not the sweep's.
+TEST_F(VerifyTest, NothingIsToldOfAFileTheDescriptionNamesThatIsNotTheSeries) {
+  Spit(In("secret"), "root:$6$salt$hash:19000:0:99999:7:::\n");
+  std::string reason;
+  const std::optional<RowsFileScan> secret = ScanRowsFile(In("secret"), reason);
+  ASSERT_TRUE(secret) << reason;
+  for (const std::string format : {"csv", "jsonl"}) {
+    SCOPED_TRACE(format);
+    const std::string rows = "s." + format, series = "r." + format;
+    Make(rows, {"--format", format, "--series", In(series)});
+    fs::remove(In(series));
+    fs::create_symlink(In("secret"), In(series));
+    EditMeta(rows, [&secret](Json& meta) { meta["series_sha256"] = secret->Sha256; });
+    const Outcome r = Verify(rows, {"--tasks", "0"});
+    EXPECT_EQ(r.status, kExitFailed) << r.out << r.err;
+    EXPECT_EQ(r.out.find("series_sha256"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(secret->Sha256.substr(0, 16)), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("series: " + Quoted(In(series)) + " is not the series of a sweep"),
+              std::string::npos)
+        << r.out;
   }
 }
 
@@ -314,6 +341,19 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const std::string& s) { return s.substr(0, s.size() - 5); },
                   {"line 7: unfinished"},
                   "checked 5 rows of 5, all agree"},
+        // No line longer than the bound is read: the rest of the file
+        // cannot be read either.
+        Tampering{"line_longer_than_the_bound",
+                  "csv",
+                  false,
+                  {},
+                  [](const std::string& s) {
+                    return s.substr(0, LineStart(s, 4)) + std::string(kLineLimit + 1, 'x') +
+                           s.substr(LineStart(s, 5) - 1);
+                  },
+                  {"task 2: rows: line 4 cannot be read", "task 3: rows: line 5 cannot be read",
+                   "task 4: rows: line 6 cannot be read", "task 5: rows: line 7 cannot be read"},
+                  "checked 6 rows of 6, 4 differ"},
         Tampering{"line_past_the_last_task",
                   "jsonl",
                   false,
@@ -377,8 +417,23 @@ INSTANTIATE_TEST_SUITE_P(
                 "FILE: expects the rows file of a sweep, got '@dir', a directory"},
         Refusal{"missing_description",
                 {"@s"},
-                "FILE: cannot read '@s.meta.json', the description of '@s'",
+                "FILE: cannot read '@s.meta.json', the description of '@s': No such file or "
+                "directory",
                 [](const std::string& dir) { fs::remove(fs::path(dir) / "s.meta.json"); }},
+        // A description padded past the bound is refused unread.
+        Refusal{"description_too_large",
+                {"@s"},
+                "FILE: cannot read '@s.meta.json', the description of '@s': larger than 16 MiB",
+                [](const std::string& dir) {
+                  const std::string meta = Slurp(fs::path(dir) / "s.meta.json");
+                  WriteMeta(dir, meta + std::string(kDescriptionLimit, ' '));
+                }},
+        // Deep nesting would take memory out of all proportion to the size.
+        Refusal{"description_nested_too_deep",
+                {"@s"},
+                "FILE: cannot read '@s.meta.json', the description of '@s': JSON nested more "
+                "than 64 deep",
+                [](const std::string& dir) { WriteMeta(dir, std::string(65, '[')); }},
         Refusal{"description_not_json",
                 {"@s"},
                 "FILE: '@s.meta.json' does not describe a sweep",

@@ -198,8 +198,8 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     if result["description"] is not None:
         frame.attrs.update(json.loads(result["description"]))
     else:
-        with open(os.fsencode(os.fspath(out)) + b".meta.json", encoding="utf-8") as f:
-            frame.attrs.update(json.load(f))
+        path = os.fsencode(os.fspath(out)) + b".meta.json"
+        frame.attrs.update(_frames.read_description(path) or {})
     return frame
 
 

@@ -3,7 +3,10 @@ and series bytes and the same description, resumable by either front end
 and checked by either verify."""
 
 import json
+import os
+import re
 import subprocess
+import sys
 
 import pandas as pd
 import pytest
@@ -120,3 +123,130 @@ def test_verify_reports_what_differs(impactsim_cli, tmp_path):
     done = subprocess.run([impactsim_cli.binary, "verify", rows, "--quiet"], capture_output=True,
                           text=True)
     assert done.returncode == 1 and done.stdout.splitlines()[:2] == found.findings
+
+
+@pytest.fixture(scope="module")
+def rows_files(tmp_path_factory):
+    """A sweep's rows as CSV and as JSON lines, with kestane's missing
+    values and halvorn's, and the frame impactsim.sweep gives."""
+    folder = tmp_path_factory.mktemp("rows")
+    files = {}
+    for format in ("csv", "jsonl"):
+        files[format] = folder / f"rows.{format}"
+        df = impactsim.sweep(program=["halvorn", "kestane"], seeds=range(3), rounds=6,
+                             out=files[format], format=format)
+    return files, df
+
+
+def set_field(name, value):
+    """Changes one field of a row, CSV or JSON, to the given text."""
+    def change(line, header):
+        if line.startswith(b"{"):
+            return re.sub(rb'("%s":)([^,}]*)' % name.encode(), rb"\g<1>" + value, line)
+        fields = line.split(b",")
+        fields[header.split(b",").index(name.encode())] = value
+        return b",".join(fields)
+    return change
+
+
+def whole_line(text):
+    return lambda line, header: text
+
+
+# Line 3 of a rows file changed; read() raises ValueError with these words.
+BAD_ROWS = [
+    ("csv", set_field("total_changes", b"11.5"), ["total_changes", "an integer", "'11.5'"]),
+    ("csv", set_field("rounds_run", b"true"), ["rounds_run", "an integer", "'true'"]),
+    ("csv", set_field("period", b'"11"'), ["period", "an integer", "'\"11\"'"]),
+    ("csv", set_field("task", b""), ["task", "an integer", "''"]),
+    ("csv", set_field("total_changes", b"99999999999999999999"), ["total_changes", "integer"]),
+    ("csv", set_field("cycle_start", b"1.0"), ["cycle_start", "an integer or nothing"]),
+    ("csv", set_field("like_neighbours_end", b"Infinity"), ["like_neighbours_end", "finite"]),
+    ("csv", set_field("minority_share_end", b"nan"), ["minority_share_end", "finite", "'nan'"]),
+    ("csv", set_field("like_neighbours_end", b"1e999"), ["like_neighbours_end", "finite"]),
+    ("csv", whole_line(b""), ["task", "an integer", "''"]),
+    ("csv", lambda line, header: line + b",1", ["line 3", "not CSV rows"]),
+    ("csv", lambda line, header: b"\xe9" + line, ["not UTF-8"]),
+    ("jsonl", set_field("rounds_run", b'"11"'), ["rounds_run", "an integer", "'11'"]),
+    ("jsonl", set_field("rounds_run", b"11.5"), ["rounds_run", "an integer", "11.5"]),
+    ("jsonl", set_field("rounds_run", b"true"), ["rounds_run", "an integer", "True"]),
+    ("jsonl", set_field("task", b"null"), ["task", "an integer", "None"]),
+    ("jsonl", set_field("total_changes", b"18446744073709551616"), ["total_changes", "integer"]),
+    ("jsonl", set_field("cycle_start", b"[1]"), ["cycle_start", "an integer or nothing"]),
+    ("jsonl", set_field("like_neighbours_end", b"Infinity"), ["finite", "Infinity"]),
+    ("jsonl", set_field("minority_share_end", b"NaN"), ["finite", "NaN"]),
+    ("jsonl", set_field("like_neighbours_end", b"1e400"), ["like_neighbours_end", "finite"]),
+    ("jsonl", set_field("like_neighbours_end", b"1" + b"0" * 400), ["like_neighbours_end"]),
+    ("jsonl", set_field("distance", b"2"), ["distance", "text or nothing", "2"]),
+    ("jsonl", whole_line(b"[" * 100000 + b"]" * 100000), ["nested too deeply"]),
+    ("jsonl", whole_line(b"[1, 2]"), ["a JSON object"]),
+    ("jsonl", whole_line(b'{"task": 1}'), ["not those of line 1"]),
+    ("jsonl", whole_line(b'{"task": 1'), ["not JSON"]),
+]
+
+
+@pytest.mark.parametrize("format,change,words", BAD_ROWS,
+                         ids=[f"{row[0]}-{i}-{row[2][0]}" for i, row in enumerate(BAD_ROWS)])
+def test_read_refuses_what_is_not_a_row(format, change, words, rows_files, tmp_path):
+    lines = rows_files[0][format].read_bytes().split(b"\n")
+    lines[2] = change(lines[2], lines[0])
+    path = tmp_path / f"bad.{format}"
+    path.write_bytes(b"\n".join(lines))
+    with pytest.raises(ValueError) as raised:
+        impactsim.read(path)
+    message = str(raised.value)
+    assert message.startswith("path: ") and repr(str(path)) in message, message
+    for word in ["line 3"] + words:
+        assert word in message, message
+
+
+@pytest.mark.parametrize("format", ["csv", "jsonl"])
+def test_read_leaves_out_an_unfinished_last_line(format, rows_files, tmp_path):
+    text = rows_files[0][format].read_bytes()
+    path = tmp_path / f"torn.{format}"
+    # Cut inside the last number of the last row, as a full disk leaves it.
+    torn = text[:text.rindex(b".") + 4]
+    path.write_bytes(torn)
+    with pytest.warns(UserWarning) as warned:
+        df = impactsim.read(path)
+    line = torn.count(b"\n") + 1
+    assert [str(w.message) for w in warned] == [
+        f"{str(path)!r}: line {line} is unfinished (no line break ends it) and is left out"]
+    pd.testing.assert_frame_equal(df, rows_files[1].iloc[:-1], check_like=False)
+
+
+# Files read() is handed or finds beside the rows that are not regular files
+# or too large to be a description; each read in a child process with a time
+# limit, so that a reader that blocks or reads without end fails the case.
+def unreadable(kind, path):
+    if kind == "fifo":
+        os.mkfifo(path)
+    elif kind == "dev_zero":
+        os.symlink("/dev/zero", path)
+    else:
+        with open(path, "w") as f:
+            f.write("{}" + " " * impactsim._core.description_limit)
+
+
+@pytest.mark.parametrize("target,kind,words", [
+    ("rows", "fifo", ["a FIFO, not a regular file"]),
+    ("meta", "fifo", ["rows.csv.meta.json", "a FIFO, not a regular file"]),
+    ("meta", "dev_zero", ["rows.csv.meta.json", "a character device, not a regular file"]),
+    ("meta", "oversize", ["rows.csv.meta.json", "larger than 16 MiB"]),
+])
+def test_read_refuses_what_is_not_a_regular_file(target, kind, words, rows_files, tmp_path):
+    rows = tmp_path / "rows.csv"
+    if target == "rows":
+        unreadable(kind, rows)
+    else:
+        rows.write_bytes(rows_files[0]["csv"].read_bytes())
+        unreadable(kind, tmp_path / "rows.csv.meta.json")
+    script = ("import sys, impactsim\n"
+              "try:\n    impactsim.read(sys.argv[1])\n"
+              "except ValueError as e:\n    print(e)\n")
+    done = subprocess.run([sys.executable, "-c", script, str(rows)], capture_output=True,
+                          text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.startswith("path: cannot read "), done.stdout
+    for word in words:
+        assert word in done.stdout, done.stdout
