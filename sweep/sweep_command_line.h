@@ -33,7 +33,8 @@ class SweepOptions {
 
 // The checked request of a sweep's command line (`args` after the program
 // name, "sweep" first), by every rule "impactsim sweep" follows. Throws
-// InputError for the first problem, a parser's too, as one line.
+// InputError for the first problem, a parser's too, as one line, and for a
+// request of help, which runs no sweep.
 SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args);
 
 }  // namespace impactsim

@@ -44,6 +44,10 @@ using KeptRow = std::function<void(const SweepTask& task, const RowResult& row)>
 OutState InspectOut(const SweepRequest& request, const std::string& identity,
                     const KeptRow& kept = nullptr);
 
+// Checks that the --series file is a file of its own: not the rows, nor
+// their description, however it is spelled. Throws InputError.
+void CheckSeriesPath(const SweepRequest& request);
+
 // Opens --out for appending and takes its lock: an existing file before it
 // is read, so that no other sweep can change it between the checks and the
 // appends; a new one, created here, after the checks. Throws InputError for

@@ -136,6 +136,9 @@ TEST_F(SweepTest, ResumeKeepsTheFirstStartAndAddsASession) {
   // An earlier start, so that keeping it is not a coincidence of the clock.
   first["started"] = "2001-02-03T04:05:06Z";
   first["sessions"][0]["started"] = "2001-02-03T04:05:06Z";
+  // As a session cut short leaves it.
+  first.erase("rows_sha256");
+  first["complete"] = false;
   Spit(In("s.csv.meta.json"), first.dump(2) + '\n');
   const std::vector<std::string> lines = Lines(whole);
   Spit(In("s.csv"), lines[0] + '\n' + lines[1] + '\n' + lines[2] + '\n' + lines[3].substr(0, 9));
