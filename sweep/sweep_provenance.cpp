@@ -1,6 +1,8 @@
 #include "sweep/sweep_provenance.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -222,10 +224,14 @@ bool SweepSession::End(bool finished) {
     OutputFile file(rowsPath_ + kMetaSuffix);
     if (!file.Open(reason)) {
       report_({kOut, "cannot write " + Quoted(file.Path()) + ": " + reason});
+      MarkFailedInPlace();
       return false;
     }
     file.Write(meta.dump(2) + '\n');
-    if (!Commit(file)) return false;
+    if (!Commit(file)) {
+      MarkFailedInPlace();
+      return false;
+    }
     if (!scan) {
       report_({kOut, "counting the rows of " + Quoted(rowsPath_) + " failed: " + reason});
       return false;
@@ -240,6 +246,34 @@ bool SweepSession::End(bool finished) {
                        " failed: " + e.what()});
     return false;
   }
+}
+
+// The description this session wrote at its start, with "running" as the
+// last session's status (its last field), becomes "failed" in place: the
+// same number of bytes, so that no new space is needed. Touches nothing
+// unless the file still holds exactly that description. Never throws.
+bool SweepSession::MarkFailedInPlace() const {
+  const std::string running = "\"status\": \"running\"";
+  const std::string failed = "\"status\": \"failed\" ";
+  const std::size_t at = meta_.rfind(running);
+  if (at == std::string::npos) return false;
+  const int fd = ::open((rowsPath_ + kMetaSuffix).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string held(meta_.size() + 1, '\0');
+  std::size_t size = 0;
+  while (size < held.size()) {
+    const ssize_t n = ::pread(fd, held.data() + size, held.size() - size, static_cast<off_t>(size));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  held.resize(size);
+  const bool marked = held == meta_ &&
+                      ::pwrite(fd, failed.data(), failed.size(), static_cast<off_t>(at)) ==
+                          static_cast<ssize_t>(failed.size()) &&
+                      ::fsync(fd) == 0;
+  ::close(fd);
+  return marked;
 }
 
 std::string DescriptionWithoutFile(const std::string& description, const SweepOrigin& origin,

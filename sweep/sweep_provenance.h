@@ -44,7 +44,9 @@ std::uint64_t RowsIn(const RowsFileScan& scan, RowFormat format);
 // record the time and the rows the file holds; Finish adds the SHA-256 of the
 // rows file (and of the --series file) when every task of the shard has its
 // row. Every write goes through OutputFile: the old description or the new,
-// never a mix.
+// never a mix. Where the new one cannot be written (a full disk, a file size
+// limit), the session's status, "running", becomes "failed" in the bytes
+// the description already holds, so that it never claims to run on.
 // Where a failure after the checks goes: to the front end, which shows it.
 using ReportProblem = std::function<void(const Problem&)>;
 
@@ -71,6 +73,7 @@ class SweepSession {
  private:
   bool End(bool finished);
   bool Commit(OutputFile& file);
+  bool MarkFailedInPlace() const;
 
   std::string rowsPath_;
   std::string seriesPath_;  // empty: no --series

@@ -277,7 +277,9 @@ INSTANTIATE_TEST_SUITE_P(
         SeriesDamage{"a line of another task",
                      [](std::string& s) { Replace(s, "\n0,0,0,", "\n1,0,0,"); }, "line 2"},
         SeriesDamage{"a share of like neighbours that is no whole twelfths per cell",
-                     [](std::string& s) { Replace(s, "\n0,1,134,325,75,7,0.88\n", "\n0,1,134,325,75,7,0.881\n"); },
+                     [](std::string& s) {
+                       Replace(s, "\n0,1,134,325,75,7,0.88\n", "\n0,1,134,325,75,7,0.881\n");
+                     },
                      "cannot be round 1 of task 0"},
         // Rounds between a task's first and last agree with nothing in its
         // row: only the digest tells such an edit.
@@ -296,6 +298,19 @@ TEST_F(SweepSeriesTest, TheDescriptionNamesTheSeries) {
   for (const auto& c : meta.at("series").at("columns")) names.push_back(c.at("name"));
   EXPECT_EQ(names, (std::vector<std::string>{"task", "round", "changes", "opinion1", "opinion2",
                                              "clusters", "like_neighbours"}));
+  // The series under another name is not the one the description names,
+  // where verify would look for it.
+  fs::rename(In("series"), In("renamed"));
+  const auto before = Snapshot();
+  const Outcome renamed = Invoke(Concat(
+      kKestane, {"--format", "jsonl", "--out", In("rows"), "--series", In("renamed"), "--resume"}));
+  EXPECT_EQ(renamed.status, kExitUsage);
+  EXPECT_EQ(renamed.err, "impactsim: --series: " + Quoted(In("renamed")) +
+                             " is not the series the description of " + Quoted(In("rows")) +
+                             " names, " + Quoted(In("series")) +
+                             "; continue the sweep with that file\n");
+  EXPECT_EQ(Snapshot(), before);
+  fs::rename(In("renamed"), In("series"));
   // Another format is another sweep; the series of a sweep without one is refused.
   const Outcome other = Invoke(Concat(Sweep(kKestane, "csv"), {"--resume"}));
   EXPECT_EQ(other.status, kExitUsage);
