@@ -235,6 +235,15 @@ std::function<void(const fs::path&)> Edit(std::function<void(std::vector<std::st
   };
 }
 
+// Task 0 of the complete done.csv with one cluster more at the end: a row a
+// run can give, so that only the recorded digest tells the edit.
+void OneClusterMore(const fs::path& dir) {
+  std::string rows = Slurp(dir / "done.csv");
+  const std::size_t at = rows.find(",0.19,5,0.8975,");
+  ASSERT_NE(at, std::string::npos);
+  Spit(dir / "done.csv", rows.replace(at, 15, ",0.19,6,0.8975,"));
+}
+
 const Args kOut = {"--out", "@new.csv"};
 Args Sweep(Args a) {
   return Concat(std::move(a), kOut);
@@ -245,111 +254,97 @@ Args Resume(Args a) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SweepBadInputTest,
-    ::testing::
-        Values(BadInput{Sweep({}), "--seeds: required"},
-               BadInput{Sweep({"--seeds", "5-3"}), "--seeds: expects a range A-B with A <= B"},
-               BadInput{Sweep({"--seeds", "1-2-3"}), "--seeds"},
-               BadInput{Sweep({"--seeds", "1,,3"}), "--seeds: expects"},
-               BadInput{Sweep({"--seeds", "86400000"}), "'86400000'"},
-               BadInput{Sweep({"--seeds", "x"}), "--seeds"},
-               BadInput{Sweep({"--seeds="}), "no value"},
-               BadInput{Sweep({"--seeds", "4,4"}), "--seeds: expects each seed once, got 4 again"},
-               BadInput{Sweep({"--seeds", "1-9,5-6"}), "got 5 again"},
-               BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
-               BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
-               BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},
-               BadInput{Sweep({"--seeds", "1", "--distance", "2,"}), "--distance"},
-               BadInput{Sweep({"--seeds", "1", "--rounds", "0"}), "--rounds"},
-               BadInput{Sweep({"--seeds", "1", "--rounds", "50,050"}),
-                        "--rounds: expects each value once"},
-               BadInput{Sweep({"--seeds", "1", "--rounds", "5", "--rounds", "6"}), "--rounds"},
-               BadInput{Sweep({"--seeds", "1", "--initial-dist", "0.4,0.5"}), "'0.5'"},
-               BadInput{Sweep({"--seeds", "1", "--program", "halvorn,Kestane"}), "--program"},
-               BadInput{Sweep({"--seeds", "1", "--program", "halvorn,kestane", "--edge", "on"}),
-                        "--edge: only for --program halvorn, got --program kestane"},
-               BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--no-edge"}), "--no-edge"},
-               BadInput{Sweep({"--seeds", "1", "--program", "kestane,halvorn", "--wide-scope"}),
-                        "--wide-scope"},
-               BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--remove-self", "off"}),
-                        "--remove-self"},
-               BadInput{Sweep({"--seeds", "1", "--edge", "maybe"}), "--edge"},
-               BadInput{Sweep({"--seeds", "1", "--summation", "on,on"}), "--summation"},
-               BadInput{Sweep({"--seeds", "1", "--edge", "--no-edge"}), "--no-edge"},
-               BadInput{Sweep({"--seeds", "1", "--sequential", "off", "--simultaneous"}),
-                        "--simultaneous"},
-               BadInput{Sweep({"--seeds", "1", "--shard", "3/3"}), "--shard"},
-               BadInput{Sweep({"--seeds", "1", "--shard", "1/0"}), "--shard"},
-               BadInput{Sweep({"--seeds", "1", "--shard", "1"}), "--shard"},
-               BadInput{Sweep({"--seeds", "1", "--shard", "a/2"}), "--shard"},
-               BadInput{Sweep({"--seeds", "1", "--jobs", "0"}), "--jobs"},
-               BadInput{Sweep({"--seeds", "1", "--jobs", "1025"}), "--jobs"},
-               BadInput{Sweep({"--seeds", "1", "--format", "xml"}), "--format"},
-               BadInput{Sweep({"--seeds", "1", "--quiet=1"}), "--quiet"},
-               BadInput{Sweep({"--seeds", "1", "--frobnicate"}), "--frobnicate"},
-               BadInput{Sweep({"--seeds", "1", "stray"}), "'stray'"},
-               BadInput{{"--seeds", "1", "--resume"}, "--resume: needs --out"},
-               BadInput{Sweep({"--seeds", "1", "--list"}), "--list"},
-               BadInput{{"--seeds", "1", "--out", "@missing/x.csv"}, "--out: cannot write"},
-               BadInput{{"--seeds", "1", "--out", "@"}, "--out"},
-               // An existing sweep file is only continued.
-               BadInput{Concat(kDone, {"--out", "@done.csv"}), "use --resume"},
-               // A file of a different sweep, or one that is not what its
-               // description says.
-               BadInput{Resume({"--program", "kestane", "--rounds", "1", "--seeds", "1-4"}),
-                        "different sweep"},
-               BadInput{Resume({"--program", "kestane", "--rounds", "2", "--seeds", "1-3"}),
-                        "different sweep"},
-               BadInput{Resume(Concat(kDone, {"--format", "jsonl"})), "different sweep"},
-               BadInput{Resume(Concat(kDone, {"--shard", "1/2"})), "different sweep"},
-               BadInput{Resume(kDone), "--resume: cannot tell which sweep",
-                        [](const fs::path& d) { fs::remove(d / "done.csv.meta.json"); }},
-               BadInput{
-                   Resume(kDone), "--resume",
-                   [](const fs::path& d) { Spit(d / "done.csv.meta.json", "{\"tool\": 1"); }},
-               BadInput{Resume(kDone), "CSV header",
-                        Edit([](std::vector<std::string>& l) { l[0][0] = 'T'; })},
-               BadInput{Resume(kDone), "line 3 of",
-                        Edit([](std::vector<std::string>& l) { std::swap(l[2], l[3]); })},
-               BadInput{Resume(kDone), "line 2 of",
-                        Edit([](std::vector<std::string>& l) { l[1].resize(l[1].rfind(',')); })},
-               BadInput{Resume(kDone), "line 4 of", Edit([](std::vector<std::string>& l) {
-                          l[3].replace(l[3].find(",3,"), 3, ",9,");
-                        })},
-               BadInput{Resume(kDone), "one row more",
-                        Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })},
-               // A complete file changed afterwards into rows a run can give
-               // (task 0 with one cluster more at the end): its recorded digest
-               // tells, and no new one is recorded over the edit.
-               BadInput{Resume(kDone), "has changed since its sweep was complete",
-                        [](const fs::path& d) {
-                          std::string rows = Slurp(d / "done.csv");
-                          const std::size_t at = rows.find(",0.19,5,0.8975,");
-                          ASSERT_NE(at, std::string::npos);
-                          Spit(d / "done.csv", rows.replace(at, 15, ",0.19,6,0.8975,"));
-                        }},
-               // Cycles and series.
-               BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "0"}),
-                        "--stop-on-cycle: expects"},
-               BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "2147483648"}),
-                        "--stop-on-cycle"},
-               BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "-1"}), "--stop-on-cycle"},
-               BadInput{Resume(Concat(kDone, {"--stop-on-cycle", "3"})), "different sweep"},
-               BadInput{{"--seeds", "1", "--series", "@s.csv"}, "--series: needs --out"},
-               BadInput{Sweep({"--seeds", "1", "--series", "@new.csv"}), "the same file as"},
-               BadInput{Sweep({"--seeds", "1", "--series", "@./new.csv.meta.json"}),
-                        "the same file as"},
-               BadInput{Sweep({"--seeds", "1", "--series", "@"}), "--series"},
-               BadInput{{"--seeds", "1", "--series", "@s.csv", "--list"}, "--series"},
-               // A series file is continued only with the rows it belongs to.
-               BadInput{Sweep({"--seeds", "1", "--series", "@done.csv"}), "already holds rounds"},
-               BadInput{Resume(Concat(kDone, {"--series", "@s.csv"})), "started without a series"},
-               BadInput{Resume(kDone), "continue it with --series", [](const fs::path& d) {
-                          const fs::path meta = d / "done.csv.meta.json";
-                          std::string text = Slurp(meta);
-                          text.insert(text.rfind('}'),
-                                      ",\"series\":{\"file\":\"s.csv\",\"identity\":\"0\"}");
-                          Spit(meta, text);
-                        }}));
+    ::testing::Values(
+        BadInput{Sweep({}), "--seeds: required"},
+        BadInput{Sweep({"--seeds", "5-3"}), "--seeds: expects a range A-B with A <= B"},
+        BadInput{Sweep({"--seeds", "1-2-3"}), "--seeds"},
+        BadInput{Sweep({"--seeds", "1,,3"}), "--seeds: expects"},
+        BadInput{Sweep({"--seeds", "86400000"}), "'86400000'"},
+        BadInput{Sweep({"--seeds", "x"}), "--seeds"}, BadInput{Sweep({"--seeds="}), "no value"},
+        BadInput{Sweep({"--seeds", "4,4"}), "--seeds: expects each seed once, got 4 again"},
+        BadInput{Sweep({"--seeds", "1-9,5-6"}), "got 5 again"},
+        BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "0"}), "--rounds"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "50,050"}),
+                 "--rounds: expects each value once"},
+        BadInput{Sweep({"--seeds", "1", "--rounds", "5", "--rounds", "6"}), "--rounds"},
+        BadInput{Sweep({"--seeds", "1", "--initial-dist", "0.4,0.5"}), "'0.5'"},
+        BadInput{Sweep({"--seeds", "1", "--program", "halvorn,Kestane"}), "--program"},
+        BadInput{Sweep({"--seeds", "1", "--program", "halvorn,kestane", "--edge", "on"}),
+                 "--edge: only for --program halvorn, got --program kestane"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--no-edge"}), "--no-edge"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane,halvorn", "--wide-scope"}),
+                 "--wide-scope"},
+        BadInput{Sweep({"--seeds", "1", "--program", "kestane", "--remove-self", "off"}),
+                 "--remove-self"},
+        BadInput{Sweep({"--seeds", "1", "--edge", "maybe"}), "--edge"},
+        BadInput{Sweep({"--seeds", "1", "--summation", "on,on"}), "--summation"},
+        BadInput{Sweep({"--seeds", "1", "--edge", "--no-edge"}), "--no-edge"},
+        BadInput{Sweep({"--seeds", "1", "--sequential", "off", "--simultaneous"}),
+                 "--simultaneous"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "3/3"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "1/0"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "1"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--shard", "a/2"}), "--shard"},
+        BadInput{Sweep({"--seeds", "1", "--jobs", "0"}), "--jobs"},
+        BadInput{Sweep({"--seeds", "1", "--jobs", "1025"}), "--jobs"},
+        BadInput{Sweep({"--seeds", "1", "--format", "xml"}), "--format"},
+        BadInput{Sweep({"--seeds", "1", "--quiet=1"}), "--quiet"},
+        BadInput{Sweep({"--seeds", "1", "--frobnicate"}), "--frobnicate"},
+        BadInput{Sweep({"--seeds", "1", "stray"}), "'stray'"},
+        BadInput{{"--seeds", "1", "--resume"}, "--resume: needs --out"},
+        BadInput{Sweep({"--seeds", "1", "--list"}), "--list"},
+        BadInput{{"--seeds", "1", "--out", "@missing/x.csv"}, "--out: cannot write"},
+        BadInput{{"--seeds", "1", "--out", "@"}, "--out"},
+        // An existing sweep file is only continued.
+        BadInput{Concat(kDone, {"--out", "@done.csv"}), "use --resume"},
+        // A file of a different sweep, or one that is not what its
+        // description says.
+        BadInput{Resume({"--program", "kestane", "--rounds", "1", "--seeds", "1-4"}),
+                 "different sweep"},
+        BadInput{Resume({"--program", "kestane", "--rounds", "2", "--seeds", "1-3"}),
+                 "different sweep"},
+        BadInput{Resume(Concat(kDone, {"--format", "jsonl"})), "different sweep"},
+        BadInput{Resume(Concat(kDone, {"--shard", "1/2"})), "different sweep"},
+        BadInput{Resume(kDone), "--resume: cannot tell which sweep",
+                 [](const fs::path& d) { fs::remove(d / "done.csv.meta.json"); }},
+        BadInput{Resume(kDone), "--resume",
+                 [](const fs::path& d) { Spit(d / "done.csv.meta.json", "{\"tool\": 1"); }},
+        BadInput{Resume(kDone), "CSV header",
+                 Edit([](std::vector<std::string>& l) { l[0][0] = 'T'; })},
+        BadInput{Resume(kDone), "line 3 of",
+                 Edit([](std::vector<std::string>& l) { std::swap(l[2], l[3]); })},
+        BadInput{Resume(kDone), "line 2 of",
+                 Edit([](std::vector<std::string>& l) { l[1].resize(l[1].rfind(',')); })},
+        BadInput{Resume(kDone), "line 4 of", Edit([](std::vector<std::string>& l) {
+                   l[3].replace(l[3].find(",3,"), 3, ",9,");
+                 })},
+        BadInput{Resume(kDone), "one row more",
+                 Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })},
+        BadInput{Resume(kDone), "has changed since its sweep was complete", OneClusterMore},
+        // Cycles and series.
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "0"}), "--stop-on-cycle: expects"},
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "2147483648"}), "--stop-on-cycle"},
+        BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "-1"}), "--stop-on-cycle"},
+        BadInput{Resume(Concat(kDone, {"--stop-on-cycle", "3"})), "different sweep"},
+        BadInput{{"--seeds", "1", "--series", "@s.csv"}, "--series: needs --out"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@new.csv"}), "the same file as"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@./new.csv.meta.json"}), "the same file as"},
+        BadInput{Sweep({"--seeds", "1", "--series", "@"}), "--series"},
+        BadInput{{"--seeds", "1", "--series", "@s.csv", "--list"}, "--series"},
+        // A series file is continued only with the rows it belongs to.
+        BadInput{Sweep({"--seeds", "1", "--series", "@done.csv"}), "already holds rounds"},
+        BadInput{Resume(Concat(kDone, {"--series", "@s.csv"})), "started without a series"},
+        BadInput{Resume(kDone), "continue it with --series", [](const fs::path& d) {
+                   const fs::path meta = d / "done.csv.meta.json";
+                   std::string text = Slurp(meta);
+                   text.insert(text.rfind('}'),
+                               ",\"series\":{\"file\":\"s.csv\",\"identity\":\"0\"}");
+                   Spit(meta, text);
+                 }}));
 
 }  // namespace
 }  // namespace impactsim::cli

@@ -357,7 +357,6 @@ TEST_F(SweepDescriptionTest, ResumeRefusesADescriptionOfAnotherSweep) {
       {"another shard", [](Json& meta) { meta["shard"] = "1/2"; }, {}, "records shard \"1/2\""},
       {"another task count", [](Json& meta) { meta["tasks"] = 7; }, {}, "records tasks 7"},
       {"another tool", [](Json& meta) { meta["tool"] = "other"; }, {}, "records tool"},
-
   };
   for (const DescriptionCase& c : cases) {
     Prepare(c.change);

@@ -281,6 +281,11 @@ INSTANTIATE_TEST_SUITE_P(
                        Replace(s, "\n0,1,134,325,75,7,0.88\n", "\n0,1,134,325,75,7,0.881\n");
                      },
                      "cannot be round 1 of task 0"},
+        SeriesDamage{"a census whose sum would overflow 32 bits",
+                     [](std::string& s) {
+                       Replace(s, "\n0,1,134,325,75,", "\n0,1,134,2147483647,2147483647,");
+                     },
+                     "cannot be round 1 of task 0"},
         // Rounds between a task's first and last agree with nothing in its
         // row: only the digest tells such an edit.
         SeriesDamage{"a round's clusters changed after completion",
