@@ -134,7 +134,7 @@ SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPat
   SweepRequest request = RecordedCommandLine(metaPath, meta, notASweep);
   CheckRecordedIdentity(request, metaPath, metaText, notASweep);
   CheckRecordedFields(request, metaPath, meta);
-  CheckRecordedSeries(request, metaPath, meta, meta["sweep_identity"].get<std::string>());
+  CheckRecordedSeries(request, metaPath, meta, meta.at("sweep_identity").get<std::string>());
   const std::string out = request.OutPath;
   request.OutPath = path;
   if (!request.SeriesPath.empty()) {

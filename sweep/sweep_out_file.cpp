@@ -67,8 +67,11 @@ void CheckIdentity(const SweepRequest& request, const std::string& identity,
 
 // The description must be one verify can read back: its command line one
 // the sweep takes, giving the identity, format, shard and tasks recorded,
-// with the series this sweep writes, where the description names it.
-void CheckReadBack(const SweepRequest& request, const std::string& metaText) {
+// with the series this sweep writes, where the description names it. A
+// series named outside UTF-8, which a description records escaped, is taken
+// under the name it was recorded by.
+void CheckReadBack(const SweepRequest& request, const std::string& metaText,
+                   const std::string& seriesFile) {
   SweepRequest recorded;
   try {
     recorded = RecordedSweepOf(request.OutPath, request.OutPath + kMetaSuffix, metaText);
@@ -79,7 +82,9 @@ void CheckReadBack(const SweepRequest& request, const std::string& metaText) {
   std::string error;
   const auto given = FindOutputTarget(request.SeriesPath, error);
   const auto named = FindOutputTarget(recorded.SeriesPath, error);
-  if (!given || !named || !given->SameFileAs(*named)) {
+  const std::string escaped = RecordedArgument(request.SeriesPath);
+  const bool recordedEscaped = escaped != request.SeriesPath && escaped == seriesFile;
+  if (!recordedEscaped && (!given || !named || !given->SameFileAs(*named))) {
     throw InputError(kSeries,
                      Quoted(request.SeriesPath) + " is not the series the description of " +
                          Quoted(request.OutPath) + " names, " + Quoted(recorded.SeriesPath) +
@@ -144,7 +149,7 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
     throw InputError(kSeries,
                      Quoted(metaPath) + " records a series of another kind; start a new file");
   }
-  CheckReadBack(request, metaText);
+  CheckReadBack(request, metaText, recorded.SeriesFile);
   CheckDigests(request, recorded);
 }
 

@@ -36,9 +36,11 @@ using KeptRow = std::function<void(const SweepTask& task, const RowResult& row)>
 
 // Checks --out against the request: a file that holds rows is only
 // continued (--resume), and only when its description names this very sweep
-// and every complete line is the row of the shard's next task, each handed
-// to `kept` if given. With --series, the series file is checked alongside:
-// it must be this sweep's (the description names its identity) and hold, for
+// and is one verify can read back (RecordedSweepOf), the files of a sweep
+// that was complete still have the digests it records, and every complete
+// line is the row of the shard's next task, each handed to `kept` if given.
+// With --series, the series file is checked alongside: it must be this
+// sweep's (the description names its identity and the file) and hold, for
 // every row kept, that task's rounds agreeing with the row. Reads, never
 // writes; throws InputError.
 OutState InspectOut(const SweepRequest& request, const std::string& identity,

@@ -400,19 +400,21 @@ TEST(SweepDescriptionArguments, AnyBytesAreRecordedAsValidUtf8) {
   }
 }
 
-// An output named with a Latin-1 byte: the sweep runs, its description is
-// JSON recording the name escaped, and --resume continues it.
+// Outputs named with a Latin-1 byte: the sweep runs, its description is
+// JSON recording the names escaped, and --resume continues it, the series
+// taken under the name its description records.
 TEST_F(SweepTest, OutNamedOutsideUtf8) {
   const Args sweep = {"sweep", "--program", "kestane", "--rounds", "2", "--seeds", "1-4"};
   const std::string name = In("r\xe9sultats\\1.csv");
-  const Args args = Concat(sweep, {"--out", name});
+  const Args args = Concat(sweep, {"--out", name, "--series", In("s\xe9rie.csv")});
   const Outcome r = Invoke(args);
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const std::string full = Invoke(sweep).out;
   EXPECT_EQ(Slurp(name), full);
   const Json meta = Json::parse(Slurp(name + ".meta.json"), nullptr, false);
   ASSERT_TRUE(meta.is_object());
-  EXPECT_EQ(meta["command_line"].back(), In("r\\xe9sultats\\\\1.csv"));
+  EXPECT_EQ(meta["command_line"][9], In("r\\xe9sultats\\\\1.csv"));
+  EXPECT_EQ(meta["series"]["file"], In("s\\xe9rie.csv"));
   Spit(name, full.substr(0, full.size() - 10));
   CutShort(name);
   const Outcome resumed = Invoke(Concat(args, {"--resume"}));
