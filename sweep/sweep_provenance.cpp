@@ -166,7 +166,18 @@ SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origi
   Json session = NewSession(origin);
   // A description from before sessions were recorded has no known start.
   if (state.WriteMeta) meta["started"] = session["started"];
-  PutSummary(meta, nullptr, rowsAtStart_, false, "");
+  // A file complete at the start, whose digests InspectOut found agreeing,
+  // keeps them while the session runs and however it ends: nothing is left
+  // to write to it.
+  keepsDigests_ = !state.WriteMeta && !state.TornLine && rowsAtStart_ == shardTasks_ &&
+                  state.SeriesKeepBytes == state.SeriesSize;
+  const auto digest = [&meta, this](const char* key) {
+    const auto found = meta.find(key);
+    return keepsDigests_ && found != meta.end() && found->is_string() ? found->get<std::string>()
+                                                                      : std::string();
+  };
+  PutSummary(meta, nullptr, rowsAtStart_, keepsDigests_, digest("rows_sha256"),
+             digest("series_sha256"));
   meta["sessions"].push_back(session);
   meta_ = meta.dump(2) + '\n';
 
@@ -215,8 +226,9 @@ bool SweepSession::End(bool finished) {
     session["finished"] = now;
     session["rows_added"] = rows >= rowsAtStart_ ? rows - rowsAtStart_ : 0;
     session["status"] = !finished ? kFailed : complete ? kComplete : kStopped;
-    // The digests only of files this session saw through to their last row.
-    const bool digest = finished && complete;
+    // The digests only of files this session saw through to their last row,
+    // or found complete and left as they were.
+    const bool digest = complete && (finished || keepsDigests_);
     std::optional<RowsFileScan> series;
     std::string seriesError;
     if (digest && !seriesPath_.empty()) series = ScanRowsFile(seriesPath_, seriesError);

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "cli/report.h"
+#include "sweep/sweep_command_line.h"
+#include "sweep/sweep_writer.h"
 #include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
@@ -165,6 +167,33 @@ TEST_F(SweepTest, ResumeKeepsTheFirstStartAndAddsASession) {
     first.erase(key);
   }
   EXPECT_EQ(meta, first);
+}
+
+// Stops a sweep at its first report of progress, as a front end stopped by
+// the user does.
+class StopAtOnce final : public SweepListener {
+ public:
+  void Progress(std::uint64_t) override { throw std::runtime_error("stopped"); }
+  void Failed(const Problem&) override {}
+};
+
+// A resume of a complete file that is stopped keeps its digests: the
+// description never loses them while the file stays as they describe it.
+TEST_F(SweepTest, AStoppedResumeOfACompleteFileKeepsItsDigests) {
+  const Args args = {"sweep", "--program", "kestane", "--rounds", "1",    "--seeds",
+                     "1-3",   "--out",     In("s"),   "--series", In("r")};
+  ASSERT_EQ(Invoke(args).status, kExitOk);
+  const Json before = Meta(In("s"));
+  const Args resume = Concat(args, {"--resume"});
+  StopAtOnce stop;
+  EXPECT_THROW(WriteSweep(ParseSweepCommandLine(resume), {resume, ""}, nullptr, stop),
+               std::runtime_error);
+  const Json after = Meta(In("s"));
+  ASSERT_EQ(after["sessions"].size(), 2u) << after;
+  EXPECT_EQ(after["sessions"][1]["status"], "failed");
+  EXPECT_EQ(after["complete"], true);
+  EXPECT_EQ(after["rows_sha256"], before["rows_sha256"]);
+  EXPECT_EQ(after["series_sha256"], before["series_sha256"]);
 }
 
 // The size of the description a session of `args` writes when it starts,
