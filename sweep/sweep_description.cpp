@@ -170,8 +170,9 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
   for (const auto& [key, digest] : {std::pair{"rows_sha256", &recorded.RowsSha256},
                                     std::pair{"series_sha256", &recorded.SeriesSha256}}) {
     const auto found = meta.find(key);
-    if (found != meta.end())
+    if (found != meta.end()) {
       *digest = found->is_string() ? found->get<std::string>() : found->dump();
+    }
   }
   const auto columns = meta.find("columns");
   if (columns != meta.end() && columns->is_array()) {
