@@ -63,6 +63,10 @@ std::optional<std::pair<std::uint64_t, RoundPoint>> ReadLine(RowFormat format,
     const Json line = Json::parse(text, nullptr, false);
     if (!line.is_object() || line.size() != std::size(kColumns)) return std::nullopt;
     try {
+      // Whole numbers only: a decimal is never converted to a count.
+      for (const char* key : {"task", "round", "changes", "opinion1", "opinion2", "clusters"}) {
+        if (!line.at(key).is_number_integer()) return std::nullopt;
+      }
       task = line.at("task").get<std::uint64_t>();
       p.Round = line.at("round").get<std::int32_t>();
       p.Changes = line.at("changes").get<std::int32_t>();
