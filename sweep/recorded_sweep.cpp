@@ -8,6 +8,7 @@
 #include "sweep/input_error.h"
 #include "sweep/sweep_command_line.h"
 #include "sweep/sweep_description.h"
+#include "sweep/sweep_out_file.h"
 #include "sweep/text_escape.h"
 
 namespace impactsim {
@@ -18,48 +19,30 @@ using Json = nlohmann::json;
 
 constexpr const char* kFile = "file";
 
-// The recorded command line after the program name, with FILE as its --out
-// (given as "--out=FILE", so that a FILE starting with '-' stays a value),
-// and the --out and --series it recorded.
-struct RecordedLine {
-  std::vector<std::string> Args;
-  std::string Out;
-  std::string Series;
-};
-
-RecordedLine RecordedCommandLine(const std::string& path, const Json& meta,
+// The recorded command line after the program name, checked by every rule
+// "impactsim sweep" follows, as it was given: with the --out and --series
+// it recorded, which must name a file.
+SweepRequest RecordedCommandLine(const std::string& metaPath, const Json& meta,
                                  const std::string& notASweep) {
   const auto line = meta.find("command_line");
   if (line == meta.end() || !line->is_array() || line->size() < 2) {
     throw InputError(kFile, notASweep);
   }
-  RecordedLine recorded;
-  std::vector<std::string>& args = recorded.Args;
+  std::vector<std::string> args;
   for (const Json& arg : *line) {
     if (!arg.is_string()) throw InputError(kFile, notASweep);
     args.push_back(arg.get<std::string>());
   }
   if (args[0] != "impactsim" || args[1] != "sweep") throw InputError(kFile, notASweep);
   args.erase(args.begin());
-  bool out = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--out" && i + 1 < args.size()) {
-      recorded.Out = args[i + 1];
-      args[i] = "--out=" + path;
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-      out = true;
-    } else if (args[i].starts_with("--out=")) {
-      recorded.Out = args[i].substr(6);
-      args[i] = "--out=" + path;
-      out = true;
-    } else if (args[i] == "--series" && i + 1 < args.size()) {
-      recorded.Series = args[i + 1];
-    } else if (args[i].starts_with("--series=")) {
-      recorded.Series = args[i].substr(9);
-    }
+  SweepRequest request;
+  try {
+    request = ParseSweepCommandLine(args);
+  } catch (const InputError& e) {
+    throw InputError(kFile, Quoted(metaPath) + " records a sweep impactsim refuses: " + e.what());
   }
-  if (!out) throw InputError(kFile, notASweep + " written to a file (no --out)");
-  return recorded;
+  if (request.OutPath.empty()) throw InputError(kFile, notASweep + " written to a file (no --out)");
+  return request;
 }
 
 // The identity must be the one the command line gives, in the scheme the
@@ -85,20 +68,60 @@ void CheckRecordedIdentity(const SweepRequest& request, const std::string& metaP
   }
 }
 
+// The fields a description states of its sweep must be the sweep's own.
+void CheckRecordedFields(const SweepRequest& request, const std::string& metaPath,
+                         const Json& meta) {
+  const std::uint64_t tasks = request.Plan.TaskCount();
+  const std::pair<const char*, Json> fields[] = {
+      {"tool", "impactsim"},
+      {"format", FormatName(request.Format)},
+      {"shard", request.Part.Text()},
+      {"tasks", tasks},
+      {"shard_tasks", request.Part.Size(tasks)},
+  };
+  for (const auto& [key, expected] : fields) {
+    const auto found = meta.find(key);
+    if (found == meta.end() || *found != expected) {
+      throw InputError(kFile, Quoted(metaPath) + " records " + key + " " +
+                                  (found == meta.end() ? "none" : found->dump()) +
+                                  " for a sweep whose command line gives " + expected.dump());
+    }
+  }
+}
+
+// The series the description names is the one its command line writes,
+// with the identity of the sweep's series.
+void CheckRecordedSeries(const SweepRequest& request, const std::string& metaPath, const Json& meta,
+                         const std::string& identity) {
+  const auto series = meta.find("series");
+  if (series == meta.end() && request.SeriesPath.empty()) return;
+  const bool agrees = series != meta.end() && series->is_object() &&
+                      series->value("file", Json()) == request.SeriesPath &&
+                      series->value("identity", Json()) == SeriesIdentity(identity, request.Format);
+  if (!agrees) {
+    throw InputError(
+        kFile,
+        Quoted(metaPath) + (series == meta.end() ? " names no series, its command line writes one"
+                                                 : " names a series its command line does not "
+                                                   "write (see \"series\")"));
+  }
+}
+
 // The series is looked for where it stands to FILE as it stood to the
 // recorded --out (so the two may be moved together), else where the command
 // line named it.
-std::string SeriesBeside(const std::string& path, const RecordedLine& line) {
+std::string SeriesBeside(const std::string& path, const std::string& out,
+                         const std::string& seriesPath) {
   namespace fs = std::filesystem;
-  const fs::path series(line.Series);
-  const fs::path rowsWere(line.Out);
-  if (series.is_absolute() != rowsWere.is_absolute()) return line.Series;
+  const fs::path series(seriesPath);
+  const fs::path rowsWere(out);
+  if (series.is_absolute() != rowsWere.is_absolute()) return seriesPath;
   const fs::path beside =
       (fs::path(path).parent_path() / series.lexically_relative(rowsWere.parent_path()))
           .lexically_normal();
   std::error_code ignored;
   if (fs::exists(beside, ignored) || !fs::exists(series, ignored)) return beside.string();
-  return line.Series;
+  return seriesPath;
 }
 
 }  // namespace
@@ -108,15 +131,21 @@ SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPat
   const std::string notASweep = Quoted(metaPath) + " does not describe a sweep";
   const Json meta = Json::parse(metaText, nullptr, false);
   if (!meta.is_object() || !meta.contains("sweep_identity")) throw InputError(kFile, notASweep);
-  const RecordedLine line = RecordedCommandLine(path, meta, notASweep);
-  SweepRequest request;
-  try {
-    request = ParseSweepCommandLine(line.Args);
-  } catch (const InputError& e) {
-    throw InputError(kFile, Quoted(metaPath) + " records a sweep impactsim refuses: " + e.what());
-  }
+  SweepRequest request = RecordedCommandLine(metaPath, meta, notASweep);
   CheckRecordedIdentity(request, metaPath, metaText, notASweep);
-  if (!line.Series.empty()) request.SeriesPath = SeriesBeside(path, line);
+  CheckRecordedFields(request, metaPath, meta);
+  CheckRecordedSeries(request, metaPath, meta, meta.at("sweep_identity").get<std::string>());
+  const std::string out = request.OutPath;
+  request.OutPath = path;
+  if (!request.SeriesPath.empty()) {
+    request.SeriesPath = SeriesBeside(path, out, request.SeriesPath);
+    // As the sweep refuses a series that is its rows or their description.
+    try {
+      CheckSeriesPath(request);
+    } catch (const InputError& e) {
+      throw InputError(kFile, Quoted(metaPath) + " records a sweep impactsim refuses: " + e.what());
+    }
+  }
   return request;
 }
 

@@ -12,7 +12,9 @@ namespace impactsim {
 // with `path` as its --out, and its series looked for beside `path` as it
 // stood beside the recorded --out. Throws InputError for the argument
 // "file" when the description is not a sweep's, records a sweep the runner
-// refuses, or an identity its command line does not give.
+// refuses (its command line, or a series that is its rows or their
+// description), an identity its command line does not give, or a tool,
+// format, shard, task counts or series that command line does not give.
 SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPath,
                              const std::string& metaText);
 

@@ -86,6 +86,9 @@ SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args) {
     app.parse(reversed);
     CheckLeftovers(app);
     CheckRepeatsAndSwitches(*sweep, given);
+  } catch (const CLI::Success&) {
+    // "--help" (or "-h"): the runner shows the options and runs nothing.
+    throw InputError("", "--help: shows the options of impactsim sweep, runs no sweep");
   } catch (const CLI::ParseError& e) {
     throw InputError("", Describe(e, *sweep));
   }

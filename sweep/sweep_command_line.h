@@ -36,7 +36,7 @@ class SweepOptions {
 // "impactsim sweep" follows but one: an empty value of a switch setting
 // ("--edge="), which earlier versions took as the switch given bare, is
 // still read so. Throws InputError for the first problem, a parser's too, as
-// one line.
+// one line, and for a request of help, which runs no sweep.
 SweepRequest ParseSweepCommandLine(const std::vector<std::string>& args);
 
 }  // namespace impactsim

@@ -167,6 +167,13 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
     const auto file = series->find("file");
     if (file != series->end() && file->is_string()) recorded.SeriesFile = file->get<std::string>();
   }
+  for (const auto& [key, digest] : {std::pair{"rows_sha256", &recorded.RowsSha256},
+                                    std::pair{"series_sha256", &recorded.SeriesSha256}}) {
+    const auto found = meta.find(key);
+    if (found != meta.end()) {
+      *digest = found->is_string() ? found->get<std::string>() : found->dump();
+    }
+  }
   const auto columns = meta.find("columns");
   if (columns != meta.end() && columns->is_array()) {
     for (const Json& c : *columns) {

@@ -64,6 +64,10 @@ struct RecordedSweep {
   std::optional<std::string> Series;      // the series identity, for a sweep with one
   std::string SeriesFile;                 // the series file as recorded
   std::vector<std::string> ColumnNames;   // the row columns the description lists
+  // The digests of a complete sweep's files, as recorded: one that is not
+  // text as its JSON, which no digest equals.
+  std::optional<std::string> RowsSha256;
+  std::optional<std::string> SeriesSha256;
 };
 
 // What a description records, or nothing if `in` holds no description of a

@@ -15,7 +15,9 @@
 #include "sweep/input_error.h"
 #include "sweep/output_target.h"
 #include "sweep/readable_file.h"
+#include "sweep/recorded_sweep.h"
 #include "sweep/sweep_description.h"
+#include "sweep/sweep_provenance.h"
 #include "sweep/sweep_series.h"
 #include "sweep/text_escape.h"
 
@@ -27,8 +29,8 @@ constexpr const char* kOut = "out";
 constexpr const char* kResume = "resume";
 constexpr const char* kSeries = "series";
 
-// The description beside --out. Throws InputError if there is none.
-RecordedSweep ReadDescription(const SweepRequest& request) {
+// The description beside --out, as text. Throws InputError if there is none.
+std::string ReadDescription(const SweepRequest& request) {
   const std::string& path = request.OutPath;
   const std::string metaPath = path + kMetaSuffix;
   std::string text;
@@ -37,12 +39,7 @@ RecordedSweep ReadDescription(const SweepRequest& request) {
     throw InputError(kResume, "cannot tell which sweep " + Quoted(path) + " belongs to: " +
                                   Quoted(metaPath) + " cannot be read: " + reason);
   }
-  std::istringstream metaIn(text);
-  std::optional<RecordedSweep> recorded = RecordedIdentity(metaIn);
-  if (!recorded) {
-    throw InputError(kResume, Quoted(metaPath) + " does not describe a sweep");
-  }
-  return std::move(*recorded);
+  return text;
 }
 
 // The identity is compared in the scheme the description records: one from
@@ -67,11 +64,67 @@ void CheckIdentity(const SweepRequest& request, const std::string& identity,
   }
 }
 
+// The description must be one verify can read back: its command line one
+// the sweep takes, giving the identity, format, shard and tasks recorded,
+// with the series this sweep writes, where the description names it. A
+// series named outside UTF-8, which a description records escaped, is taken
+// under the name it was recorded by.
+void CheckReadBack(const SweepRequest& request, const std::string& metaText,
+                   const std::string& seriesFile) {
+  SweepRequest recorded;
+  try {
+    recorded = RecordedSweepOf(request.OutPath, request.OutPath + kMetaSuffix, metaText);
+  } catch (const InputError& e) {
+    throw InputError(kResume, e.Text());
+  }
+  if (request.SeriesPath.empty()) return;
+  std::string error;
+  const auto given = FindOutputTarget(request.SeriesPath, error);
+  const auto named = FindOutputTarget(recorded.SeriesPath, error);
+  const std::string escaped = RecordedArgument(request.SeriesPath);
+  const bool recordedEscaped = escaped != request.SeriesPath && escaped == seriesFile;
+  if (!recordedEscaped && (!given || !named || !given->SameFileAs(*named))) {
+    throw InputError(kSeries,
+                     Quoted(request.SeriesPath) + " is not the series the description of " +
+                         Quoted(request.OutPath) + " names, " + Quoted(recorded.SeriesPath) +
+                         "; continue the sweep with that file");
+  }
+}
+
+// A complete sweep's files must still be the bytes its digests were taken
+// of: edited rows or rounds are never taken for the sweep's own, nor given
+// a new digest.
+void CheckDigests(const SweepRequest& request, const RecordedSweep& recorded) {
+  const auto check = [](const std::optional<std::string>& digest, const std::string& path,
+                        const char* key, const char* field) {
+    if (!digest) return;
+    std::string reason;
+    const std::optional<RowsFileScan> scan = ScanRowsFile(path, reason);
+    if (!scan) throw InputError(key, reason);
+    if (scan->Sha256 != *digest) {
+      throw InputError(key, Quoted(path) +
+                                " has changed since its sweep was complete: its SHA-256 "
+                                "is not the " +
+                                field + " its description records");
+    }
+  };
+  check(recorded.RowsSha256, request.OutPath, kResume, "rows_sha256");
+  if (!request.SeriesPath.empty()) {
+    check(recorded.SeriesSha256, request.SeriesPath, kSeries, "series_sha256");
+  }
+}
+
 // Checks that the description beside --out names this very sweep, with the
-// same columns, and a series exactly when one is asked for. Throws
-// InputError.
+// same columns, and a series exactly when one is asked for (the one it
+// names), and that the files of a complete sweep are as it left them.
+// Throws InputError.
 void CheckDescription(const SweepRequest& request, const std::string& identity) {
-  const RecordedSweep recorded = ReadDescription(request);
+  const std::string metaPath = request.OutPath + kMetaSuffix;
+  const std::string metaText = ReadDescription(request);
+  std::istringstream metaIn(metaText);
+  const std::optional<RecordedSweep> found = RecordedIdentity(metaIn);
+  if (!found) throw InputError(kResume, Quoted(metaPath) + " does not describe a sweep");
+  const RecordedSweep& recorded = *found;
   std::vector<std::string> columns;
   for (const Column& c : RowColumns()) columns.emplace_back(c.Name);
   if (!recorded.ColumnNames.empty() && recorded.ColumnNames != columns) {
@@ -92,9 +145,11 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
                                   "; continue it with " + Ref(kSeries));
   }
   if (recorded.Series && *recorded.Series != SeriesIdentity(identity, request.Format)) {
-    throw InputError(kSeries, Quoted(request.OutPath + kMetaSuffix) +
-                                  " records a series of another kind; start a new file");
+    throw InputError(kSeries,
+                     Quoted(metaPath) + " records a series of another kind; start a new file");
   }
+  CheckReadBack(request, metaText, recorded.SeriesFile);
+  CheckDigests(request, recorded);
 }
 
 // The numbers of the shard's tasks from position `kept` on: after(k) is the
@@ -225,6 +280,19 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity, co
   state.SeriesKeepBytes = series.KeepBytes();
   state.WriteSeriesHeader = seriesCsv && state.SeriesKeepBytes == 0;
   return state;
+}
+
+void CheckSeriesPath(const SweepRequest& request) {
+  std::string error;
+  const auto series = FindOutputTarget(request.SeriesPath, error);
+  if (!series) throw InputError(kSeries, error);
+  for (const std::string& other : {request.OutPath, request.OutPath + kMetaSuffix}) {
+    const auto target = FindOutputTarget(other, error);
+    if (target && target->SameFileAs(*series)) {
+      throw InputError(kSeries,
+                       Quoted(request.SeriesPath) + " is the same file as " + Quoted(other));
+    }
+  }
 }
 
 int OpenOut(const std::string& path, bool create, const char* key) {

@@ -36,13 +36,19 @@ using KeptRow = std::function<void(const SweepTask& task, const RowResult& row)>
 
 // Checks --out against the request: a file that holds rows is only
 // continued (--resume), and only when its description names this very sweep
-// and every complete line is the row of the shard's next task, each handed
-// to `kept` if given. With --series, the series file is checked alongside:
-// it must be this sweep's (the description names its identity) and hold, for
+// and is one verify can read back (RecordedSweepOf), the files of a sweep
+// that was complete still have the digests it records, and every complete
+// line is the row of the shard's next task, each handed to `kept` if given.
+// With --series, the series file is checked alongside: it must be this
+// sweep's (the description names its identity and the file) and hold, for
 // every row kept, that task's rounds agreeing with the row. Reads, never
 // writes; throws InputError.
 OutState InspectOut(const SweepRequest& request, const std::string& identity,
                     const KeptRow& kept = nullptr);
+
+// Checks that the --series file is a file of its own: not the rows, nor
+// their description, however it is spelled. Throws InputError.
+void CheckSeriesPath(const SweepRequest& request);
 
 // Opens --out for appending and takes its lock: an existing file before it
 // is read, so that no other sweep can change it between the checks and the

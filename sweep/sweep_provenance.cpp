@@ -1,6 +1,8 @@
 #include "sweep/sweep_provenance.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -167,7 +169,18 @@ SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origi
   Json session = NewSession(origin);
   // A description from before sessions were recorded has no known start.
   if (state.WriteMeta) meta["started"] = session["started"];
-  PutSummary(meta, nullptr, rowsAtStart_, false, "");
+  // A file complete at the start, whose digests InspectOut found agreeing,
+  // keeps them while the session runs and however it ends: nothing is left
+  // to write to it.
+  keepsDigests_ = !state.WriteMeta && !state.TornLine && rowsAtStart_ == shardTasks_ &&
+                  state.SeriesKeepBytes == state.SeriesSize;
+  const auto digest = [&meta, this](const char* key) {
+    const auto found = meta.find(key);
+    return keepsDigests_ && found != meta.end() && found->is_string() ? found->get<std::string>()
+                                                                      : std::string();
+  };
+  PutSummary(meta, nullptr, rowsAtStart_, keepsDigests_, digest("rows_sha256"),
+             digest("series_sha256"));
   meta["sessions"].push_back(session);
   meta_ = meta.dump(2) + '\n';
 
@@ -216,8 +229,9 @@ bool SweepSession::End(bool finished) {
     session["finished"] = now;
     session["rows_added"] = rows >= rowsAtStart_ ? rows - rowsAtStart_ : 0;
     session["status"] = !finished ? kFailed : complete ? kComplete : kStopped;
-    // The digests only of files this session saw through to their last row.
-    const bool digest = finished && complete;
+    // The digests only of files this session saw through to their last row,
+    // or found complete and left as they were.
+    const bool digest = complete && (finished || keepsDigests_);
     std::optional<RowsFileScan> series;
     std::string seriesError;
     if (digest && !seriesPath_.empty()) series = ScanRowsFile(seriesPath_, seriesError);
@@ -225,10 +239,14 @@ bool SweepSession::End(bool finished) {
     OutputFile file(rowsPath_ + kMetaSuffix);
     if (!file.Open(reason)) {
       report_({kOut, "cannot write " + Quoted(file.Path()) + ": " + reason});
+      MarkFailedInPlace();
       return false;
     }
     file.Write(meta.dump(2) + '\n');
-    if (!Commit(file)) return false;
+    if (!Commit(file)) {
+      MarkFailedInPlace();
+      return false;
+    }
     if (!scan) {
       report_({kOut, "counting the rows of " + Quoted(rowsPath_) + " failed: " + reason});
       return false;
@@ -243,6 +261,34 @@ bool SweepSession::End(bool finished) {
                        " failed: " + e.what()});
     return false;
   }
+}
+
+// The description this session wrote at its start, with "running" as the
+// last session's status (its last field), becomes "failed" in place: the
+// same number of bytes, so that no new space is needed. Touches nothing
+// unless the file still holds exactly that description. Never throws.
+bool SweepSession::MarkFailedInPlace() const {
+  const std::string running = "\"status\": \"running\"";
+  const std::string failed = "\"status\": \"failed\" ";
+  const std::size_t at = meta_.rfind(running);
+  if (at == std::string::npos) return false;
+  const int fd = ::open((rowsPath_ + kMetaSuffix).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string held(meta_.size() + 1, '\0');
+  std::size_t size = 0;
+  while (size < held.size()) {
+    const ssize_t n = ::pread(fd, held.data() + size, held.size() - size, static_cast<off_t>(size));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  held.resize(size);
+  const bool marked = held == meta_ &&
+                      ::pwrite(fd, failed.data(), failed.size(), static_cast<off_t>(at)) ==
+                          static_cast<ssize_t>(failed.size()) &&
+                      ::fsync(fd) == 0;
+  ::close(fd);
+  return marked;
 }
 
 std::string DescriptionWithoutFile(const std::string& description, const SweepOrigin& origin,

@@ -44,9 +44,11 @@ std::uint64_t RowsIn(const RowsFileScan& scan, RowFormat format);
 // (a run or a write failed, or the session stopped early) as failed. Both
 // record the time and the rows the file holds; Finish adds the SHA-256 of the
 // rows file (and of the --series file) when every task of the shard has its
-// row. Every write goes through OutputFile: the old description or the new,
-// never a mix.
-// Where a failure after the checks goes: to the front end, which shows it.
+// row. A file complete when the session starts keeps its digests throughout. Every write goes
+// through OutputFile: the old description or the new, never a mix. Where the new one cannot be
+// written (a full disk, a file size limit), the session's status, "running", becomes "failed" in
+// the bytes the description already holds, so that it never claims to run on. Where a failure after
+// the checks goes: to the front end, which shows it.
 using ReportProblem = std::function<void(const Problem&)>;
 
 class SweepSession {
@@ -72,6 +74,7 @@ class SweepSession {
  private:
   bool End(bool finished);
   bool Commit(OutputFile& file);
+  bool MarkFailedInPlace() const;
 
   std::string rowsPath_;
   std::string seriesPath_;  // empty: no --series
@@ -81,6 +84,7 @@ class SweepSession {
   ReportProblem report_;
   std::optional<OutputFile> start_;  // none: an earlier version's description, left alone
   std::string meta_;                 // the description as JSON text
+  bool keepsDigests_ = false;        // complete at the start: its digests stay
   bool begun_ = false;
   bool ended_ = false;
 };

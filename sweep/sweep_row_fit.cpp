@@ -1,19 +1,33 @@
 // Which run columns can come from one run of a task: the checks a row read
 // back from a file must pass before --resume keeps it.
 
+#include <cmath>
 #include <cstdlib>
 
 #include "model/cycle_watch.h"
+#include "model/grid.h"
 #include "sweep/sweep_rows.h"
 
 namespace impactsim {
 
 namespace {
 
-// A mean strength: present exactly when cells hold the opinion, and in 0..100.
+// Whether `value` is exactly the quotient of a whole number in 0..most by
+// `count`, as the measures compute their means: one division of a whole sum.
+bool WholeOver(double value, std::int64_t count, std::int64_t most) {
+  if (count <= 0 || !(value >= 0.0)) return false;  // NaN fails too
+  const double scaled = value * static_cast<double>(count);
+  if (!(scaled <= static_cast<double>(most) + 0.5)) return false;
+  const std::int64_t whole = std::llround(scaled);
+  return whole <= most && static_cast<double>(whole) / static_cast<double>(count) == value;
+}
+
+// A mean strength: present exactly when cells hold the opinion, and the sum
+// of that many strengths (each 0..kStrengthValues - 1) divided by their
+// number.
 bool MeanFits(const std::optional<double>& mean, std::int32_t cells) {
   if (!mean) return cells == 0;
-  return cells > 0 && *mean >= 0.0 && *mean <= 100.0;
+  return WholeOver(*mean, cells, std::int64_t{kStrengthValues - 1} * cells);
 }
 
 // The measures of one population against its census (`one`, `two` cells of
@@ -27,23 +41,32 @@ bool MeasuresFit(std::int32_t one, std::int32_t two, std::int64_t clusters, doub
                  const std::optional<double>& majorityS) {
   const std::int32_t cells = one + two;
   const bool unanimous = one == cells || two == cells;
+  // The counts within the cells before any arithmetic on them: a file may
+  // hold any 64-bit value.
+  if (clusters < 1 || clusters > cells || minorityClusters < 0 || minorityClusters > two ||
+      largest < 0 || largest > two) {
+    return false;
+  }
   const std::int64_t majorityClusters = clusters - minorityClusters;
-  const bool groups = clusters >= 1 && clusters <= cells && (clusters == 1) == unanimous &&
-                      minorityClusters >= 0 && (minorityClusters == 0) == (two == 0) &&
+  const bool groups = (clusters == 1) == unanimous && (minorityClusters == 0) == (two == 0) &&
                       majorityClusters >= 0 && (majorityClusters == 0) == (one == 0) &&
-                      minorityClusters <= two && majorityClusters <= one;
-  const bool largestFits = (two == 0 && largest == 0) ||
-                           (largest >= 1 && largest <= two && largest * minorityClusters >= two);
+                      majorityClusters <= one;
+  const bool largestFits =
+      (two == 0 && largest == 0) || (largest >= 1 && largest * minorityClusters >= two);
   const bool meanFits =
       minorityClusters == 0
           ? !meanSize.has_value()
           : meanSize == static_cast<double>(two) / static_cast<double>(minorityClusters);
-  return groups && largestFits && meanFits && like >= 0.0 && like <= 1.0 &&
+  return groups && largestFits && meanFits && LikeShareFits(like, cells) &&
          (like == 1.0) == unanimous && MeanFits(minorityP, two) && MeanFits(minorityS, two) &&
          MeanFits(majorityP, one) && MeanFits(majorityS, one);
 }
 
 }  // namespace
+
+bool LikeShareFits(double share, std::int32_t cells) {
+  return WholeOver(share, 12 * std::int64_t{cells}, 12 * std::int64_t{cells});
+}
 
 bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
   const std::int32_t cells = task.Program->CellTotal;
@@ -57,6 +80,8 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
   const bool unanimous = r.Opinion1End == cells || r.Opinion2End == cells;
   const bool stopFits = r.RoundsRun >= 1 && r.RoundsRun <= rounds && r.Stop.Any() &&
                         r.Stop.Rounds == (r.RoundsRun >= rounds) && r.Stop.Unanimity == unanimous;
+  // The rounds within the setting before any arithmetic on them.
+  if (!stopFits) return false;
 
   // The last round changed nothing exactly when the pattern repeats the one
   // before (period 1), from the round of the last change on; a run at rest
@@ -77,7 +102,7 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
                           (r.TotalChanges == 0) == (r.LastChangeRound == 0) &&
                           r.TotalChanges >= std::abs(r.Opinion2End - r.Opinion2Start);
 
-  return stopFits && cycleFits && changesFit &&
+  return cycleFits && changesFit &&
          r.MinorityShare == static_cast<double>(r.Opinion2End) / static_cast<double>(cells) &&
          MeasuresFit(r.Opinion1Start, r.Opinion2Start, r.ClustersStart, r.LikeNeighboursStart,
                      r.MinorityClustersStart, r.LargestMinorityClusterStart,

@@ -136,6 +136,11 @@ std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const 
 // the census they describe.
 bool ResultFitsTask(const RowResult& result, const SweepTask& task);
 
+// Whether `share` can be a share of like neighbours of a population of
+// `cells` cells as the measures compute it: whole twelfths per cell (of its
+// 2, 3 or 4 side neighbours), summed, divided by twelve times the cells.
+bool LikeShareFits(double share, std::int32_t cells);
+
 // Whether a complete line (without its '\n') can be the row this task's run
 // wrote: ReadRow finds it exactly as written, and ResultFitsTask holds.
 bool RowBelongsTo(RowFormat format, std::string_view line, const SweepTask& task);

@@ -63,6 +63,10 @@ std::optional<std::pair<std::uint64_t, RoundPoint>> ReadLine(RowFormat format,
     const Json line = Json::parse(text, nullptr, false);
     if (!line.is_object() || line.size() != std::size(kColumns)) return std::nullopt;
     try {
+      // Whole numbers only: a decimal is never converted to a count.
+      for (const char* key : {"task", "round", "changes", "opinion1", "opinion2", "clusters"}) {
+        if (!line.at(key).is_number_integer()) return std::nullopt;
+      }
       task = line.at("task").get<std::uint64_t>();
       p.Round = line.at("round").get<std::int32_t>();
       p.Changes = line.at("changes").get<std::int32_t>();
@@ -155,10 +159,10 @@ void SeriesReader::ReadTask(const SweepTask& task, const RowResult& row) {
   const std::string of = "of task " + std::to_string(task.Number);
   const std::int32_t cells = task.Program->CellTotal;
   std::int64_t changes = 0;
-  std::int32_t lastChange = 0;
+  std::int64_t lastChange = 0;
   std::uint64_t bytes = 0;
   RoundPoint p;
-  for (std::int32_t round = 0; round <= row.RoundsRun; ++round) {
+  for (std::int64_t round = 0; round <= row.RoundsRun; ++round) {
     std::string line;
     if (!NextLine(line)) {
       ++lineNo_;
@@ -170,9 +174,9 @@ void SeriesReader::ReadTask(const SweepTask& task, const RowResult& row) {
     }
     p = read->second;
     const bool fits =
-        p.Opinion1 >= 0 && p.Opinion2 >= 0 && p.Opinion1 + p.Opinion2 == cells && p.Changes >= 0 &&
-        p.Changes <= cells && (round > 0 || p.Changes == 0) && p.Clusters >= 1 &&
-        p.Clusters <= cells && p.LikeNeighbours >= 0.0 && p.LikeNeighbours <= 1.0 &&
+        p.Opinion1 >= 0 && p.Opinion1 <= cells && p.Opinion2 == cells - p.Opinion1 &&
+        p.Changes >= 0 && p.Changes <= cells && (round > 0 || p.Changes == 0) && p.Clusters >= 1 &&
+        p.Clusters <= cells && LikeShareFits(p.LikeNeighbours, cells) &&
         (round > 0 || (p.Opinion1 == row.Opinion1Start && p.Clusters == row.ClustersStart &&
                        p.LikeNeighbours == row.LikeNeighboursStart));
     if (!fits) Refuse("cannot be round " + std::to_string(round) + " " + of);
@@ -192,7 +196,7 @@ void SeriesReader::ReadTail(
     const std::function<std::optional<std::uint64_t>(std::uint64_t)>& after) {
   std::string line;
   std::uint64_t k = 0;  // the task the lines are now of: the k-th after the rows kept
-  std::int32_t round = -1;
+  std::int64_t round = -1;
   while (NextLine(line)) {
     const auto read = ReadLine(format_, line);
     const std::optional<std::uint64_t> now = after(k);

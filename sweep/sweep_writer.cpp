@@ -20,21 +20,6 @@ namespace {
 constexpr const char* kOut = "out";
 constexpr const char* kSeries = "series";
 
-// The series file must be a file of its own: not the rows, nor their
-// description, however it is spelled.
-void CheckSeriesPath(const SweepRequest& request) {
-  std::string error;
-  const auto series = FindOutputTarget(request.SeriesPath, error);
-  if (!series) throw InputError(kSeries, error);
-  for (const std::string& other : {request.OutPath, request.OutPath + kMetaSuffix}) {
-    const auto target = FindOutputTarget(other, error);
-    if (target && target->SameFileAs(*series)) {
-      throw InputError(kSeries,
-                       Quoted(request.SeriesPath) + " is the same file as " + Quoted(other));
-    }
-  }
-}
-
 // The files of a sweep written to --out, open and locked, and the session
 // that describes them. The session comes last, so that it is destroyed
 // first: a session that fails is recorded while the files are still locked.

@@ -234,7 +234,8 @@ TEST_P(SweepBadInputTest, RejectedBeforeAnythingRuns) {
   EXPECT_EQ(Snapshot(), before);
 }
 
-// Rewrites done.csv through a function of its lines.
+// Rewrites done.csv through a function of its lines, its description as a
+// sweep cut short leaves it (without the digest that would tell the edit).
 std::function<void(const fs::path&)> Edit(std::function<void(std::vector<std::string>&)> change) {
   return [change](const fs::path& dir) {
     std::vector<std::string> lines = Lines(Slurp(dir / "done.csv"));
@@ -242,7 +243,17 @@ std::function<void(const fs::path&)> Edit(std::function<void(std::vector<std::st
     std::string text;
     for (const std::string& line : lines) text += line + '\n';
     Spit(dir / "done.csv", text);
+    CutShort(dir / "done.csv");
   };
+}
+
+// Task 0 of the complete done.csv with one cluster more at the end: a row a
+// run can give, so that only the recorded digest tells the edit.
+void OneClusterMore(const fs::path& dir) {
+  std::string rows = Slurp(dir / "done.csv");
+  const std::size_t at = rows.find(",0.19,5,0.8975,");
+  ASSERT_NE(at, std::string::npos);
+  Spit(dir / "done.csv", rows.replace(at, 15, ",0.19,6,0.8975,"));
 }
 
 const Args kOut = {"--out", "@new.csv"};
@@ -330,6 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
                  })},
         BadInput{Resume(kDone), "one row more",
                  Edit([](std::vector<std::string>& l) { l.push_back(l.back()); })},
+        BadInput{Resume(kDone), "has changed since its sweep was complete", OneClusterMore},
         // Cycles and series.
         BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "0"}), "--stop-on-cycle: expects"},
         BadInput{Sweep({"--seeds", "1", "--stop-on-cycle", "2147483648"}), "--stop-on-cycle"},

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "cli/report.h"
+#include "sweep/sweep_command_line.h"
+#include "sweep/sweep_writer.h"
 #include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
@@ -136,6 +138,9 @@ TEST_F(SweepTest, ResumeKeepsTheFirstStartAndAddsASession) {
   // An earlier start, so that keeping it is not a coincidence of the clock.
   first["started"] = "2001-02-03T04:05:06Z";
   first["sessions"][0]["started"] = "2001-02-03T04:05:06Z";
+  // As a session cut short leaves it.
+  first.erase("rows_sha256");
+  first["complete"] = false;
   Spit(In("s.csv.meta.json"), first.dump(2) + '\n');
   const std::vector<std::string> lines = Lines(whole);
   Spit(In("s.csv"), lines[0] + '\n' + lines[1] + '\n' + lines[2] + '\n' + lines[3].substr(0, 9));
@@ -164,35 +169,118 @@ TEST_F(SweepTest, ResumeKeepsTheFirstStartAndAddsASession) {
   EXPECT_EQ(meta, first);
 }
 
+// Stops a sweep at its first report of progress, as a front end stopped by
+// the user does.
+class StopAtOnce final : public SweepListener {
+ public:
+  void Progress(std::uint64_t) override { throw std::runtime_error("stopped"); }
+  void Failed(const Problem&) override {}
+};
+
+// A resume of a complete file that is stopped keeps its digests: the
+// description never loses them while the file stays as they describe it.
+TEST_F(SweepTest, AStoppedResumeOfACompleteFileKeepsItsDigests) {
+  const Args args = {"sweep", "--program", "kestane", "--rounds", "1",    "--seeds",
+                     "1-3",   "--out",     In("s"),   "--series", In("r")};
+  ASSERT_EQ(Invoke(args).status, kExitOk);
+  const Json before = Meta(In("s"));
+  const Args resume = Concat(args, {"--resume"});
+  StopAtOnce stop;
+  EXPECT_THROW(WriteSweep(ParseSweepCommandLine(resume), {resume, ""}, nullptr, stop),
+               std::runtime_error);
+  const Json after = Meta(In("s"));
+  ASSERT_EQ(after["sessions"].size(), 2u) << after;
+  EXPECT_EQ(after["sessions"][1]["status"], "failed");
+  EXPECT_EQ(after["complete"], true);
+  EXPECT_EQ(after["rows_sha256"], before["rows_sha256"]);
+  EXPECT_EQ(after["series_sha256"], before["series_sha256"]);
+}
+
+// The size of the description a session of `args` writes when it starts,
+// for the rows file `rows`: that of a complete session of the same sweep to
+// a file of a name as long, with the fields of a session just begun.
+std::size_t StartingDescriptionSize(const Args& args, const std::string& rows) {
+  const std::string other = rows.substr(0, rows.size() - 1) + '~';
+  const Outcome done = Invoke(Concat(args, {"--out", other}));
+  EXPECT_EQ(done.status, kExitOk) << done.err;
+  Json meta = Meta(other);
+  meta.erase("rows_sha256");
+  meta["finished"] = nullptr;
+  meta["rows_written"] = 0;
+  meta["complete"] = false;
+  Json& session = meta["sessions"][0];
+  session["finished"] = nullptr;
+  session["rows_added"] = 0;
+  session["status"] = "running";
+  fs::remove(other);
+  fs::remove(other + ".meta.json");
+  return meta.dump(2).size() + 1;
+}
+
+struct FailedWrite {
+  std::string name;
+  // The largest file the sweep may write, given the size of the description
+  // it starts with.
+  rlim_t (*limit)(std::size_t startingDescription);
+  bool descriptionRewritten;  // false: the rewrite fails too
+};
+
+void PrintTo(const FailedWrite& w, std::ostream* os) {
+  *os << w.name;
+}
+
+class SweepFailedWriteTest : public SweepTest, public ::testing::WithParamInterface<FailedWrite> {};
+
 // A write that fails ends the session as failed: its finish and the rows the
 // file holds are recorded, and no digest, since the sweep is not complete.
-TEST_F(SweepTest, AFailedWriteIsRecordedWithoutADigest) {
-  const Args args = {"sweep", "--program", "kestane", "--rounds", "1",        "--seeds",
-                     "1-300", "--jobs",    "1",       "--out",    In("s.csv")};
-  // Files may grow to 8000 bytes: the description fits, 300 rows do not.
+// Where the description cannot be rewritten either (a full disk), the
+// session it started with is marked failed in place, and still no digest.
+TEST_P(SweepFailedWriteTest, AFailedWriteIsRecordedWithoutADigest) {
+  const FailedWrite& w = GetParam();
+  const Args args = {"sweep",   "--program", "kestane", "--rounds", "1",
+                     "--seeds", "1-300",     "--jobs",  "1"};
+  const rlim_t limit = w.limit(StartingDescriptionSize(args, In("s.csv")));
   rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit small = old;
-  small.rlim_cur = 8000;
+  small.rlim_cur = limit;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const Outcome r = Invoke(args);
+  const Outcome r = Invoke(Concat(args, {"--out", In("s.csv")}));
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
 
   EXPECT_EQ(r.status, kExitFailed);
-  EXPECT_NE(r.err.find("impactsim: --out: writing"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.err.starts_with("impactsim: --out: writing " + Quoted(In("s.csv")) + " failed"))
+      << r.err;
   const std::string rows = Slurp(In("s.csv"));
   ASSERT_GT(rows.size(), 1000u);
-  ASSERT_LE(rows.size(), 8000u);
+  ASSERT_LE(rows.size(), limit);
   const Json meta = Meta(In("s.csv"));
-  const std::uint64_t complete = Lines(rows).size() - 1 - (rows.back() == '\n' ? 0 : 1);
-  EXPECT_EQ(meta["rows_written"], complete);
   EXPECT_EQ(meta["complete"], false);
   EXPECT_FALSE(meta.contains("rows_sha256")) << meta;
   EXPECT_EQ(meta["sessions"][0]["status"], "failed");
-  EXPECT_GE(IsoSeconds(meta["finished"]), IsoSeconds(meta["started"]));
+  if (w.descriptionRewritten) {
+    const std::uint64_t complete = Lines(rows).size() - 1 - (rows.back() == '\n' ? 0 : 1);
+    EXPECT_EQ(meta["rows_written"], complete);
+    EXPECT_GE(IsoSeconds(meta["finished"]), IsoSeconds(meta["started"]));
+  } else {
+    EXPECT_NE(r.err.find("impactsim: --out: writing " + Quoted(In("s.csv.meta.json")) + " failed"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(meta["finished"], nullptr);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, SweepFailedWriteTest,
+                         ::testing::Values(
+                             // The description fits, 300 rows do not.
+                             FailedWrite{"rows", [](std::size_t) -> rlim_t { return 8000; }, true},
+                             // Only the description the session started with fits.
+                             FailedWrite{"rows_and_description",
+                                         [](std::size_t start) -> rlim_t { return start + 4; },
+                                         false}),
+                         [](const auto& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace impactsim::cli

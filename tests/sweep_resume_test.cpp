@@ -63,6 +63,7 @@ TEST_P(SweepResumeRowTest, RefusesALineTheSweepWouldNotWrite) {
   std::string text;
   for (const std::string& l : lines) text += l + '\n';
   Spit(In("done"), text);
+  CutShort(In("done"));
   const auto before = Snapshot();
 
   const Outcome r = Invoke(Concat(args, {"--resume"}));
@@ -115,6 +116,17 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignRow{"csv", 2, ",2.537037037037037,", ",2.5,", "a mean group size not computed"},
         ForeignRow{"csv", 2, ",52.605839416058394,", ",100.5,", "a mean strength above 100"},
         ForeignRow{"csv", 2, ",52.605839416058394,", ",,", "no mean strength of 137 cells"},
+        ForeignRow{"csv", 2, ",52.605839416058394,", ",52.6,",
+                   "a mean strength no sum of 137 whole strengths gives"},
+        ForeignRow{"csv", 2, ",0.8975,", ",0.8976,", "a share of like neighbours in no twelfths"},
+        // Values whose arithmetic would overflow, were they taken on trust.
+        ForeignRow{"csv", 2, ",54,4,10,51,", ",9223372036854775807,4,10,51,",
+                   "more groups of opinion 2 than 64 bits hold"},
+        ForeignRow{"csv", 2, ",62,0.53,", ",-9223372036854775808,0.53,",
+                   "the fewest clusters 64 bits hold"},
+        ForeignRow{"csv", 2, ",1,rounds,263,137,324,76,0.19,5,0.8975,0,,1,",
+                   ",-2147483648,rounds,263,137,324,76,0.19,5,0.8975,2,0,1,",
+                   "the fewest rounds 32 bits hold, with a cycle"},
         // JSON lines: the writer's exact text, not just the same values.
         ForeignRow{"jsonl", 1, "{\"task\":0,\"program\":\"kestane\",",
                    "{\"program\":\"kestane\",\"task\":0,", "reordered keys"},
@@ -158,6 +170,7 @@ TEST_F(SweepTest, ResumeKeepsEveryRowTheSweepWrote) {
       ASSERT_EQ(again.status, kExitOk) << again.err;
       EXPECT_EQ(Slurp(In("s")), full);
       Spit(In("s"), full.substr(0, full.size() / 2));
+      CutShort(In("s"));
       ASSERT_EQ(Invoke(Concat(args, {"--resume"})).status, kExitOk);
       EXPECT_EQ(Slurp(In("s")), full);
       fs::remove(In("s"));
@@ -214,6 +227,12 @@ TEST(SweepRowValues, OnlyValuesOneRunCanGiveFitTheTask) {
       {"a largest group past its opinion's cells",
        [](RowResult& r) { r.LargestMinorityClusterStart = r.Opinion2Start + 1; }},
       {"a mean strength past 100", [](RowResult& r) { r.MajorityPersuasivenessStart = 100.5; }},
+      {"a mean strength one step off its whole sum",
+       [](RowResult& r) {
+         r.MajorityPersuasivenessStart = std::nextafter(*r.MajorityPersuasivenessStart, 200.0);
+       }},
+      {"a share of like neighbours one step off",
+       [](RowResult& r) { r.LikeNeighboursStart = std::nextafter(r.LikeNeighboursStart, 0.0); }},
       {"a mean strength of no cells",
        [](RowResult& r) {
          r.MinoritySupportivenessEnd =
@@ -271,7 +290,10 @@ class SweepDescriptionTest : public SweepTest {
 // description as it is.
 TEST_F(SweepDescriptionTest, ResumeContinuesAFileOfAnEarlierVersion) {
   const std::string full = Prepare([](Json& meta) {
-    meta.erase("identity_scheme");
+    for (const char* key : {"identity_scheme", "started", "finished", "rows_written", "complete",
+                            "rows_sha256", "sessions"}) {
+      meta.erase(key);
+    }
     meta["sweep_identity"] = TaskListIdentity(TwoRounds(6), RowFormat::Csv, {});
   });
   const std::string earlierMeta = Slurp(In("s.csv.meta.json"));
@@ -320,6 +342,21 @@ TEST_F(SweepDescriptionTest, ResumeRefusesADescriptionOfAnotherSweep) {
        [](Json& meta) { meta["identity_scheme"] = "2"; },
        {},
        "does not describe a sweep"},
+      // Descriptions verify could not read back, or that contradict the
+      // sweep whose rows they describe.
+      {"no command line", [](Json& meta) { meta.erase("command_line"); }, {}, "does not describe"},
+      {"a command line asking for help",
+       [](Json& meta) { meta["command_line"].push_back("--help"); },
+       {},
+       "records a sweep impactsim refuses: --help: shows the options"},
+      {"a command line whose --out names no file",
+       [](Json& meta) { meta["command_line"][9] = "--out"; },
+       {},
+       "records a sweep impactsim refuses: --out: given more than once"},
+      {"another format", [](Json& meta) { meta["format"] = "jsonl"; }, {}, "records format"},
+      {"another shard", [](Json& meta) { meta["shard"] = "1/2"; }, {}, "records shard \"1/2\""},
+      {"another task count", [](Json& meta) { meta["tasks"] = 7; }, {}, "records tasks 7"},
+      {"another tool", [](Json& meta) { meta["tool"] = "other"; }, {}, "records tool"},
   };
   for (const DescriptionCase& c : cases) {
     Prepare(c.change);
@@ -363,20 +400,23 @@ TEST(SweepDescriptionArguments, AnyBytesAreRecordedAsValidUtf8) {
   }
 }
 
-// An output named with a Latin-1 byte: the sweep runs, its description is
-// JSON recording the name escaped, and --resume continues it.
+// Outputs named with a Latin-1 byte: the sweep runs, its description is
+// JSON recording the names escaped, and --resume continues it, the series
+// taken under the name its description records.
 TEST_F(SweepTest, OutNamedOutsideUtf8) {
   const Args sweep = {"sweep", "--program", "kestane", "--rounds", "2", "--seeds", "1-4"};
   const std::string name = In("r\xe9sultats\\1.csv");
-  const Args args = Concat(sweep, {"--out", name});
+  const Args args = Concat(sweep, {"--out", name, "--series", In("s\xe9rie.csv")});
   const Outcome r = Invoke(args);
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const std::string full = Invoke(sweep).out;
   EXPECT_EQ(Slurp(name), full);
   const Json meta = Json::parse(Slurp(name + ".meta.json"), nullptr, false);
   ASSERT_TRUE(meta.is_object());
-  EXPECT_EQ(meta["command_line"].back(), In("r\\xe9sultats\\\\1.csv"));
+  EXPECT_EQ(meta["command_line"][9], In("r\\xe9sultats\\\\1.csv"));
+  EXPECT_EQ(meta["series"]["file"], In("s\\xe9rie.csv"));
   Spit(name, full.substr(0, full.size() - 10));
+  CutShort(name);
   const Outcome resumed = Invoke(Concat(args, {"--resume"}));
   ASSERT_EQ(resumed.status, kExitOk) << resumed.err;
   EXPECT_EQ(Slurp(name), full);

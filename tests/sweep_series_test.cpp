@@ -192,6 +192,7 @@ TEST_F(SweepSeriesTest, ResumeRestoresBothFilesWhereverTheyWereCut) {
         Spit(In("rows"), rows.substr(0, cut.rows));
       }
       Spit(In("series"), series.substr(0, cut.series));
+      CutShort(In("rows"));
       const Outcome r = Invoke(Concat(args, {"--resume"}));
       ASSERT_EQ(r.status, kExitOk) << r.err;
       EXPECT_EQ(Slurp(In("rows")), rows);
@@ -206,6 +207,7 @@ struct SeriesDamage {
   std::string why;
   std::function<void(std::string& series)> change;
   std::string mentions;
+  bool complete = false;  // the description as the complete sweep left it, with its digests
 };
 
 void PrintTo(const SeriesDamage& d, std::ostream* os) {
@@ -216,10 +218,12 @@ class SeriesRefusalTest : public SweepSeriesTest,
                           public ::testing::WithParamInterface<SeriesDamage> {};
 
 // A series that does not belong to the rows kept is refused, naming the
-// line, with status 2 and nothing run or changed.
+// line (or, once the sweep was complete, the digest it no longer has), with
+// status 2 and nothing run or changed.
 TEST_P(SeriesRefusalTest, RefusesRoundsThatDoNotBelongToTheRows) {
   const Args args = Sweep(kKestane, "csv");
   ASSERT_EQ(Invoke(args).status, kExitOk);
+  if (!GetParam().complete) CutShort(In("rows"));
   std::string series = Slurp(In("series"));
   GetParam().change(series);
   Spit(In("series"), series);
@@ -278,7 +282,22 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      "cannot be read"},
         SeriesDamage{"a line of another task",
-                     [](std::string& s) { Replace(s, "\n0,0,0,", "\n1,0,0,"); }, "line 2"}));
+                     [](std::string& s) { Replace(s, "\n0,0,0,", "\n1,0,0,"); }, "line 2"},
+        SeriesDamage{"a share of like neighbours that is no whole twelfths per cell",
+                     [](std::string& s) {
+                       Replace(s, "\n0,1,134,325,75,7,0.88\n", "\n0,1,134,325,75,7,0.881\n");
+                     },
+                     "cannot be round 1 of task 0"},
+        SeriesDamage{"a census whose sum would overflow 32 bits",
+                     [](std::string& s) {
+                       Replace(s, "\n0,1,134,325,75,", "\n0,1,134,2147483647,2147483647,");
+                     },
+                     "cannot be round 1 of task 0"},
+        // Rounds between a task's first and last agree with nothing in its
+        // row: only the digest tells such an edit.
+        SeriesDamage{"a round's clusters changed after completion",
+                     [](std::string& s) { Replace(s, "\n0,2,31,312,88,2,", "\n0,2,31,312,88,3,"); },
+                     "is not the series_sha256 its description records", true}));
 
 // The description names the series, its identity and its columns; a
 // series is continued only with the rows and options it was started with.
@@ -291,6 +310,19 @@ TEST_F(SweepSeriesTest, TheDescriptionNamesTheSeries) {
   for (const auto& c : meta.at("series").at("columns")) names.push_back(c.at("name"));
   EXPECT_EQ(names, (std::vector<std::string>{"task", "round", "changes", "opinion1", "opinion2",
                                              "clusters", "like_neighbours"}));
+  // The series under another name is not the one the description names,
+  // where verify would look for it.
+  fs::rename(In("series"), In("renamed"));
+  const auto before = Snapshot();
+  const Outcome renamed = Invoke(Concat(
+      kKestane, {"--format", "jsonl", "--out", In("rows"), "--series", In("renamed"), "--resume"}));
+  EXPECT_EQ(renamed.status, kExitUsage);
+  EXPECT_EQ(renamed.err, "impactsim: --series: " + Quoted(In("renamed")) +
+                             " is not the series the description of " + Quoted(In("rows")) +
+                             " names, " + Quoted(In("series")) +
+                             "; continue the sweep with that file\n");
+  EXPECT_EQ(Snapshot(), before);
+  fs::rename(In("renamed"), In("series"));
   // Another format is another sweep; the series of a sweep without one is refused.
   const Outcome other = Invoke(Concat(Sweep(kKestane, "csv"), {"--resume"}));
   EXPECT_EQ(other.status, kExitUsage);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -76,6 +77,18 @@ inline std::vector<std::map<std::string, std::string>> Records(const std::string
     records.push_back(record);
   }
   return records;
+}
+
+// Makes the description beside `rows` that of a sweep cut short, as a
+// session that was stopped leaves it: not complete, no digests. For tests
+// that cut a finished file to resume it.
+inline void CutShort(const fs::path& rows) {
+  const fs::path meta = rows.string() + ".meta.json";
+  nlohmann::ordered_json description = nlohmann::ordered_json::parse(Slurp(meta));
+  description.erase("rows_sha256");
+  description.erase("series_sha256");
+  description["complete"] = false;
+  Spit(meta, description.dump(2) + '\n');
 }
 
 class SweepTest : public impactsim::testing::ScratchDirTest {

@@ -450,6 +450,54 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const std::string& dir) {
                   EditRecorded(dir, [](Json& m) { m["command_line"][7] = "6-1"; });
                 }},
+        // Command lines the sweep itself refuses, in its own words.
+        Refusal{"recorded_help",
+                {"@s"},
+                "FILE: '@s.meta.json' records a sweep impactsim refuses: --help: shows the "
+                "options of impactsim sweep, runs no sweep",
+                [](const std::string& dir) {
+                  EditRecorded(dir, [](Json& m) { m["command_line"].push_back("-h"); });
+                }},
+        Refusal{"recorded_out_without_a_name",
+                {"@s"},
+                "FILE: '@s.meta.json' records a sweep impactsim refuses: --out: given more than "
+                "once",
+                [](const std::string& dir) {
+                  EditRecorded(dir, [](Json& m) { m["command_line"][9] = "--out"; });
+                }},
+        Refusal{"recorded_series_is_the_rows",
+                {"@s"},
+                "FILE: '@s.meta.json' records a sweep impactsim refuses: --series: '@s' is the "
+                "same file as '@s'",
+                [](const std::string& dir) {
+                  EditRecorded(dir, [](Json& m) {
+                    const Json out = m["command_line"][9];
+                    m["command_line"].push_back("--series");
+                    m["command_line"].push_back(out);
+                    m["series"] = {
+                        {"file", out},
+                        {"identity", SeriesIdentity(m["sweep_identity"], RowFormat::Csv)}};
+                  });
+                }},
+        // Descriptions that contradict their own command line.
+        Refusal{"format_contradicted",
+                {"@s"},
+                "FILE: '@s.meta.json' records format \"jsonl\" for a sweep whose command line "
+                "gives \"csv\"",
+                [](const std::string& dir) {
+                  EditRecorded(dir, [](Json& m) { m["format"] = "jsonl"; });
+                }},
+        Refusal{"series_not_written",
+                {"@s"},
+                "FILE: '@s.meta.json' names a series its command line does not write (see "
+                "\"series\")",
+                [](const std::string& dir) {
+                  EditRecorded(dir, [](Json& m) {
+                    m["series"] = {
+                        {"file", "r"},
+                        {"identity", SeriesIdentity(m["sweep_identity"], RowFormat::Csv)}};
+                  });
+                }},
         Refusal{"identity_edited",
                 {"@s"},
                 "FILE: '@s.meta.json' records an identity its command line does not give",
