@@ -3,6 +3,7 @@
 // consumer strictly in item order, each as soon as it and every earlier item
 // are done.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,8 +47,16 @@ struct OrderedWork {
   std::function<void(std::uint64_t, const RowResult&)> TakeRow;
 
   // Called on the calling thread after each hand-over and at least every
-  // fifth of a second, with the number of items produced so far.
+  // twentieth of a second, with the number of items produced so far. May
+  // throw to stop the work: RunInOrder rethrows it once every worker has
+  // returned.
   std::function<void(std::uint64_t)> Tick;
+
+  // If given, set by RunInOrder as soon as the work stops before its end (a
+  // consumer or Tick stopped it, or an item failed), so that Produce can cut
+  // the items in progress short. What Produce returns once the work has
+  // stopped is dropped, never consumed.
+  std::atomic<bool>* Cancel = nullptr;
 };
 
 // Returns true when every item was produced and consumed, false when Consume
