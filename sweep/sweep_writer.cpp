@@ -193,9 +193,19 @@ bool RunTasks(const SweepRequest& request, std::uint64_t first, RowSink* rows, R
       listener.Row(request.Plan.Task(request.Part.TaskAt(first + i)), row);
     };
   }
-  work.Tick = [&listener](std::uint64_t done) { listener.Progress(done); };
+  // A series that cannot be written stops the runs at once, not at the end
+  // of a long task.
+  struct SeriesFailed {};
+  work.Tick = [&listener, spooled](std::uint64_t done) {
+    if (spooled != nullptr && spooled->Failure()) throw SeriesFailed{};
+    listener.Progress(done);
+  };
   listener.Progress(0);
-  if (RunInOrder(work)) return true;
+  try {
+    if (RunInOrder(work)) return true;
+  } catch (const SeriesFailed&) {
+    failed = *spooled->Failure();
+  }
   listener.Failed(failed);
   return false;
 }

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -512,8 +513,8 @@ INSTANTIATE_TEST_SUITE_P(Table, HostileOutputTest, ::testing::ValuesIn(kCases),
 
 // Starts the runner in `dir` with these arguments, its stdout to `log` (or
 // /dev/null), its stderr to /dev/null and no core dump.
-pid_t Start(const fs::path& dir, const std::vector<std::string>& args,
-            const std::string& log = "") {
+pid_t Start(const fs::path& dir, const std::vector<std::string>& args, const std::string& log = "",
+            const std::string& errLog = "", rlim_t fileLimit = RLIM_INFINITY) {
   std::vector<std::string> all = {Binary()};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -523,11 +524,19 @@ pid_t Start(const fs::path& dir, const std::vector<std::string>& args,
   if (pid == 0) {
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+    if (fileLimit != RLIM_INFINITY) {
+      // A write past the limit fails with EFBIG rather than ending the process.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit files{fileLimit, fileLimit};
+      ::setrlimit(RLIMIT_FSIZE, &files);
+    }
     const int null = ::open("/dev/null", O_WRONLY);
     const int out = log.empty() ? null : ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (null < 0 || out < 0 || ::chdir(dir.c_str()) != 0) ::_exit(125);
+    const int err =
+        errLog.empty() ? null : ::open(errLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (null < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(125);
     ::dup2(out, 1);
-    ::dup2(null, 2);
+    ::dup2(err, 2);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -617,6 +626,29 @@ TEST(HostileSignals, CtrlCStopsASweepBetweenRoundsAndItResumes) {
   EXPECT_TRUE(EndsPromptlyBy(second, SIGINT));
   EXPECT_EQ(Slurp(rows), kept);
   EXPECT_EQ(Leftovers(scratch.Dir()), std::vector<std::string>{});
+}
+
+// A series that cannot be written (here: past the file size limit) stops the
+// sweep within a task that would run for hours, and says why; the rows of the
+// tasks done stay.
+TEST(HostileSignals, ASeriesThatCannotBeWrittenStopsALongTask) {
+  Scratch scratch;
+  const pid_t pid = Start(scratch.Dir(),
+                          {"sweep", "--seeds", "1-3,8", "--initial-dist", "0.3", "--distance", "nb",
+                           "--rounds", "2147483647", "--out", "rows.csv", "--series", "rounds.csv"},
+                          "", scratch / "err", 1 << 20);
+  int status = 0;
+  const bool ended = WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; });
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(ended) << "still running a minute later";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  const std::string err = Slurp(scratch / "err");
+  EXPECT_TRUE(Matches(err, "impactsim: --series: writing *rounds.csv* failed: File too large\n"))
+      << err;
+  EXPECT_EQ(std::ranges::count(Slurp(scratch / "rows.csv"), '\n'), 4);
 }
 
 }  // namespace
