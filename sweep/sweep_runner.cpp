@@ -61,7 +61,6 @@ class OrderedRing {
 
   bool Hand() {
     std::string batch;
-    std::string leads;
     std::vector<std::pair<std::uint64_t, RowResult>> rows;
     while (consumed_ < work_.Count) {
       std::uint64_t produced = 0;
@@ -73,7 +72,6 @@ class OrderedRing {
         while (consumed_ < work_.Count && filled_[Slot(consumed_)]) {
           ItemText& slot = slots_[Slot(consumed_)];
           batch += slot.Text;
-          leads += slot.Lead;
           if (slot.Row) rows.emplace_back(consumed_, *slot.Row);
           slot = ItemText();
           filled_[Slot(consumed_)] = 0;
@@ -82,11 +80,6 @@ class OrderedRing {
         produced = produced_;
       }
       room_.notify_all();
-      if (!leads.empty() && work_.ConsumeLead && !work_.ConsumeLead(leads)) {
-        Stop();
-        return false;
-      }
-      leads.clear();
       if (!batch.empty()) {
         if (!work_.Consume(batch)) {
           Stop();

@@ -15,14 +15,11 @@
 
 namespace impactsim {
 
-// What one item produces: its text, a lead text that goes out before it
-// (the per-round series ahead of a sweep's row), empty if there is none, and
-// the values of its row, for a front end that takes rows as values.
+// What one item produces: its text and the values of its row, for a front
+// end that takes rows as values.
 struct ItemText {
-  ItemText(std::string text = {}, std::string lead = {})
-      : Text(std::move(text)), Lead(std::move(lead)) {}
+  ItemText(std::string text = {}) : Text(std::move(text)) {}
   std::string Text;
-  std::string Lead;
   std::optional<RowResult> Row;
 };
 
@@ -35,11 +32,8 @@ struct OrderedWork {
   // rethrown by RunInOrder once every worker has returned.
   std::function<ItemText(std::uint64_t)> Produce;
 
-  // Take the texts of one or more consecutive items, in order, on the
-  // calling thread: ConsumeLead (if set) their lead texts, then Consume
-  // their texts, so every item's text goes out after its lead and that of
-  // every earlier item. Returning false stops the work.
-  std::function<bool(std::string_view)> ConsumeLead;
+  // Takes the texts of one or more consecutive items, in order, on the
+  // calling thread. Returning false stops the work.
   std::function<bool(std::string_view)> Consume;
 
   // Takes the row values of each item that has them, in order, once its
