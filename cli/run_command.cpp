@@ -125,7 +125,6 @@ std::string GridText(const Grid& population) {
 
 int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
                std::ostream& err) {
-  const StopRunsOnSignal stopping;
   std::optional<OutputFile> census;
   std::optional<OutputFile> grid;
   std::optional<OutputFile> mapPng;
@@ -158,6 +157,9 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   }
   RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
                        rounds ? &*rounds : nullptr);
+  // From here on, a Ctrl+C stops the run after its round (before, while a
+  // FIFO waits for its reader, it ends the process at once).
+  const StopRunsOnSignal stopping;
   const SeededRun run =
       RunSeeded(*request.Program, seed, request.Settings, recorder, std::nullopt, &StopRequested());
   // Stopped by a signal: nothing is put in place, and the caller ends the

@@ -580,8 +580,9 @@ TEST(HostileSignals, EverySignalThatEndsTheRunRemovesItsTemporaryFiles) {
                             {"run", "--seed", "8", "--initial-dist", "0.3", "--distance", "nb",
                              "--rounds", "2147483647", "--census-csv", census},
                             log);
-    ASSERT_TRUE(WaitFor([&] { return Leftovers(scratch.Dir()).size() == 1; }))
-        << "the run's temporary file";
+    ASSERT_TRUE(WaitFor([&] {
+      return Leftovers(scratch.Dir()).size() == 1 && Slurp(log).find("\n1 : ") != std::string::npos;
+    })) << "the run's temporary file, and its first round";
     EXPECT_TRUE(EndsPromptlyBy(pid, sig));
     EXPECT_EQ(Leftovers(scratch.Dir()), std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(census));
