@@ -552,13 +552,27 @@ bool WaitFor(const std::function<bool()>& holds) {
   return holds();
 }
 
+// A started runner, killed and reaped on the way out unless it has been.
+struct Child {
+  explicit Child(pid_t started) : pid(started) {}
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  pid_t pid;
+};
+
 // Sends `sig` and waits for the process; true if the signal ended it, and
 // within a few seconds of being sent.
-bool EndsPromptlyBy(pid_t pid, int sig) {
+bool EndsPromptlyBy(Child& child, int sig) {
   const auto sent = std::chrono::steady_clock::now();
-  ::kill(pid, sig);
+  ::kill(child.pid, sig);
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  ::waitpid(child.pid, &status, 0);
+  child.pid = 0;
   const auto took = std::chrono::steady_clock::now() - sent;
   return WIFSIGNALED(status) && WTERMSIG(status) == sig && took < std::chrono::seconds(5);
 }
@@ -576,14 +590,14 @@ TEST(HostileSignals, EverySignalThatEndsTheRunRemovesItsTemporaryFiles) {
     // This seed's opinions blink between two patterns and never settle.
     const std::string census = scratch / "c.csv";
     const std::string log = scratch / "log";
-    const pid_t pid = Start(scratch.Dir(),
-                            {"run", "--seed", "8", "--initial-dist", "0.3", "--distance", "nb",
-                             "--rounds", "2147483647", "--census-csv", census},
-                            log);
+    Child run(Start(scratch.Dir(),
+                    {"run", "--seed", "8", "--initial-dist", "0.3", "--distance", "nb", "--rounds",
+                     "2147483647", "--census-csv", census},
+                    log));
     ASSERT_TRUE(WaitFor([&] {
       return Leftovers(scratch.Dir()).size() == 1 && Slurp(log).find("\n1 : ") != std::string::npos;
     })) << "the run's temporary file, and its first round";
-    EXPECT_TRUE(EndsPromptlyBy(pid, sig));
+    EXPECT_TRUE(EndsPromptlyBy(run, sig));
     EXPECT_EQ(Leftovers(scratch.Dir()), std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(census));
     if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
@@ -613,16 +627,16 @@ TEST(HostileSignals, CtrlCStopsASweepBetweenRoundsAndItResumes) {
              Slurp(rounds).find(line) != std::string::npos;
     };
   };
-  const pid_t first = Start(scratch.Dir(), sweep);
-  ASSERT_TRUE(WaitFor(running("\n3,100,")));
+  Child first(Start(scratch.Dir(), sweep));
+  ASSERT_TRUE(WaitFor(running("\n3,20000,")));
   EXPECT_TRUE(EndsPromptlyBy(first, SIGINT));
   const std::string kept = Slurp(rows);
 
   std::vector<std::string> resume = sweep;
   resume.emplace_back("--resume");
-  const pid_t second = Start(scratch.Dir(), resume);
+  Child second(Start(scratch.Dir(), resume));
   // Cut back to the rounds of the rows kept, then the long task anew.
-  ASSERT_TRUE(WaitFor([&] { return Slurp(rounds).find("\n3,100,") == std::string::npos; }));
+  ASSERT_TRUE(WaitFor([&] { return Slurp(rounds).find("\n3,20000,") == std::string::npos; }));
   ASSERT_TRUE(WaitFor(running("\n3,100,")));
   EXPECT_TRUE(EndsPromptlyBy(second, SIGINT));
   EXPECT_EQ(Slurp(rows), kept);
