@@ -107,8 +107,9 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
     const py::gil_scoped_release release;
     outcome = RunTask(task, recorder, &recorder.Cancel());
   }
-  // Stopped by a signal handler's exception, which is pending.
-  if (outcome.Result.Cancelled) throw py::error_already_set();
+  // A signal handler raised, and its exception is pending: the run stopped
+  // after its round, or perhaps ended by itself in that very round.
+  if (recorder.Cancel().load()) throw py::error_already_set();
   const std::vector<RoundPoint>& rounds = outcome.Rounds;
   py::dict result;
   result["program"] = std::string(program.Name);
