@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 
 #include "cli/picture_part.h"
 #include "cli/report.h"
@@ -16,6 +17,21 @@
 namespace impactsim::cli {
 
 namespace {
+
+// Writes each round's series line to the file as the round ends.
+class SeriesWriter final : public RoundRecorder {
+ public:
+  SeriesWriter(bool wrapped, OutputFile& file) : RoundRecorder(wrapped, true), file_(&file) {}
+
+ protected:
+  void Measured(const RoundPoint& point) override {
+    file_->Write(FormatSeries(RowFormat::Csv, 0, std::span(&point, 1)));
+    file_->Flush();
+  }
+
+ private:
+  OutputFile* file_;
+};
 
 // Passes the log through to the output stream as it is produced and the
 // census rows to the census file; ignores everything that is only drawn.
@@ -51,9 +67,13 @@ class RunRecorder final : public RunObserver {
     if (rounds_ != nullptr) rounds_->RoundPopulation(roundNo, population);
   }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
-    if (census_ != nullptr) census_->Write(CensusRow(roundNo, changes, census));
+    // A long run shows its progress round by round, even through a pipe, and
+    // holds nothing of its rounds.
+    if (census_ != nullptr) {
+      census_->Write(CensusRow(roundNo, changes, census));
+      census_->Flush();
+    }
     if (rounds_ != nullptr) rounds_->RoundClosed(roundNo, changes, census);
-    // A long run shows its progress round by round, even through a pipe.
     log_->flush();
   }
 
@@ -130,14 +150,23 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   err << "seed: " << seed << '\n' << std::flush;
 
   if (census) census->Write(kCensusHeader);
-  std::optional<RoundRecorder> rounds;
-  if (series) rounds.emplace(GridWraps(*request.Program, request.Settings), true);
-  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
-                       rounds ? &*rounds : nullptr);
-  const SeededRun run = RunSeeded(*request.Program, seed, request.Settings, recorder);
+  std::optional<SeriesWriter> rounds;
   if (series) {
     series->Write(SeriesHeader());
-    series->Write(FormatSeries(RowFormat::Csv, 0, rounds->Rounds()));
+    rounds.emplace(GridWraps(*request.Program, request.Settings), *series);
+  }
+  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
+                       rounds ? &*rounds : nullptr);
+  // From here on, a Ctrl+C stops the run after its round (before, while a
+  // FIFO waits for its reader, it ends the process at once).
+  const StopRunsOnSignal stopping;
+  const SeededRun run =
+      RunSeeded(*request.Program, seed, request.Settings, recorder, std::nullopt, &StopRequested());
+  // Stopped by a signal: nothing is put in place, and the caller ends the
+  // process as the signal demands.
+  if (run.Result.Cancelled) {
+    out.flush();
+    return kExitFailed;
   }
   if (grid) grid->Write(GridText(run.Population));
   if (mapPng) mapPng->Write(pictures->MapPng());

@@ -7,6 +7,7 @@
 
 #include "cli/progress_bar.h"
 #include "cli/report.h"
+#include "sweep/output_file.h"
 #include "sweep/sweep_writer.h"
 
 namespace impactsim::cli {
@@ -25,7 +26,11 @@ int ListTasks(const SweepRequest& request, std::ostream& out, std::ostream& err)
   return kExitFailed;
 }
 
-// The progress bar, and failures reported below it.
+// Thrown through the sweep once a signal asked the runs to stop.
+struct Interrupted {};
+
+// The progress bar, and failures reported below it; a signal that asks the
+// runs to stop stops the sweep at the next progress report.
 class SweepOutput final : public SweepListener {
  public:
   explicit SweepOutput(std::ostream& err, bool showProgress)
@@ -35,6 +40,7 @@ class SweepOutput final : public SweepListener {
     progress_.emplace(showProgress_ ? &err_ : nullptr, runs);
   }
   void Progress(std::uint64_t done) override {
+    if (StopRequested()) throw Interrupted{};
     if (progress_) progress_->Update(done);
   }
   void Failed(const Problem& problem) override {
@@ -60,8 +66,14 @@ int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& ar
   const bool showProgress = !request.Quiet && &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
   SweepOutput output(err, showProgress);
   bool complete = false;
+  const StopRunsOnSignal stopping;
   try {
     complete = WriteSweep(request, SweepOrigin{args, ""}, &out, output);
+  } catch (const Interrupted&) {
+    // The files are left as an interrupted sweep leaves them; the caller
+    // ends as the signal demands.
+    output.Finish();
+    return kExitFailed;
   } catch (...) {
     output.Finish();
     throw;

@@ -15,7 +15,10 @@ namespace impactsim::cli {
 // err is std::cerr on a terminal and --quiet is not given. `args` is the
 // command line after the program name, recorded in the description.
 // Returns kExitOk, or kExitFailed after reporting a run or a write that
-// failed; throws InputError for bad input before anything is written.
+// failed; throws InputError for bad input before anything is written. A
+// signal that asks the runs to stop (StopRunsOnSignal, in force meanwhile)
+// stops the runs after their round, leaves the files resumable and returns
+// kExitFailed without a report, for the caller to end as the signal demands.
 int ExecuteSweep(const SweepRequest& request, const std::vector<std::string>& args,
                  std::ostream& out, std::ostream& err);
 

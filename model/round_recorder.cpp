@@ -25,7 +25,7 @@ void RoundRecorder::RoundPopulation(std::int32_t roundNo, const Grid& population
   point.Round = roundNo;
   point.Clusters = CountClusters(grid);
   point.LikeNeighbours = LikeNeighbourShare(grid);
-  rounds_.push_back(point);
+  Measured(point);
 }
 
 }  // namespace impactsim

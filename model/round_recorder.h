@@ -33,7 +33,8 @@ struct RoundPoint {
 // The observer of one run (a new one per run). Keeps a copy of the starting
 // population; with `recordRounds`, also measures the population after every
 // round (one pass over the grid per measure), the measures taken on the grid
-// as the run sees it (`wrapped`: see GridWraps).
+// as the run sees it (`wrapped`: see GridWraps), and hands each round's point
+// to Measured as soon as it is taken.
 class RoundRecorder : public RunObserver {
  public:
   RoundRecorder(bool wrapped, bool recordRounds) : wrapped_(wrapped), recordRounds_(recordRounds) {}
@@ -43,8 +44,15 @@ class RoundRecorder : public RunObserver {
   void RoundPopulation(std::int32_t roundNo, const Grid& population) override;
 
   const Grid& StartPopulation() const { return start_; }
-  // Rounds 0 to the last, in order; empty unless rounds are recorded.
+  // Rounds 0 to the last, in order, as Measured keeps them; empty unless
+  // rounds are recorded and Measured is left as it is.
   const std::vector<RoundPoint>& Rounds() const { return rounds_; }
+
+ protected:
+  // Takes each round's point, round 0 first, in order. Keeps it in Rounds();
+  // a recorder that writes each point out as it comes overrides it and holds
+  // nothing per round.
+  virtual void Measured(const RoundPoint& point) { rounds_.push_back(point); }
 
  private:
   bool wrapped_;

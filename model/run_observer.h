@@ -18,7 +18,8 @@ namespace impactsim {
 // "0 : ", RunStarted, RoundPopulation(0); per round: ShowRound, then ShowIteration once per turn
 // (and DrawCell after each turn in sequential mode), then DrawCell for every
 // cell in visit order (simultaneous mode), DrawProcess, ShowRoundCount, the
-// round's log line, RoundClosed and RoundPopulation; finally "Normal End of Job".
+// round's log line, RoundClosed and RoundPopulation; finally "Normal End of Job"
+// (not after a cancelled run: Simulation::CancelOn).
 // ShowIteration and DrawCell run once per turn: keep them cheap. Every method
 // has an empty default, so an observer overrides only what it shows. No
 // method may change the model.

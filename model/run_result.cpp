@@ -15,17 +15,4 @@ std::string StopReasons::Text() const {
   return text;
 }
 
-std::int32_t RunResult::LastChangeRound() const {
-  for (std::size_t r = Changes.size(); r > 0; --r) {
-    if (Changes[r - 1] != 0) return static_cast<std::int32_t>(r);
-  }
-  return 0;
-}
-
-std::int64_t RunResult::TotalChanges() const {
-  std::int64_t total = 0;
-  for (const std::int32_t changes : Changes) total += changes;
-  return total;
-}
-
 }  // namespace impactsim

@@ -1,12 +1,13 @@
 #pragma once
 // What a run did, as the run driver decided it: how many rounds it made, which
-// stop tests fired, the census at its start and end, and the changes of every
-// round. Front ends report it; none of them re-derives it.
+// stop tests fired, the census at its start and end, and its changes summed
+// up. Front ends report it; none of them re-derives it. Its size does not
+// grow with the rounds: a front end that wants every round's changes takes
+// them from the observer as the rounds close.
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "model/cycle_watch.h"
 #include "model/grid.h"
@@ -31,18 +32,19 @@ struct StopReasons {
 
 struct RunResult {
   StopReasons Stop;
-  Census StartCensus{};               // when the run started (round 0)
-  Census EndCensus{};                 // after the last round
-  std::vector<std::int32_t> Changes;  // Changes[r - 1]: opinion changes in round r
-  bool Wraps = false;                 // the grid was a torus (no walls)
+  Census StartCensus{};  // when the run started (round 0)
+  Census EndCensus{};    // after the last round
+  std::int32_t RoundsRun = 0;
+  // The last round in which a cell changed its opinion; 0 if none did.
+  std::int32_t LastChangeRound = 0;
+  std::int64_t TotalChanges = 0;  // opinion changes over the whole run
+  bool Wraps = false;             // the grid was a torus (no walls)
+  // The run was told to stop (RunSeeded's `cancel`) and stopped after round
+  // RoundsRun, before any stop test ended it: Stop names none, and nothing
+  // about it is the result of a whole run.
+  bool Cancelled = false;
   // Where the run's pattern was watched: its repetition after the last round.
   std::optional<PatternCycle> Repetition;
-
-  std::int32_t RoundsRun() const { return static_cast<std::int32_t>(Changes.size()); }
-  // The last round in which a cell changed its opinion; 0 if none did.
-  std::int32_t LastChangeRound() const;
-  // Opinion changes over the whole run.
-  std::int64_t TotalChanges() const;
 };
 
 }  // namespace impactsim

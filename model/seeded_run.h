@@ -2,6 +2,7 @@
 // The one way to make a headless run: a program, a seed, settings and an
 // observer in; what the run did and the population it left out.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -27,7 +28,11 @@ struct SeededRun {
 // With `watchCycles`, the run's opinion pattern is watched for repetitions
 // (RunResult::Repetition); a value above 0 also ends the run once a cycle of
 // period 2 or more has come round that many times (Simulation::WatchCycles).
+//
+// With `cancel`, the run also stops after the first round that ends with the
+// flag set, and its result says it was cancelled (Simulation::CancelOn).
 SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
-                    RunObserver& observer, std::optional<std::int32_t> watchCycles = std::nullopt);
+                    RunObserver& observer, std::optional<std::int32_t> watchCycles = std::nullopt,
+                    const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace impactsim

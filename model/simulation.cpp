@@ -147,7 +147,8 @@ RunResult Simulation::Run() {
     EndRound(run);
     CloseRound(run);
   } while (!run.StopFlag);
-  FinishRun();
+  // A cancelled run did not end normally.
+  if (!run.Result.Cancelled) FinishRun();
   return std::move(run.Result);
 }
 
@@ -237,20 +238,16 @@ void Simulation::StartRun(RunState& run) {
   }
   run.Result.StartCensus = model_.OpinionCensus;
   run.Result.Wraps = !run.Settings.Edge;
-  // The one allocation of a run's own, kept out of its rounds for the usual
-  // round limits.
-  run.Result.Changes.reserve(U(std::clamp(run.Rounds, 1, 1000)));
 }
 
 void Simulation::StartRound(RunState& run) {
   ++run.RoundNo;
   observer_->ShowRound(run.RoundNo);
   ShuffleVisitOrder();
+  // Before the first round every turn may change its cell.
+  run.LastRoundChanges = run.RoundNo == 1 ? program_->CellTotal : run.ChangeCount;
   run.ChangeCount = 0;
   run.AheadEnd = 0;  // a new visit order
-  // Before the first round every turn may change its cell.
-  const std::vector<std::int32_t>& changes = run.Result.Changes;
-  run.LastRoundChanges = changes.empty() ? program_->CellTotal : changes.back();
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
 }
@@ -309,9 +306,16 @@ void Simulation::CloseRound(RunState& run) {
   run.StopFlag = stop.Any();
   observer_->RoundPopulation(run.RoundNo, model_.PopulationGrid);
   if (cycles_) WatchRound(run);
+  if (!run.StopFlag && cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+    run.Result.Cancelled = true;
+    run.StopFlag = true;
+  }
 
-  run.Result.Changes.push_back(run.ChangeCount);
-  run.Result.EndCensus = model_.OpinionCensus;
+  RunResult& result = run.Result;
+  result.RoundsRun = run.RoundNo;
+  result.TotalChanges += run.ChangeCount;
+  if (run.ChangeCount != 0) result.LastChangeRound = run.RoundNo;
+  result.EndCensus = model_.OpinionCensus;
 }
 
 // A cycle of period 2 or more ends a watched run once it has come round the

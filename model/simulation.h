@@ -2,6 +2,7 @@
 // One program's engine: the model state, its random source and impact model,
 // the population build and the run driver.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -60,6 +61,13 @@ class Simulation {
   // watched stop exactly as they always do.
   void WatchCycles(std::int32_t stopAfterRepeats);
 
+  // From the next run on, read `flag` (if not null) after every round: a run
+  // whose round ends with it set and no stop test fired stops there, with
+  // RunResult::Cancelled and without the "Normal End of Job" line. The flag
+  // may be set from any thread, or from a signal handler; it must outlive
+  // the runs.
+  void CancelOn(const std::atomic<bool>* flag) { cancel_ = flag; }
+
   const ProgramProfile& Program() const { return *program_; }
   ModelState& Model() { return model_; }
   const ModelState& Model() const { return model_; }
@@ -114,6 +122,7 @@ class Simulation {
   std::vector<ImpactVector> aheadImpact_;
   std::vector<SourceCount> aheadSources_;
   std::int32_t stopAfterRepeats_ = 0;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace impactsim

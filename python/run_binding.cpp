@@ -4,6 +4,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,14 +21,28 @@ namespace impactsim::python {
 
 namespace {
 
+// How often a run made with the GIL released looks for a pending signal.
+constexpr auto kSignalPoll = std::chrono::milliseconds(20);
+
 // Keeps the log lines and, when asked, the opinions of every round, on top
-// of the census and measures a sweep's series records.
+// of the census and measures a sweep's series records. After a round, at
+// most every kSignalPoll, takes the GIL and lets Python's signal handlers
+// run: once one raises (Ctrl+C's KeyboardInterrupt), sets Cancel(), which
+// the run reads, and leaves the error pending for the caller.
 class PythonRunRecorder final : public RoundRecorder {
  public:
   PythonRunRecorder(bool wrapped, bool keepGrids)
       : RoundRecorder(wrapped, true), keepGrids_(keepGrids) {}
 
   void AppendLog(std::string_view line) override { log_.emplace_back(line); }
+  void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
+    RoundRecorder::RoundClosed(roundNo, changes, census);
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextPoll_ || cancel_.load()) return;
+    nextPoll_ = now + kSignalPoll;
+    const py::gil_scoped_acquire acquire;
+    if (PyErr_CheckSignals() != 0) cancel_.store(true);
+  }
   void RoundPopulation(std::int32_t roundNo, const Grid& population) override {
     RoundRecorder::RoundPopulation(roundNo, population);
     if (!keepGrids_) return;
@@ -37,9 +53,12 @@ class PythonRunRecorder final : public RoundRecorder {
 
   std::vector<std::string>& Log() { return log_; }
   const std::vector<std::uint8_t>& Grids() const { return grids_; }
+  const std::atomic<bool>& Cancel() const { return cancel_; }
 
  private:
   bool keepGrids_;
+  std::atomic<bool> cancel_{false};
+  std::chrono::steady_clock::time_point nextPoll_ = std::chrono::steady_clock::now() + kSignalPoll;
   std::vector<std::string> log_;
   std::vector<std::uint8_t> grids_;  // round by round, each row by row
 };
@@ -86,8 +105,11 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   RunOutcome outcome;
   {
     const py::gil_scoped_release release;
-    outcome = RunTask(task, recorder);
+    outcome = RunTask(task, recorder, &recorder.Cancel());
   }
+  // A signal handler raised, and its exception is pending: the run stopped
+  // after its round, or perhaps ended by itself in that very round.
+  if (recorder.Cancel().load()) throw py::error_already_set();
   const std::vector<RoundPoint>& rounds = outcome.Rounds;
   py::dict result;
   result["program"] = std::string(program.Name);

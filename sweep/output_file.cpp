@@ -67,25 +67,96 @@ extern "C" void RemovePendingAndRaise(int sig) {
   std::raise(sig);
 }
 
+// The signals that ask the process to stop (Ctrl+C, kill, a closed
+// terminal): while a StopRunsOnSignal lives, the first of them only asks the
+// runs to stop after their current round.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t stopInRounds = 0;  // a StopRunsOnSignal lives
+volatile std::sig_atomic_t stopSignal = 0;    // the signal that asked, once one has
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void StopRunsOrRemoveAndRaise(int sig) {
+  if (stopInRounds != 0 && stopSignal == 0) {
+    stopSignal = sig;
+    stopRequested.store(true);
+    return;
+  }
+  RemovePendingAndRaise(sig);
+}
+
+// The signals a fault raises, and the actions they had before.
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS};
+struct sigaction faultActions[std::size(kFaultSignals)];
+
+// Sent by another process (kill, sigqueue): removes the temporary files and
+// ends the process as SIGTERM's handler does. A genuine fault goes to the
+// action in place before: for a fault that comes again when the instruction
+// is retried, on return; SIGTRAP and SIGSYS, which are not retried, at once.
+extern "C" void RemovePendingIfSent(int sig, siginfo_t* info, void* context) {
+  (void)context;
+  if (info != nullptr && (info->si_code == SI_USER || info->si_code == SI_QUEUE)) {
+    RemovePendingAndRaise(sig);
+    return;
+  }
+  for (std::size_t i = 0; i < std::size(kFaultSignals); ++i) {
+    if (kFaultSignals[i] == sig) ::sigaction(sig, &faultActions[i], nullptr);
+  }
+  if (sig == SIGTRAP || sig == SIGSYS) std::raise(sig);
+}
+
+// Installs `handler` for `sig` unless the process was started ignoring it.
+void Handle(int sig, const struct sigaction& handler, struct sigaction* before = nullptr) {
+  struct sigaction current {};
+  if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+  if (before != nullptr) *before = current;
+  ::sigaction(sig, &handler, nullptr);
+}
+
 }  // namespace
 
 void RemoveTemporaryFilesOnSignal() {
-  // The signals whose default action ends the process, apart from those a
-  // fault raises (SIGSEGV and its kind), which are left to the system and
-  // to debugging tools.
-  std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM,
-                              SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
-                              SIGIO,   SIGPWR,  SIGSTKFLT, SIGABRT};
+  // The signals whose default action ends the process; those a fault raises
+  // (SIGSEGV and its kind) only when another process sends them.
+  std::vector<int> signals = {SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,   SIGVTALRM, SIGPROF,
+                              SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR,  SIGSTKFLT, SIGABRT};
   for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
-  for (const int sig : signals) {
-    // A signal the process was started ignoring stays ignored.
-    struct sigaction current {};
-    if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-    struct sigaction cleanup {};
-    cleanup.sa_handler = RemovePendingAndRaise;
-    sigemptyset(&cleanup.sa_mask);
-    ::sigaction(sig, &cleanup, nullptr);
+  struct sigaction cleanup {};
+  cleanup.sa_handler = RemovePendingAndRaise;
+  sigemptyset(&cleanup.sa_mask);
+  for (const int sig : signals) Handle(sig, cleanup);
+  // Restarted system calls: a signal that only asks the runs to stop must
+  // not fail a write in progress.
+  struct sigaction stop {};
+  stop.sa_handler = StopRunsOrRemoveAndRaise;
+  stop.sa_flags = SA_RESTART;
+  sigemptyset(&stop.sa_mask);
+  for (const int sig : kStopSignals) Handle(sig, stop);
+  struct sigaction sent {};
+  sent.sa_sigaction = RemovePendingIfSent;
+  sent.sa_flags = SA_SIGINFO;
+  sigemptyset(&sent.sa_mask);
+  for (std::size_t i = 0; i < std::size(kFaultSignals); ++i) {
+    faultActions[i].sa_handler = SIG_DFL;
+    Handle(kFaultSignals[i], sent, &faultActions[i]);
   }
+}
+
+StopRunsOnSignal::StopRunsOnSignal() {
+  stopInRounds = 1;
+}
+
+StopRunsOnSignal::~StopRunsOnSignal() {
+  stopInRounds = 0;
+}
+
+const std::atomic<bool>& StopRequested() {
+  return stopRequested;
+}
+
+void EndIfStopRequested() {
+  const int sig = stopSignal;
+  if (sig != 0) RemovePendingAndRaise(sig);
 }
 
 void OpenClosedStandardStreams() {
@@ -201,6 +272,11 @@ void OutputFile::Write(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
     writeError_ = errno != 0 ? errno : EIO;
   }
+}
+
+void OutputFile::Flush() {
+  if (file_ == nullptr || writeError_ != 0) return;
+  if (std::fflush(file_) != 0) writeError_ = errno != 0 ? errno : EIO;
 }
 
 bool OutputFile::Commit(std::string& error) {

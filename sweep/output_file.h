@@ -1,6 +1,7 @@
 #pragma once
 // An output file that appears whole or not at all.
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ class OutputFile {
   // writes are skipped.
   void Write(std::string_view text);
 
+  // Hands what was written so far to the file, so that a reader of the
+  // temporary file (or of a special file) sees it; a failure is remembered.
+  void Flush();
+
   // Flushes, syncs and closes the temporary file and renames it over the
   // target (a special file: flushes and closes it). On failure removes the
   // temporary file, leaves the target as it was, returns false and sets the
@@ -68,8 +73,33 @@ class OutputFile {
 // SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, SIGUSR1, SIGXCPU, the real-time signals
 // and the like) remove the temporary files of outputs not yet committed
 // before the process ends as the signal demands, so an interrupted run leaves
-// none behind. For the executable's main; tests keep the default handlers.
+// none behind; SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP and SIGSYS too when
+// another process sends them (a genuine fault is left as it was). While a
+// StopRunsOnSignal lives, SIGINT, SIGTERM and SIGHUP instead ask the runs to
+// stop (StopRequested); a second one ends the process at once. For the
+// executable's main; tests keep the default handlers.
 void RemoveTemporaryFilesOnSignal();
+
+// While one lives, the first SIGINT, SIGTERM or SIGHUP sets StopRequested()
+// rather than ending the process (where RemoveTemporaryFilesOnSignal is in
+// force): for work that reads the flag between rounds, stops, and leaves its
+// outputs as an interrupted run leaves them. One at a time, on the main
+// thread.
+class StopRunsOnSignal {
+ public:
+  StopRunsOnSignal();
+  StopRunsOnSignal(const StopRunsOnSignal&) = delete;
+  StopRunsOnSignal& operator=(const StopRunsOnSignal&) = delete;
+  ~StopRunsOnSignal();
+};
+
+// Set once a signal asked the runs to stop; never cleared.
+const std::atomic<bool>& StopRequested();
+
+// If a signal asked the runs to stop, removes the temporary files still
+// listed and ends the process as that signal demands; returns otherwise. For
+// the executable's main, once the work has stopped and its output is flushed.
+void EndIfStopRequested();
 
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no
 // file opened later takes the number of a standard stream and receives what

@@ -210,9 +210,11 @@ RunOutcome RunTask(const SweepTask& task, bool recordRounds) {
   return RunTask(task, recorder);
 }
 
-RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder) {
+RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
+                   const std::atomic<bool>* cancel) {
   const bool wrapped = GridWraps(*task.Program, task.Settings);
-  SeededRun run = RunSeeded(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle);
+  SeededRun run =
+      RunSeeded(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle, cancel);
   RunOutcome outcome;
   outcome.Start = MeasurePopulation(recorder.StartPopulation(), wrapped);
   outcome.End = MeasurePopulation(run.Population, wrapped);
@@ -226,10 +228,11 @@ RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder) {
 
 RowResult ResultOf(const RunOutcome& outcome) {
   const RunResult& r = outcome.Result;
+  if (r.Cancelled) throw std::logic_error("a run that was cancelled has no row");
   const PatternCycle cycle = r.Repetition.value_or(PatternCycle{});
   const PopulationMeasures& start = outcome.Start;
   const PopulationMeasures& end = outcome.End;
-  return {.RoundsRun = r.RoundsRun(),
+  return {.RoundsRun = r.RoundsRun,
           .Stop = r.Stop,
           .Opinion1Start = r.StartCensus[1],
           .Opinion2Start = r.StartCensus[2],
@@ -240,8 +243,8 @@ RowResult ResultOf(const RunOutcome& outcome) {
           .LikeNeighbours = end.LikeNeighbours,
           .Period = cycle.Period,
           .CycleStart = cycle.Period > 0 ? std::optional(cycle.Start) : std::nullopt,
-          .LastChangeRound = r.LastChangeRound(),
-          .TotalChanges = r.TotalChanges(),
+          .LastChangeRound = r.LastChangeRound,
+          .TotalChanges = r.TotalChanges,
           .ClustersStart = start.Clusters,
           .LikeNeighboursStart = start.LikeNeighbours,
           .MinorityClustersStart = start.MinorityClusters,

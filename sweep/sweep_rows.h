@@ -2,6 +2,7 @@
 // One sweep task run through the engine, and its row: the columns, their
 // meaning, the row as a CSV line or a JSON line, and such a line read back.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,7 +27,7 @@ struct RunOutcome {
   PopulationMeasures Start;
   PopulationMeasures End;
   double MinorityShareEnd = 0.0;
-  std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded
+  std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded and kept
   Grid Population;                 // the population the run left
 };
 
@@ -38,8 +39,12 @@ RunOutcome RunTask(const SweepTask& task, bool recordRounds = false);
 
 // The same run reported to `recorder`, which must be made for the task's
 // grid (GridWraps) and may be a subclass that also keeps what the run shows
-// (its log, every round's population).
-RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder);
+// (its log, every round's population) or writes every round out as it comes.
+// With `cancel`, the run stops after the first round that ends with the flag
+// set, and the outcome's Result.Cancelled says so: such an outcome is no
+// task's row.
+RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
+                   const std::atomic<bool>* cancel = nullptr);
 
 // The values of a row's run columns: all a row holds of its run, so a row
 // read back from a file gives the same values it was written from. An empty
@@ -78,7 +83,7 @@ struct RowResult {
   friend bool operator==(const RowResult&, const RowResult&) = default;
 };
 
-// The run columns of an outcome.
+// The run columns of an outcome; throws std::logic_error for a cancelled run.
 RowResult ResultOf(const RunOutcome& outcome);
 
 // The columns of a row, in order; the first kSettingsColumns describe the

@@ -14,7 +14,7 @@ namespace impactsim {
 
 namespace {
 
-constexpr auto kTickInterval = std::chrono::milliseconds(200);
+constexpr auto kTickInterval = std::chrono::milliseconds(50);
 
 // Results waiting to be consumed, in a ring of Window slots: item i lives in
 // slot i % Window, and no item is started before item i - Window is consumed.
@@ -42,14 +42,15 @@ class OrderedRing {
         text = work_.Produce(item);
       } catch (...) {
         const std::lock_guard lock(mutex_);
-        if (!failure_) failure_ = std::current_exception();
-        stop_ = true;
+        // An item cut short by the work's stop may fail for that reason only.
+        if (!failure_ && !stop_) failure_ = std::current_exception();
+        StopLocked();
         ready_.notify_all();
-        room_.notify_all();
         return;
       }
       {
         const std::lock_guard lock(mutex_);
+        if (stop_) return;  // perhaps cut short: dropped
         slots_[Slot(item)] = std::move(text);
         filled_[Slot(item)] = 1;
         ++produced_;
@@ -60,7 +61,6 @@ class OrderedRing {
 
   bool Hand() {
     std::string batch;
-    std::string leads;
     std::vector<std::pair<std::uint64_t, RowResult>> rows;
     while (consumed_ < work_.Count) {
       std::uint64_t produced = 0;
@@ -72,7 +72,6 @@ class OrderedRing {
         while (consumed_ < work_.Count && filled_[Slot(consumed_)]) {
           ItemText& slot = slots_[Slot(consumed_)];
           batch += slot.Text;
-          leads += slot.Lead;
           if (slot.Row) rows.emplace_back(consumed_, *slot.Row);
           slot = ItemText();
           filled_[Slot(consumed_)] = 0;
@@ -81,11 +80,6 @@ class OrderedRing {
         produced = produced_;
       }
       room_.notify_all();
-      if (!leads.empty() && work_.ConsumeLead && !work_.ConsumeLead(leads)) {
-        Stop();
-        return false;
-      }
-      leads.clear();
       if (!batch.empty()) {
         if (!work_.Consume(batch)) {
           Stop();
@@ -104,8 +98,7 @@ class OrderedRing {
 
   void Stop() {
     const std::lock_guard lock(mutex_);
-    stop_ = true;
-    room_.notify_all();
+    StopLocked();
   }
 
   void RethrowFailure() {
@@ -113,6 +106,12 @@ class OrderedRing {
   }
 
  private:
+  void StopLocked() {
+    stop_ = true;
+    if (work_.Cancel != nullptr) work_.Cancel->store(true);
+    room_.notify_all();
+  }
+
   std::size_t Slot(std::uint64_t item) const { return static_cast<std::size_t>(item % window_); }
 
   const OrderedWork& work_;
@@ -146,7 +145,8 @@ bool RunInOrder(const OrderedWork& work) {
     ring.Stop();
     throw;  // the jthreads join on the way out
   }
-  ring.Stop();
+  // Every item consumed: the workers have none left and return by themselves.
+  if (!complete) ring.Stop();
   workers.clear();  // joins
   ring.RethrowFailure();
   return complete;

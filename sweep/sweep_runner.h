@@ -3,6 +3,7 @@
 // consumer strictly in item order, each as soon as it and every earlier item
 // are done.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,14 +15,11 @@
 
 namespace impactsim {
 
-// What one item produces: its text, a lead text that goes out before it
-// (the per-round series ahead of a sweep's row), empty if there is none, and
-// the values of its row, for a front end that takes rows as values.
+// What one item produces: its text and the values of its row, for a front
+// end that takes rows as values.
 struct ItemText {
-  ItemText(std::string text = {}, std::string lead = {})
-      : Text(std::move(text)), Lead(std::move(lead)) {}
+  ItemText(std::string text = {}) : Text(std::move(text)) {}
   std::string Text;
-  std::string Lead;
   std::optional<RowResult> Row;
 };
 
@@ -34,11 +32,8 @@ struct OrderedWork {
   // rethrown by RunInOrder once every worker has returned.
   std::function<ItemText(std::uint64_t)> Produce;
 
-  // Take the texts of one or more consecutive items, in order, on the
-  // calling thread: ConsumeLead (if set) their lead texts, then Consume
-  // their texts, so every item's text goes out after its lead and that of
-  // every earlier item. Returning false stops the work.
-  std::function<bool(std::string_view)> ConsumeLead;
+  // Takes the texts of one or more consecutive items, in order, on the
+  // calling thread. Returning false stops the work.
   std::function<bool(std::string_view)> Consume;
 
   // Takes the row values of each item that has them, in order, once its
@@ -46,8 +41,16 @@ struct OrderedWork {
   std::function<void(std::uint64_t, const RowResult&)> TakeRow;
 
   // Called on the calling thread after each hand-over and at least every
-  // fifth of a second, with the number of items produced so far.
+  // twentieth of a second, with the number of items produced so far. May
+  // throw to stop the work: RunInOrder rethrows it once every worker has
+  // returned.
   std::function<void(std::uint64_t)> Tick;
+
+  // If given, set by RunInOrder as soon as the work stops before its end (a
+  // consumer or Tick stopped it, or an item failed), so that Produce can cut
+  // the items in progress short. What Produce returns once the work has
+  // stopped is dropped, never consumed.
+  std::atomic<bool>* Cancel = nullptr;
 };
 
 // Returns true when every item was produced and consumed, false when Consume

@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 
 #include "sweep/output_target.h"
+#include "sweep/series_spool.h"
 #include "sweep/sweep_out_file.h"
 #include "sweep/sweep_provenance.h"
 #include "sweep/sweep_runner.h"
@@ -91,50 +95,102 @@ bool OpenFiles(const SweepRequest& request, const SweepOrigin& origin, SweepList
   return true;
 }
 
-// Runs the shard's tasks from position `first` on, handing each row (and its
-// rounds) to the sinks in task order.
+// Hands each round of a task's run to the series spool as its line, as the
+// round ends: nothing of the series is held per round.
+class SeriesLines final : public RoundRecorder {
+ public:
+  SeriesLines(const SweepTask& task, RowFormat format, SeriesSpool& spool, std::uint64_t item)
+      : RoundRecorder(GridWraps(*task.Program, task.Settings), true),
+        task_(task.Number),
+        format_(format),
+        spool_(&spool),
+        item_(item) {}
+
+ protected:
+  void Measured(const RoundPoint& point) override {
+    spool_->Line(item_, FormatSeries(format_, task_, std::span(&point, 1)));
+  }
+
+ private:
+  std::uint64_t task_;
+  RowFormat format_;
+  SeriesSpool* spool_;
+  std::uint64_t item_;
+};
+
+// Task `first + i`'s run, its series streamed to `spool` if given; its row,
+// or nothing once the work has been cancelled.
+ItemText ProduceTask(const SweepTask& task, std::uint64_t i, RowFormat format, bool rows,
+                     SeriesSpool* spool, bool wantsRows, const std::atomic<bool>* cancel) {
+  try {
+    std::optional<SeriesLines> lines;
+    std::optional<RoundRecorder> plain;
+    RoundRecorder& recorder =
+        spool != nullptr ? static_cast<RoundRecorder&>(lines.emplace(task, format, *spool, i))
+                         : plain.emplace(GridWraps(*task.Program, task.Settings), false);
+    const RunOutcome outcome = RunTask(task, recorder, cancel);
+    if (outcome.Result.Cancelled) return ItemText();  // the work has stopped: dropped
+    if (spool != nullptr) spool->Done(i);
+    const RowResult row = ResultOf(outcome);
+    ItemText item(rows ? FormatRow(format, task, row) : std::string());
+    if (wantsRows) item.Row = row;
+    return item;
+  } catch (const std::exception& e) {
+    throw std::runtime_error("task " + std::to_string(task.Number) + ": " + e.what());
+  }
+}
+
+// Runs the shard's tasks from position `first` on, handing each row to the
+// sink in task order, its rounds to the series file as they end.
 bool RunTasks(const SweepRequest& request, std::uint64_t first, RowSink* rows, RowSink* series,
               SweepListener& listener) {
   const std::uint64_t shardTasks = request.Part.Size(request.Plan.TaskCount());
   const bool wantsRows = listener.WantsRows();
   listener.Started(shardTasks - first);
+  std::optional<SeriesSpool> spool;
+  if (series != nullptr) spool.emplace(*series);
+  SeriesSpool* spooled = spool ? &*spool : nullptr;
+  std::atomic<bool> cancel{false};
   OrderedWork work;
   work.Count = shardTasks - first;
   work.Jobs = request.Jobs;
-  work.Produce = [&request, first, rows, series, wantsRows](std::uint64_t i) {
+  work.Cancel = &cancel;
+  work.Produce = [&request, first, rows, spooled, wantsRows, &cancel](std::uint64_t i) {
     const SweepTask task = request.Plan.Task(request.Part.TaskAt(first + i));
-    try {
-      const RunOutcome outcome = RunTask(task, series != nullptr);
-      const RowResult row = ResultOf(outcome);
-      ItemText item(
-          rows != nullptr ? FormatRow(request.Format, task, row) : std::string(),
-          series != nullptr ? FormatSeries(request.Format, task.Number, outcome.Rounds) : "");
-      if (wantsRows) item.Row = row;
-      return item;
-    } catch (const std::exception& e) {
-      throw std::runtime_error("task " + std::to_string(task.Number) + ": " + e.what());
-    }
+    return ProduceTask(task, i, request.Format, rows != nullptr, spooled, wantsRows, &cancel);
   };
   // A task's rounds reach the series file before its row the rows file, so
   // every row kept has its rounds, and --resume cuts off rounds without one.
   Problem failed;
-  const auto into = [&failed](RowSink* sink) {
-    return [sink, &failed](std::string_view text) {
-      if (sink->Write(text)) return true;
-      failed = sink->Error();
+  if (rows != nullptr) {
+    work.Consume = [rows, spooled, &failed](std::string_view text) {
+      if (const auto problem = spooled != nullptr ? spooled->Failure() : std::nullopt) {
+        failed = *problem;
+        return false;
+      }
+      if (rows->Write(text)) return true;
+      failed = rows->Error();
       return false;
     };
-  };
-  if (series != nullptr) work.ConsumeLead = into(series);
-  if (rows != nullptr) work.Consume = into(rows);
+  }
   if (wantsRows) {
     work.TakeRow = [&request, &listener, first](std::uint64_t i, const RowResult& row) {
       listener.Row(request.Plan.Task(request.Part.TaskAt(first + i)), row);
     };
   }
-  work.Tick = [&listener](std::uint64_t done) { listener.Progress(done); };
+  // A series that cannot be written stops the runs at once, not at the end
+  // of a long task.
+  struct SeriesFailed {};
+  work.Tick = [&listener, spooled](std::uint64_t done) {
+    if (spooled != nullptr && spooled->Failure()) throw SeriesFailed{};
+    listener.Progress(done);
+  };
   listener.Progress(0);
-  if (RunInOrder(work)) return true;
+  try {
+    if (RunInOrder(work)) return true;
+  } catch (const SeriesFailed&) {
+    failed = *spooled->Failure();
+  }
   listener.Failed(failed);
   return false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A sweep carried out: its files checked, locked and described, the shard's
-// missing tasks run on several threads, and each row (and its rounds)
-// written in task order as soon as it and every earlier one are done. Every
+// missing tasks run on several threads, each row written in task order as
+// soon as it and every earlier one are done, and the rounds of the series as
+// they end, in task order too (SeriesSpool). Every
 // front end writes a sweep through here, so their files are the same.
 
 #include <cstdint>
@@ -23,9 +24,10 @@ class SweepListener {
   // The runs this session makes: the shard's tasks the file does not hold.
   virtual void Started(std::uint64_t runs) { (void)runs; }
 
-  // Runs done so far, after each hand-over of rows and at least every fifth
-  // of a second. May throw to stop the sweep: the workers stop, and the
-  // files are left as a sweep cut short leaves them, ready for resume.
+  // Runs done so far, after each hand-over of rows and at least every
+  // twentieth of a second. May throw to stop the sweep: the runs in progress
+  // stop after their current round, and the files are left as a sweep cut
+  // short leaves them, ready for resume.
   virtual void Progress(std::uint64_t done) { (void)done; }
 
   // Every row of the shard in order, when WantsRows(): those kept from the

@@ -13,6 +13,7 @@
 #include "model/simulation.h"
 #include "model/spatial_measures.h"
 #include "programs/programs.h"
+#include "tests/recording_observer.h"
 
 namespace impactsim {
 namespace {
@@ -146,31 +147,35 @@ TEST(WatchedRuns, StopOnCycleEndsABlinkingRunOnly) {
   RunSettings settings = HalvornProgram().Defaults;
   settings.InitialDistIndex = 1;  // 0.3
   settings.Distance = DistancePar::Nb;
-  RunObserver quiet;
-  const SeededRun plain = RunSeeded(HalvornProgram(), 8, settings, quiet);
-  const SeededRun watched = RunSeeded(HalvornProgram(), 8, settings, quiet, 0);
+  testing::RecordingObserver plainRounds, watchedRounds;
+  const SeededRun plain = RunSeeded(HalvornProgram(), 8, settings, plainRounds);
+  const SeededRun watched = RunSeeded(HalvornProgram(), 8, settings, watchedRounds, 0);
   EXPECT_FALSE(plain.Result.Repetition.has_value());
   EXPECT_EQ(plain.Result.Stop.Text(), "rounds");
   EXPECT_EQ(watched.Result.Stop.Text(), "rounds+cycle");
-  EXPECT_EQ(watched.Result.Changes, plain.Result.Changes);
+  EXPECT_EQ(watchedRounds.changeCounts, plainRounds.changeCounts);
   EXPECT_EQ(watched.Population, plain.Population);
 
   // The cycle starts at round 27: rounds 29 and 30 repeat 27 and 28 once.
   const std::map<std::int32_t, std::int32_t> roundsFor = {{1, 30}, {3, 34}, {200, 428}};
   for (const auto& [repeats, rounds] : roundsFor) {
-    const SeededRun stopped = RunSeeded(HalvornProgram(), 8, settings, quiet, repeats);
-    EXPECT_EQ(stopped.Result.RoundsRun(), rounds) << repeats;
+    testing::RecordingObserver stoppedRounds;
+    const SeededRun stopped = RunSeeded(HalvornProgram(), 8, settings, stoppedRounds, repeats);
+    EXPECT_EQ(stopped.Result.RoundsRun, rounds) << repeats;
     EXPECT_EQ(stopped.Result.Stop.Text(), "cycle") << repeats;
     EXPECT_EQ(stopped.Result.Repetition, (PatternCycle{2, 27}));
-    const std::vector<std::int32_t> prefix(plain.Result.Changes.begin(),
-                                           plain.Result.Changes.begin() + rounds);
-    EXPECT_EQ(stopped.Result.Changes, prefix) << repeats;
+    const std::vector<std::int32_t> prefix(plainRounds.changeCounts.begin(),
+                                           plainRounds.changeCounts.begin() + rounds);
+    EXPECT_EQ(stoppedRounds.changeCounts, prefix) << repeats;
   }
   // A run that comes to rest stops as it always does, not on a "cycle".
   const RunSettings defaults = HalvornProgram().Defaults;
-  const SeededRun rest = RunSeeded(HalvornProgram(), 12345000, defaults, quiet);
-  const SeededRun restWatched = RunSeeded(HalvornProgram(), 12345000, defaults, quiet, 1);
-  EXPECT_EQ(restWatched.Result.Changes, rest.Result.Changes);
+  testing::RecordingObserver restRounds, restWatchedRounds;
+  const SeededRun rest = RunSeeded(HalvornProgram(), 12345000, defaults, restRounds);
+  const SeededRun restWatched =
+      RunSeeded(HalvornProgram(), 12345000, defaults, restWatchedRounds, 1);
+  EXPECT_EQ(restWatchedRounds.changeCounts, restRounds.changeCounts);
+  EXPECT_EQ(restWatched.Result.RoundsRun, rest.Result.RoundsRun);
   EXPECT_EQ(restWatched.Result.Stop.Text(), rest.Result.Stop.Text());
 }
 

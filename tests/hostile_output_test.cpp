@@ -737,38 +737,5 @@ const HostileCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, HostileOutputTest, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return row.param.name; });
 
-// Every signal that ends the process by default removes the temporary file
-// of an output before the process ends by it.
-TEST(HostileSignals, EverySignalThatEndsTheRunRemovesItsTemporaryFiles) {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU,
-                        SIGVTALRM, SIGRTMIN + 3}) {
-    SCOPED_TRACE(sig);
-    Scratch scratch;
-    // This seed's opinions blink between two patterns and never settle.
-    const std::string& binary = Binary();
-    const std::string census = scratch / "c.csv";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      ::execl(binary.c_str(), binary.c_str(), "run", "--seed", "8", "--initial-dist", "0.3",
-              "--distance", "nb", "--rounds", "2147483647", "--census-csv", census.c_str(),
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    for (int i = 0; i < 2000 && Leftovers(scratch.Dir()).empty(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_EQ(Leftovers(scratch.Dir()).size(), 1u) << "the run's temporary file";
-    ::kill(pid, sig);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
-    EXPECT_EQ(Leftovers(scratch.Dir()), std::vector<std::string>{});
-    EXPECT_FALSE(fs::exists(census));
-  }
-}
-
 }  // namespace
 }  // namespace impactsim

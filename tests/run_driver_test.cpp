@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 
 #include "model/seeded_run.h"
@@ -132,13 +133,73 @@ TEST(run_driver_test, stop_tests_log_lines_and_result) {
     EXPECT_EQ(run->observer.iteration, c.profile->CellTotal) << "last iteration shown";
 
     const RunResult& result = run->result;
-    EXPECT_EQ(result.RoundsRun(), static_cast<int>(changes.size()));
+    EXPECT_EQ(result.RoundsRun, static_cast<int>(changes.size()));
     EXPECT_EQ(result.Stop.Text(), c.stop);
-    EXPECT_EQ(result.Changes, std::vector<std::int32_t>(changes.begin(), changes.end()));
-    EXPECT_EQ(run->observer.changeCounts, result.Changes) << "each round's changes as it closes";
+    EXPECT_FALSE(result.Cancelled);
+    EXPECT_EQ(run->observer.changeCounts, std::vector<std::int32_t>(changes.begin(), changes.end()))
+        << "each round's changes as it closes";
+    std::int64_t total = 0;
+    std::int32_t last = 0;
+    for (std::size_t r = 0; r < changes.size(); ++r) {
+      total += changes[r];
+      if (changes[r] != 0) last = static_cast<std::int32_t>(r + 1);
+    }
+    EXPECT_EQ(result.TotalChanges, total);
+    EXPECT_EQ(result.LastChangeRound, last);
     EXPECT_EQ(result.StartCensus, run->observer.startCensus);
     EXPECT_EQ(result.EndCensus, run->sim->Model().OpinionCensus);
     EXPECT_EQ(result.Wraps, !c.profile->HasEdge);
+  }
+}
+
+// Sets a cancel flag once round `at` has begun (0: before the run).
+struct CancellingObserver : RecordingObserver {
+  explicit CancellingObserver(std::int32_t setIn) : at(setIn), flag(setIn == 0) {}
+  void ShowRound(std::int32_t r) override {
+    RecordingObserver::ShowRound(r);
+    if (r == at) flag = true;
+  }
+  std::int32_t at;
+  std::atomic<bool> flag;
+};
+
+// A cancel flag ends the run after the round in which it is seen set, as a
+// round limit would, but the result says it was cancelled and the log does
+// not end normally; a stop test that fires in the same round wins.
+TEST(run_driver_test, a_cancel_flag_stops_the_run_after_its_round) {
+  const ProgramProfile flipper = WithImpact(HalvornProgram(), &Make<Flipper>);
+  struct Case {
+    const char* name;
+    std::int32_t setInRound;  // 0: set before the run, -1: never
+    std::int32_t rounds;      // the round limit
+    std::int32_t roundsRun;
+    bool cancelled;
+    const char* stop;
+  };
+  const Case cases[] = {
+      {"set before the run: one round", 0, 500, 1, true, ""},
+      {"set during round 3", 3, 500, 3, true, ""},
+      {"set in the last round: the round limit ends it", 4, 4, 4, false, "rounds"},
+      {"never set", -1, 5, 5, false, "rounds"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSettings settings = flipper.Defaults;
+    settings.Rounds = c.rounds;
+    FixedSettings source(settings);
+    FixedClock clock(4242);
+    CancellingObserver observer(c.setInRound);
+    Simulation sim(flipper, clock, source, observer);
+    sim.CancelOn(&observer.flag);
+    const RunResult result = sim.Run();
+    EXPECT_EQ(result.RoundsRun, c.roundsRun);
+    EXPECT_EQ(observer.round, c.roundsRun) << "no round begun after the flag was seen";
+    EXPECT_EQ(result.Cancelled, c.cancelled);
+    EXPECT_EQ(result.Stop.Text(), c.stop);
+    EXPECT_EQ(result.TotalChanges, std::int64_t{1600} * c.roundsRun);
+    EXPECT_EQ(result.EndCensus, sim.Model().OpinionCensus);
+    ASSERT_FALSE(observer.log.empty());
+    EXPECT_EQ(observer.log.back(), c.cancelled ? RoundLine(c.roundsRun, 1600) : kEndOfJobLine);
   }
 }
 
@@ -177,7 +238,8 @@ TEST(run_driver_test, seeded_run_is_the_run_of_a_fixed_clock) {
     EXPECT_EQ(observer.log, direct->observer.log);
     EXPECT_EQ(observer.events, direct->observer.events);
     EXPECT_EQ(seeded.Population, direct->sim->Model().PopulationGrid);
-    EXPECT_EQ(seeded.Result.Changes, direct->result.Changes);
+    EXPECT_EQ(observer.changeCounts, direct->observer.changeCounts);
+    EXPECT_EQ(seeded.Result.TotalChanges, direct->result.TotalChanges);
     EXPECT_EQ(seeded.Result.EndCensus, direct->result.EndCensus);
   }
 }

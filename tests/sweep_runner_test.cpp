@@ -1,16 +1,18 @@
-// The ordered hand-over of results from worker threads, and the progress
-// line of a sweep.
+// The ordered hand-over of results from worker threads, the series written
+// in order from them, and the progress line of a sweep.
 
 #include <gtest/gtest.h>
 #include <sched.h>
 
 #include <atomic>
 #include <chrono>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "cli/progress_bar.h"
+#include "sweep/series_spool.h"
 #include "sweep/sweep_runner.h"
 
 namespace impactsim::cli {
@@ -75,6 +77,29 @@ TEST(SweepRunner, StopsOnAFailureOrWhenTheConsumerRefuses) {
   EXPECT_FALSE(RunInOrder(work));
   EXPECT_EQ(calls, 1);
   EXPECT_LT(produced.load(), 10'000);
+
+  // A Tick that throws stops the work and cancels the items in progress,
+  // which would otherwise run for a minute; what they return is dropped.
+  std::atomic<bool> cancel = false;
+  work.Cancel = &cancel;
+  work.Jobs = 2;
+  work.Produce = [&cancel](std::uint64_t i) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (i == 1 && !cancel.load() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::yield();
+    }
+    return std::to_string(i) + '\n';
+  };
+  got.clear();
+  work.Consume = [&got](std::string_view rows) { return got += rows, true; };
+  work.Tick = [&got](std::uint64_t) {
+    if (got == "0\n") throw std::runtime_error("stop");
+  };
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW(RunInOrder(work), std::runtime_error);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_TRUE(cancel.load());
+  EXPECT_EQ(got, "0\n");
 }
 
 // A sweep runs no more threads than the processors it may run on (a cluster
@@ -98,6 +123,46 @@ TEST(SweepRunner, ThreadsStayWithinTheProcessorsAllowed) {
   EXPECT_EQ(DefaultJobs(), count);
   EXPECT_EQ(ThreadsFor(1), 1u);
   EXPECT_EQ(ThreadsFor(count + 1), count);
+}
+
+// The series of items that run ahead wait, in memory or beyond it in a
+// temporary file, until every earlier item's are written; the file always
+// holds whole series in item order, then the rounds so far of the oldest
+// item still running.
+TEST(SeriesSpool, WritesEachSeriesInItemOrderAsItsRoundsEnd) {
+  // Item 2's rounds are more than a spool keeps in memory.
+  std::string big;
+  while (big.size() <= SeriesSpool::kSpoolMemory) big += "2," + std::to_string(big.size()) + '\n';
+  struct Step {
+    const char* name;
+    std::uint64_t item;
+    std::string line;  // empty: the item is done
+    std::string file;  // the file after the step
+  };
+  const Step steps[] = {
+      {"a later item's round waits", 1, "1,0\n", ""},
+      {"the oldest item's goes out at once", 0, "0,0\n", "0,0\n"},
+      {"a large series waits beyond memory", 2, big, "0,0\n"},
+      {"a later item done waits", 2, "", "0,0\n"},
+      {"the waiting item goes on", 1, "1,1\n", "0,0\n"},
+      {"the oldest done: the next moves up", 0, "", "0,0\n1,0\n1,1\n"},
+      {"and now goes out at once", 1, "1,2\n", "0,0\n1,0\n1,1\n1,2\n"},
+      {"then the one done after it", 1, "", "0,0\n1,0\n1,1\n1,2\n" + big},
+      {"and the next at once", 3, "3,0\n", "0,0\n1,0\n1,1\n1,2\n" + big + "3,0\n"},
+  };
+  std::ostringstream file;
+  RowSink sink(file);
+  SeriesSpool spool(sink);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.line.empty()) {
+      spool.Done(step.item);
+    } else {
+      spool.Line(step.item, step.line);
+    }
+    EXPECT_EQ(file.str(), step.file);
+  }
+  EXPECT_FALSE(spool.Failure().has_value());
 }
 
 TEST(SweepProgress, ShowsRunsRateAndTimeLeft) {

@@ -24,5 +24,9 @@ int main(int argc, char** argv) {
   impactsim::RemoveTemporaryFilesOnSignal();
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   impactsim::SystemClock clock;
-  return impactsim::cli::RunCommandLine(args, std::cout, std::cerr, clock);
+  const int status = impactsim::cli::RunCommandLine(args, std::cout, std::cerr, clock);
+  // Work that a signal stopped between rounds ends as that signal demands.
+  std::cout.flush();
+  impactsim::EndIfStopRequested();
+  return status;
 }

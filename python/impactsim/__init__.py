@@ -107,7 +107,9 @@ def run(program="halvorn", seed=None, rounds=None, initial_dist=None, distance=N
 
     A setting left as None takes the program's default; seed=None reads the
     clock once (run.seed then repeats the run). record="grids" also keeps the
-    opinions of every round in run.grids.
+    opinions of every round in run.grids. The run goes on with the GIL
+    released; Ctrl+C stops it after its current round and raises
+    KeyboardInterrupt.
 
         r = impactsim.run(seed=12345000, rounds=50, distance="nb")
         r.census.tail(), r.opinions.shape, r.stop

@@ -6,6 +6,7 @@ import itertools
 import json
 import os
 import signal
+import sys
 import threading
 import time
 
@@ -107,6 +108,68 @@ def test_ctrl_c_stops_a_sweep_and_the_module_stays_usable():
     assert time.monotonic() - started < 30
     # The workers are gone: the next sweep runs as usual.
     assert len(impactsim.sweep(seeds=range(3), jobs=2)) == 3
+
+
+# Seeds 1-3 settle within a few rounds; seed 8 blinks for ever, and its run of
+# ten million rounds would take minutes.
+LONG = dict(seeds=[1, 2, 3, 8], distance="nb", initial_dist=0.3, rounds=10_000_000)
+
+
+def interrupt_once(condition):
+    """Sends this process SIGINT, as Ctrl+C does, as soon as condition()
+    holds; returns the list the time it was sent goes to."""
+    sent = []
+
+    def watch():
+        while not condition():
+            time.sleep(0.002)
+        sent.append(time.monotonic())
+        os.kill(os.getpid(), signal.SIGINT)
+
+    threading.Thread(target=watch, daemon=True).start()
+    return sent
+
+
+def test_ctrl_c_stops_a_long_run_between_rounds():
+    entered = threading.Event()
+
+    def profile(frame, event, arg):
+        if event == "c_call" and getattr(arg, "__name__", "") == "run":
+            entered.set()
+
+    sent = interrupt_once(entered.is_set)
+    sys.setprofile(profile)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            impactsim.run(seed=8, distance="nb", initial_dist=0.3, rounds=10_000_000)
+    finally:
+        sys.setprofile(None)
+    assert time.monotonic() - sent[0] < 5
+    assert impactsim.run(seed=8, rounds=3).stop == "rounds"
+
+
+def test_ctrl_c_stops_a_long_task_and_the_files_resume(tmp_path):
+    out, series = tmp_path / "rows.csv", tmp_path / "rounds.csv"
+    kwargs = dict(LONG, out=out, series=series, jobs=2)
+    # The short tasks' rows are written, and the long task's rounds reach the
+    # file while it runs.
+    sent = interrupt_once(lambda: out.exists() and out.read_bytes().count(b"\n") == 4 and
+                          b"\n3,1000," in series.read_bytes())
+    with pytest.raises(KeyboardInterrupt):
+        impactsim.sweep(**kwargs)
+    assert time.monotonic() - sent[0] < 5
+    rows = out.read_bytes()
+    assert rows.count(b"\n") == 4  # the header and the three short tasks
+
+    def stop(done, total):
+        raise RuntimeError("resumed")
+
+    # Resume takes the files, cuts off the unfinished task's rounds, and runs
+    # on from there.
+    with pytest.raises(RuntimeError, match="resumed"):
+        impactsim.sweep(**kwargs, resume=True, progress=stop)
+    assert out.read_bytes() == rows
+    assert b"\n3," not in series.read_bytes() and b"\n2," in series.read_bytes()
 
 
 def test_a_failing_progress_callback_stops_the_sweep():
