@@ -205,7 +205,15 @@ bool OutputFile::OpenInPlace(const OutputTarget& target, std::string& error) {
       error = ErrnoText(errno);
       return false;
     }
-    return Adopt(fd, error);
+    if (!Adopt(fd, error)) return false;
+    // The log goes to standard output as the run makes it; an output sent
+    // there too waits in an unnamed temporary file (memory stays flat
+    // however long the run) and follows the whole log when put in place.
+    if (stream == STDOUT_FILENO) {
+      spool_ = std::tmpfile();
+      if (spool_ == nullptr) return Fail(error, errno);
+    }
+    return true;
   }
   const int fd = ::open(targetPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
@@ -268,15 +276,30 @@ bool OutputFile::Adopt(int fd, std::string& error) {
 
 void OutputFile::Write(std::string_view text) {
   if (file_ == nullptr || writeError_ != 0 || text.empty()) return;
+  std::FILE* to = spool_ != nullptr ? spool_ : file_;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+  if (std::fwrite(text.data(), 1, text.size(), to) != text.size()) {
     writeError_ = errno != 0 ? errno : EIO;
   }
 }
 
 void OutputFile::Flush() {
   if (file_ == nullptr || writeError_ != 0) return;
-  if (std::fflush(file_) != 0) writeError_ = errno != 0 ? errno : EIO;
+  if (std::fflush(spool_ != nullptr ? spool_ : file_) != 0) writeError_ = errno != 0 ? errno : EIO;
+}
+
+// Copies the spooled content to the stream it waited for.
+bool OutputFile::Unspool(std::string& error) {
+  if (std::fflush(spool_) != 0 || std::fseek(spool_, 0, SEEK_SET) != 0) return Fail(error, errno);
+  char buffer[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, spool_)) > 0) {
+    if (std::fwrite(buffer, 1, got, file_) != got) return Fail(error, errno != 0 ? errno : EIO);
+  }
+  if (std::ferror(spool_) != 0) return Fail(error, EIO);
+  std::fclose(spool_);
+  spool_ = nullptr;
+  return true;
 }
 
 bool OutputFile::Commit(std::string& error) {
@@ -285,6 +308,7 @@ bool OutputFile::Commit(std::string& error) {
     return false;
   }
   if (writeError_ != 0) return Fail(error, writeError_);
+  if (spool_ != nullptr && !Unspool(error)) return false;
   if (std::fflush(file_) != 0) return Fail(error, errno);
   // A pipe or a terminal cannot be synced, and need not be.
   if (!tempPath_.empty() && ::fsync(::fileno(file_)) != 0) return Fail(error, errno);
@@ -299,6 +323,10 @@ bool OutputFile::Commit(std::string& error) {
 }
 
 void OutputFile::Discard() {
+  if (spool_ != nullptr) {
+    std::fclose(spool_);
+    spool_ = nullptr;
+  }
   if (file_ != nullptr) {
     std::fclose(file_);
     file_ = nullptr;

@@ -22,7 +22,9 @@ namespace impactsim {
 // A device, FIFO or socket is never replaced: it is opened and written in
 // place, as a stream, and what was written stays written. Where standard
 // output or standard error goes to it (/dev/stdout on a pipe, a socket or a
-// terminal), that stream's descriptor is written.
+// terminal), that stream's descriptor is written; for standard output, which
+// carries the log as it is made, only when committed, after the whole log
+// (the content waits in an unnamed temporary file until then).
 class OutputFile {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
@@ -59,6 +61,7 @@ class OutputFile {
   bool OpenInPlace(const OutputTarget& target, std::string& error);
   bool OpenBeside(const OutputTarget& target, std::string& error);
   bool Adopt(int fd, std::string& error);
+  bool Unspool(std::string& error);
   bool Fail(std::string& error, int errorNumber);
 
   std::string path_;
@@ -66,7 +69,8 @@ class OutputFile {
   std::string tempPath_;    // empty when writing in place
   int signalSlot_ = -1;     // where the temporary file is listed for signal cleanup
   std::FILE* file_ = nullptr;
-  int writeError_ = 0;  // errno of the first failed write
+  std::FILE* spool_ = nullptr;  // what waits for standard output, or none
+  int writeError_ = 0;          // errno of the first failed write
 };
 
 // Makes every signal that ends the process by default (SIGINT, SIGTERM,
