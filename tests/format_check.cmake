@@ -1,7 +1,8 @@
 # Fails if clang-format would change any C++ source of the project: every
 # file under a top-level folder that is built (one with a CMakeLists.txt of
 # its own: the layers, the tests and the benchmarks, and any folder added
-# later). Without clang-format it fails too: the check cannot be made.
+# later). Without clang-format it fails too: the check cannot be made. Also
+# fails on a merge's conflict markers left in any source, script or document.
 # Usage: cmake -DCLANG_FORMAT=... -DSOURCE_DIR=... -P format_check.cmake
 cmake_minimum_required(VERSION 3.25)
 if(NOT CLANG_FORMAT OR NOT EXISTS "${CLANG_FORMAT}")
@@ -35,3 +36,20 @@ endif()
 list(LENGTH files count)
 list(JOIN dirs " " names)
 message(STATUS "format_check: ${count} sources in ${names}, all as clang-format writes them")
+
+# Conflict markers: in the sources above and in every text a user reads or
+# the build runs (the README and other documents, scripts, CMake and Python).
+file(GLOB_RECURSE texts "${SOURCE_DIR}/*.md" "${SOURCE_DIR}/*.txt" "${SOURCE_DIR}/*.cmake"
+  "${SOURCE_DIR}/*.py" "${SOURCE_DIR}/*.sh" "${SOURCE_DIR}/scripts/*")
+list(FILTER texts EXCLUDE REGEX "/build[^/]*/")
+set(marked "")
+foreach(file ${files} ${texts})
+  file(STRINGS "${file}" markers REGEX "^(<<<<<<<|>>>>>>>) ")
+  if(markers)
+    list(APPEND marked "${file}")
+  endif()
+endforeach()
+if(marked)
+  list(JOIN marked "\n  " names)
+  message(FATAL_ERROR "a merge's conflict markers are left in:\n  ${names}")
+endif()
