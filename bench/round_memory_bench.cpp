@@ -1,11 +1,12 @@
 // The memory of a long run: "impactsim run" with --series and --census-csv,
-// and a one-task "impactsim sweep" with --series, each of a million and of
-// ten million rounds, as whole processes. The run never settles (halvorn,
-// seed 8, initial dist 0.3, distance nb: its opinions blink for ever), so
-// it makes every round it is given.
+// a one-task "impactsim sweep" with --series, and "impactsim verify" of that
+// sweep, each of a million and of ten million rounds, as whole processes. The run never settles
+// (halvorn, seed 8, initial dist 0.3, distance nb: its opinions blink for ever), so it makes every
+// round it is given.
 //
 //   build/bin/round_memory_bench
 //   build/bin/round_memory_bench --benchmark_filter=Sweep
+//   build/bin/round_memory_bench --benchmark_filter=Verify/rounds:1000000
 //
 // max_rss_MiB is the process's peak resident memory, series_MiB what its
 // series file held at the end; a run that holds nothing per round has the
@@ -86,20 +87,29 @@ class Scratch {
   std::string dir_;
 };
 
-void Measure(benchmark::State& state, bool sweep) {
+enum class Command { Run, Sweep, Verify };
+
+void Measure(benchmark::State& state, Command what) {
   const std::string rounds = std::to_string(state.range(0));
   for (auto _ : state) {
     const Scratch scratch;
-    std::vector<std::string> command = {OwnDirectory() + "impactsim"};
-    if (sweep) {
-      command.insert(command.end(), {"sweep", "--seeds", "8", "--out", scratch.Path("rows.csv")});
-    } else {
+    const std::string impactsim = OwnDirectory() + "impactsim";
+    std::vector<std::string> command = {impactsim};
+    if (what == Command::Run) {
       command.insert(command.end(),
                      {"run", "--seed", "8", "--census-csv", scratch.Path("census.csv")});
+    } else {
+      command.insert(command.end(), {"sweep", "--seeds", "8", "--out", scratch.Path("rows.csv")});
     }
     command.insert(command.end(), {"--initial-dist", "0.3", "--distance", "nb", "--rounds", rounds,
                                    "--series", scratch.Path("series.csv")});
     try {
+      // verify runs the sweep's task again and compares its series, round
+      // by round, with the file the sweep wrote.
+      if (what == Command::Verify) {
+        PeakMemory(command);
+        command = {impactsim, "verify", scratch.Path("rows.csv")};
+      }
       state.counters["max_rss_MiB"] = PeakMemory(command);
     } catch (const std::exception& e) {
       state.SkipWithError(e.what());
@@ -110,10 +120,13 @@ void Measure(benchmark::State& state, bool sweep) {
 }
 
 void Run(benchmark::State& state) {
-  Measure(state, false);
+  Measure(state, Command::Run);
 }
 void Sweep(benchmark::State& state) {
-  Measure(state, true);
+  Measure(state, Command::Sweep);
+}
+void Verify(benchmark::State& state) {
+  Measure(state, Command::Verify);
 }
 
 BENCHMARK(Run)
@@ -124,6 +137,13 @@ BENCHMARK(Run)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 BENCHMARK(Sweep)
+    ->ArgName("rounds")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(Verify)
     ->ArgName("rounds")
     ->Arg(1'000'000)
     ->Arg(10'000'000)

@@ -1,7 +1,6 @@
 #include "sweep/sweep_provenance.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "sweep/build_info.h"
 #include "sweep/input_error.h"
 #include "sweep/readable_file.h"
+#include "sweep/sha256.h"
 #include "sweep/sweep_description.h"
 #include "sweep/text_escape.h"
 
@@ -84,10 +84,6 @@ void PutSummary(Json& meta, const Json& finished, std::uint64_t rows, bool compl
   meta["sessions"] = sessions;
 }
 
-struct DigestFree {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
 }  // namespace
 
 std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& error) {
@@ -96,11 +92,7 @@ std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& e
     error = "cannot read " + Quoted(path) + ": " + in.Reason();
     return std::nullopt;
   }
-  const std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
-  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
-    error = "SHA-256 is not available";
-    return std::nullopt;
-  }
+  Sha256 digest;
   RowsFileScan scan;
   char last = '\n';
   std::string buffer(1 << 16, '\0');
@@ -112,24 +104,15 @@ std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& e
     }
     const auto n = static_cast<std::size_t>(got);
     if (n == 0) break;
-    if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) {
-      error = "SHA-256 failed";
-      return std::nullopt;
-    }
+    if (!digest.Update(std::string_view(buffer.data(), n))) break;
     scan.Lines += static_cast<std::uint64_t>(std::count(buffer.data(), buffer.data() + n, '\n'));
     scan.Bytes += n;
     last = buffer[n - 1];
   }
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1) {
-    error = "SHA-256 failed";
+  scan.Sha256 = digest.Hex();
+  if (scan.Sha256.empty()) {
+    error = "SHA-256 is not available";
     return std::nullopt;
-  }
-  const char* digits = "0123456789abcdef";
-  for (unsigned int i = 0; i < size; ++i) {
-    scan.Sha256 += digits[digest[i] >> 4];
-    scan.Sha256 += digits[digest[i] & 0xfu];
   }
   scan.TornLine = last != '\n';
   return scan;

@@ -3,12 +3,15 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 
+#include "model/round_recorder.h"
 #include "sweep/input_error.h"
 #include "sweep/output_target.h"
 #include "sweep/readable_file.h"
@@ -195,15 +198,25 @@ void Verification::CheckRows() {
     }
   }
   std::uint64_t consumed = 0;
+  std::atomic<bool> cancel{false};
   OrderedWork work;
   work.Count = chosen_.Count();
   work.Jobs = request_.Jobs;
-  work.Produce = [this, &checks, withSeries](std::uint64_t k) {
+  work.Cancel = &cancel;
+  work.Produce = [this, &checks, withSeries, &cancel](std::uint64_t k) {
     const SweepTask task = sweep_.Plan.Task(sweep_.Part.TaskAt(chosen_.At(k)));
     std::string frames;
     try {
-      const RunOutcome outcome = RunTask(task, withSeries);
-      for (const auto& check : checks) AddFrame(frames, check->Expected(task, outcome));
+      // The rounds, when the series is checked, are digested as they end.
+      std::optional<SeriesDigest> rounds;
+      std::optional<RoundRecorder> plain;
+      RoundRecorder& recorder =
+          withSeries ? static_cast<RoundRecorder&>(rounds.emplace(task, sweep_.Format))
+                     : plain.emplace(GridWraps(*task.Program, task.Settings), false);
+      const RunOutcome outcome = RunTask(task, recorder, &cancel);
+      if (outcome.Result.Cancelled) return ItemText();  // the work has stopped: dropped
+      const CheckedRun run{task, outcome, rounds ? &*rounds : nullptr};
+      for (const auto& check : checks) AddFrame(frames, check->Expected(run));
     } catch (const std::exception& e) {
       throw std::runtime_error("task " + std::to_string(task.Number) + ": " + e.what());
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -73,8 +74,8 @@ RowsCheck::RowsCheck(const std::string& path, RowFormat format)
   for (std::uint64_t i = 0; i < headerLines_; ++i) std::getline(in_, header);
 }
 
-std::string RowsCheck::Expected(const SweepTask& task, const RunOutcome& outcome) const {
-  return FormatRow(format_, task, &outcome);
+std::string RowsCheck::Expected(const CheckedRun& run) const {
+  return FormatRow(format_, run.Task, &run.Outcome);
 }
 
 std::string RowsCheck::Compare(std::uint64_t position, std::string_view expected) {
@@ -105,8 +106,25 @@ SeriesCheck::SeriesCheck(const std::string& path, RowFormat format, const Shard&
   held_ = false;
 }
 
-std::string SeriesCheck::Expected(const SweepTask& task, const RunOutcome& outcome) const {
-  return FormatSeries(format_, task.Number, outcome.Rounds);
+SeriesDigest::SeriesDigest(const SweepTask& task, RowFormat format)
+    : RoundRecorder(GridWraps(*task.Program, task.Settings), true),
+      task_(task.Number),
+      format_(format) {}
+
+void SeriesDigest::Measured(const RoundPoint& point) {
+  digest_.Update(FormatSeries(format_, task_, std::span(&point, 1)));
+  ++lines_;
+}
+
+std::string SeriesDigest::Summary() {
+  const std::string hex = digest_.Hex();
+  if (hex.empty()) throw std::runtime_error("SHA-256 is not available");
+  return std::to_string(lines_) + ' ' + hex;
+}
+
+std::string SeriesCheck::Expected(const CheckedRun& run) const {
+  if (run.Rounds == nullptr) throw std::logic_error("the series is checked without its rounds");
+  return run.Rounds->Summary();
 }
 
 bool SeriesCheck::Next() {
@@ -141,21 +159,21 @@ std::string SeriesCheck::Compare(std::uint64_t position, std::string_view expect
     held_ = false;
   }
   const std::uint64_t first = lineNo_;
-  std::string found;
+  std::uint64_t found = 0;
+  Sha256 digest;
   while (held_ || Next()) {
     const std::optional<std::uint64_t> of = TaskOf(line_);
     if (!of || *of != task) break;
-    found += line_;
+    digest.Update(line_);
+    ++found;
     held_ = false;
   }
-  if (found == expected) return "";
-  if (found.empty()) return "series: no rounds of the task (line " + std::to_string(first) + ")";
-  const auto lines = [](std::string_view text) {
-    return std::count(text.begin(), text.end(), '\n');
-  };
-  return "series: lines " + std::to_string(first) + ".." +
-         std::to_string(first + static_cast<std::uint64_t>(lines(found)) - 1) +
-         " are not the rounds the run gives (" + std::to_string(lines(expected)) + " lines)";
+  const std::string summary = std::to_string(found) + ' ' + digest.Hex();
+  if (summary == expected) return "";
+  if (found == 0) return "series: no rounds of the task (line " + std::to_string(first) + ")";
+  const std::string_view lines = expected.substr(0, expected.find(' '));
+  return "series: lines " + std::to_string(first) + ".." + std::to_string(first + found - 1) +
+         " are not the rounds the run gives (" + std::string(lines) + " lines)";
 }
 
 bool StartsAsSeries(const std::string& path, RowFormat format) {

@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/round_recorder.h"
 #include "sweep/readable_file.h"
+#include "sweep/sha256.h"
 #include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
 
@@ -49,13 +51,23 @@ class PositionSet {
 // and compared. The rows file is one; a file with several lines per task
 // plugs in the same way, as one more check in the list verify runs for every
 // task.
+// A task's run as the checks see it. A run asked for its rounds reports
+// them to a SeriesDigest (CheckedRun::Rounds), which keeps only their count
+// and digest, so a run of any length is checked in the same memory.
+class SeriesDigest;
+struct CheckedRun {
+  const SweepTask& Task;
+  const RunOutcome& Outcome;
+  SeriesDigest* Rounds = nullptr;  // none: the rounds were not recorded
+};
+
 class TaskCheck {
  public:
   virtual ~TaskCheck() = default;
 
-  // The text the file holds for the task after its run. Called on worker
-  // threads: it may read only the task, the outcome and constant data.
-  virtual std::string Expected(const SweepTask& task, const RunOutcome& outcome) const = 0;
+  // What the file holds for the task after its run, as Compare takes it.
+  // Called on worker threads: it may read only the run and constant data.
+  virtual std::string Expected(const CheckedRun& run) const = 0;
 
   // Compares the file's text for the task at row position `position` with
   // `expected`. Called on one thread with positions in ascending order.
@@ -71,7 +83,7 @@ class TaskCheck {
 class RowsCheck : public TaskCheck {
  public:
   RowsCheck(const std::string& path, RowFormat format);
-  std::string Expected(const SweepTask& task, const RunOutcome& outcome) const override;
+  std::string Expected(const CheckedRun& run) const override;
   std::string Compare(std::uint64_t position, std::string_view expected) override;
 
  private:
@@ -81,14 +93,33 @@ class RowsCheck : public TaskCheck {
   std::uint64_t headerLines_;
 };
 
+// The series lines of one task's run, taken as its rounds end: only their
+// count and SHA-256 are kept.
+class SeriesDigest final : public RoundRecorder {
+ public:
+  SeriesDigest(const SweepTask& task, RowFormat format);
+  // "LINES SHA256" of the lines given so far; ends the digest.
+  std::string Summary();
+
+ protected:
+  void Measured(const RoundPoint& point) override;
+
+ private:
+  std::uint64_t task_;
+  RowFormat format_;
+  std::uint64_t lines_ = 0;
+  Sha256 digest_;
+};
+
 // The --series file: each task's rounds are the consecutive lines that start
 // with its number, the tasks in the order of the rows. Read forward once,
-// skipping the lines of tasks not chosen. Throws std::runtime_error when the
-// file cannot be opened.
+// skipping the lines of tasks not chosen, one line at a time: the lines of
+// a task are compared with its run by their count and digest. Throws
+// std::runtime_error when the file cannot be opened.
 class SeriesCheck : public TaskCheck {
  public:
   SeriesCheck(const std::string& path, RowFormat format, const Shard& part);
-  std::string Expected(const SweepTask& task, const RunOutcome& outcome) const override;
+  std::string Expected(const CheckedRun& run) const override;
   std::string Compare(std::uint64_t position, std::string_view expected) override;
 
  private:

@@ -193,9 +193,21 @@ TEST_F(VerifyTest, TheSeriesIsVerifiedWithTheRows) {
     EXPECT_EQ(changed.status, kExitFailed) << changed.out << changed.err;
     const std::vector<std::string> lines = Lines(changed.out);
     ASSERT_EQ(lines.size(), 3u) << changed.out;
-    EXPECT_TRUE(lines[0].starts_with("task 4: series: lines ")) << lines[0];
+    // Task 4's two rounds are lines 10..11 after the CSV header, 9..10 in JSON.
+    const bool csv = std::string(format) == "csv";
+    EXPECT_EQ(lines[0], std::string("task 4: series: lines ") + (csv ? "10..11" : "9..10") +
+                            " are not the rounds the run gives (2 lines)");
     EXPECT_TRUE(lines[1].starts_with("series_sha256: ")) << lines[1];
     EXPECT_TRUE(lines[2].starts_with("differs: checked 3 rows of 6, 1 differs")) << lines[2];
+
+    // Task 4's last round gone: its one line left is found short.
+    const std::size_t start = rounds.rfind('\n', at) + 1;
+    rounds.erase(start, rounds.find('\n', at) + 1 - start);
+    Spit(In("moved/r"), rounds);
+    const Outcome shorter = Verify("moved/s", {"--tasks", "4"});
+    EXPECT_EQ(Lines(shorter.out).at(0), std::string("task 4: series: lines ") +
+                                            (csv ? "10..10" : "9..9") +
+                                            " are not the rounds the run gives (2 lines)");
 
     fs::remove(In("moved/r"));
     const Outcome missing = Verify("moved/s");
