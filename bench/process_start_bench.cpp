@@ -10,51 +10,23 @@
 // cost of the smallest program.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/quiet_process.h"
 
 namespace {
 
-// The directory of this executable: impactsim is built beside it.
-std::string OwnDirectory() {
-  std::array<char, 4096> path{};
-  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-  const std::string text(path.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
-  return text.substr(0, text.rfind('/') + 1);
-}
+using impactsim::bench::OwnDirectory;
 
 // Starts the command with its output on /dev/null and waits for it; returns
 // the wall time in seconds.
 double TimeProcess(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + command[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error(command[0] + " failed");
-  }
-  return std::chrono::duration<double>(end - start).count();
+  impactsim::bench::RunQuietly(command);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void ProcessStart(benchmark::State& state) {

@@ -27,6 +27,19 @@ fs::path LinkTarget(const fs::path& link, std::error_code& ec) {
   return to.is_absolute() ? to : link.parent_path() / to;
 }
 
+// An existing file at `path`, as stat found it.
+OutputTarget Found(const std::string& path, const struct stat& st) {
+  OutputTarget target;
+  target.Path = path;
+  target.What = S_ISREG(st.st_mode) ? OutputTarget::Kind::Regular : OutputTarget::Kind::Special;
+  target.Device = st.st_dev;
+  target.Inode = st.st_ino;
+  target.Mode = st.st_mode;
+  target.Owner = st.st_uid;
+  target.Group = st.st_gid;
+  return target;
+}
+
 }  // namespace
 
 bool OutputTarget::SameFileAs(const OutputTarget& other) const {
@@ -48,15 +61,7 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
   // name of its own ("pipe:[1234]") to follow a link to.
   if (struct stat st{};
       ::stat(current.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    OutputTarget target;
-    target.Path = current.string();
-    target.What = OutputTarget::Kind::Special;
-    target.Device = st.st_dev;
-    target.Inode = st.st_ino;
-    target.Mode = st.st_mode;
-    target.Owner = st.st_uid;
-    target.Group = st.st_gid;
-    return target;
+    return Found(current.string(), st);
   }
   // The name itself may be a chain of links; each is followed by hand so
   // that a dangling one leads to the file it would create.
@@ -85,27 +90,22 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
     error = ec.message();
     return std::nullopt;
   }
-  OutputTarget target;
-  target.Path = (directory / name).string();
+  const std::string found = (directory / name).string();
   struct stat st {};
-  if (::stat(target.Path.c_str(), &st) != 0) {
+  if (::stat(found.c_str(), &st) != 0) {
     if (errno != ENOENT) {
       error = ErrnoText(errno);
       return std::nullopt;
     }
+    OutputTarget target;
+    target.Path = found;
     return target;
   }
   if (S_ISDIR(st.st_mode)) {
     error = "is a directory";
     return std::nullopt;
   }
-  target.What = S_ISREG(st.st_mode) ? OutputTarget::Kind::Regular : OutputTarget::Kind::Special;
-  target.Device = st.st_dev;
-  target.Inode = st.st_ino;
-  target.Mode = st.st_mode;
-  target.Owner = st.st_uid;
-  target.Group = st.st_gid;
-  return target;
+  return Found(found, st);
 }
 
 bool CheckReplaceable(const OutputTarget& target, std::string& error) {
