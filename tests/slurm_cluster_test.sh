@@ -8,7 +8,7 @@
 # with --resume. The parts, merged with README.md's merge command, must equal
 # byte for byte the output of one process running the same sweep.
 #
-#   slurm_cluster_test.sh IMPACTSIM README
+#   slurm_cluster_test.sh IMPACTSIM README [SEEDS]
 #
 # Exit status 77 (skipped) only when Slurm cannot run here at all: not root,
 # Slurm or MUNGE not installed, or a daemon that will not start.
@@ -19,8 +19,9 @@ readme=$(realpath "$2")
 bindir=$(dirname "$impactsim")
 
 # The job script's seed range is replaced by this one: every array task then
-# runs for several seconds, long enough to be requeued midway (500 runs).
-test_seeds=0-999
+# runs for several seconds, long enough to be requeued midway (500 runs; a
+# sanitizer build, whose runs are several times slower, is given fewer).
+test_seeds=${3:-0-999}
 startup_deadline=30 # seconds for the daemons and the node to come up
 array_deadline=300  # seconds for the whole array, requeue included
 
