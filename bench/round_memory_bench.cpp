@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/quiet_process.h"
@@ -89,37 +90,21 @@ void Measure(benchmark::State& state, Command what) {
   }
 }
 
-void Run(benchmark::State& state) {
-  Measure(state, Command::Run);
-}
-void Sweep(benchmark::State& state) {
-  Measure(state, Command::Sweep);
-}
-void Verify(benchmark::State& state) {
-  Measure(state, Command::Verify);
-}
-
-BENCHMARK(Run)
-    ->ArgName("rounds")
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(Sweep)
-    ->ArgName("rounds")
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(Verify)
-    ->ArgName("rounds")
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
+// Each command over a million and ten million rounds, one process each.
+const bool kRegistered = [] {
+  for (const auto& [name, what] :
+       {std::pair{"Run", Command::Run}, std::pair{"Sweep", Command::Sweep},
+        std::pair{"Verify", Command::Verify}}) {
+    benchmark::RegisterBenchmark(name, Measure, what)
+        ->ArgName("rounds")
+        ->Arg(1'000'000)
+        ->Arg(10'000'000)
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
+  }
+  return true;
+}();
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -251,6 +252,16 @@ void CheckTorusTurnsAhead(const char* kernel, int step) {
   }
 }
 
+// Every `step`-th case run with `kernel` by the engine and by the reference.
+void ExpectSameRuns(const char* kernel, int step, const ProgramProfile& engine,
+                    const ProgramProfile& reference, std::span<const RunCase> cases) {
+  const KernelChoice choice(kernel);
+  SCOPED_TRACE(kernel);
+  for (std::size_t i = 0; i < cases.size(); i += static_cast<std::size_t>(step)) {
+    ExpectSameRun(engine, reference, Apply(engine.Defaults, cases[i]), cases[i].Seed);
+  }
+}
+
 // Settings under which these seeds give runs of several rounds; " 0" and
 // " 1" settle in one round here and are left to the single-turn checks.
 void CheckHalvornRuns(const char* kernel, int step) {
@@ -267,12 +278,7 @@ void CheckHalvornRuns(const char* kernel, int step) {
       {30, Four, true, false, false, true, false, 12'345'678},
       {8, Four, false, true, true, false, true, 12'345'678},
   };
-  const KernelChoice choice(kernel);
-  SCOPED_TRACE(kernel);
-  for (std::size_t i = 0; i < std::size(cases); i += static_cast<std::size_t>(step)) {
-    ExpectSameRun(HalvornProgram(), reference::ReferenceHalvornProgram(),
-                  Apply(HalvornProgram().Defaults, cases[i]), cases[i].Seed);
-  }
+  ExpectSameRuns(kernel, step, HalvornProgram(), reference::ReferenceHalvornProgram(), cases);
 }
 
 // Everyone hears everyone, so "nb", " 0" and " 1" settle in one round.
@@ -285,12 +291,7 @@ void CheckKestaneRuns(const char* kernel, int step) {
       {50, Three, false, false, false, false, true, 12'345'678},
       {50, Four, false, false, false, true, true, 12'345'678},
   };
-  const KernelChoice choice(kernel);
-  SCOPED_TRACE(kernel);
-  for (std::size_t i = 0; i < std::size(cases); i += static_cast<std::size_t>(step)) {
-    ExpectSameRun(KestaneProgram(), reference::ReferenceKestaneProgram(),
-                  Apply(KestaneProgram().Defaults, cases[i]), cases[i].Seed);
-  }
+  ExpectSameRuns(kernel, step, KestaneProgram(), reference::ReferenceKestaneProgram(), cases);
 }
 
 }  // namespace impactsim::testing
