@@ -47,8 +47,9 @@ SweepRequest RecordedCommandLine(const std::string& metaPath, const Json& meta,
 
 // The identity must be the one the command line gives, in the scheme the
 // description names: else the description was edited or is of another sweep.
-void CheckRecordedIdentity(const SweepRequest& request, const std::string& metaPath,
-                           const std::string& metaText, const std::string& notASweep) {
+// Returns the rows scheme the description names.
+std::int64_t CheckRecordedIdentity(const SweepRequest& request, const std::string& metaPath,
+                                   const std::string& metaText, const std::string& notASweep) {
   std::istringstream in(metaText);
   const std::optional<RecordedSweep> recorded = RecordedIdentity(in);
   if (!recorded) throw InputError(kFile, notASweep);
@@ -66,6 +67,12 @@ void CheckRecordedIdentity(const SweepRequest& request, const std::string& metaP
     throw InputError(kFile,
                      Quoted(metaPath) + " records an identity its command line does not give");
   }
+  if (recorded->RowsScheme != kEarlierRowsScheme && recorded->RowsScheme != kRowsScheme) {
+    throw InputError(kFile, Quoted(metaPath) + " records rows scheme " +
+                                std::to_string(recorded->RowsScheme) +
+                                ", which this version of impactsim does not know");
+  }
+  return recorded->RowsScheme;
 }
 
 // The fields a description states of its sweep must be the sweep's own.
@@ -132,7 +139,10 @@ SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPat
   const Json meta = Json::parse(metaText, nullptr, false);
   if (!meta.is_object() || !meta.contains("sweep_identity")) throw InputError(kFile, notASweep);
   SweepRequest request = RecordedCommandLine(metaPath, meta, notASweep);
-  CheckRecordedIdentity(request, metaPath, metaText, notASweep);
+  // An earlier version's rows are re-made as it made them.
+  if (CheckRecordedIdentity(request, metaPath, metaText, notASweep) == kEarlierRowsScheme) {
+    request.Plan.Unanimity = UnanimityPeriod::PatternRepeat;
+  }
   CheckRecordedFields(request, metaPath, meta);
   CheckRecordedSeries(request, metaPath, meta, meta.at("sweep_identity").get<std::string>());
   const std::string out = request.OutPath;

@@ -42,12 +42,14 @@ const RunColumn kRunColumns[] = {
       "end (a border cell of a bounded grid has 2 or 3 side neighbours)"},
      &RowResult::LikeNeighbours},
     {{"period",
-      "the smallest p from 1 to 64 such that every cell's opinion after the last round equals "
-      "its opinion p rounds earlier; 0 if there is none (1: the run came to rest, 2 or more: "
-      "it cycles)"},
+      "of the opinion pattern: the smallest p from 1 to 64 such that every cell's opinion after "
+      "the last round equals its opinion p rounds earlier, or 1 when one opinion holds every "
+      "cell; 0 if there is none (1: the run came to rest, 2 or more: its pattern repeats, 0: "
+      "still changing when the round limit ended it)"},
      &RowResult::Period},
     {{"cycle_start",
-      "the first round from which the pattern repeats with that period (empty when period is 0)"},
+      "the first round from which the pattern repeats with that period, for a run at rest its "
+      "last change (empty when period is 0)"},
      &RowResult::CycleStart},
     {{"last_change_round", "the last round in which a cell changed its opinion; 0 if none did"},
      &RowResult::LastChangeRound},

@@ -123,6 +123,7 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
   meta["shard_tasks"] = request.Part.Size(request.Plan.TaskCount());
   meta["sweep_identity"] = identity;
   meta["identity_scheme"] = kIdentityScheme;
+  meta["rows_scheme"] = kRowsScheme;
   Json columns = Json::array();
   for (const Column& c : RowColumns()) {
     columns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
@@ -149,15 +150,17 @@ std::optional<RecordedSweep> RecordedIdentity(std::istream& in) {
   if (id == meta.end() || !id->is_string()) return std::nullopt;
   RecordedSweep recorded;
   recorded.Identity = id->get<std::string>();
-  const auto scheme = meta.find("identity_scheme");
-  if (scheme != meta.end()) {
-    if (!scheme->is_number_integer()) return std::nullopt;
-    if (scheme->is_number_unsigned() &&
-        scheme->get<std::uint64_t>() >
+  for (const auto& [key, scheme] : {std::pair{"identity_scheme", &recorded.Scheme},
+                                    std::pair{"rows_scheme", &recorded.RowsScheme}}) {
+    const auto found = meta.find(key);
+    if (found == meta.end()) continue;
+    if (!found->is_number_integer()) return std::nullopt;
+    if (found->is_number_unsigned() &&
+        found->get<std::uint64_t>() >
             static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
       return std::nullopt;
     }
-    recorded.Scheme = scheme->get<std::int64_t>();
+    *scheme = found->get<std::int64_t>();
   }
   const auto series = meta.find("series");
   if (series != meta.end()) {

@@ -21,6 +21,12 @@ inline constexpr const char* kMetaSuffix = ".meta.json";
 inline constexpr std::int64_t kTaskListScheme = 1;
 inline constexpr std::int64_t kIdentityScheme = 2;
 
+// What the rows mean where versions differ: the "rows_scheme" a description
+// records. Descriptions without it come from earlier versions, whose rows
+// gave period 0 to a run that ended in unanimity; kRowsScheme rows give 1.
+inline constexpr std::int64_t kEarlierRowsScheme = 1;
+inline constexpr std::int64_t kRowsScheme = 2;
+
 // "csv" or "jsonl".
 const char* FormatName(RowFormat format);
 
@@ -52,18 +58,19 @@ struct SweepOrigin {
 // The description file's text: the tool and its version, the command line
 // (`args`, after the program name, each as RecordedArgument gives it), the
 // format, the shard, the task counts, the identity (of kIdentityScheme), the
-// meaning of every column and, for a sweep with --series, the series file
-// (as given), its identity and columns; indented JSON ending in a line break.
+// rows scheme (kRowsScheme), the meaning of every column and, for a sweep with --series, the series
+// file (as given), its identity and columns; indented JSON ending in a line break.
 std::string SweepDescription(const SweepRequest& request, const std::vector<std::string>& args,
                              const std::string& identity);
 
 // The identity a description records and its scheme.
 struct RecordedSweep {
   std::string Identity;
-  std::int64_t Scheme = kTaskListScheme;  // when the description names none
-  std::optional<std::string> Series;      // the series identity, for a sweep with one
-  std::string SeriesFile;                 // the series file as recorded
-  std::vector<std::string> ColumnNames;   // the row columns the description lists
+  std::int64_t Scheme = kTaskListScheme;         // when the description names none
+  std::int64_t RowsScheme = kEarlierRowsScheme;  // likewise
+  std::optional<std::string> Series;             // the series identity, for a sweep with one
+  std::string SeriesFile;                        // the series file as recorded
+  std::vector<std::string> ColumnNames;          // the row columns the description lists
   // The digests of a complete sweep's files, as recorded: one that is not
   // text as its JSON, which no digest equals.
   std::optional<std::string> RowsSha256;

@@ -133,6 +133,18 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
                          " was written by another version of impactsim, with other columns; "
                          "continue it with that version, or start a new file");
   }
+  if (recorded.RowsScheme == kEarlierRowsScheme) {
+    throw InputError(kResume, Quoted(request.OutPath) +
+                                  " was written by an earlier version of impactsim, whose rows "
+                                  "give period 0 to a run that ends in unanimity (now 1, at rest, "
+                                  "as for every run that stopped changing); continue it with that "
+                                  "version, or start a new file");
+  }
+  if (recorded.RowsScheme != kRowsScheme) {
+    throw InputError(kResume, Quoted(metaPath) + " records rows scheme " +
+                                  std::to_string(recorded.RowsScheme) +
+                                  ", which this version of impactsim does not know");
+  }
   CheckIdentity(request, identity, recorded);
   if (!request.SeriesPath.empty() && !recorded.Series) {
     throw InputError(kSeries, "the sweep in " + Quoted(request.OutPath) +

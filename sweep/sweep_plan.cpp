@@ -82,6 +82,7 @@ SweepTask SweepPlan::Task(std::uint64_t number) const {
   }
   task.Seed = Seeds.At(digit.back());
   task.StopOnCycle = StopOnCycle;
+  task.Unanimity = Unanimity;
   return task;
 }
 

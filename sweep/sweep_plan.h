@@ -42,6 +42,12 @@ class SeedList {
   std::vector<std::uint64_t> ends_;  // seeds in ranges_[0..i]
 };
 
+// What a row's period says of a run that ends with one opinion in every
+// cell. Rows give 1, at rest, as for every run whose pattern no longer
+// changes (the run ends there); files written by earlier versions gave the
+// pattern's own repetition, 0, and are re-made so when verified.
+enum class UnanimityPeriod : std::uint8_t { AtRest, PatternRepeat };
+
 // One run of the sweep.
 struct SweepTask {
   std::uint64_t Number = 0;
@@ -51,6 +57,7 @@ struct SweepTask {
   // Above 0: the run also ends once its pattern has gone through a cycle of
   // period 2 or more this many times again (the sweep's --stop-on-cycle).
   std::int32_t StopOnCycle = 0;
+  UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;
 };
 
 // The value lists, each in command-line order: the programs, the codes of
@@ -62,7 +69,8 @@ struct SweepPlan {
   std::vector<const ProgramProfile*> Programs;
   std::array<std::vector<std::int32_t>, kSettingCount> Values;
   SeedList Seeds;
-  std::int32_t StopOnCycle = 0;  // the same for every task
+  std::int32_t StopOnCycle = 0;                         // the same for every task
+  UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;  // likewise
 
   // The number of tasks; 0 if it does not fit in 64 bits.
   std::uint64_t TaskCount() const;

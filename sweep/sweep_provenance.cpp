@@ -84,6 +84,24 @@ void PutSummary(Json& meta, const Json& finished, std::uint64_t rows, bool compl
   meta["sessions"] = sessions;
 }
 
+// The latest session of a continued file, if it never recorded its end (it
+// was killed, or could not rewrite the description), added the rows kept now
+// beyond those the file held when it started, which it recorded as the
+// description's rows_written.
+void CountRowsOfUnfinishedSession(Json& meta, std::uint64_t rowsKept) {
+  const auto sessions = meta.find("sessions");
+  const auto before = meta.find("rows_written");
+  if (sessions == meta.end() || !sessions->is_array() || sessions->empty() ||
+      before == meta.end() || !before->is_number_unsigned()) {
+    return;
+  }
+  Json& last = sessions->back();
+  const auto finished = last.is_object() ? last.find("finished") : last.end();
+  if (finished == last.end() || !finished->is_null()) return;
+  const auto held = before->get<std::uint64_t>();
+  last["rows_added"] = rowsKept >= held ? rowsKept - held : 0;
+}
+
 }  // namespace
 
 std::optional<RowsFileScan> ScanRowsFile(const std::string& path, std::string& error) {
@@ -149,6 +167,7 @@ SweepSession::SweepSession(const SweepRequest& request, const SweepOrigin& origi
     }
     if (!meta.contains("identity_scheme")) return;  // an earlier version's: left as it is
   }
+  if (!state.WriteMeta) CountRowsOfUnfinishedSession(meta, rowsAtStart_);
   Json session = NewSession(origin);
   // A description from before sessions were recorded has no known start.
   if (state.WriteMeta) meta["started"] = session["started"];

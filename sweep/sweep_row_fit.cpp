@@ -85,13 +85,16 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
 
   // The last round changed nothing exactly when the pattern repeats the one
   // before (period 1), from the round of the last change on; a run at rest
-  // for two rounds stopped as quiet. A cycle of 2 or more is named when the
-  // round limit ended the run, and can have ended it only when asked to.
-  const bool rested = r.LastChangeRound < r.RoundsRun;
+  // for two rounds stopped as quiet, and one that ended in unanimity is at
+  // rest. A cycle of 2 or more is named when the round limit ended the run,
+  // and can have ended it only when asked to.
+  const bool rested =
+      r.LastChangeRound < r.RoundsRun || (unanimous && task.Unanimity == UnanimityPeriod::AtRest);
   const bool cycleFits =
       r.Period >= 0 && r.Period <= CycleWatch::kLongestPeriod &&
       r.CycleStart.has_value() == (r.Period > 0) && (r.Period == 1) == rested &&
-      (!r.CycleStart || (*r.CycleStart >= 0 && *r.CycleStart <= r.RoundsRun - r.Period)) &&
+      (!r.CycleStart ||
+       (*r.CycleStart >= 0 && (r.Period == 1 || *r.CycleStart <= r.RoundsRun - r.Period))) &&
       (r.Period != 1 || r.CycleStart == r.LastChangeRound) && (!r.Stop.Quiet || r.Period == 1) &&
       r.Stop.Cycle == (r.Period >= 2 && (r.Stop.Rounds || task.StopOnCycle > 0)) &&
       (!r.Stop.Cycle || r.Stop.Rounds ||

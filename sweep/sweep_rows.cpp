@@ -223,13 +223,19 @@ RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
   outcome.Rounds = recorder.Rounds();
   outcome.Result = std::move(run.Result);
   outcome.Population = run.Population;
+  outcome.Unanimity = task.Unanimity;
   return outcome;
 }
 
 RowResult ResultOf(const RunOutcome& outcome) {
   const RunResult& r = outcome.Result;
   if (r.Cancelled) throw std::logic_error("a run that was cancelled has no row");
-  const PatternCycle cycle = r.Repetition.value_or(PatternCycle{});
+  PatternCycle cycle = r.Repetition.value_or(PatternCycle{});
+  // One opinion in every cell ends the run: it is at rest from the round
+  // that made it so, however its pattern compares with earlier rounds.
+  if (r.Stop.Unanimity && outcome.Unanimity == UnanimityPeriod::AtRest) {
+    cycle = {.Period = 1, .Start = r.LastChangeRound};
+  }
   const PopulationMeasures& start = outcome.Start;
   const PopulationMeasures& end = outcome.End;
   return {.RoundsRun = r.RoundsRun,

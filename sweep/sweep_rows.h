@@ -27,8 +27,9 @@ struct RunOutcome {
   PopulationMeasures Start;
   PopulationMeasures End;
   double MinorityShareEnd = 0.0;
-  std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded and kept
-  Grid Population;                 // the population the run left
+  std::vector<RoundPoint> Rounds;                       // rounds 0..last, if recorded and kept
+  Grid Population;                                      // the population the run left
+  UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;  // the task's
 };
 
 // The task's run, exactly as "impactsim run --seed SEED" with the same

@@ -9,12 +9,14 @@
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/report.h"
 #include "programs/programs.h"
+#include "sweep/sha256.h"
 #include "sweep/sweep_description.h"
 #include "sweep/sweep_rows.h"
 #include "sweep/text_escape.h"
@@ -285,24 +287,70 @@ class SweepDescriptionTest : public SweepTest {
   }
 };
 
-// A description from before identity schemes were recorded holds the
-// identity of the whole task list; such a file is continued, and keeps its
-// description as it is.
-TEST_F(SweepDescriptionTest, ResumeContinuesAFileOfAnEarlierVersion) {
-  const std::string full = Prepare([](Json& meta) {
-    for (const char* key : {"identity_scheme", "started", "finished", "rows_written", "complete",
-                            "rows_sha256", "sessions"}) {
-      meta.erase(key);
-    }
-    meta["sweep_identity"] = TaskListIdentity(TwoRounds(6), RowFormat::Csv, {});
-  });
-  const std::string earlierMeta = Slurp(In("s.csv.meta.json"));
-  const std::vector<std::string> lines = Lines(full);
-  Spit(In("s.csv"), lines[0] + '\n' + lines[1] + '\n' + lines[2].substr(0, 9));
-  const Outcome r = Invoke(Concat(args_, {"--resume"}));
-  ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(Slurp(In("s.csv")), full);
-  EXPECT_EQ(Slurp(In("s.csv.meta.json")), earlierMeta);
+// A file of an earlier version, whose description names no rows scheme,
+// gave period 0 to a run that ended in unanimity. --resume refuses it,
+// saying why, and changes nothing; verify re-makes its rows as that version
+// made them: its own rows agree, and rows of either kind under the other's
+// description differ.
+TEST_F(SweepDescriptionTest, AFileOfAnEarlierVersionVerifiesButIsNotContinued) {
+  args_ = {"sweep", "--program", "kestane", "--summation", "--seeds", "0-3", "--out", In("s.csv")};
+  ASSERT_EQ(Invoke(args_).status, kExitOk);
+  const std::string now = Slurp(In("s.csv"));
+  const std::string nowMeta = Slurp(In("s.csv.meta.json"));
+  // The rows as the earlier version wrote them: every run here ended in
+  // unanimity, and "1,R" of period and cycle_start was "0,".
+  std::vector<std::string> lines = Lines(now);
+  std::string earlier = lines[0] + '\n';
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::size_t at = lines[i].find(",unanimity,");
+    ASSERT_NE(at, std::string::npos) << lines[i];
+    std::vector<std::string> fields;
+    std::stringstream in(lines[i]);
+    for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+    const auto column = [&lines](std::string_view name) {
+      const std::string header = "," + lines[0] + ",";
+      const std::string_view before(header.data(), header.find("," + std::string(name) + ","));
+      return static_cast<std::size_t>(std::count(before.begin(), before.end(), ','));
+    };
+    fields[column("period")] = "0";
+    fields[column("cycle_start")] = "";
+    std::string line;
+    for (const std::string& f : fields) line += (line.empty() ? "" : ",") + f;
+    earlier += line + '\n';
+  }
+  ASSERT_NE(earlier, now);
+  struct Case {
+    const char* why;
+    const std::string* rows;
+    bool earlierDescription;
+    int verified;
+  };
+  const Case cases[] = {
+      {"an earlier version's file", &earlier, true, kExitOk},
+      {"this version's rows under an earlier description", &now, true, kExitFailed},
+      {"an earlier version's rows under this version's description", &earlier, false, kExitFailed},
+      {"this version's file", &now, false, kExitOk},
+  };
+  for (const Case& c : cases) {
+    Json meta = Json::parse(nowMeta);
+    if (c.earlierDescription) meta.erase("rows_scheme");
+    Sha256 digest;
+    digest.Update(*c.rows);
+    meta["rows_sha256"] = digest.Hex();
+    Spit(In("s.csv"), *c.rows);
+    Spit(In("s.csv.meta.json"), meta.dump(2) + '\n');
+    const Outcome checked = Invoke({"verify", In("s.csv")});
+    EXPECT_EQ(checked.status, c.verified) << c.why << '\n' << checked.out << checked.err;
+    if (!c.earlierDescription) continue;
+    const Outcome resumed = Invoke(Concat(args_, {"--resume"}));
+    EXPECT_EQ(resumed.status, kExitUsage) << c.why;
+    EXPECT_EQ(resumed.err, "impactsim: --resume: " + Quoted(In("s.csv")) +
+                               " was written by an earlier version of impactsim, whose rows give "
+                               "period 0 to a run that ends in unanimity (now 1, at rest, as for "
+                               "every run that stopped changing); continue it with that version, "
+                               "or start a new file\n");
+    EXPECT_EQ(Slurp(In("s.csv")), *c.rows) << c.why;
+  }
 }
 
 struct DescriptionCase {
@@ -338,6 +386,10 @@ TEST_F(SweepDescriptionTest, ResumeRefusesADescriptionOfAnotherSweep) {
        [](Json& meta) { meta["identity_scheme"] = 3; },
        {},
        "identity scheme 3"},
+      {"an unknown rows scheme",
+       [](Json& meta) { meta["rows_scheme"] = 3; },
+       {},
+       "rows scheme 3, which this version"},
       {"a scheme that is no number",
        [](Json& meta) { meta["identity_scheme"] = "2"; },
        {},

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,11 @@ TEST_F(SweepTest, RowsAgreeWithSingleRuns) {
       // Seed 0 changes nothing in round 4 but does in round 3: stopped by
       // the rounds alone, not quiet.
       {"--program", "kestane", "--rounds", "4", "--seeds", "0"},
+      // A pattern blinking with period 2 from round 27.
+      {"--program", "halvorn", "--distance", "nb", "--seeds", "8", "--rounds", "40"},
   };
   int checked = 0;
+  std::set<std::string> kinds;
   for (const Args& sweep : sweeps) {
     const Outcome s = Invoke(Concat(Concat({"sweep"}, sweep), {"--jobs", "2"}));
     ASSERT_EQ(s.status, kExitOk) << s.err;
@@ -89,8 +93,27 @@ TEST_F(SweepTest, RowsAgreeWithSingleRuns) {
       add(rounds >= std::stoi(row.at("rounds")), "rounds");
       add(std::stoi(end[1]) + std::stoi(before[1]) == 0, "quiet");
       add(end[2] == std::to_string(cells) || end[3] == std::to_string(cells), "unanimity");
-      EXPECT_EQ(row.at("stop"), stop);
+      EXPECT_EQ(row.at("stop"), stop + (std::stoi(row.at("period")) >= 2 ? "+cycle" : ""));
       EXPECT_FALSE(stop.empty());
+
+      // The reading of period the rows promise: 1 at rest (the last round
+      // changed nothing, or one opinion holds every cell), 2 or more a
+      // pattern repeating, its census too, when the round limit cut it, and
+      // 0 only a run still changing when the round limit ended it.
+      const int period = std::stoi(row.at("period"));
+      const bool unanimous = stop.find("unanimity") != std::string::npos;
+      EXPECT_EQ(period == 1, unanimous || end[1] == "0");
+      if (period == 0) {
+        EXPECT_EQ(stop, "rounds");
+      }
+      if (period >= 2) {
+        const std::vector<std::string> earlier =
+            Fields(census[census.size() - 1 - static_cast<std::size_t>(period)]);
+        EXPECT_EQ(earlier[3], end[3]);
+      }
+      kinds.insert(period == 1   ? (unanimous ? "unanimity" : "rest")
+                   : period == 0 ? "changing"
+                                 : "cycle");
 
       std::vector<std::uint8_t> opinions;
       for (const char c : Slurp(In("g.txt"))) {
@@ -105,7 +128,8 @@ TEST_F(SweepTest, RowsAgreeWithSingleRuns) {
       ++checked;
     }
   }
-  EXPECT_EQ(checked, 8 + 1 + 8 + 1);
+  EXPECT_EQ(checked, 8 + 1 + 8 + 1 + 1);
+  EXPECT_EQ(kinds, (std::set<std::string>{"changing", "cycle", "rest", "unanimity"}));
 }
 
 // The same rows, byte for byte, whatever the number of threads; shards
