@@ -74,7 +74,7 @@ const RunColumn kRunColumns[] = {
      &RowResult::MeanMinorityClusterSizeEnd},
     {{"minority_persuasiveness_start",
       "mean persuasiveness of the opinion-2 cells when the run started (empty when there are "
-      "none)"},
+      "none; drawn in kestane too, whose model never reads it)"},
      &RowResult::MinorityPersuasivenessStart},
     {{"minority_persuasiveness_end", "mean persuasiveness of the opinion-2 cells at the end"},
      &RowResult::MinorityPersuasivenessEnd},
