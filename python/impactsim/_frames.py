@@ -102,7 +102,10 @@ def _typed(frame):
         if kind in _SETTING_KINDS:
             # Texts (from the engine, or no rows) to values; the readers
             # hand over their values already typed.
-            if frame[name].dtype == object:
+            dtype = frame[name].dtype
+            typed = isinstance(dtype, pd.CategoricalDtype) if kind == "power" else \
+                dtype == DTYPES[name]
+            if not typed:
                 frame[name] = _setting_column(kind, frame[name].tolist())
         elif DTYPES[name] is object:
             frame[name] = frame[name].astype(object).map(

@@ -218,6 +218,16 @@ def test_read_refuses_what_is_not_a_row(format, change, words, rows_files, tmp_p
         assert word in message, message
 
 
+@pytest.mark.parametrize("text", [b"", b"HEADER\n"], ids=["empty", "header only"])
+def test_a_file_without_rows_reads_in_the_types_of_a_sweep(text, rows_files, tmp_path):
+    header = rows_files[0]["csv"].read_bytes().split(b"\n")[0]
+    path = tmp_path / "rows.csv"
+    path.write_bytes(text.replace(b"HEADER", header))
+    df = impactsim.read(path)
+    assert len(df) == 0 and list(df.columns) == impactsim.COLUMNS
+    assert df.dtypes.astype(str).tolist() == rows_files[1].dtypes.astype(str).tolist()
+
+
 @pytest.mark.parametrize("format", ["csv", "jsonl"])
 def test_read_leaves_out_an_unfinished_last_line(format, rows_files, tmp_path):
     text = rows_files[0][format].read_bytes()
