@@ -104,7 +104,7 @@ def _typed(frame):
             # hand over their values already typed.
             dtype = frame[name].dtype
             typed = isinstance(dtype, pd.CategoricalDtype) if kind == "power" else \
-                dtype == DTYPES[name]
+                str(dtype) == DTYPES[name]
             if not typed:
                 frame[name] = _setting_column(kind, frame[name].tolist())
         elif DTYPES[name] is object:

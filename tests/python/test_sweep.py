@@ -60,7 +60,7 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
         # decimals stay decimals; settings the rows spell as text are values
         # in their own types, each the value its text spells.
         if name in SPELLED:
-            assert df[name].dtype == SPELLED[name], name
+            assert str(df[name].dtype) == SPELLED[name], name
         elif df[name].dtype == object:
             assert name in ("program", "stop"), name
         elif df[name].dtype == "int64":
