@@ -8,7 +8,7 @@ show(), so figures can be combined and saved as the caller likes.
 
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any, Optional
+from typing import Any, Optional
 
 import matplotlib.axes
 import matplotlib.colors
@@ -16,10 +16,7 @@ import matplotlib.pyplot as plt
 import numpy as np
 import pandas as pd
 
-from . import _values
-
-if TYPE_CHECKING:
-    from . import Run
+from . import Run, _values
 
 # The windows' colours of opinions 1 and 2 (magenta and blue), as the map,
 # the chart and the census fields show them.
