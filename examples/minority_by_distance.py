@@ -44,10 +44,9 @@ def main():
                          initial_dist=SHARES, seeds=args.seeds, jobs=args.jobs,
                          progress=sys.stderr.isatty())
 
+    # distance is ordered: nb first, then the powers.
     table = df.pivot_table(index=["program", "distance"], columns="initial_dist",
-                           values="minority_share_end", aggfunc="mean")
-    order = [str(d) for d in DISTANCES]
-    table = table.reindex(sorted(table.index, key=lambda k: (k[0], order.index(k[1]))))
+                           values="minority_share_end", aggfunc="mean", observed=True)
     table = table[sorted(table.columns, reverse=True)]
     print(f"Mean final minority share, {len(args.seeds)} seeds per cell")
     print(table.to_string(float_format=lambda v: f"{v:.3f}"))

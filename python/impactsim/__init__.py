@@ -14,27 +14,44 @@ same numbers as the runner, on every machine. A sweep written to a file
 "impactsim verify" or impactsim.verify can check it.
 """
 
+from __future__ import annotations
+
+import dataclasses
 import importlib
 import json
 import os
+from typing import Any, Callable, Dict, Iterable, List, Optional, Tuple, Union
 
+import numpy as np
 import pandas as pd
 
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
 
+# impactsim.plot is left out: it loads matplotlib, which "import *" must not.
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
-           "PROGRAMS", "SETTINGS", "plot", "__version__"]
+           "PROGRAMS", "SETTINGS", "__version__"]
 
 __version__ = _core.version
 PROGRAMS = tuple(_values.PROGRAMS)
 SETTINGS = tuple(_values.SETTINGS)
 
+# A value of a setting as the functions take it: True/False or "on"/"off"
+# for a switch, "nb" or a power for distance, a number for the others.
+Setting = Union[bool, int, float, str]
+# One value, or a list of values (any sequence, a NumPy array, a Series).
+Settings = Union[Setting, Iterable[Setting], None]
+Progress = Union[bool, Callable[[int, int], Any], None]
+PathLike = Union[str, bytes, os.PathLike]
 
+
+@dataclasses.dataclass(eq=False, repr=False)
 class Run:
-    """One finished run.
+    """One finished run: the settings it was run with and the columns of its
+    row of a sweep as fields, each a plain Python value in the type of the
+    frame's column (None where the program lacks a switch or there was no
+    cycle, NaN where a mean has no cells), and what a row does not hold.
 
-    seed, program, settings: what was run (settings as the rows show them).
     log: the log lines, "0 : " first and "Normal End of Job" last.
     census: DataFrame of round, changes, opinion1, opinion2, from round 0.
     series: the census with each round's clusters and like_neighbours.
@@ -42,38 +59,95 @@ class Run:
         population, shape (side, side), indexed [y - 1, x - 1].
     grids: with record="grids", the opinions after every round from round 0,
         shape (rounds_run + 1, side, side); otherwise None.
-    row: the run's row of a sweep (a dict of every column but the task), and
-        each of its columns as an attribute (run.rounds_run, run.stop,
-        run.minority_share_end, ...).
+    row: the row as a dict of every column but the task; settings: the
+        settings' columns of it.
     """
 
-    def __init__(self, data):
-        self.program = data["program"]
-        self.seed = data["seed"]
-        self.log = list(data["log"])
-        self.series = pd.DataFrame(data["series"])
-        self.census = self.series[["round", "changes", "opinion1", "opinion2"]].copy()
-        self.opinions = data["opinions"]
-        self.persuasiveness = data["persuasiveness"]
-        self.supportiveness = data["supportiveness"]
-        self.grids = data["grids"]
-        row = _frames.from_columns(data["row"]).iloc[0]
-        self.row = {name: row[name] for name in row.index if name != "task"}
-        self.settings = {name: self.row[name] for name in SETTINGS}
+    # The columns of the run's row (impactsim.MEANINGS says what each holds).
+    program: str
+    seed: int
+    rounds: int
+    initial_dist: float
+    distance: Union[str, int, float]  # "nb" or the power
+    edge: Optional[bool]
+    wide_scope: Optional[bool]
+    remove_self: Optional[bool]
+    summation: bool
+    sequential: bool
+    rounds_run: int
+    stop: str
+    opinion1_start: int
+    opinion2_start: int
+    opinion1_end: int
+    opinion2_end: int
+    minority_share_end: float
+    clusters_end: int
+    like_neighbours_end: float
+    period: int
+    cycle_start: Optional[int]
+    last_change_round: int
+    total_changes: int
+    clusters_start: int
+    like_neighbours_start: float
+    minority_clusters_start: int
+    minority_clusters_end: int
+    largest_minority_cluster_start: int
+    largest_minority_cluster_end: int
+    mean_minority_cluster_size_start: float
+    mean_minority_cluster_size_end: float
+    minority_persuasiveness_start: float
+    minority_persuasiveness_end: float
+    minority_supportiveness_start: float
+    minority_supportiveness_end: float
+    majority_persuasiveness_start: float
+    majority_persuasiveness_end: float
+    majority_supportiveness_start: float
+    majority_supportiveness_end: float
+    # What the row does not hold.
+    log: List[str]
+    census: pd.DataFrame
+    series: pd.DataFrame
+    opinions: np.ndarray
+    persuasiveness: np.ndarray
+    supportiveness: np.ndarray
+    grids: Optional[np.ndarray]
 
-    def __getattr__(self, name):
-        row = self.__dict__.get("row", {})
-        if name in row:
-            return row[name]
-        raise AttributeError(f"'Run' object has no attribute {name!r}")
+    @classmethod
+    def _of(cls, data: dict) -> Run:
+        """The Run of what the engine hands over."""
+        row = _frames.from_columns(data["row"])
+        series = pd.DataFrame(data["series"])
+        fields = {name: _plain(row[name].iloc[0]) for name in _ROW}
+        return cls(**fields, log=list(data["log"]), series=series,
+                   census=series[["round", "changes", "opinion1", "opinion2"]].copy(),
+                   opinions=data["opinions"], persuasiveness=data["persuasiveness"],
+                   supportiveness=data["supportiveness"], grids=data["grids"])
+
+    @property
+    def row(self) -> Dict[str, Any]:
+        return {name: getattr(self, name) for name in _ROW}
+
+    @property
+    def settings(self) -> Dict[str, Any]:
+        return {name: getattr(self, name) for name in SETTINGS}
 
     def __repr__(self):
-        changed = {k: v for k, v in self.settings.items()
-                   if isinstance(v, str) or not pd.isna(v)}
-        settings = " ".join(f"{k}={v}" for k, v in changed.items())
-        return (f"<impactsim.Run {self.program} seed={self.seed} {settings}: "
+        given = " ".join(f"{k}={v}" for k, v in self.settings.items() if v is not None)
+        return (f"<impactsim.Run {self.program} seed={self.seed} {given}: "
                 f"{self.rounds_run} rounds, stop={self.stop}, opinion2 "
                 f"{self.opinion2_start} -> {self.opinion2_end}>")
+
+
+# The columns of a run's row: all but the task.
+_ROW = [name for name in COLUMNS if name != "task"]
+
+
+def _plain(value):
+    """A frame's value as a plain Python one: None where it is missing
+    (<NA>), NumPy's numbers and booleans as Python's."""
+    if value is pd.NA:
+        return None
+    return value.item() if isinstance(value, np.generic) else value
 
 
 class Verification:
@@ -101,8 +175,11 @@ def _settings(**values):
     return {name: value for name, value in values.items() if value is not None}
 
 
-def run(program="halvorn", seed=None, rounds=None, initial_dist=None, distance=None, edge=None,
-        wide_scope=None, remove_self=None, summation=None, sequential=None, record="census"):
+def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[int] = None,
+        initial_dist: Optional[Setting] = None, distance: Optional[Setting] = None,
+        edge: Optional[Setting] = None, wide_scope: Optional[Setting] = None,
+        remove_self: Optional[Setting] = None, summation: Optional[Setting] = None,
+        sequential: Optional[Setting] = None, record: str = "census") -> Run:
     """Makes one seeded run, as "impactsim run" does, and returns a Run.
 
     A setting left as None takes the program's default; seed=None reads the
@@ -125,7 +202,7 @@ def run(program="halvorn", seed=None, rounds=None, initial_dist=None, distance=N
                     wide_scope=wide_scope, remove_self=remove_self, summation=summation,
                     sequential=sequential)
     texts = _values.setting_texts(settings, lists=False)
-    return Run(_core.run(names[0], seed, texts, record == "grids"))
+    return Run._of(_core.run(names[0], seed, texts, record == "grids"))
 
 
 def _progress_line(name):
@@ -149,23 +226,40 @@ def _progress(progress, name):
     return progress
 
 
+def _shown(value):
+    """A value as the call shows it: an array (a frame's unique values) as
+    the list it holds."""
+    if _values._is_list(value) and not isinstance(value, (list, tuple, range)):
+        return list(map(_plain, value))
+    return value
+
+
 def _call(name, given):
     """The call as Python shows it, for a sweep's description."""
-    shown = ", ".join(f"{key}={value!r}" for key, value in given.items())
+    shown = ", ".join(f"{key}={_shown(value)!r}" for key, value in given.items())
     return f"impactsim.{name}({shown})"
 
 
-def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distance=None,
-          edge=None, wide_scope=None, remove_self=None, summation=None, sequential=None,
-          jobs=None, progress=False, stop_on_cycle=None, out=None, series=None, format="csv",
-          resume=False, shard=None):
+def sweep(program: Union[str, Iterable[str]] = "halvorn",
+          seeds: Union[int, Iterable[int], None] = None, rounds: Settings = None,
+          initial_dist: Settings = None, distance: Settings = None, edge: Settings = None,
+          wide_scope: Settings = None, remove_self: Settings = None, summation: Settings = None,
+          sequential: Settings = None, jobs: Optional[int] = None, progress: Progress = False,
+          stop_on_cycle: Optional[int] = None, out: Optional[PathLike] = None,
+          series: Optional[PathLike] = None, format: str = "csv", resume: bool = False,
+          shard: Union[str, Tuple[int, int], None] = None) -> pd.DataFrame:
     """Runs every combination of the settings' values with every seed, as
     "impactsim sweep" does, and returns one row per run as a DataFrame whose
     columns and values are those of the runner's rows (see impactsim.MEANINGS),
     with the sweep's description (call, version, commit, build) in df.attrs.
+    Settings come in natural types: switches as bool ("boolean", <NA> where
+    a program lacks the switch), distance as an ordered categorical of "nb"
+    and the powers (df.distance == 2, df.distance >= 2, df.distance == "nb").
 
-    Each setting (and program) takes one value or a list of values; seeds is
-    required (an integer, a range or an iterable of integers). The runs go on
+    Each setting (and program) takes one value or a list of values (a list,
+    tuple, range, array or a frame's unique(): sweep(distance=df.distance.
+    unique()) sweeps the powers of df); seeds is required (an integer, a
+    range or an iterable of integers). The runs go on
     `jobs` threads (default: one per processor) with the GIL released; Ctrl+C
     stops them and raises KeyboardInterrupt. progress=True shows the runs done
     on stderr; a callable is called as progress(done, total).
@@ -178,9 +272,9 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     whose number mod N is K.
 
         df = impactsim.sweep(distance=["nb", 2, 4], seeds=range(100), jobs=2)
-        df.groupby("distance").minority_share_end.mean()
+        df.groupby("distance", observed=True).minority_share_end.mean()
     """
-    given = {"program": program} if program != "halvorn" else {}
+    given = {} if isinstance(program, str) and program == "halvorn" else {"program": program}
     given.update(_settings(seeds=seeds, rounds=rounds, initial_dist=initial_dist,
                            distance=distance, edge=edge, wide_scope=wide_scope,
                            remove_self=remove_self, summation=summation, sequential=sequential,
@@ -205,7 +299,9 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     return frame
 
 
-def verify(path, sample=None, tasks=None, jobs=None, progress=False):
+def verify(path: PathLike, sample: Optional[int] = None,
+           tasks: Union[int, Iterable[int], None] = None, jobs: Optional[int] = None,
+           progress: Progress = False) -> Verification:
     """Checks a sweep's file as "impactsim verify" does: re-runs its rows (all
     of them, `sample` picked at random, or those of `tasks`: an integer, a
     range or an iterable of task numbers) as its description PATH.meta.json
@@ -220,8 +316,12 @@ def verify(path, sample=None, tasks=None, jobs=None, progress=False):
     return Verification(_core.verify(arguments, _progress(progress, "verify")))
 
 
-def __getattr__(name):
-    # matplotlib loads only when a figure is asked for.
+def __getattr__(name: str) -> Any:
+    # impactsim.plot, and with it matplotlib, loads when it is first used.
     if name == "plot":
         return importlib.import_module(".plot", __name__)
     raise AttributeError(f"module 'impactsim' has no attribute {name!r}")
+
+
+def __dir__() -> List[str]:
+    return sorted(set(globals()) | {"plot"})

@@ -1,6 +1,7 @@
 """Rows as data frames: the type of every column of a sweep's rows, the
 frame of rows the engine hands over as columns, and the reader of rows files
-(CSV or JSON lines), both giving the same types."""
+(CSV or JSON lines), both giving the same types. The files spell settings as
+text ("on", "nb", "2"); the frames hold them in natural types."""
 
 import csv
 import io
@@ -11,34 +12,106 @@ import operator
 import os
 import re
 import warnings
+from typing import Union
 
 import numpy as np
 import pandas as pd
 
-from . import _core
+from . import _core, _values
 
 COLUMNS = [name for name, _, _ in _core.columns()]
 MEANINGS = {name: meaning for name, meaning, _ in _core.columns()}
 
-# The pandas type of each kind of column: text as str (NaN where the program
-# lacks the setting), whole numbers as int64 (Int64 where a value may be
-# missing), decimals as float64 (NaN where there is none).
+
+def _kind(name, kind):
+    """The kind of a column as a frame holds it. A switch is a "switch", an
+    "optional switch" where a program lacks it; the power of distance, text
+    in the rows, is a "power"."""
+    entry = _values.SETTINGS.get(name)
+    if kind != "text" or entry is None:
+        return kind
+    if not entry["switch"]:
+        return "power"
+    return "switch" if set(entry["programs"]) == set(_values.PROGRAMS) else "optional switch"
+
+
+KINDS = {name: _kind(name, kind) for name, _, kind in _core.columns()}
+
+# The pandas type of each kind of column: text as str (NaN where there is
+# none), whole numbers as int64 (Int64 where a value may be missing), decimals
+# as float64 (NaN where there is none), switches as bool (the nullable
+# "boolean", <NA> where a program lacks the switch), the power of distance as
+# an ordered categorical: "nb" first, then the powers present, ascending.
 _DTYPE_OF_KIND = {"text": object, "optional integer": "Int64", "decimal": "float64",
-                  "integer": "int64"}
-DTYPES = {name: _DTYPE_OF_KIND[kind] for name, _, kind in _core.columns()}
-KINDS = {name: kind for name, _, kind in _core.columns()}
+                  "integer": "int64", "switch": "bool", "optional switch": "boolean",
+                  "power": "category"}
+DTYPES = {name: _DTYPE_OF_KIND[kind] for name, kind in KINDS.items()}
+
+
+class _BadText(Exception):
+    """The value at `position` of a column of setting texts is not one."""
+
+    def __init__(self, position):
+        super().__init__(position)
+        self.position = position
+
+
+def _power(text):
+    """The power of distance a text spells: "nb", or a number >= 0 (an int
+    where it is whole, so that "2" and "2.0" are one power); None if none."""
+    if text == "nb":
+        return text
+    if not isinstance(text, str) or not re.fullmatch(_DECIMAL_TEXT, text):
+        return None
+    value = float(text)
+    if not (math.isfinite(value) and value >= 0):
+        return None
+    return int(value) if value.is_integer() else value
+
+
+def _setting_column(kind, texts):
+    """A column of setting texts (str, None or NaN where missing) in its
+    frame type; raises _BadText at the first text that is not a value."""
+    codes, uniques = pd.factorize(pd.Series(texts, dtype=object))
+    missing = codes < 0
+    if missing.any() and kind != "optional switch":
+        raise _BadText(int(np.argmax(missing)))
+    if kind == "power":
+        values = [_power(text) for text in uniques]
+    else:
+        values = [{"on": True, "off": False}.get(text) for text in uniques]
+    if None in values:
+        raise _BadText(int(np.argmax(codes == values.index(None))))
+    if kind == "power":
+        present = sorted(v for v in set(values) if v != "nb")
+        categories = pd.Index((["nb"] if "nb" in values else []) + present, dtype=object)
+        order = np.array([categories.get_loc(v) for v in values], dtype=np.int64)
+        return pd.Categorical.from_codes(order[codes], categories, ordered=True)
+    truth = np.array(values + [False], dtype=bool)[codes]
+    return truth if kind == "switch" else pd.arrays.BooleanArray(truth, missing)
+
+
+_SETTING_KINDS = ("switch", "optional switch", "power")
 
 
 def _typed(frame):
     for name in frame.columns:
-        dtype = DTYPES.get(name)
-        if dtype is None:
+        kind = KINDS.get(name)
+        if kind is None:
             continue
-        if dtype is object:
+        if kind in _SETTING_KINDS:
+            # Texts (from the engine, or no rows) to values; the readers
+            # hand over their values already typed.
+            dtype = frame[name].dtype
+            typed = isinstance(dtype, pd.CategoricalDtype) if kind == "power" else \
+                str(dtype) == DTYPES[name]
+            if not typed:
+                frame[name] = _setting_column(kind, frame[name].tolist())
+        elif DTYPES[name] is object:
             frame[name] = frame[name].astype(object).map(
                 lambda v: v if isinstance(v, str) else np.nan if pd.isna(v) else str(v))
         else:
-            frame[name] = frame[name].astype(dtype)
+            frame[name] = frame[name].astype(DTYPES[name])
     return frame
 
 
@@ -56,9 +129,12 @@ def from_columns(columns):
 # whole numbers only as JSON integers, decimals as any JSON number, text as
 # strings; None (null) where a value may be missing.
 _JSON_TYPES = {"integer": (int,), "optional integer": (int, type(None)),
-               "decimal": (float, int, type(None)), "text": (str, type(None))}
+               "decimal": (float, int, type(None)), "text": (str, type(None)),
+               "switch": (str,), "optional switch": (str, type(None)), "power": (str,)}
 _ACCEPTS = {"integer": "an integer", "optional integer": "an integer or nothing",
-            "decimal": "a finite number or nothing", "text": "text or nothing"}
+            "decimal": "a finite number or nothing", "text": "text or nothing",
+            "switch": "'on' or 'off'", "optional switch": "'on', 'off' or nothing",
+            "power": "'nb' or a number 0 or more, as text"}
 # The same in a CSV field, whose empty text is a missing value.
 _INTEGER_TEXT = r"-?[0-9]+"
 _DECIMAL_TEXT = r"[-+]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+)(?:[eE][-+]?[0-9]+)?"
@@ -110,6 +186,8 @@ def _typed_column(name, kind, values, lines):
     _JSON_TYPES), in the column's type; `lines` gives the line of each."""
     if kind == "text":
         return [np.nan if v is None else v for v in values]
+    if kind in _SETTING_KINDS:
+        return _settings_of(name, kind, values, values, lines)
     try:
         if kind == "decimal":
             column = np.array(values, dtype=float)  # None as NaN
@@ -122,6 +200,15 @@ def _typed_column(name, kind, values, lines):
     except OverflowError:
         at = _first(values, lambda v: _out_of_range(v, kind))
         raise _bad_value(lines[at], name, kind, values[at]) from None
+
+
+def _settings_of(name, kind, texts, shown, lines):
+    """A column of setting texts in its frame type; `shown` gives each value
+    as an error names it."""
+    try:
+        return _setting_column(kind, texts)
+    except _BadText as e:
+        raise _bad_value(lines[e.position], name, kind, shown[e.position]) from None
 
 
 def _json_records(text):
@@ -183,6 +270,8 @@ def _csv_column(name, kind, column, lines):
     missing = column.isna().to_numpy()
     if kind == "text":
         return column
+    if kind in _SETTING_KINDS:
+        return _settings_of(name, kind, column.tolist(), column.fillna("").tolist(), lines)
     if kind == "integer" and missing.any():
         at = int(np.flatnonzero(missing)[0])
         raise _bad_value(lines[at], name, kind, "")
@@ -247,7 +336,7 @@ def read_description(encoded_path):
     return description
 
 
-def read(path):
+def read(path: Union[str, bytes, os.PathLike]) -> pd.DataFrame:
     """Reads a rows file of "impactsim sweep" (CSV or JSON lines, told apart
     by the first character) into a data frame with the same column types as
     impactsim.sweep returns; the file's description FILE.meta.json, when there
@@ -260,7 +349,7 @@ def read(path):
     numbers, nothing is converted), raises ValueError naming the line.
 
         df = impactsim.read("sweep.csv")
-        df.groupby("distance").minority_share_end.mean()
+        df.groupby("distance", observed=True).minority_share_end.mean()
     """
     encoded = os.fsencode(os.fspath(path))
     shown = os.fsdecode(encoded)

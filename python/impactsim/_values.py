@@ -45,14 +45,21 @@ def setting_text(name, value):
     raise _type_error(name, entry["accepts"], value)
 
 
+def _is_list(value):
+    """Whether a value is a list of values: a list, tuple or range, or an
+    array of one dimension (NumPy's, or a pandas Series, Index or the
+    unique() of a frame's column)."""
+    return isinstance(value, (list, tuple, range)) or getattr(value, "ndim", None) == 1
+
+
 def setting_texts(values, lists):
     """The given settings as {name: [text, ...]}; None means the default.
-    With `lists`, a value may also be a list, tuple or range of values."""
+    With `lists`, a value may also be a list of values (see _is_list)."""
     texts = {}
     for name, value in values.items():
         if value is None:
             continue
-        if lists and isinstance(value, (list, tuple, range)):
+        if lists and _is_list(value):
             if len(value) == 0:
                 raise ValueError(f"{name}: expects at least one value, got an empty list")
             texts[name] = [setting_text(name, v) for v in value]
@@ -65,11 +72,12 @@ def program_names(program, lists):
     """The program names given, as a list."""
     if isinstance(program, str):
         return [program]
-    if lists and isinstance(program, (list, tuple)):
+    if lists and _is_list(program) and not isinstance(program, range):
+        program = list(program)
         for name in program:
             if not isinstance(name, str):
                 raise _type_error("program", "a program name", name)
-        return list(program)
+        return program
     accepts = "a program name" + (" or a list of them" if lists else "")
     raise _type_error("program", accepts, program)
 

@@ -6,12 +6,17 @@ show(), so figures can be combined and saved as the caller likes.
     impactsim.plot.map(r); impactsim.plot.chart(r)
 """
 
+from __future__ import annotations
+
+from typing import Any, Optional
+
+import matplotlib.axes
 import matplotlib.colors
 import matplotlib.pyplot as plt
 import numpy as np
 import pandas as pd
 
-from . import _values
+from . import Run, _values
 
 # The windows' colours of opinions 1 and 2 (magenta and blue), as the map,
 # the chart and the census fields show them.
@@ -23,8 +28,11 @@ def _axes(ax):
 
 
 def _order(df, column):
-    """The values of a column in the order the setting lists them (nb before
-    0, off before on), or sorted for any other column."""
+    """The values present in a column in the setting's order: a categorical's
+    own (nb before the powers), text in the order the setting lists its
+    values, anything else sorted (False before True)."""
+    if isinstance(df[column].dtype, pd.CategoricalDtype):
+        return df[column].cat.remove_unused_categories().cat.categories.tolist()
     values = pd.unique(df[column].dropna())
     entry = _values.SETTINGS.get(column)
     if entry is not None and entry["items"] and not entry["number"]:
@@ -33,7 +41,8 @@ def _order(df, column):
     return sorted(values)
 
 
-def map(run, ax=None, round=None):
+def map(run: Run, ax: Optional[matplotlib.axes.Axes] = None,
+        round: Optional[int] = None) -> matplotlib.axes.Axes:
     """The population as the window's map shows it: one square per cell in
     the opinion's colour, row 1 at the top. `round` picks a round of
     run.grids (record="grids") instead of the final population.
@@ -52,7 +61,7 @@ def map(run, ax=None, round=None):
     return ax
 
 
-def chart(run, ax=None):
+def chart(run: Run, ax: Optional[matplotlib.axes.Axes] = None) -> matplotlib.axes.Axes:
     """The "Evolution Process" chart: the share of each opinion after every
     round, stacked, opinion 2 on top as in the window (without its wrapping
     round after 50 columns).
@@ -104,21 +113,35 @@ def _t975(df):
             + (3 * z**7 + 19 * z**5 + 17 * z**3 - 15 * z) / (384 * df**3))
 
 
-def summary(df, x, y, hue=None):
+def summary(df: pd.DataFrame, x: str, y: str, hue: Optional[str] = None) -> pd.DataFrame:
     """The mean of y and its 95% confidence interval per group of x (and hue):
     a frame with columns x, [hue,] mean, ci, n."""
     keys = [x] if hue is None else [hue, x]
     rows = []
-    for key, group in df.groupby(keys if hue is not None else x, sort=False):
+    for key, group in df.groupby(keys if hue is not None else x, sort=False, observed=True):
         key = key if isinstance(key, tuple) else (key,)
         mean, ci = _mean_ci(group[y])
         rows.append((*key, mean, ci, group[y].notna().sum()))
     return pd.DataFrame(rows, columns=keys + ["mean", "ci", "n"])
 
 
-def by_setting(df, x, y, hue=None, ax=None):
+def _positions(order):
+    """The x position of each value: nb stands apart, a gap before the
+    powers, as it is no power next to 0."""
+    apart = [v for v in order if isinstance(v, str) and v == "nb"]
+    rest = [v for v in order if v not in apart]
+    position = {value: i for i, value in enumerate(apart)}
+    first = len(apart) + 1 if apart else 0
+    position.update({value: first + i for i, value in enumerate(rest)})
+    return position, apart
+
+
+def by_setting(df: pd.DataFrame, x: str, y: str, hue: Optional[str] = None,
+               ax: Optional[matplotlib.axes.Axes] = None) -> matplotlib.axes.Axes:
     """The mean of column y for each value of setting x, with its 95%
-    confidence interval as error bars, one line per value of hue.
+    confidence interval as error bars, one line per value of hue. The
+    distance nb is no power: it is drawn apart, left of the powers, as a
+    point of its own that no line joins.
 
         df = impactsim.sweep(distance=["nb", 0, 2, 4], seeds=range(50))
         impactsim.plot.by_setting(df, x="distance", y="minority_share_end")
@@ -126,15 +149,22 @@ def by_setting(df, x, y, hue=None, ax=None):
     ax = _axes(ax)
     table = summary(df, x, y, hue)
     order = _order(df, x)
-    position = {value: i for i, value in enumerate(order)}
+    position, apart = _positions(order)
     groups = [(None, table)] if hue is None else [
         (value, table[table[hue] == value]) for value in _order(df, hue)]
     for value, group in groups:
         group = group.assign(_at=group[x].map(position)).sort_values("_at")
+        alone = group[x].isin(apart).to_numpy()
+        label = None if hue is None else f"{hue} {value}"
+        colour = None
         # A group of one run has no interval; it is drawn without one.
-        ax.errorbar(group["_at"], group["mean"], yerr=group["ci"].fillna(0), marker="o", capsize=3,
-                    label=None if hue is None else f"{hue} {value}")
-    ax.set_xticks(range(len(order)))
+        for part, style in ((group[~alone], "-"), (group[alone], "none")):
+            if part.empty:
+                continue
+            bars = ax.errorbar(part["_at"], part["mean"], yerr=part["ci"].fillna(0), marker="o",
+                               capsize=3, linestyle=style, color=colour, label=label)
+            colour, label = bars.lines[0].get_color(), None
+    ax.set_xticks([position[v] for v in order])
     ax.set_xticklabels([str(v) for v in order])
     ax.set_xlabel(x)
     ax.set_ylabel(f"mean {y} (95% CI)")
@@ -143,25 +173,38 @@ def by_setting(df, x, y, hue=None, ax=None):
     return ax
 
 
-def heatmap(df, x, y, value, ax=None):
+def _text_colour(rgba: Any) -> str:
+    """Black or white, whichever stands out more on a cell of colour rgba:
+    black where the colour's relative luminance is above 0.179, where both
+    contrast equally."""
+    linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4 for c in rgba[:3]]
+    luminance = 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+    return "black" if luminance > 0.179 else "white"
+
+
+def heatmap(df: pd.DataFrame, x: str, y: str, value: str,
+            ax: Optional[matplotlib.axes.Axes] = None) -> matplotlib.axes.Axes:
     """The mean of column `value` for every pair of values of settings x and
-    y, as a grid of coloured cells with the means written in them.
+    y, as a grid of coloured cells with the means written in them, in black
+    or white as reads best on the cell.
 
         df = impactsim.sweep(distance=["nb", 2, 4], initial_dist=[0.4, 0.1], seeds=range(50))
         impactsim.plot.heatmap(df, x="distance", y="initial_dist", value="minority_share_end")
     """
     ax = _axes(ax)
-    means = df.groupby([y, x])[value].mean().unstack(x)
+    means = df.groupby([y, x], observed=True)[value].mean().unstack(x)
     means = means.reindex(index=_order(df, y), columns=_order(df, x))
-    image = ax.imshow(means.to_numpy(dtype=float), cmap="viridis", aspect="auto")
+    cells = means.to_numpy(dtype=float)
+    image = ax.imshow(cells, cmap="viridis", aspect="auto")
     ax.set_xticks(range(len(means.columns)))
     ax.set_xticklabels([str(v) for v in means.columns])
     ax.set_yticks(range(len(means.index)))
     ax.set_yticklabels([str(v) for v in means.index])
     ax.set_xlabel(x)
     ax.set_ylabel(y)
-    for (i, j), mean in np.ndenumerate(means.to_numpy(dtype=float)):
+    for (i, j), mean in np.ndenumerate(cells):
         if not np.isnan(mean):
-            ax.text(j, i, f"{mean:.3g}", ha="center", va="center", color="white")
+            colour = _text_colour(image.cmap(image.norm(mean)))
+            ax.text(j, i, f"{mean:.3g}", ha="center", va="center", color=colour)
     ax.figure.colorbar(image, ax=ax, label=f"mean {value}")
     return ax

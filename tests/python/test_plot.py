@@ -1,6 +1,10 @@
 """impactsim.plot: each figure draws what it says on the Axes it returns,
 and none of them shows a window."""
 
+import subprocess
+import sys
+
+import matplotlib.colors
 import matplotlib.pyplot as plt
 import numpy as np
 import pandas as pd
@@ -47,9 +51,11 @@ def test_chart_stacks_the_shares_of_every_round():
 
 
 def frame():
-    # Two settings, a few rows per group, one group of a single row.
+    # Two settings, a few rows per group, one group of a single row; distance
+    # as sweep() gives it.
     return pd.DataFrame({
-        "distance": ["2", "2", "2", "nb", "nb", "0"],
+        "distance": pd.Categorical([2, 2, 2, "nb", "nb", 0], categories=["nb", 0, 2],
+                                   ordered=True),
         "program": ["halvorn", "kestane", "halvorn", "halvorn", "halvorn", "kestane"],
         "minority_share_end": [0.1, 0.3, 0.2, 0.5, 0.7, 0.4],
     })
@@ -57,28 +63,73 @@ def frame():
 
 def test_confidence_intervals_and_group_order():
     table = plot.summary(frame(), x="distance", y="minority_share_end")
-    row = table.set_index("distance").loc["2"]
+    row = table.set_index("distance").loc[2]
     # Mean 0.2, sample sd 0.1, t(0.975, 2) = 4.303.
     assert row["mean"] == pytest.approx(0.2)
     assert row["ci"] == pytest.approx(4.302653 * 0.1 / np.sqrt(3), rel=1e-6)
-    assert np.isnan(table.set_index("distance").loc["0", "ci"])
+    assert np.isnan(table.set_index("distance").loc[0, "ci"])
     # Past the table the expansion takes over; far out, t meets the normal.
     assert plot._t975(31) == pytest.approx(2.039513, abs=2e-6)
     assert plot._t975(10**6) == pytest.approx(1.959966, abs=1e-6)
 
     ax = plot.by_setting(frame(), x="distance", y="minority_share_end", hue="program")
-    # The setting's own order (nb before the powers), not the text's.
-    assert [t.get_text() for t in ax.get_xticklabels()] == ["nb", "0", "2"]
-    halvorn = ax.containers[0]
-    assert halvorn.lines[0].get_xydata().tolist() == [[0, 0.6], [2, 0.15000000000000002]]
+    # The setting's own order (nb before the powers), nb apart from them.
+    ticks = {t.get_text(): x for t, x in zip(ax.get_xticklabels(), ax.get_xticks())}
+    assert list(ticks) == ["nb", "0", "2"] and ticks["0"] - ticks["nb"] > ticks["2"] - ticks["0"]
+    # No line joins nb to a power: nb's mean is a point of its own, in the
+    # colour of its program's line.
+    drawn = {}
+    for container in ax.containers:
+        line = container.lines[0]
+        joined = line.get_linestyle() not in ("None", "none", "", " ")
+        drawn.setdefault(line.get_color(), []).append((joined, line.get_xydata().tolist()))
+    halvorn, kestane = drawn.values()
+    assert halvorn == [(True, [[ticks["2"], 0.15000000000000002]]), (False, [[ticks["nb"], 0.6]])]
+    assert kestane == [(True, [[ticks["0"], 0.4], [ticks["2"], 0.3]])]
+
+
+def wcag_contrast(a, b):
+    """The contrast ratio of two colours, from their relative luminance."""
+    def luminance(rgba):
+        r, g, b = [c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4 for c in rgba[:3]]
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b
+    light, dark = sorted((luminance(a), luminance(b)), reverse=True)
+    return (light + 0.05) / (dark + 0.05)
 
 
 def test_heatmap_holds_the_means_of_each_pair():
     df = frame()
     ax = plot.heatmap(df, x="distance", y="program", value="minority_share_end")
-    means = np.ma.filled(ax.get_images()[0].get_array(), np.nan)
+    image = ax.get_images()[0]
+    means = np.ma.filled(image.get_array(), np.nan)
     assert means.shape == (2, 3)
     assert means[0].tolist() == pytest.approx([0.6, np.nan, 0.15], nan_ok=True)
     assert means[1].tolist() == pytest.approx([np.nan, 0.4, 0.3], nan_ok=True)
+    # Each mean is written on its cell in whichever of black and white
+    # contrasts more with the cell's colour (dark cells and light ones here).
+    labels = {(t.get_position()[1], t.get_position()[0]): t for t in ax.texts}
+    assert len(labels) == 4
+    for (i, j), label in labels.items():
+        assert label.get_text() == f"{means[i, j]:.3g}"
+        cell = image.cmap(image.norm(means[i, j]))
+        contrast = {colour: wcag_contrast(cell, matplotlib.colors.to_rgba(colour))
+                    for colour in ("black", "white")}
+        assert label.get_color() == max(contrast, key=contrast.get), (label.get_text(), cell)
+    assert {t.get_color() for t in ax.texts} == {"black", "white"}
     given = plt.figure().add_subplot()
     assert plot.heatmap(df, x="distance", y="program", value="minority_share_end", ax=given) is given
+
+
+def test_importing_impactsim_leaves_matplotlib_unloaded():
+    script = ("import sys\n"
+              "import impactsim\n"
+              "from impactsim import *\n"
+              "print('matplotlib' in sys.modules, 'plot' in dir(impactsim))\n"
+              "impactsim.plot.summary\n"
+              "print('matplotlib' in sys.modules)\n"
+              "import impactsim.plot\n"
+              "print(impactsim.plot.heatmap.__module__)\n")
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.split() == ["False", "True", "True", "impactsim.plot"]

@@ -1,6 +1,8 @@
 """impactsim.run against "impactsim run": the same seed and settings must give
 the same log, census, final grid and sweep row."""
 
+import dataclasses
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -21,6 +23,11 @@ CASES = [
     (dict(program="kestane", seed=99, initial_dist=0.1, rounds=3),
      "--program kestane --seed 99 --initial-dist 0.1 --rounds 3"),
 ]
+
+
+# The Python type of a value of each type of column (distance: str or int).
+PLAIN = {"int64": int, "Int64": int, "float64": float, "bool": bool, "boolean": bool,
+         "object": str}
 
 
 @pytest.mark.parametrize("kwargs,options", CASES, ids=[c[1] for c in CASES])
@@ -49,6 +56,27 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
             assert run.row[name] == value, name
     assert (run.rounds_run, run.stop) == (expected["rounds_run"], expected["stop"])
     assert len(run.census) == run.rounds_run + 1
+
+    # Every column of the row, in order, is a declared field of Run holding
+    # the row's value as plain Python: None where nothing is, NaN for a
+    # decimal without a value.
+    fields = [f.name for f in dataclasses.fields(impactsim.Run)]
+    assert fields[:len(expected)] == list(expected)
+    dtypes = impactsim.read(rows).dtypes
+    for name, value in expected.items():
+        field = getattr(run, name)
+        if pd.isna(value):
+            assert field is None or (dtypes[name] == "float64" and np.isnan(field)), name
+        else:
+            assert field == value and type(field) is PLAIN.get(str(dtypes[name]), type(value)), \
+                name
+    # The settings as given are the run's, in natural types: True for "on",
+    # numbers as numbers, "nb" as text.
+    for name, given in kwargs.items():
+        if name in impactsim.SETTINGS:
+            natural = {"on": True, "off": False}.get(given, given)
+            assert getattr(run, name) == natural and type(getattr(run, name)) is type(natural)
+    assert run.settings == {name: getattr(run, name) for name in impactsim.SETTINGS}
 
 
 def test_population_arrays_and_grids():

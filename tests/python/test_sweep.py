@@ -31,6 +31,20 @@ SWEEPS = [
 ]
 
 
+# The frame's type of each setting the rows spell as text.
+SPELLED = {"distance": "category", "edge": "boolean", "wide_scope": "boolean",
+           "remove_self": "boolean", "summation": "bool", "sequential": "bool"}
+
+
+def spelled(value):
+    """A frame's value of a setting as the rows spell it."""
+    if pd.isna(value):
+        return np.nan
+    if isinstance(value, (bool, np.bool_)):
+        return "on" if value else "off"
+    return str(value)
+
+
 @pytest.mark.parametrize("kwargs,options", SWEEPS, ids=[s[1] for s in SWEEPS])
 def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
     df = impactsim.sweep(jobs=2, **kwargs)
@@ -43,14 +57,19 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
     assert list(df.columns) == list(plain.columns) == impactsim.COLUMNS
     for name in df.columns:
         # Whole numbers stay whole (nullable where a value may be missing),
-        # decimals stay decimals; settings such as distance stay text.
-        if df[name].dtype == object:
-            assert name in impactsim.SETTINGS + ("program", "stop"), name
+        # decimals stay decimals; settings the rows spell as text are values
+        # in their own types, each the value its text spells.
+        if name in SPELLED:
+            assert str(df[name].dtype) == SPELLED[name], name
+        elif df[name].dtype == object:
+            assert name in ("program", "stop"), name
         elif df[name].dtype == "int64":
             assert plain[name].dtype == "int64", name
         elif (plain[name].dropna() % 1 != 0).any():
             assert df[name].dtype == "float64", name
         ours, theirs = df[name].astype(object), plain[name].astype(object)
+        if name in SPELLED:
+            ours = ours.map(spelled)
         if theirs.dtype == object and ours.map(type).eq(str).any():
             theirs = theirs.map(lambda v: v if pd.isna(v) else str(v))
         assert ours.isna().tolist() == theirs.isna().tolist(), name
@@ -73,7 +92,7 @@ def test_threads_give_the_same_rows_and_progress_reaches_the_total():
     assert seen and seen[-1] == (80, 80)
     assert [d for d, _ in seen] == sorted(d for d, _ in seen)
     assert one.task.tolist() == list(range(80))
-    assert one.cycle_start.dtype == "Int64" and one.distance.tolist()[::40] == ["2", "3"]
+    assert one.cycle_start.dtype == "Int64" and one.distance.tolist()[::40] == [2, 3]
 
 
 def test_other_python_threads_run_while_a_sweep_runs():
@@ -257,19 +276,71 @@ def test_values_as_python_and_as_runner_text_are_one_setting():
     as_text = impactsim.sweep(seeds=range(1, 3), edge="off", distance="0", initial_dist="0.2",
                               sequential="on", rounds=9)
     pd.testing.assert_frame_equal(as_python, as_text)
-    assert as_python.edge.tolist() == ["off", "off"] and as_python.rounds.tolist() == [9, 9]
+    assert as_python.edge.tolist() == [False, False] and as_python.rounds.tolist() == [9, 9]
+
+
+# A sweep of both programs over distance, the powers given out of order: what
+# each question of a frame finds (tasks), in the frame and in its file.
+NATURAL = dict(program=["halvorn", "kestane"], distance=[4, "nb", 0, 2], seeds=[3], rounds=4)
+QUERIES = [
+    ("df[df.distance == 2]", [3, 7]),
+    ("df[df.distance == 'nb']", [1, 5]),
+    ("df[df.distance >= 2]", [0, 3, 4, 7]),
+    ("df[df.distance > 'nb']", [0, 2, 3, 4, 6, 7]),
+    ("df[df.distance.isin([0, 'nb'])]", [1, 2, 5, 6]),
+    ("df[df.edge]", [0, 1, 2, 3]),
+    ("df[df.edge == True]", [0, 1, 2, 3]),
+    ("df[df.edge.isna()]", [4, 5, 6, 7]),
+    ("df[df.sequential]", [4, 5, 6, 7]),
+    ("df[~df.summation & (df.program == 'kestane')]", [4, 5, 6, 7]),
+    ("df.sort_values(['distance', 'task'])", [1, 5, 2, 6, 3, 7, 0, 4]),
+    ("df.groupby('distance', observed=True).task.first().to_frame()", [1, 2, 3, 0]),
+    ("df.groupby(['program', 'distance'], observed=False).task.min().dropna().to_frame()",
+     [1, 2, 3, 0, 5, 6, 7, 4]),
+]
+
+
+@pytest.fixture(scope="module")
+def natural_frames(tmp_path_factory):
+    path = tmp_path_factory.mktemp("natural") / "rows.jsonl"
+    df = impactsim.sweep(**NATURAL, out=path, format="jsonl")
+    return df, impactsim.read(path)
+
+
+@pytest.mark.parametrize("query,tasks", QUERIES, ids=[q for q, _ in QUERIES])
+def test_settings_answer_questions_in_their_own_types(query, tasks, natural_frames):
+    for df in natural_frames:
+        found = eval(query, {"df": df})
+        assert found["task"].tolist() == tasks, query
+
+
+def test_a_frames_values_sweep_again():
+    df = impactsim.sweep(**NATURAL)
+    again = impactsim.sweep(program=df.program.unique(), distance=df.distance.unique(),
+                            summation=df.summation.unique(), seeds=df.seed.unique(), rounds=4)
+    # unique() keeps the order the values came in, so the tasks are the same.
+    pd.testing.assert_frame_equal(again, df)
+    assert again.attrs["sessions"][0]["call"] == (
+        "impactsim.sweep(program=['halvorn', 'kestane'], seeds=[3], rounds=4, "
+        "distance=[4, 'nb', 0, 2], summation=[False])")
+    halvorn = df[df.program == "halvorn"]
+    pd.testing.assert_frame_equal(
+        impactsim.sweep(edge=halvorn.edge.unique(), distance=halvorn.distance.iloc[0], seeds=3,
+                        rounds=4),
+        impactsim.sweep(edge=True, distance=4, seeds=3, rounds=4))
 
 
 def test_read_without_description_and_kestane_gaps(tmp_path):
     df = impactsim.sweep(program=["kestane", "halvorn"], seeds=[5], rounds=4)
+    text = df.assign(**{name: df[name].astype(object).map(spelled) for name in SPELLED})
     path = tmp_path / "rows.csv"
-    path.write_text(df.to_csv(index=False, na_rep=""))
+    path.write_text(text.to_csv(index=False, na_rep=""))
     read = impactsim.read(path)
     assert read.attrs == {}
     assert read.edge.isna().tolist() == [True, False]
     pd.testing.assert_frame_equal(read, df)
     lines = [json.dumps({k: (None if pd.isna(v) else v) for k, v in row.items()},
                         default=lambda v: v.item())
-             for row in df.astype(object).to_dict("records")]
+             for row in text.astype(object).to_dict("records")]
     (tmp_path / "rows.jsonl").write_text("\n".join(lines) + "\n")
     pd.testing.assert_frame_equal(impactsim.read(tmp_path / "rows.jsonl"), df)

@@ -175,6 +175,10 @@ BAD_ROWS = [
     ("csv", set_field("like_neighbours_end", b"Infinity"), ["like_neighbours_end", "finite"]),
     ("csv", set_field("minority_share_end", b"nan"), ["minority_share_end", "finite", "'nan'"]),
     ("csv", set_field("like_neighbours_end", b"1e999"), ["like_neighbours_end", "finite"]),
+    ("csv", set_field("edge", b"yes"), ["edge", "expects 'on', 'off' or nothing", "'yes'"]),
+    ("csv", set_field("sequential", b""), ["sequential", "expects 'on' or 'off'", "got ''"]),
+    ("csv", set_field("distance", b"-1"), ["distance", "'nb' or a number 0 or more", "'-1'"]),
+    ("csv", set_field("distance", b"1e999"), ["distance", "'nb' or a number", "'1e999'"]),
     ("csv", whole_line(b""), ["task", "an integer", "''"]),
     ("csv", lambda line, header: line + b",1", ["line 3", "not CSV rows"]),
     ("csv", lambda line, header: b"\xe9" + line, ["not UTF-8"]),
@@ -188,7 +192,10 @@ BAD_ROWS = [
     ("jsonl", set_field("minority_share_end", b"NaN"), ["finite", "NaN"]),
     ("jsonl", set_field("like_neighbours_end", b"1e400"), ["like_neighbours_end", "finite"]),
     ("jsonl", set_field("like_neighbours_end", b"1" + b"0" * 400), ["like_neighbours_end"]),
-    ("jsonl", set_field("distance", b"2"), ["distance", "text or nothing", "2"]),
+    ("jsonl", set_field("distance", b"2"), ["distance", "as text", "got 2"]),
+    ("jsonl", set_field("distance", b'"far"'), ["distance", "'nb' or a number", "'far'"]),
+    ("jsonl", set_field("summation", b"true"), ["summation", "'on' or 'off'", "got True"]),
+    ("jsonl", set_field("wide_scope", b'"On"'), ["wide_scope", "'on', 'off' or nothing", "'On'"]),
     ("jsonl", whole_line(b"[" * 100000 + b"]" * 100000), ["nested too deeply"]),
     ("jsonl", whole_line(b"[1, 2]"), ["a JSON object"]),
     ("jsonl", whole_line(b'{"task": 1}'), ["not those of line 1"]),
@@ -209,6 +216,16 @@ def test_read_refuses_what_is_not_a_row(format, change, words, rows_files, tmp_p
     assert message.startswith("path: ") and repr(str(path)) in message, message
     for word in ["line 3"] + words:
         assert word in message, message
+
+
+@pytest.mark.parametrize("text", [b"", b"HEADER\n"], ids=["empty", "header only"])
+def test_a_file_without_rows_reads_in_the_types_of_a_sweep(text, rows_files, tmp_path):
+    header = rows_files[0]["csv"].read_bytes().split(b"\n")[0]
+    path = tmp_path / "rows.csv"
+    path.write_bytes(text.replace(b"HEADER", header))
+    df = impactsim.read(path)
+    assert len(df) == 0 and list(df.columns) == impactsim.COLUMNS
+    assert df.dtypes.astype(str).tolist() == rows_files[1].dtypes.astype(str).tolist()
 
 
 @pytest.mark.parametrize("format", ["csv", "jsonl"])
