@@ -50,8 +50,9 @@ void SweepOptions::AddTo(CLI::App& command) {
                 "clusters, like_neighbours), in the --format of the rows; needs --out");
   stopOnCycle_.AddTo(command, "--stop-on-cycle", "N",
                      "end a run once its opinion pattern has gone through a cycle of period 2 to "
-                     "64 rounds N more times (an integer 1..2147483647; default: runs stop only "
-                     "as the windows' do)");
+                     "64 rounds N more times; such a pattern may still dissolve later, in "
+                     "halvorn often unless N is large (an integer 1..2147483647; default: runs "
+                     "stop only as the windows' do)");
   resume_ =
       AddSwitch(command, "--resume", "continue --out FILE: keep its rows, run the tasks it lacks");
   list_ = AddSwitch(command, "--list", "print the numbered tasks on stdout without running them");
