@@ -22,9 +22,10 @@ import pandas as pd
 
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
+from ._spread import spread
 
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
-           "PROGRAMS", "SETTINGS", "plot", "__version__"]
+           "PROGRAMS", "SETTINGS", "plot", "spread", "__version__"]
 
 __version__ = _core.version
 PROGRAMS = tuple(_values.PROGRAMS)
@@ -165,7 +166,8 @@ def sweep(program="halvorn", seeds=None, rounds=None, initial_dist=None, distanc
     with the sweep's description (call, version, commit, build) in df.attrs.
 
     Each setting (and program) takes one value or a list of values; seeds is
-    required (an integer, a range or an iterable of integers). The runs go on
+    required (an integer, a range or an iterable of integers such as
+    impactsim.spread(1000), seeds spread over the day). The runs go on
     `jobs` threads (default: one per processor) with the GIL released; Ctrl+C
     stops them and raises KeyboardInterrupt. progress=True shows the runs done
     on stderr; a callable is called as progress(done, total).
