@@ -73,7 +73,7 @@ class Spread(collections.abc.Sequence):
 
 
 def spread(n, key=0):
-    """`n` seeds (1..seeds_per_day) spread over the whole day, as
+    """`n` seeds (1..86400000) spread over the whole day, as
     "impactsim sweep --seeds spread:N:KEY" takes them: seed i lies in the
     i-th of n equal parts of the day, so the seeds ascend and never repeat.
     A key (0..2**32 - 1) picks another, independent set. Consecutive or
