@@ -18,6 +18,7 @@
 #include "sweep/input_error.h"
 #include "sweep/readable_file.h"
 #include "sweep/setting_options.h"
+#include "sweep/spread_seeds.h"
 #include "sweep/sweep_rows.h"
 #include "sweep/sweep_runner.h"
 #include "sweep/text_escape.h"
@@ -204,6 +205,17 @@ PYBIND11_MODULE(_core, m) {
   m.attr("version") = IMPACTSIM_PROJECT_VERSION;
   m.attr("max_jobs") = kMaxJobs;
   m.attr("seeds_per_day") = kMillisecondsPerDay;
+  m.def(
+      "spread_seeds",
+      [](std::uint32_t count, std::uint32_t key, std::uint32_t first, std::uint32_t number) {
+        // Checked by the caller: 1 <= count <= seeds_per_day, first + number <= count.
+        std::vector<std::uint32_t> seeds(number);
+        for (std::uint32_t i = 0; i < number; ++i) seeds[i] = SpreadSeed({count, key}, first + i);
+        return seeds;
+      },
+      py::arg("count"), py::arg("key"), py::arg("first"), py::arg("number"),
+      "Seeds first..first + number - 1 of the spread of `count` seeds with `key`, as "
+      "\"--seeds spread:COUNT:KEY\" takes them.");
   AddRun(m);
   AddSweep(m);
   AddVerify(m);

@@ -8,6 +8,7 @@
 #include "programs/programs.h"
 #include "sweep/arguments.h"
 #include "sweep/setting_options.h"
+#include "sweep/spread_seeds.h"
 #include "sweep/sweep_runner.h"
 #include "sweep/text_escape.h"
 #include "sweep/value_text.h"
@@ -18,7 +19,10 @@ namespace {
 
 constexpr std::uint64_t kMaxTasks = std::numeric_limits<std::uint64_t>::max();
 const std::string kSeedRange = "seeds 0.." + std::to_string(kMillisecondsPerDay - 1);
-const std::string kSeedsAccepts = kSeedRange + " as a range A-B or " + ListOf("seeds and ranges");
+const std::string kSeedsAccepts =
+    kSeedRange + " as a range A-B, spread:N[:K] or " + ListOf("these");
+const std::string kSpreadAccepts = "spread:N or spread:N:K with N 1.." +
+                                   std::to_string(kMillisecondsPerDay) + " and K 0..4294967295";
 const std::string kFormatAccepts = "csv or jsonl";
 const std::string kShardAccepts = "K/N with 0 <= K < N";
 const std::string kJobsAccepts = "an integer 1.." + std::to_string(kMaxJobs);
@@ -61,6 +65,12 @@ void ResolveSeeds(const ArgumentReader& in, SweepPlan& plan) {
   const std::string accepts = in.Lists() ? kSeedsAccepts : kSeedRange;
   if (!in.Present("seeds")) throw InputError("seeds", "required: " + accepts);
   for (const std::string& item : in.Items("seeds", accepts, nullptr)) {
+    if (IsSpreadText(item)) {
+      const auto spread = ParseSpread(item);
+      if (!spread) throw Rejected("seeds", kSpreadAccepts, Quoted(item));
+      plan.Seeds.Append(*spread);
+      continue;
+    }
     const std::size_t dash = item.find('-');
     const auto first = ParseSeed(std::string_view(item).substr(0, dash));
     const auto last =
@@ -176,12 +186,7 @@ std::vector<std::string> CommandLineOf(const SweepRequest& request) {
     for (const std::int32_t code : plan.Values[i]) join(values, setting.Text(code));
     add(std::string(setting.Column), values);
   }
-  std::string seeds;
-  for (const SeedList::Range& r : plan.Seeds.Ranges()) {
-    join(seeds, r.First == r.Last ? std::to_string(r.First)
-                                  : std::to_string(r.First) + '-' + std::to_string(r.Last));
-  }
-  add("seeds", seeds);
+  add("seeds", plan.Seeds.Text());
   if (request.Format == RowFormat::Jsonl) add("format", "jsonl");
   if (request.Part.Count > 1) add("shard", request.Part.Text());
   if (plan.StopOnCycle > 0) add("stop_on_cycle", std::to_string(plan.StopOnCycle));

@@ -34,8 +34,13 @@ void SweepOptions::AddTo(CLI::App& command) {
   }
   seeds_.AddTo(command, "--seeds", "SEEDS",
                "required: seeds 0.." + std::to_string(kMillisecondsPerDay - 1) +
-                   " as a range A-B or " + ListOf("seeds and ranges") +
-                   ", e.g. 0-999 or 5,17,20-29");
+                   " as a range A-B, spread:N[:K] or " + ListOf("these") +
+                   ", e.g. spread:1000 or 5,17,20-29. spread:N is N seeds spread over the "
+                   "whole day (N 1.." +
+                   std::to_string(kMillisecondsPerDay) +
+                   "), one in each of N equal parts of it; a key K 0..4294967295 picks another "
+                   "such set (default 0). Consecutive or evenly spaced seeds give patterned "
+                   "start populations, spread ones do not");
   format_.AddTo(command, "--format", "FORMAT", "rows as csv or jsonl (default csv)");
   shard_.AddTo(command, "--shard", "K/N",
                "run only the tasks whose number mod N is K (default 0/1)");

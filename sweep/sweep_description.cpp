@@ -46,14 +46,11 @@ void AddFrame(Fnv1a& hash, RowFormat format, const Shard& part) {
   hash.Add(part.Text() + '\n');
 }
 
-// "first-last," for each maximal run of consecutive seeds, in order: the
-// ranges a SeedList keeps, as it merges a range that continues the last one.
-std::string SeedRuns(const SeedList& seeds) {
-  std::string text;
-  for (const SeedList::Range& range : seeds.Ranges()) {
-    text += std::to_string(range.First) + '-' + std::to_string(range.Last) + ',';
-  }
-  return text;
+// "first-last," for each maximal run of consecutive seeds, in order.
+void AddSeedRuns(Fnv1a& hash, const SeedList& seeds) {
+  seeds.ForEachRun([&hash](const SeedList::Range& range) {
+    hash.Add(std::to_string(range.First) + '-' + std::to_string(range.Last) + ',');
+  });
 }
 
 }  // namespace
@@ -83,7 +80,9 @@ std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& 
       hash.Add(line + '\n');
     }
   }
-  hash.Add("seeds " + SeedRuns(plan.Seeds) + '\n');
+  hash.Add("seeds ");
+  AddSeedRuns(hash, plan.Seeds);
+  hash.Add("\n");
   // Runs that may stop on a cycle are other runs; without the option the
   // identity is what it was before the option existed.
   if (plan.StopOnCycle > 0) hash.Add("stop-on-cycle " + std::to_string(plan.StopOnCycle) + '\n');

@@ -6,17 +6,20 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/program_profile.h"
 #include "model/run_settings.h"
 #include "sweep/setting_options.h"
+#include "sweep/spread_seeds.h"
 
 namespace impactsim {
 
-// The seeds of a sweep, in the order given, kept as inclusive ranges.
+// The seeds of a sweep, in the order given: ranges and spreads, each kept
+// as given, so that a list of millions of seeds costs little memory.
 class SeedList {
  public:
   struct Range {
@@ -27,6 +30,8 @@ class SeedList {
   // Appends first..last (first <= last); a range that continues the last one
   // is merged into it.
   void Append(std::uint32_t first, std::uint32_t last);
+  // Appends the seeds of a spread, in their ascending order.
+  void Append(const SeedSpread& spread);
 
   std::uint64_t Count() const { return ends_.empty() ? 0 : ends_.back(); }
   std::uint32_t At(std::uint64_t index) const;  // index < Count()
@@ -34,12 +39,20 @@ class SeedList {
   // The lowest seed that occurs more than once, if any.
   bool FindRepeat(std::uint32_t& seed) const;
 
-  // The ranges in order, each a maximal run of consecutive seeds.
-  std::span<const Range> Ranges() const { return ranges_; }
+  // Calls visit for each maximal run of consecutive seeds, in order.
+  void ForEachRun(const std::function<void(const Range&)>& visit) const;
+
+  // The seeds as "--seeds" takes them: the ranges ("A" or "A-B") and the
+  // spreads ("spread:N") in order, comma-separated.
+  std::string Text() const;
 
  private:
-  std::vector<Range> ranges_;
-  std::vector<std::uint64_t> ends_;  // seeds in ranges_[0..i]
+  struct Part {
+    Range Seeds;  // a range; a spread's lowest and highest seed
+    std::optional<SeedSpread> Spread;
+  };
+  std::vector<Part> parts_;
+  std::vector<std::uint64_t> ends_;  // seeds in parts_[0..i]
 };
 
 // What a row's period says of a run that ends with one opinion in every

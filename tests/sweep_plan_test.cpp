@@ -199,6 +199,22 @@ TEST(SweepCommandLine, ARecordedEmptySwitchValueIsReadAsEarlierVersionsTookIt) {
   }
 }
 
+// The seeds are recorded as given: a range that continues a range merged,
+// a spread by its text.
+TEST(SweepCommandLine, RecordsTheSeedsAsGiven) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"0-4,5-9,12", "0-9,12"},
+      {"spread:1000:0", "spread:1000"},
+      {"spread:10:7,3,4-5", "spread:10:7,3-5"},
+      {"5,spread:100", "5,spread:100"},
+      {"spread:86400000", "spread:86400000"},
+  };
+  for (const auto& [given, recorded] : rows) {
+    EXPECT_EQ(CommandLineOf(ParseSweepCommandLine({"sweep", "--seeds", given})),
+              (Args{"sweep", "--seeds", recorded}));
+  }
+}
+
 struct BadInput {
   Args args;  // after "sweep"; "@" stands for the scratch directory
   std::string mentions;
@@ -275,6 +291,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{Sweep({"--seeds", "x"}), "--seeds"}, BadInput{Sweep({"--seeds="}), "no value"},
         BadInput{Sweep({"--seeds", "4,4"}), "--seeds: expects each seed once, got 4 again"},
         BadInput{Sweep({"--seeds", "1-9,5-6"}), "got 5 again"},
+        BadInput{Sweep({"--seeds", "spread:0"}),
+                 "--seeds: expects spread:N or spread:N:K with N "
+                 "1..86400000 and K 0..4294967295, got 'spread:0'"},
+        BadInput{Sweep({"--seeds", "spread:"}), "got 'spread:'"},
+        BadInput{Sweep({"--seeds", "spread:86400001"}), "got 'spread:86400001'"},
+        BadInput{Sweep({"--seeds", "spread:5:x"}), "got 'spread:5:x'"},
+        BadInput{Sweep({"--seeds", "spread:5:4294967296"}), "got 'spread:5:4294967296'"},
+        BadInput{Sweep({"--seeds", "spread:5:1:2"}), "got 'spread:5:1:2'"},
+        BadInput{Sweep({"--seeds", "spread: 5"}), "got 'spread: 5'"},
+        BadInput{Sweep({"--seeds", "1, spread:5"}), "spread:N[:K] or a comma-separated list"},
+        BadInput{Sweep({"--seeds", "spread:86400000,86399999"}), "got 86399999 again"},
+        BadInput{Sweep({"--seeds", "spread:3,spread:3"}), "got 25439351 again"},
         BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
         BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
         BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},

@@ -27,10 +27,11 @@ import pandas as pd
 
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
+from ._spread import spread
 
 # impactsim.plot is left out: it loads matplotlib, which "import *" must not.
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
-           "PROGRAMS", "SETTINGS", "__version__"]
+           "PROGRAMS", "SETTINGS", "spread", "__version__"]
 
 __version__ = _core.version
 PROGRAMS = tuple(_values.PROGRAMS)
@@ -259,7 +260,8 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
     Each setting (and program) takes one value or a list of values (a list,
     tuple, range, array or a frame's unique(): sweep(distance=df.distance.
     unique()) sweeps the powers of df); seeds is required (an integer, a
-    range or an iterable of integers). The runs go on
+    range or an iterable of integers such as impactsim.spread(1000), seeds
+    spread over the day). The runs go on
     `jobs` threads (default: one per processor) with the GIL released; Ctrl+C
     stops them and raises KeyboardInterrupt. progress=True shows the runs done
     on stderr; a callable is called as progress(done, total).

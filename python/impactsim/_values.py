@@ -9,6 +9,7 @@ import operator
 import os
 
 from . import _core
+from ._spread import Spread
 
 SETTINGS = {entry["name"]: entry for entry in _core.settings()}
 PROGRAMS = {entry["name"]: entry for entry in _core.programs()}
@@ -220,7 +221,10 @@ def sweep_arguments(program, seeds, settings, jobs, stop_on_cycle, out, series, 
     arguments.update(setting_texts(settings, lists=True))
     if seeds is None:
         raise TypeError("seeds: required: an integer, a range or an iterable of integers")
-    arguments["seeds"] = _range_items(seed_ranges(seeds))
+    if isinstance(seeds, Spread):
+        arguments["seeds"] = [seeds.item]
+    else:
+        arguments["seeds"] = _range_items(seed_ranges(seeds))
     for name, value in (("jobs", jobs), ("stop_on_cycle", stop_on_cycle)):
         if value is not None:
             arguments[name] = _integer_item(name, value)

@@ -20,6 +20,7 @@ FILES = [
     (dict(edge=[True, False], seeds=[9, 3, 4], rounds=12, format="jsonl", shard=(1, 2),
           stop_on_cycle=2),
      "--edge on,off --seeds 9,3-4 --rounds 12 --format jsonl --shard 1/2 --stop-on-cycle 2"),
+    (dict(seeds=impactsim.spread(5, key=2), rounds=10), "--seeds spread:5:2 --rounds 10"),
 ]
 
 # What differs between two descriptions of the same sweep: who wrote it,
@@ -77,6 +78,25 @@ def test_a_sweep_without_a_file_is_described_too():
     assert df.attrs["sweep_identity"] and "rows_sha256" not in df.attrs
     assert df.attrs["command_line"] == ["impactsim", "sweep", "--rounds", "5", "--seeds", "0-2"]
     assert df.attrs["sessions"][0]["call"] == "impactsim.sweep(seeds=range(0, 3), rounds=5)"
+
+
+def test_spread_seeds_are_the_runners_and_recorded_by_their_text(impactsim_cli):
+    seeds = impactsim.spread(1000, key=5)
+    listed = impactsim_cli("sweep", "--seeds", "spread:1000:5", "--list").stdout.splitlines()
+    expected = [int(line.split(",")[2]) for line in listed[1:]]
+    assert len(seeds) == 1000 and list(seeds) == expected
+    assert (seeds[0], seeds[-1], seeds[10:13]) == (expected[0], expected[-1], expected[10:13])
+    assert expected[7] in seeds and expected[7] - 1 not in seeds and "5" not in seeds
+    with pytest.raises(IndexError):
+        seeds[1000]
+    assert repr(seeds) == "impactsim.spread(1000, key=5)"
+
+    df = impactsim.sweep(seeds=impactsim.spread(3), rounds=2)
+    assert df.seed.tolist() == list(impactsim.spread(3))
+    assert df.attrs["command_line"] == ["impactsim", "sweep", "--rounds", "2", "--seeds",
+                                        "spread:3"]
+    assert df.attrs["sessions"][0]["call"] == \
+        "impactsim.sweep(seeds=impactsim.spread(3), rounds=2)"
 
 
 class Stop(Exception):
