@@ -1,7 +1,7 @@
 // docs/model.md against the engine. Every block the document marks with a
 // line "<!-- checked: NAME -->" (a fenced block or a table, up to the first
 // blank line) is written out again here from the engine's own code: its ring
-// scan, impact models, update rule and random source. A block that differs,
+// scan, impact models, update rule and population build. A block that differs,
 // or a marker without a block here (or a block here without its marker),
 // fails the test and prints the block as the engine gives it.
 
