@@ -50,8 +50,9 @@ std::uint32_t SpreadSeed(const SeedSpread& spread, std::uint32_t index) {
   const std::uint64_t day = kMillisecondsPerDay;
   const std::uint64_t start = index * day / spread.Count;
   const std::uint64_t width = (index + std::uint64_t{1}) * day / spread.Count - start;
-  const std::uint64_t h =
-      Finalise((std::uint64_t{spread.Key} << 32) + index + 0x9e3779b97f4a7c15ULL);
+  // The set's own start, so that spreads of other sizes are other sets.
+  const std::uint64_t set = Finalise((std::uint64_t{spread.Key} << 32) | spread.Count);
+  const std::uint64_t h = Finalise(set + index + 0x9e3779b97f4a7c15ULL);
   return static_cast<std::uint32_t>(start + MultiplyHigh(h, width));
 }
 

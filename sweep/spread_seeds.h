@@ -33,8 +33,9 @@ std::optional<SeedSpread> ParseSpread(std::string_view text);
 // Seed `index` (< spread.Count) of a spread, computed without the others.
 // With D = kMillisecondsPerDay and N = spread.Count, stratum i is
 // [floor(i*D/N), floor((i+1)*D/N)); its seed is the stratum's start plus
-// floor(h * width / 2^64), where h is the SplitMix64 finaliser of
-// K * 2^32 + i + 0x9e3779b97f4a7c15 (mod 2^64). The seeds ascend, none
+// floor(h * width / 2^64), where h = F(F(K * 2^32 + N) + i +
+// 0x9e3779b97f4a7c15) (mod 2^64) and F is the SplitMix64 finaliser: the
+// offsets of spreads of other sizes or keys are unrelated. The seeds ascend, none
 // repeats, and N = D gives every seed of the day. Sweep descriptions record
 // spreads by their text, so these values never change.
 std::uint32_t SpreadSeed(const SeedSpread& spread, std::uint32_t index);

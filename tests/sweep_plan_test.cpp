@@ -302,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{Sweep({"--seeds", "spread: 5"}), "got 'spread: 5'"},
         BadInput{Sweep({"--seeds", "1, spread:5"}), "spread:N[:K] or a comma-separated list"},
         BadInput{Sweep({"--seeds", "spread:86400000,86399999"}), "got 86399999 again"},
-        BadInput{Sweep({"--seeds", "spread:3,spread:3"}), "got 25439351 again"},
+        BadInput{Sweep({"--seeds", "spread:3,spread:3"}), "got 23482408 again"},
         BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
         BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
         BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},
