@@ -5,8 +5,9 @@ Every study takes --seeds N (N seeds of impactsim.spread per condition),
 --jobs and --out FIGURE.png, prints a table of estimates with their 95%
 confidence intervals (Student's t for means, Wilson for proportions), then
 each criterion of its verdict with whether it holds, and last the line
-"claim: agrees", "claim: does not agree" or "claim: partly". A study saves its figure before its verdict, so the
-verdict is the last line it prints.
+"claim: agrees", "claim: does not agree" or "claim: partly". A study
+saves its figure before its verdict, so the verdict is the last line it
+prints.
 """
 
 import argparse

@@ -3,12 +3,14 @@
 change back and forth for ever; sequential updating makes them rarer.
 
 Sources: Goles, E. & Olivos, J. (1980). Periodic behaviour of generalized
-threshold functions. Discrete Mathematics 30, 187-189 (networks of threshold units updated all at once end at rest or in a
-cycle of two); Hopfield, J. J. (1982). Neural networks and physical systems
-with emergent collective computational abilities. PNAS 79, 2554-2558 (updated
-one at a time, they come to rest). Both hold for symmetric influences, which
-these models only approach (strengths differ between cells, and halvorn
-redraws them), so the claim is expected in tendency.
+threshold functions. Discrete Mathematics 30, 187-189 (networks of threshold
+units updated all at once end at rest or in a cycle of two); Hopfield, J. J.
+(1982). Neural networks and physical systems with emergent collective
+computational abilities. PNAS 79, 2554-2558 (updated one at a time, they
+come to rest). Both need symmetric influences (j acts on i as i acts on j),
+which these models lack: a source acts with its own strength (in halvorn its
+persuasiveness on opponents and its supportiveness on allies) and the totals
+are damped by the number of sources; so the claim is tested as a tendency.
 
     ./scripts/run python3 studies/blinking_updating.py [--seeds 2000] [--rounds 2000]
 
@@ -50,7 +52,8 @@ def main():
 
     fig, ax = plt.subplots(figsize=(8, 4))
     at = np.arange(len(SETTINGS))
-    for offset, mode, colour in [(-0.2, "simultaneous", "tab:orange"), (0.2, "sequential", "tab:blue")]:
+    for offset, mode, colour in [(-0.2, "simultaneous", "tab:orange"),
+                                 (0.2, "sequential", "tab:blue")]:
         values = [shares[program, distance, mode] for program, distance in SETTINGS]
         ax.bar(at + offset, [v.value for v in values], width=0.4, color=colour, label=mode,
                yerr=[[v.value - v.low for v in values], [v.high - v.value for v in values]],

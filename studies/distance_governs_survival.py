@@ -69,7 +69,8 @@ def main():
                                   (survival, "tab:blue", "final minority share")]:
             values = [key[d] for d in unanimity]
             ax.errorbar(labels, [v.value for v in values],
-                        yerr=[[v.value - v.low for v in values], [v.high - v.value for v in values]],
+                        yerr=[[v.value - v.low for v in values],
+                              [v.high - v.value for v in values]],
                         marker="o", capsize=3, color=colour, label=name)
         if found:
             ax.axvspan(labels.index(str(found[0])), labels.index(str(found[1])), color="0.9")

@@ -47,7 +47,8 @@ def main():
          mean_ci(kept.mean_minority_cluster_size_end - kept.mean_minority_cluster_size_start)),
         ("like neighbours, start", mean_ci(df.like_neighbours_start)),
         ("like neighbours, end", mean_ci(df.like_neighbours_end)),
-        ("like neighbours, end - start", mean_ci(df.like_neighbours_end - df.like_neighbours_start)),
+        ("like neighbours, end - start",
+         mean_ci(df.like_neighbours_end - df.like_neighbours_start)),
     ]
     print_table(f"halvorn, default settings, {len(df)} runs (seeds spread:{args.seeds})", rows)
     e = dict(rows)

@@ -1,0 +1,71 @@
+"""The studies in studies/: each runs on a few seeds, prints its table and a
+verdict as its last line, and saves a PNG; their intervals are the textbook
+ones."""
+
+import math
+import os
+import subprocess
+import sys
+
+import pytest
+
+from conftest import ROOT
+
+STUDIES = os.path.join(ROOT, "studies")
+sys.path.insert(0, STUDIES)
+import _stats  # noqa: E402
+
+VERDICTS = {"claim: agrees", "claim: does not agree", "claim: partly"}
+
+
+# One row per study: its script and the arguments that keep it short.
+@pytest.mark.parametrize("script, extra", [
+    ("equilibrium_and_clusters.py", []),
+    ("survivors_are_strong.py", []),
+    ("distance_governs_survival.py", []),
+    ("walls_protect_minorities.py", []),
+    ("four_cs_torus.py", []),
+    ("blinking_updating.py", ["--rounds", "100"]),
+])
+def test_study_prints_table_and_verdict_and_saves_png(tmp_path, script, extra):
+    figure = tmp_path / "figure.png"
+    done = subprocess.run([sys.executable, os.path.join(STUDIES, script), "--seeds", "3",
+                           "--jobs", "2", "--out", str(figure), *extra],
+                          capture_output=True, text=True, timeout=600, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    header = lines.index(next(line for line in lines if line.startswith("measure")))
+    row = lines[header + 1].split()
+    assert row[-4].isdigit(), lines[header + 1]  # n, estimate, [low, high]
+    low, high = float(row[-2].strip("[,")), float(row[-1].strip("]"))
+    assert low <= float(row[-3]) <= high or math.isnan(low)
+    assert "spread:3" in done.stdout
+    assert lines[-1] in VERDICTS
+    held = [line for line in lines if line.startswith("  [")]
+    assert held and lines[-1] == ("claim: agrees" if all("[holds]" in h for h in held) else
+                                  "claim: does not agree" if all("[fails]" in h for h in held)
+                                  else "claim: partly")
+    assert figure.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+# Wilson intervals (hits, n) and Student's t intervals of a mean, against
+# values worked out by hand; the bounds at 0 and 1 are the proportion itself.
+@pytest.mark.parametrize("estimate, value, low, high", [
+    (lambda: _stats.wilson(5, 10), 0.5, 0.236593, 0.763407),
+    (lambda: _stats.wilson(0, 4), 0.0, 0.0, 0.489891),
+    (lambda: _stats.wilson(4, 4), 1.0, 0.510109, 1.0),
+    (lambda: _stats.wilson(0, 1000), 0.0, 0.0, 0.003827),
+    (lambda: _stats.wilson(0, 3), 0.0, 0.0, 0.561497),  # rounding once gave a low bound > 0
+    (lambda: _stats.wilson(10, 10), 1.0, 0.722467, 1.0),  # and a high bound < 1
+    (lambda: _stats.wilson(1, 1000), 0.001, 0.000177, 0.005643),
+    (lambda: _stats.mean_ci([1, 2, 3, 4]), 2.5, 0.445739, 4.554261),
+    (lambda: _stats.mean_ci([7, float("nan"), 9]), 8.0, -4.706205, 20.706205),
+    (lambda: _stats.mean_ci([5]), 5.0, math.nan, math.nan),
+])
+def test_intervals(estimate, value, low, high):
+    e = estimate()
+    assert e.value == pytest.approx(value)
+    for got, want in [(e.low, low), (e.high, high)]:
+        assert math.isnan(got) if math.isnan(want) else got == pytest.approx(want, abs=1e-6)
+    if not math.isnan(low):
+        assert e.low <= e.value <= e.high
