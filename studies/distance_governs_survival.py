@@ -42,6 +42,21 @@ def bracket(unanimity):
     return None
 
 
+def draw(ax, unanimity, survival):
+    """Both measures by distance, nb at 0 and power p at 1 + p, with their
+    intervals; nb is a point of its own that no line joins to the powers."""
+    for key, colour, name in [(unanimity, "tab:red", "ends in unanimity"),
+                              (survival, "tab:blue", "final minority share")]:
+        for distances, label in [(["nb"], None), (POWERS, name)]:
+            values = [key[d] for d in distances]
+            ax.errorbar([0 if d == "nb" else 1 + d for d in distances], [v.value for v in values],
+                        yerr=[[v.value - v.low for v in values],
+                              [v.high - v.value for v in values]],
+                        marker="o", capsize=3, color=colour, label=label)
+    ax.set_xticks(range(len(POWERS) + 1))
+    ax.set_xticklabels(["nb"] + [str(p) for p in POWERS])
+
+
 def main():
     args = arguments(__doc__, seeds=500)
     df = impactsim.sweep(program=PROGRAMS, distance=["nb"] + POWERS, seeds=args.spread,
@@ -64,16 +79,9 @@ def main():
         criteria.append((f"{program}: unanimity falls from > 1/2 to < 1/2 between consecutive "
                          f"powers, and at power 4 the final minority share's lower bound > 0",
                          found is not None and survival[4].low > 0))
-        labels = [str(d) for d in unanimity]
-        for key, colour, name in [(unanimity, "tab:red", "ends in unanimity"),
-                                  (survival, "tab:blue", "final minority share")]:
-            values = [key[d] for d in unanimity]
-            ax.errorbar(labels, [v.value for v in values],
-                        yerr=[[v.value - v.low for v in values],
-                              [v.high - v.value for v in values]],
-                        marker="o", capsize=3, color=colour, label=name)
+        draw(ax, unanimity, survival)
         if found:
-            ax.axvspan(labels.index(str(found[0])), labels.index(str(found[1])), color="0.9")
+            ax.axvspan(1 + found[0], 1 + found[1], color="0.9")
         ax.set(title=f"{program}, {args.seeds} runs per distance", xlabel="distance")
     axes[0].legend()
     save(fig, args.out)
