@@ -145,7 +145,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   }
   // The row a one-seed sweep of these settings writes.
   RowColumnsBuilder row;
-  row.Add(task, ResultOf(outcome));
+  row.Add(task, ResultOf(task, outcome));
   result["row"] = row.ToPython();
   return result;
 }

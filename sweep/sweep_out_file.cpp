@@ -133,17 +133,15 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
                          " was written by another version of impactsim, with other columns; "
                          "continue it with that version, or start a new file");
   }
+  // Rows of an earlier meaning are never continued; a rows scheme this
+  // version does not know is refused by the read-back below, as verify
+  // refuses it.
   if (recorded.RowsScheme == kEarlierRowsScheme) {
     throw InputError(kResume, Quoted(request.OutPath) +
                                   " was written by an earlier version of impactsim, whose rows "
                                   "give period 0 to a run that ends in unanimity (now 1, at rest, "
                                   "as for every run that stopped changing); continue it with that "
                                   "version, or start a new file");
-  }
-  if (recorded.RowsScheme != kRowsScheme) {
-    throw InputError(kResume, Quoted(metaPath) + " records rows scheme " +
-                                  std::to_string(recorded.RowsScheme) +
-                                  ", which this version of impactsim does not know");
   }
   CheckIdentity(request, identity, recorded);
   if (!request.SeriesPath.empty() && !recorded.Series) {

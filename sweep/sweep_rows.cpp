@@ -223,17 +223,16 @@ RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
   outcome.Rounds = recorder.Rounds();
   outcome.Result = std::move(run.Result);
   outcome.Population = run.Population;
-  outcome.Unanimity = task.Unanimity;
   return outcome;
 }
 
-RowResult ResultOf(const RunOutcome& outcome) {
+RowResult ResultOf(const SweepTask& task, const RunOutcome& outcome) {
   const RunResult& r = outcome.Result;
   if (r.Cancelled) throw std::logic_error("a run that was cancelled has no row");
   PatternCycle cycle = r.Repetition.value_or(PatternCycle{});
   // One opinion in every cell ends the run: it is at rest from the round
   // that made it so, however its pattern compares with earlier rounds.
-  if (r.Stop.Unanimity && outcome.Unanimity == UnanimityPeriod::AtRest) {
+  if (r.Stop.Unanimity && task.Unanimity == UnanimityPeriod::AtRest) {
     cycle = {.Period = 1, .Start = r.LastChangeRound};
   }
   const PopulationMeasures& start = outcome.Start;
@@ -298,7 +297,7 @@ std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& 
 }
 
 std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome* outcome) {
-  if (outcome != nullptr) return FormatRow(format, task, ResultOf(*outcome));
+  if (outcome != nullptr) return FormatRow(format, task, ResultOf(task, *outcome));
   if (format == RowFormat::Jsonl) return SettingsJson(task).dump() + '\n';
   std::string line = std::to_string(task.Number) + ',' + std::string(task.Program->Name) + ',' +
                      std::to_string(task.Seed);

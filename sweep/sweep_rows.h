@@ -27,9 +27,8 @@ struct RunOutcome {
   PopulationMeasures Start;
   PopulationMeasures End;
   double MinorityShareEnd = 0.0;
-  std::vector<RoundPoint> Rounds;                       // rounds 0..last, if recorded and kept
-  Grid Population;                                      // the population the run left
-  UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;  // the task's
+  std::vector<RoundPoint> Rounds;  // rounds 0..last, if recorded and kept
+  Grid Population;                 // the population the run left
 };
 
 // The task's run, exactly as "impactsim run --seed SEED" with the same
@@ -84,8 +83,9 @@ struct RowResult {
   friend bool operator==(const RowResult&, const RowResult&) = default;
 };
 
-// The run columns of an outcome; throws std::logic_error for a cancelled run.
-RowResult ResultOf(const RunOutcome& outcome);
+// The run columns of the task's outcome, its period as the task reads a run
+// that ends in unanimity; throws std::logic_error for a cancelled run.
+RowResult ResultOf(const SweepTask& task, const RunOutcome& outcome);
 
 // The columns of a row, in order; the first kSettingsColumns describe the
 // task, the rest the run.

@@ -131,7 +131,7 @@ ItemText ProduceTask(const SweepTask& task, std::uint64_t i, RowFormat format, b
     const RunOutcome outcome = RunTask(task, recorder, cancel);
     if (outcome.Result.Cancelled) return ItemText();  // the work has stopped: dropped
     if (spool != nullptr) spool->Done(i);
-    const RowResult row = ResultOf(outcome);
+    const RowResult row = ResultOf(task, outcome);
     ItemText item(rows ? FormatRow(format, task, row) : std::string());
     if (wantsRows) item.Row = row;
     return item;

@@ -189,7 +189,7 @@ std::pair<SweepTask, RowResult> FirstRun(bool summation,
   task.Settings = KestaneProgram().Defaults;
   task.Settings.SummationM = summation;
   for (task.Seed = 0; task.Seed < 100; ++task.Seed) {
-    const RowResult result = ResultOf(RunTask(task));
+    const RowResult result = ResultOf(task, RunTask(task));
     if (wanted(result)) return {task, result};
   }
   throw std::runtime_error("no such run");
