@@ -53,12 +53,12 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
     wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int8_t>(w);
   }
 
-  const double selfDivisor = RingSelfDivisor(settings.Distance);
+  const double selfDivisor = RingSelfDivisor(*settings.Distance.MenuItem());
   for (std::size_t s = 0; s < kStrengthValues; ++s) self_[s] = static_cast<double>(s) / selfDivisor;
 
   // The neighbourhood tables depend only on the scope, the distance rule and
   // the grid; most runs reuse the previous run's.
-  const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
+  const Key key{side_, model.ScopeRadius, model.ScopeDistance, *settings.Distance.MenuItem()};
   if (key != key_) BuildTables(key);
   PrepareRounds();
   // The kernels read a padded copy of the population, made here and kept

@@ -47,7 +47,7 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
     fold_[static_cast<std::size_t>(delta + kSide - 1)] =
         static_cast<std::uint8_t>(Fold(kSide, delta));
   }
-  tables_ = SharedTables(settings.Distance, summationM_);
+  tables_ = SharedTables(*settings.Distance.MenuItem(), summationM_);
 }
 
 // The tables of one distance rule and summation, built once per process and

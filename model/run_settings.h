@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace impactsim {
 
@@ -20,19 +21,64 @@ inline constexpr int DistanceExponent(DistancePar p) {
 inline constexpr std::array<std::int32_t, 4> kRoundsItems = {50, 100, 150, 500};
 inline constexpr std::array<double, 4> kInitialDistItems = {0.4, 0.3, 0.2, 0.1};
 
+// How distance divides a source's strength: by distance to a real power >= 0,
+// or "nb" (power 0, and ring neighbourhoods keep to ring 1). The window's
+// "Distance Par" items are the powers 0..4 and nb.
+struct DistanceRule {
+  bool Nb = false;
+  double Power = 2.0;
+
+  constexpr DistanceRule() = default;
+  constexpr DistanceRule(DistancePar p)  // NOLINT: an item is a rule
+      : Nb(p == DistancePar::Nb), Power(DistanceExponent(p)) {}
+  static constexpr DistanceRule OfPower(double power) {
+    DistanceRule r;
+    r.Power = power;
+    return r;
+  }
+  // The window's item for this rule, if it has one.
+  std::optional<DistancePar> MenuItem() const {
+    if (Nb) return DistancePar::Nb;
+    for (int e = 0; e <= 4; ++e) {
+      if (Power == e) return static_cast<DistancePar>(e + 1);
+    }
+    return std::nullopt;
+  }
+  friend bool operator==(const DistanceRule&, const DistanceRule&) = default;
+};
+
+// How the population's strengths are drawn: uniformly from 0..100 (the
+// programs), all equal to Value, or given with the starting population.
+enum class StrengthDraw : std::uint8_t { Uniform, Equal, Given };
+struct StrengthRule {
+  StrengthDraw Draw = StrengthDraw::Uniform;
+  std::uint8_t Value = 0;  // for Equal: 0..100
+  friend bool operator==(const StrengthRule&, const StrengthRule&) = default;
+};
+
+// The "Initial Dist" item of a share, or -1 for a share the window does not offer.
+inline int InitialDistItem(double share) {
+  for (std::size_t i = 0; i < kInitialDistItems.size(); ++i) {
+    if (kInitialDistItems[i] == share) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 struct RunSettings {
   std::int32_t Rounds = 500;  // rounds at most, >= 1
-  int InitialDistIndex = 1;   // item of "Initial Dist": 0.4, 0.3, 0.2, 0.1
-  DistancePar Distance = DistancePar::Two;
+  double InitialShare = 0.3;  // chance of opinion 2 per cell, in [0, 1]
+  DistanceRule Distance = DistancePar::Two;
   bool Edge = true;         // bounded grid; off: torus
   bool WideScope = false;   // the program's wide ring scope (ProgramProfile)
   bool RemoveSelf = false;  // leave the target's own voice out
   bool SummationM = false;  // plain sums instead of root-damped averages
   bool RandomSeq = false;   // sequential updating; off: simultaneous
 
-  double InitialMinority() const {
-    return kInitialDistItems[static_cast<std::size_t>(InitialDistIndex)];
-  }
+  // Beyond the window's controls (the command line and the module); the
+  // defaults are the programs' own behaviour.
+  std::int32_t InitialCount = -1;  // exactly this many cells of opinion 2; -1: by share
+  StrengthRule Strengths;
+  double Noise = 0.0;  // temperature of the update rule, >= 0; 0: the greatest impact wins
   friend bool operator==(const RunSettings&, const RunSettings&) = default;
 };
 
@@ -41,7 +87,7 @@ struct RunSettings {
 // population is built (for Initial Dist and Wide Scope); the run driver also
 // takes the per-turn settings once at the start of a run, which is exact
 // because no input is served while a run lasts. Must return a valid setting:
-// InitialDistIndex in 0..3 and Rounds >= 1.
+// InitialShare in [0, 1] and Rounds >= 1.
 class SettingsSource {
  public:
   virtual ~SettingsSource() = default;

@@ -87,7 +87,7 @@ void Simulation::DefaultValues() {
   const RunSettings settings = settings_->CurrentSettings();
   random_.ReseedFromClock();
   model_.OpinionCount = 2;
-  const double threshold = settings.InitialMinority();
+  const double threshold = settings.InitialShare;
   if (program_->HasWideScope) {
     const RingScope& scope = settings.WideScope ? program_->WideScope : program_->Scope;
     model_.ScopeRadius = scope.Radius;

@@ -13,13 +13,16 @@ const ProgramProfile& KestaneProgram() {
       .HasRemoveSelf = false,
       .RedrawStrengthsOnChange = false,
       .Defaults = {.Rounds = 50,
-                   .InitialDistIndex = 1,
+                   .InitialShare = 0.3,
                    .Distance = DistancePar::Two,
                    .Edge = false,
                    .WideScope = false,
                    .RemoveSelf = false,
                    .SummationM = false,
-                   .RandomSeq = true},
+                   .RandomSeq = true,
+                   .InitialCount = -1,
+                   .Strengths = {},
+                   .Noise = 0.0},
       .MakeImpactModel = &MakeTorusImpact,
   };
   return profile;

@@ -45,8 +45,14 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .Meaning = "initial share of opinion 2",
      .Items = kInitialDistText,
      .Kind = ValueKind::Number,
-     .Get = [](const RunSettings& s) { return static_cast<std::int32_t>(s.InitialDistIndex); },
-     .Set = [](RunSettings& s, std::int32_t v) { s.InitialDistIndex = v; }},
+     .Get =
+         [](const RunSettings& s) {
+           return static_cast<std::int32_t>(InitialDistItem(s.InitialShare));
+         },
+     .Set =
+         [](RunSettings& s, std::int32_t v) {
+           s.InitialShare = kInitialDistItems[static_cast<std::size_t>(v)];
+         }},
     {.Name = "distance",
      .Column = "distance",
      .Type = "D",
@@ -54,7 +60,7 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
              "neighbourhoods keep to ring 1)",
      .Meaning = "power of distance that divides a source's strength (nb: ring 1 only)",
      .Items = kDistanceText,
-     .Get = [](const RunSettings& s) { return static_cast<std::int32_t>(s.Distance); },
+     .Get = [](const RunSettings& s) { return static_cast<std::int32_t>(*s.Distance.MenuItem()); },
      .Set = [](RunSettings& s, std::int32_t v) { s.Distance = static_cast<DistancePar>(v); }},
     {.Name = "edge",
      .Column = "edge",

@@ -175,7 +175,7 @@ TEST_F(CliTest, OptionsReachTheEngine) {
        with(k, [](RunSettings& s) { s.Distance = DistancePar::Four; })},
       {{"--program", "kestane", "--initial-dist", "0.1"},
        KestaneProgram(),
-       with(k, [](RunSettings& s) { s.InitialDistIndex = 3; })},
+       with(k, [](RunSettings& s) { s.InitialShare = 0.1; })},
   };
   constexpr std::uint32_t kSeed = 31415926;
   // The log and the final grid of an engine run.
@@ -320,14 +320,14 @@ TEST(CliValues, EverySettingReadsBackWhatItWritesIntoItsOwnField) {
     ASSERT_TRUE(code) << text;
     RunSettings s;
     SettingOptions()[1].Set(s, *code);
-    EXPECT_EQ(s.InitialMinority(), std::stod(text));
+    EXPECT_EQ(s.InitialShare, std::stod(text));
   }
   RunSettings s;
   SettingOptions()[2].Set(s, *SettingOptions()[2].Parse("nb"));
   EXPECT_EQ(s.Distance, DistancePar::Nb);
   for (int e = 0; e <= 4; ++e) {
     SettingOptions()[2].Set(s, *SettingOptions()[2].Parse(std::to_string(e)));
-    EXPECT_EQ(DistanceExponent(s.Distance), e);
+    EXPECT_EQ(s.Distance.Power, e);
   }
   EXPECT_EQ(SettingOptions()[0].Parse("2147483648"), std::nullopt);
   EXPECT_EQ(SettingOptions()[0].Parse("0"), std::nullopt);

@@ -126,7 +126,7 @@ TEST(WatchedRuns, AgreeWithABruteForceSearch) {
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunSettings settings = c.program.Defaults;
-    settings.InitialDistIndex = c.initialDistIndex;
+    settings.InitialShare = kInitialDistItems[static_cast<std::size_t>(c.initialDistIndex)];
     settings.Distance = c.distance;
     PatternRecorder recorder;
     const SeededRun run = RunSeeded(c.program, c.seed, settings, recorder, 0);
@@ -145,7 +145,7 @@ TEST(WatchedRuns, AgreeWithABruteForceSearch) {
 // run once the cycle has come round N times, and says so.
 TEST(WatchedRuns, StopOnCycleEndsABlinkingRunOnly) {
   RunSettings settings = HalvornProgram().Defaults;
-  settings.InitialDistIndex = 1;  // 0.3
+  settings.InitialShare = 0.3;
   settings.Distance = DistancePar::Nb;
   testing::RecordingObserver plainRounds, watchedRounds;
   const SeededRun plain = RunSeeded(HalvornProgram(), 8, settings, plainRounds);

@@ -120,7 +120,7 @@ void CheckRingRounds(const char* kernel, int step) {
     for (int flags = 0; flags < 16; ++flags, ++combination) {
       if (combination % step != 0) continue;
       RunSettings s = RingSettings(distance, flags, false);
-      s.InitialDistIndex = combination % 4;
+      s.InitialShare = kInitialDistItems[static_cast<std::size_t>(combination % 4)];
       PreparedPopulation population(
           HalvornProgram(), reference::MakeReferenceRingImpact(), s,
           1'000'033u * static_cast<std::uint32_t>(combination + 1) % kMillisecondsPerDay);
@@ -173,7 +173,7 @@ void CheckTorusRounds(const char* kernel, int step) {
       s.Distance = distance;
       s.SummationM = summation;
       s.RandomSeq = false;
-      s.InitialDistIndex = (combination - 1) % 4;
+      s.InitialShare = kInitialDistItems[static_cast<std::size_t>((combination - 1) % 4)];
       PreparedPopulation population(KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
                                     7'654'321u + 99'989u * static_cast<std::uint32_t>(combination));
       population.ExpectSameRound(std::string(kernel) + " " + Describe(s));

@@ -315,7 +315,7 @@ std::string SeedPatterns() {
            Digits(100.0 * *it / seeds, 3) + "%";
   };
   return Header("seeds | initial_dist | cell least often in the minority | cell most often") +
-         Row({"0-" + std::to_string(seeds - 1), Digits(halvorn.Defaults.InitialMinority(), 3),
+         Row({"0-" + std::to_string(seeds - 1), Digits(halvorn.Defaults.InitialShare, 3),
               cell(least), cell(most)});
 }
 

@@ -61,7 +61,7 @@ TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
   for (const BuildCase& c : cases) {
     SCOPED_TRACE(std::string(c.program->Name) + " seed " + std::to_string(c.seed));
     RunSettings settings = c.program->Defaults;
-    settings.InitialDistIndex = c.initialDist;
+    settings.InitialShare = kInitialDistItems[static_cast<std::size_t>(c.initialDist)];
     settings.WideScope = c.wideScope;
     FixedSettings source(settings);
     FixedClock clock(c.seed);
@@ -110,7 +110,7 @@ TEST(population_test, minority_share_follows_initial_dist) {
   // Over many seeds the share of opinion 2 converges on the chosen item.
   for (int index = 0; index < 4; ++index) {
     RunSettings settings = HalvornProgram().Defaults;
-    settings.InitialDistIndex = index;
+    settings.InitialShare = kInitialDistItems[static_cast<std::size_t>(index)];
     FixedSettings source(settings);
     long minority = 0;
     const int builds = 40;

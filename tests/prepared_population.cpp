@@ -10,11 +10,11 @@
 namespace impactsim::testing {
 
 std::string Describe(const RunSettings& s) {
-  return "distance " + std::to_string(static_cast<int>(s.Distance)) + " edge " +
-         std::to_string(s.Edge) + " wide " + std::to_string(s.WideScope) + " removeSelf " +
-         std::to_string(s.RemoveSelf) + " summation " + std::to_string(s.SummationM) +
-         " randomSeq " + std::to_string(s.RandomSeq) + " dist " +
-         std::to_string(s.InitialDistIndex);
+  return "distance " + (s.Distance.Nb ? std::string("nb") : std::to_string(s.Distance.Power)) +
+         " edge " + std::to_string(s.Edge) + " wide " + std::to_string(s.WideScope) +
+         " removeSelf " + std::to_string(s.RemoveSelf) + " summation " +
+         std::to_string(s.SummationM) + " randomSeq " + std::to_string(s.RandomSeq) + " dist " +
+         std::to_string(s.InitialShare);
 }
 
 KernelChoice::KernelChoice(const char* name) {

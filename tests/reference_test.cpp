@@ -39,7 +39,7 @@ TEST(ReferenceRingImpact, EveryTurnMatchesTheEngineForEverySetting) {
       s.RemoveSelf = (flags & 4) != 0;
       s.SummationM = (flags & 8) != 0;
       s.RandomSeq = (flags & 16) != 0;
-      s.InitialDistIndex = combination % 4;
+      s.InitialShare = kInitialDistItems[static_cast<std::size_t>(combination % 4)];
       const std::string context = Describe(s);
       PreparedPopulation population(
           HalvornProgram(), reference::MakeReferenceRingImpact(), s,
@@ -71,7 +71,7 @@ TEST(ReferenceTorusImpact, EveryTurnMatchesTheEngineForEverySetting) {
       s.Distance = distance;
       s.SummationM = (flags & 1) != 0;
       s.RandomSeq = (flags & 2) != 0;
-      s.InitialDistIndex = combination % 4;
+      s.InitialShare = kInitialDistItems[static_cast<std::size_t>(combination % 4)];
       const std::string context = Describe(s);
       PreparedPopulation population(KestaneProgram(), reference::MakeReferenceTorusImpact(), s,
                                     7'654'321u + 99'991u * static_cast<std::uint32_t>(combination));

@@ -98,8 +98,8 @@ void TForm1::NameControls() {
 void TForm1::SelectDefaults() {
   const RunSettings& d = layout_->Program->Defaults;
   RadioGroup1->SetItemIndex(ItemOf(kRoundsItems, d.Rounds));
-  RadioGroup4->SetItemIndex(d.InitialDistIndex);
-  RadioGroup5->SetItemIndex(static_cast<int>(d.Distance));
+  RadioGroup4->SetItemIndex(InitialDistItem(d.InitialShare));
+  RadioGroup5->SetItemIndex(static_cast<int>(*d.Distance.MenuItem()));
   if (CheckBox1 != nullptr) CheckBox1->setChecked(d.Edge);
   if (CheckBox2 != nullptr) CheckBox2->setChecked(d.WideScope);
   if (CheckBox3 != nullptr) CheckBox3->setChecked(d.RemoveSelf);
@@ -199,7 +199,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 RunSettings TForm1::CurrentSettings() const {
   RunSettings s;
   s.Rounds = kRoundsItems[static_cast<std::size_t>(RadioGroup1->ItemIndex())];
-  s.InitialDistIndex = RadioGroup4->ItemIndex();
+  s.InitialShare = kInitialDistItems[static_cast<std::size_t>(RadioGroup4->ItemIndex())];
   s.Distance = static_cast<DistancePar>(RadioGroup5->ItemIndex());
   s.Edge = CheckBox1 != nullptr && CheckBox1->isChecked();
   s.WideScope = CheckBox2 != nullptr && CheckBox2->isChecked();

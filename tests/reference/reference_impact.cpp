@@ -30,8 +30,10 @@ void ClearSources(const ModelState& model, SourceCount& sources) {
 
 }  // namespace
 
-double DistanceDivisor(double d, DistancePar distance) {
-  switch (distance) {
+double DistanceDivisor(double d, const DistanceRule& rule) {
+  const auto item = rule.MenuItem();
+  if (!item) throw std::logic_error("the reference has the powers 0 to 4 and nb");
+  switch (*item) {
     case DistancePar::Nb:
     case DistancePar::Zero:
       return 1.0;

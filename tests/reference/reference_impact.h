@@ -15,7 +15,7 @@ namespace impactsim::reference {
 // g(d) for a "Distance Par" selection: 1 for "nb" and " 0", otherwise d
 // multiplied by itself left to right until it has as many factors as the
 // exponent.
-double DistanceDivisor(double d, DistancePar distance);
+double DistanceDivisor(double d, const DistanceRule& rule);
 
 // The 40 x 40 grid: rings 1..ScopeRadius around the target, cut off at
 // ScopeDistance, the border either a wall ("Edge") or wrapped.
