@@ -12,14 +12,6 @@
 
 namespace impactsim {
 
-// The scope of a ring neighbourhood: the sources on rings 1..Radius around
-// the target (city-block distance), and of those only the ones within the
-// Euclidean Distance.
-struct RingScope {
-  std::uint8_t Radius = 0;
-  double Distance = 0.0;
-};
-
 struct ProgramProfile {
   std::string_view Name;                // "halvorn" or "kestane"
   int GridSide;                         // cells along each side

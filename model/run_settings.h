@@ -56,6 +56,15 @@ struct StrengthRule {
   friend bool operator==(const StrengthRule&, const StrengthRule&) = default;
 };
 
+// The scope of a ring neighbourhood: the sources on rings 1..Radius around
+// the target (city-block distance), and of those only the ones within the
+// Euclidean Distance.
+struct RingScope {
+  std::uint8_t Radius = 0;
+  double Distance = 0.0;
+  friend bool operator==(const RingScope&, const RingScope&) = default;
+};
+
 // The "Initial Dist" item of a share, or -1 for a share the window does not offer.
 inline int InitialDistItem(double share) {
   for (std::size_t i = 0; i < kInitialDistItems.size(); ++i) {
@@ -76,6 +85,8 @@ struct RunSettings {
 
   // Beyond the window's controls (the command line and the module); the
   // defaults are the programs' own behaviour.
+  int Side = 0;                    // cells per side of the grid; 0: the program's own
+  std::optional<RingScope> Scope;  // ring neighbourhoods; none: by Wide Scope
   std::int32_t InitialCount = -1;  // exactly this many cells of opinion 2; -1: by share
   StrengthRule Strengths;
   double Noise = 0.0;  // temperature of the update rule, >= 0; 0: the greatest impact wins

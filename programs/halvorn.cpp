@@ -20,6 +20,8 @@ const ProgramProfile& HalvornProgram() {
                    .RemoveSelf = false,
                    .SummationM = false,
                    .RandomSeq = false,
+                   .Side = 0,
+                   .Scope = {},
                    .InitialCount = -1,
                    .Strengths = {},
                    .Noise = 0.0},

@@ -20,6 +20,8 @@ const ProgramProfile& KestaneProgram() {
                    .RemoveSelf = false,
                    .SummationM = false,
                    .RandomSeq = true,
+                   .Side = 0,
+                   .Scope = {},
                    .InitialCount = -1,
                    .Strengths = {},
                    .Noise = 0.0},
