@@ -7,6 +7,7 @@
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "sweep/output_target.h"
+#include "sweep/setting_checks.h"
 #include "sweep/text_escape.h"
 
 namespace impactsim::cli {
@@ -102,10 +103,10 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
     const std::string key(table[i].Column);
     const std::string accepts = table[i].Accepts(false);
     if (const auto text = in.Single(key, accepts)) {
-      const auto code = table[i].Parse(*text);
-      if (!code) throw Rejected(key, accepts, Quoted(*text));
+      const auto value = table[i].Parse(*text);
+      if (!value) throw Rejected(key, accepts, Quoted(*text));
       only(table[i], key);
-      table[i].Set(settings, *code);
+      table[i].Set(settings, *value);
     }
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
@@ -123,9 +124,13 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     if (!table[i].IsSwitch()) continue;
-    if (in.Present(table[i].Column)) table[i].Set(settings, 1);
-    if (in.Present(OffKey(table[i]))) table[i].Set(settings, 0);
+    if (in.Present(table[i].Column)) table[i].Set(settings, "on");
+    if (in.Present(OffKey(table[i]))) table[i].Set(settings, "off");
   }
+  if (in.Present("scope") && in.Present("wide_scope")) {
+    throw InputError("scope", "cannot be combined with " + Ref("wide_scope"));
+  }
+  CheckRunSettings(program, settings);
 }
 
 // The output files; no two may share a file, however it is spelled: "a.csv"

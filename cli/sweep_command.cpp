@@ -16,7 +16,7 @@ namespace {
 
 int ListTasks(const SweepRequest& request, std::ostream& out, std::ostream& err) {
   const std::uint64_t count = request.Part.Size(request.Plan.TaskCount());
-  if (request.Format == RowFormat::Csv) out << CsvHeader(true);
+  if (request.Format == RowFormat::Csv) out << CsvHeader(true, request.Plan.Columns());
   for (std::uint64_t p = 0; p < count && out; ++p) {
     out << FormatRow(request.Format, request.Plan.Task(request.Part.TaskAt(p)), nullptr);
   }

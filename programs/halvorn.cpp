@@ -20,7 +20,7 @@ const ProgramProfile& HalvornProgram() {
                    .RemoveSelf = false,
                    .SummationM = false,
                    .RandomSeq = false,
-                   .Side = 0,
+                   .Side = 40,
                    .Scope = {},
                    .InitialCount = -1,
                    .Strengths = {},

@@ -20,7 +20,7 @@ const ProgramProfile& KestaneProgram() {
                    .RemoveSelf = false,
                    .SummationM = false,
                    .RandomSeq = true,
-                   .Side = 0,
+                   .Side = 20,
                    .Scope = {},
                    .InitialCount = -1,
                    .Strengths = {},

@@ -5,6 +5,7 @@
 // into argument texts and columns into data frames.
 
 #include <pybind11/stl.h>
+#include <algorithm>
 
 #include <cerrno>
 #include <limits>
@@ -51,7 +52,7 @@ py::dict SettingEntry(const SettingOption& s) {
   for (const ProgramProfile* p : Programs()) {
     if (!s.HasIn(*p)) continue;
     programs.emplace_back(p->Name);
-    defaults[py::str(std::string(p->Name))] = s.Text(s.Get(p->Defaults));
+    defaults[py::str(std::string(p->Name))] = s.Get(p->Defaults);
   }
   entry["programs"] = programs;
   entry["defaults"] = defaults;
@@ -188,15 +189,22 @@ PYBIND11_MODULE(_core, m) {
       "columns",
       [] {
         py::list entries;
-        const auto kinds = RowColumnKinds();
-        for (std::size_t i = 0; i < RowColumns().size(); ++i) {
-          const Column& c = RowColumns()[i];
-          entries.append(
-              py::make_tuple(std::string(c.Name), std::string(c.Meaning), KindName(kinds[i])));
+        // Every setting's column, and whether every sweep's rows show it.
+        const SettingColumns all = (SettingColumns{1} << kSettingCount) - 1;
+        const std::vector<Column> columns = RowColumns(all);
+        const std::vector<ColumnKind> kinds = RowColumnKinds(all);
+        std::vector<std::string_view> always;
+        for (const Column& c : RowColumns()) always.push_back(c.Name);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+          const Column& c = columns[i];
+          entries.append(py::make_tuple(std::string(c.Name), std::string(c.Meaning),
+                                        KindName(kinds[i]),
+                                        std::ranges::find(always, c.Name) != always.end()));
         }
         return entries;
       },
-      "The columns of a sweep's rows, in order: name, meaning and kind.");
+      "The columns a sweep's rows may have, in order: name, meaning, kind, and whether every "
+      "sweep's rows have it (the others are the settings beyond the windows' a sweep varies).");
   m.def("read_file", &ReadFile, py::arg("path"), py::arg("limit"),
         "The bytes of a regular file (path as bytes), at most `limit` of them (None: any).");
   m.attr("description_limit") = kDescriptionLimit;

@@ -17,7 +17,7 @@ namespace {
 
 ColumnKind KindOf(const SettingOption& s) {
   if (s.Kind == ValueKind::Word) return ColumnKind::Text;
-  if (!s.Items.empty()) return ColumnKind::Decimal;
+  if (s.Decimal) return ColumnKind::Decimal;
   return s.Has == nullptr ? ColumnKind::Integer : ColumnKind::OptionalInteger;
 }
 
@@ -37,16 +37,6 @@ ColumnKind KindOf(const FieldRef& field) {
         }
       },
       field);
-}
-
-const std::vector<ColumnKind>& Kinds() {
-  static const std::vector<ColumnKind> kinds = [] {
-    std::vector<ColumnKind> all = {ColumnKind::Integer, ColumnKind::Text, ColumnKind::Integer};
-    for (const SettingOption& s : SettingOptions()) all.push_back(KindOf(s));
-    for (const RunColumn& c : RunColumns()) all.push_back(KindOf(c.Field));
-    return all;
-  }();
-  return kinds;
 }
 
 void Visit(RowValueSink& sink, std::size_t column, std::int32_t value) {
@@ -72,36 +62,45 @@ void Visit(RowValueSink& sink, std::size_t column, const std::optional<T>& value
 
 }  // namespace
 
-std::span<const ColumnKind> RowColumnKinds() {
-  return Kinds();
+std::vector<ColumnKind> RowColumnKinds(SettingColumns settings) {
+  std::vector<ColumnKind> all = {ColumnKind::Integer, ColumnKind::Text, ColumnKind::Integer};
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (Shows(settings, i)) all.push_back(KindOf(SettingOptions()[i]));
+  }
+  for (const RunColumn& c : RunColumns()) all.push_back(KindOf(c.Field));
+  return all;
 }
 
 void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink) {
   sink.Integer(0, static_cast<std::int64_t>(task.Number));
   sink.Text(1, task.Program->Name);
   sink.Integer(2, task.Seed);
+  std::size_t column = kTaskColumnCount;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    const std::size_t column = kTaskColumnCount + i;
+    if (!Shows(task.Columns, i)) continue;
     const SettingOption& setting = SettingOptions()[i];
-    const std::int32_t code = setting.Get(task.Settings);
+    // The value as the rows write it, read as the column's kind.
+    const std::string text = setting.Get(task.Settings);
+    const ColumnKind kind = KindOf(setting);
     if (!setting.HasIn(*task.Program)) {
       sink.Missing(column);
-    } else if (Kinds()[column] == ColumnKind::Text) {
-      sink.Text(column, setting.Text(code));
-    } else if (Kinds()[column] == ColumnKind::Decimal) {
-      // The value as the rows write it, read as a number.
-      const std::string text = setting.Text(code);
+    } else if (kind == ColumnKind::Text) {
+      sink.Text(column, text);
+    } else if (kind == ColumnKind::Decimal) {
       double value = 0.0;
       std::from_chars(text.data(), text.data() + text.size(), value);
       sink.Decimal(column, value);
     } else {
-      sink.Integer(column, code);
+      std::int64_t value = 0;
+      std::from_chars(text.data(), text.data() + text.size(), value);
+      sink.Integer(column, value);
     }
+    ++column;
   }
   const auto run = RunColumns();
+  const std::size_t first = column;
   for (std::size_t i = 0; i < run.size(); ++i) {
-    const std::size_t column = kSettingsColumns + i;
-    std::visit([&](auto member) { Visit(sink, column, result.*member); }, run[i].Field);
+    std::visit([&](auto member) { Visit(sink, first + i, result.*member); }, run[i].Field);
   }
 }
 

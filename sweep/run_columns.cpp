@@ -16,7 +16,6 @@ constexpr Column kTaskColumns[] = {
 };
 
 static_assert(std::size(kTaskColumns) == kTaskColumnCount);
-static_assert(kSettingsColumns == kTaskColumnCount + kSettingCount);
 
 const RunColumn kRunColumns[] = {
     {{"rounds_run", "rounds the run made"}, &RowResult::RoundsRun},
@@ -96,25 +95,27 @@ const RunColumn kRunColumns[] = {
      &RowResult::MajoritySupportivenessEnd},
 };
 
-// The task's columns, then one per run setting, then the run's.
-const std::vector<Column>& Columns() {
-  static const std::vector<Column> columns = [] {
-    std::vector<Column> all(std::begin(kTaskColumns), std::end(kTaskColumns));
-    for (const SettingOption& s : SettingOptions()) all.push_back({s.Column, s.Meaning});
-    for (const RunColumn& c : kRunColumns) all.push_back(c.Col);
-    return all;
-  }();
-  return columns;
-}
-
 }  // namespace
 
 std::span<const RunColumn> RunColumns() {
   return kRunColumns;
 }
 
-std::span<const Column> RowColumns() {
-  return Columns();
+// The task's columns, then one per setting shown, then the run's.
+std::vector<Column> RowColumns(SettingColumns settings) {
+  std::vector<Column> all(std::begin(kTaskColumns), std::end(kTaskColumns));
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const SettingOption& s = SettingOptions()[i];
+    if (Shows(settings, i)) all.push_back({s.Column, s.Meaning});
+  }
+  for (const RunColumn& c : kRunColumns) all.push_back(c.Col);
+  return all;
+}
+
+std::size_t SettingsColumnCount(SettingColumns settings) {
+  std::size_t count = kTaskColumnCount;
+  for (std::size_t i = 0; i < kSettingCount; ++i) count += Shows(settings, i) ? 1u : 0u;
+  return count;
 }
 
 }  // namespace impactsim

@@ -1,7 +1,9 @@
 #include "sweep/setting_options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include "model/random_source.h"
@@ -13,18 +15,78 @@ namespace impactsim {
 namespace {
 
 constexpr std::string_view kOffOn[] = {"off", "on"};
-constexpr std::string_view kInitialDistText[] = {"0.4", "0.3", "0.2", "0.1"};
-static_assert(std::size(kInitialDistText) == kInitialDistItems.size());
-constexpr std::string_view kDistanceText[] = {"nb", "0", "1", "2", "3", "4"};
 
-// Reads and writes one field of the settings through its code.
+// Reals as typed: digits, a point and digits, an exponent ("0.3", "2.",
+// "1e-5"); no sign, blank, hexadecimal, infinity or NaN.
+std::optional<double> ReadReal(std::string_view text, double low, double high) {
+  if (text.empty() || text.find_first_not_of("0123456789.eE-+") != std::string_view::npos ||
+      text.front() < '0' || text.front() > '9') {
+    return std::nullopt;
+  }
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+  if (ec != std::errc() || ptr != end || !(value >= low && value <= high)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> RealText(std::string_view text, double low, double high) {
+  const auto value = ReadReal(text, low, high);
+  if (!value) return std::nullopt;
+  return FixedDecimal(*value);
+}
+
+// A value this table wrote (the setter's input is always one).
+double RealOf(std::string_view text) {
+  double value = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+std::int32_t WholeOf(std::string_view text) {
+  std::int32_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+constexpr double kMaxPower = 64.0;
+constexpr int kMinSide = 4;
+constexpr int kMaxSide = 400;
+constexpr int kMaxScopeRadius = 100;
+constexpr double kMaxScopeCutoff = 200.0;
+constexpr double kMaxNoise = 1e6;
+
+std::optional<std::string> ReadDistance(std::string_view text) {
+  if (text == "nb") return std::string(text);
+  return RealText(text, 0.0, kMaxPower);
+}
+
+// "R:C" (or "R,C" as one value): ring radius, then the distance cut-off.
+std::optional<std::string> ReadScope(std::string_view text) {
+  const std::size_t colon = text.find_first_of(":,");
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto radius = ParseDigits(text.substr(0, colon), 1, kMaxScopeRadius);
+  const auto cutoff = ReadReal(text.substr(colon + 1), 0.0, kMaxScopeCutoff);
+  if (!radius || !cutoff) return std::nullopt;
+  return std::to_string(*radius) + ":" + FixedDecimal(*cutoff);
+}
+
+std::optional<std::string> ReadStrengths(std::string_view text) {
+  if (text == "uniform") return std::string(text);
+  constexpr std::string_view kEqual = "equal:";
+  if (!text.starts_with(kEqual)) return std::nullopt;
+  const auto value = ParseDigits(text.substr(kEqual.size()), 0, kStrengthValues - 1);
+  if (!value) return std::nullopt;
+  return std::string(kEqual) + std::to_string(*value);
+}
+
+// Reads and writes one field of the settings through its text.
 template <auto Field>
-std::int32_t GetBool(const RunSettings& s) {
-  return s.*Field ? 1 : 0;
+std::string GetBool(const RunSettings& s) {
+  return std::string(kOffOn[s.*Field ? 1 : 0]);
 }
 template <auto Field>
-void SetBool(RunSettings& s, std::int32_t code) {
-  s.*Field = code != 0;
+void SetBool(RunSettings& s, std::string_view value) {
+  s.*Field = value == kOffOn[1];
 }
 
 const std::array<SettingOption, kSettingCount> kSettings = {{
@@ -36,32 +98,36 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .Low = 1,
      .High = std::numeric_limits<std::int32_t>::max(),
      .Kind = ValueKind::Number,
-     .Get = [](const RunSettings& s) { return s.Rounds; },
-     .Set = [](RunSettings& s, std::int32_t v) { s.Rounds = v; }},
+     .Get = [](const RunSettings& s) { return std::to_string(s.Rounds); },
+     .Set = [](RunSettings& s, std::string_view v) { s.Rounds = WholeOf(v); }},
     {.Name = "initial-dist",
      .Column = "initial_dist",
      .Type = "P",
-     .Help = "initial share of opinion 2",
+     .Help = "initial share of opinion 2: each cell's chance of it",
      .Meaning = "initial share of opinion 2",
-     .Items = kInitialDistText,
      .Kind = ValueKind::Number,
-     .Get =
-         [](const RunSettings& s) {
-           return static_cast<std::int32_t>(InitialDistItem(s.InitialShare));
-         },
-     .Set =
-         [](RunSettings& s, std::int32_t v) {
-           s.InitialShare = kInitialDistItems[static_cast<std::size_t>(v)];
-         }},
+     .Decimal = true,
+     .Reader = [](std::string_view t) { return RealText(t, 0.0, 1.0); },
+     .ReaderAccepts = "a decimal 0..1 (the windows offer 0.4, 0.3, 0.2, 0.1)",
+     .Get = [](const RunSettings& s) { return FixedDecimal(s.InitialShare); },
+     .Set = [](RunSettings& s, std::string_view v) { s.InitialShare = RealOf(v); }},
     {.Name = "distance",
      .Column = "distance",
      .Type = "D",
      .Help = "power of distance that divides a source's strength (nb: none, and ring "
              "neighbourhoods keep to ring 1)",
      .Meaning = "power of distance that divides a source's strength (nb: ring 1 only)",
-     .Items = kDistanceText,
-     .Get = [](const RunSettings& s) { return static_cast<std::int32_t>(*s.Distance.MenuItem()); },
-     .Set = [](RunSettings& s, std::int32_t v) { s.Distance = static_cast<DistancePar>(v); }},
+     .Reader = ReadDistance,
+     .ReaderAccepts = "nb or a decimal 0..64 (the windows offer nb, 0, 1, 2, 3, 4)",
+     .Get =
+         [](const RunSettings& s) {
+           return s.Distance.Nb ? std::string("nb") : FixedDecimal(s.Distance.Power);
+         },
+     .Set =
+         [](RunSettings& s, std::string_view v) {
+           s.Distance =
+               v == "nb" ? DistanceRule(DistancePar::Nb) : DistanceRule::OfPower(RealOf(v));
+         }},
     {.Name = "edge",
      .Column = "edge",
      .Help = "bounded grid",
@@ -104,6 +170,93 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .OffHelp = "update all cells from the population at the start of the round",
      .Get = GetBool<&RunSettings::RandomSeq>,
      .Set = SetBool<&RunSettings::RandomSeq>},
+    {.Name = "side",
+     .Column = "side",
+     .Type = "N",
+     .Help = "cells per side of the square grid",
+     .Meaning = "cells per side of the grid",
+     .Low = kMinSide,
+     .High = kMaxSide,
+     .Kind = ValueKind::Number,
+     .Windows = false,
+     .Get = [](const RunSettings& s) { return std::to_string(s.Side); },
+     .Set = [](RunSettings& s, std::string_view v) { s.Side = WholeOf(v); }},
+    {.Name = "scope",
+     .Column = "scope",
+     .Type = "R,C",
+     .Help = "ring neighbourhood: the sources on rings 1..R around the target that lie "
+             "within distance C (17,10 and with --wide-scope 29,19)",
+     .Meaning = "ring radius and distance cut-off of the neighbourhood, as R:C; halvorn only, "
+                "empty or null for kestane",
+     .Has = &ProgramProfile::HasWideScope,
+     .Windows = false,
+     .Reader = ReadScope,
+     .ReaderAccepts = "R,C or R:C with R an integer 1..100 and C a decimal 0..200",
+     .ReaderListAccepts = "R:C with R an integer 1..100 and C a decimal 0..200",
+     .DefaultHelp = "17,10, or 29,19 with --wide-scope",
+     .Get =
+         [](const RunSettings& s) {
+           return s.Scope ? std::to_string(s.Scope->Radius) + ":" + FixedDecimal(s.Scope->Distance)
+                          : std::string();
+         },
+     .Set =
+         [](RunSettings& s, std::string_view v) {
+           const std::size_t colon = v.find(':');
+           s.Scope = RingScope{.Radius = static_cast<std::uint8_t>(WholeOf(v.substr(0, colon))),
+                               .Distance = RealOf(v.substr(colon + 1))};
+         }},
+    {.Name = "initial-count",
+     .Column = "initial_count",
+     .Type = "N",
+     .Help = "exactly N cells of opinion 2 at the start, placed by the random source "
+             "(instead of --initial-dist)",
+     .Meaning = "cells of opinion 2 the run started with, placed by the random source",
+     .Low = 0,
+     .High = kMaxSide * kMaxSide,
+     .Kind = ValueKind::Number,
+     .Windows = false,
+     .DefaultHelp = "none: --initial-dist decides",
+     .Get =
+         [](const RunSettings& s) {
+           return s.InitialCount < 0 ? std::string() : std::to_string(s.InitialCount);
+         },
+     .Set = [](RunSettings& s, std::string_view v) { s.InitialCount = WholeOf(v); }},
+    {.Name = "strengths",
+     .Column = "strengths",
+     .Type = "RULE",
+     .Help = "how the strengths are drawn: uniform (each persuasiveness and supportiveness "
+             "0..100, equally likely) or equal:V (every strength V, the control without "
+             "individual differences)",
+     .Meaning = "how the strengths were drawn: uniform (0..100) or equal:V (every strength V)",
+     .Windows = false,
+     .Reader = ReadStrengths,
+     .ReaderAccepts = "uniform or equal:V with V an integer 0..100",
+     .Get =
+         [](const RunSettings& s) {
+           return s.Strengths.Draw == StrengthDraw::Equal
+                      ? "equal:" + std::to_string(s.Strengths.Value)
+                      : std::string("uniform");
+         },
+     .Set =
+         [](RunSettings& s, std::string_view v) {
+           s.Strengths = v == "uniform" ? StrengthRule{}
+                                        : StrengthRule{.Draw = StrengthDraw::Equal,
+                                                       .Value = static_cast<std::uint8_t>(
+                                                           WholeOf(v.substr(v.find(':') + 1)))};
+         }},
+    {.Name = "noise",
+     .Column = "noise",
+     .Type = "T",
+     .Help = "temperature of the update rule: above 0 a cell takes each opinion with "
+             "probability exp(I/T) over the sum for all opinions (0: the greatest impact wins)",
+     .Meaning = "temperature of the update rule (0: the greatest impact wins)",
+     .Kind = ValueKind::Number,
+     .Decimal = true,
+     .Windows = false,
+     .Reader = [](std::string_view t) { return RealText(t, 0.0, kMaxNoise); },
+     .ReaderAccepts = "a decimal 0..1000000",
+     .Get = [](const RunSettings& s) { return FixedDecimal(s.Noise); },
+     .Set = [](RunSettings& s, std::string_view v) { s.Noise = RealOf(v); }},
 }};
 
 std::vector<std::string> Texts(std::span<const std::string_view> items) {
@@ -120,31 +273,46 @@ bool SettingOption::IsSwitch() const {
   return std::equal(Items.begin(), Items.end(), std::begin(kOffOn), std::end(kOffOn));
 }
 
-std::optional<std::int32_t> SettingOption::Parse(std::string_view text) const {
+std::optional<std::string> SettingOption::Parse(std::string_view text) const {
+  if (Reader != nullptr) return Reader(text);
   if (Items.empty()) {
     const auto value =
         ParseDigits(text, static_cast<std::uint64_t>(Low), static_cast<std::uint64_t>(High));
     if (!value) return std::nullopt;
-    return static_cast<std::int32_t>(*value);
+    return std::to_string(*value);
   }
-  for (std::size_t i = 0; i < Items.size(); ++i) {
-    if (Items[i] == text) return static_cast<std::int32_t>(i);
+  for (const std::string_view item : Items) {
+    if (item == text) return std::string(item);
   }
   return std::nullopt;
 }
 
-std::string SettingOption::Text(std::int32_t code) const {
-  if (Items.empty()) return std::to_string(code);
-  return std::string(Items[static_cast<std::size_t>(code)]);
-}
-
 std::string SettingOption::Accepts(bool list) const {
   if (IsSwitch()) return list ? std::string(kSwitchListAccepts) : "no value";
+  if (Reader != nullptr) {
+    if (!list) return std::string(ReaderAccepts);
+    return ListOf(std::string(ReaderListAccepts.empty() ? ReaderAccepts : ReaderListAccepts));
+  }
   if (Items.empty()) {
     const std::string range = std::to_string(Low) + ".." + std::to_string(High);
     return list ? ListOf("integers " + range) : "an integer " + range;
   }
   return list ? ListOf(Texts(Items)) : OneOf(Texts(Items));
+}
+
+SettingColumns WindowsColumns() {
+  SettingColumns columns = 0;
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (kSettings[i].Windows) columns |= SettingColumns{1} << i;
+  }
+  return columns;
+}
+
+std::string FixedDecimal(double value) {
+  std::array<char, 400> text{};
+  const auto [end, ec] =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(text.data(), end) : std::string();
 }
 
 std::string ProgramsWith(const SettingOption& setting) {
@@ -161,7 +329,8 @@ std::string DefaultText(const SettingOption& setting) {
   bool allSame = true;
   for (const ProgramProfile* p : Programs()) {
     if (!setting.HasIn(*p)) continue;
-    const std::string text = setting.Text(setting.Get(p->Defaults));
+    const std::string text =
+        setting.DefaultHelp.empty() ? setting.Get(p->Defaults) : std::string(setting.DefaultHelp);
     if (first.empty()) first = text;
     allSame = allSame && text == first;
     if (!joined.empty()) joined += ", ";

@@ -21,42 +21,66 @@ namespace impactsim {
 // as JSON) or as a string.
 enum class ValueKind { Number, Word };
 
-// One run setting. A value is a code: the number itself for a range, the
-// item's index otherwise. A switch is a setting whose items are "off" and
-// "on"; "impactsim run" offers it as a pair of switches (--edge and
-// --no-edge), "impactsim sweep" as a list of on/off.
+// One run setting. A value is its text, one text per value: the parser
+// writes every spelling it takes ("0.30", "2.0") as that text ("0.3", "2"),
+// and the rows, the sweep's identity and its recorded command line all show
+// it. A switch is a setting whose items are "off" and "on"; "impactsim run"
+// offers it as a pair of switches (--edge and --no-edge), "impactsim sweep"
+// as a list of on/off.
 struct SettingOption {
   std::string_view Name{};     // the option without its dashes, e.g. "initial-dist"
   std::string_view Column{};   // the rows' column, e.g. "initial_dist"
   std::string_view Type{};     // the value's placeholder in "impactsim run"; empty for a switch
   std::string_view Help{};     // what the setting does
   std::string_view Meaning{};  // what the rows' column holds
-  std::int32_t Low = 0;        // a range of integers: Low..High
+  std::int32_t Low = 0;        // whole numbers Low..High, unless Items or Reader
   std::int32_t High = 0;
-  std::span<const std::string_view> Items{};  // named values, by code; empty for a range
+  std::span<const std::string_view> Items{};  // named values
   std::string_view OffName{};  // the switch that turns it off in "impactsim run", if any
   std::string_view OffHelp{};
   bool ProgramProfile::*Has = nullptr;  // the programs that have it; null: every one
   ValueKind Kind = ValueKind::Word;
-  std::int32_t (*Get)(const RunSettings&) = nullptr;
-  void (*Set)(RunSettings&, std::int32_t) = nullptr;
+  bool Decimal = false;  // a real number, which the rows' values hold as a decimal
+  // One of the windows' settings: a column of every sweep's rows. The others
+  // are columns only of a sweep that gives them a value some program of it
+  // does not open with, so that a sweep without them is the sweep it was.
+  bool Windows = true;
+  // Values of their own form (reals, pairs): the value's text, or nothing.
+  std::optional<std::string> (*Reader)(std::string_view) = nullptr;
+  std::string_view ReaderAccepts{};      // what Reader takes
+  std::string_view ReaderListAccepts{};  // what it takes in a list, if not that
+  std::string_view DefaultHelp{};        // the default in the help, when not a value
+  std::string (*Get)(const RunSettings&) = nullptr;
+  void (*Set)(RunSettings&, std::string_view value) = nullptr;  // a value Parse gave
 
   bool IsSwitch() const;
   bool HasIn(const ProgramProfile& program) const { return Has == nullptr || program.*Has; }
 
-  // The code of a value as typed, or nothing for text the setting does not take.
-  std::optional<std::int32_t> Parse(std::string_view text) const;
-  // A value as typed and as the rows show it.
-  std::string Text(std::int32_t code) const;
+  // The value of a text as typed, or nothing for text the setting does not take.
+  std::optional<std::string> Parse(std::string_view text) const;
   // What the setting accepts: one value, or a comma-separated list.
   std::string Accepts(bool list) const;
 };
 
-inline constexpr std::size_t kSettingCount = 8;
+inline constexpr std::size_t kSettingCount = 13;
 
 // rounds, initial-dist, distance, edge, wide-scope, remove-self, summation,
-// sequential: the order of the rows' columns and of a sweep's nested loops.
+// sequential (the windows' settings), then side, scope, initial-count,
+// strengths, noise: the order of the rows' columns and of a sweep's nested
+// loops.
 const std::array<SettingOption, kSettingCount>& SettingOptions();
+
+// The settings a sweep's rows show, one bit per setting in the order of
+// SettingOptions(): every windows' setting, and the others a sweep varies.
+using SettingColumns = std::uint32_t;
+SettingColumns WindowsColumns();
+inline bool Shows(SettingColumns columns, std::size_t setting) {
+  return ((columns >> setting) & 1u) != 0;
+}
+
+// A real as every setting writes it: the shortest decimal that reads back
+// as the same double, in plain digits ("2", "0.3", "0.00001").
+std::string FixedDecimal(double value);
 
 // What a switch list accepts in "impactsim sweep".
 inline constexpr std::string_view kSwitchListAccepts =

@@ -7,6 +7,7 @@
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "sweep/arguments.h"
+#include "sweep/setting_checks.h"
 #include "sweep/setting_options.h"
 #include "sweep/spread_seeds.h"
 #include "sweep/sweep_runner.h"
@@ -41,14 +42,14 @@ void ResolveSettings(const ArgumentReader& in, SweepPlan& plan) {
         setting.IsSwitch() && !in.Lists() && !in.Given().SwitchAccepts.empty()
             ? in.Given().SwitchAccepts
             : setting.Accepts(in.Lists());
-    std::vector<std::int32_t>& values = plan.Values[i];
-    values = in.List<std::int32_t>(
+    std::vector<std::string>& values = plan.Values[i];
+    values = in.List<std::string>(
         key, accepts, [&setting](const std::string& t) { return setting.Parse(t); },
         setting.IsSwitch() ? "on" : nullptr);
     const std::string off = setting.OffName.empty() ? std::string() : OffKey(setting);
     if (!off.empty() && in.Present(off)) {
       if (!values.empty()) throw InputError(off, "cannot be combined with " + Ref(key));
-      values = {0};
+      values = {"off"};
     }
     for (const ProgramProfile* p : plan.Programs) {
       if (setting.HasIn(*p)) continue;
@@ -58,6 +59,21 @@ void ResolveSettings(const ArgumentReader& in, SweepPlan& plan) {
                                     ", got " + Ref("program") + " " + std::string(p->Name));
       }
     }
+  }
+}
+
+// A list of a setting beyond the windows that holds only what every
+// program of the sweep opens with is left out: such a sweep is, byte for
+// byte, the sweep without it.
+void DropDefaultLists(SweepPlan& plan) {
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const SettingOption& setting = SettingOptions()[i];
+    std::vector<std::string>& values = plan.Values[i];
+    if (setting.Windows || values.size() != 1) continue;
+    const bool onlyDefaults = std::ranges::all_of(plan.Programs, [&](const ProgramProfile* p) {
+      return !setting.HasIn(*p) || setting.Get(p->Defaults) == values[0];
+    });
+    if (onlyDefaults) values.clear();
   }
 }
 
@@ -158,6 +174,9 @@ SweepRequest ResolveSweep(const Arguments& arguments) {
       });
   if (plan.Programs.empty()) plan.Programs.push_back(Programs()[0]);
   ResolveSettings(in, plan);
+  ResolveScopes(plan);
+  DropDefaultLists(plan);
+  CheckSettingCombinations(plan);
   ResolveSeeds(in, plan);
   ResolveRunning(in, request);
   CheckCombinations(in, request);
@@ -183,7 +202,7 @@ std::vector<std::string> CommandLineOf(const SweepRequest& request) {
     if (plan.Values[i].empty()) continue;
     const SettingOption& setting = SettingOptions()[i];
     std::string values;
-    for (const std::int32_t code : plan.Values[i]) join(values, setting.Text(code));
+    for (const std::string& value : plan.Values[i]) join(values, value);
     add(std::string(setting.Column), values);
   }
   add("seeds", plan.Seeds.Text());

@@ -39,9 +39,9 @@ class Fnv1a {
 };
 
 // What both identities start with: the columns, the format and the shard.
-void AddFrame(Fnv1a& hash, RowFormat format, const Shard& part) {
+void AddFrame(Fnv1a& hash, const SweepPlan& plan, RowFormat format, const Shard& part) {
   hash.Add("impactsim sweep\n");
-  hash.Add(CsvHeader(false));
+  hash.Add(CsvHeader(false, plan.Columns()));
   hash.Add(std::string(FormatName(format)) + '\n');
   hash.Add(part.Text() + '\n');
 }
@@ -63,19 +63,22 @@ const char* FormatName(RowFormat format) {
 // grow with the number of tasks the lists multiply into.
 std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& part) {
   Fnv1a hash;
-  AddFrame(hash, format, part);
+  AddFrame(hash, plan, format, part);
   hash.Add("identity scheme " + std::to_string(kIdentityScheme) + '\n');
+  // A setting beyond the windows' adds its line only where the rows show
+  // it: without it the identity is what it was before it existed.
+  const SettingColumns shown = plan.Columns();
   for (const ProgramProfile* program : plan.Programs) {
     hash.Add("program " + std::string(program->Name) + '\n');
     for (std::size_t i = 0; i < kSettingCount; ++i) {
       const SettingOption& setting = SettingOptions()[i];
-      if (!setting.HasIn(*program)) continue;
-      const std::vector<std::int32_t>& given = plan.Values[i];
-      const std::vector<std::int32_t> values =
-          given.empty() ? std::vector<std::int32_t>{setting.Get(program->Defaults)} : given;
+      if (!setting.HasIn(*program) || !Shows(shown, i)) continue;
+      const std::vector<std::string>& given = plan.Values[i];
+      const std::vector<std::string> values =
+          given.empty() ? std::vector<std::string>{setting.Get(program->Defaults)} : given;
       std::string line(setting.Column);
       for (std::size_t v = 0; v < values.size(); ++v) {
-        line += (v == 0 ? '=' : ',') + setting.Text(values[v]);
+        line += (v == 0 ? '=' : ',') + values[v];
       }
       hash.Add(line + '\n');
     }
@@ -100,7 +103,7 @@ std::string SeriesIdentity(const std::string& sweepIdentity, RowFormat format) {
 
 std::string TaskListIdentity(const SweepPlan& plan, RowFormat format, const Shard& part) {
   Fnv1a hash;
-  AddFrame(hash, format, part);
+  AddFrame(hash, plan, format, part);
   const std::uint64_t total = plan.TaskCount();
   for (std::uint64_t n = 0; n < total; ++n) {
     hash.Add(FormatRow(RowFormat::Csv, plan.Task(n), nullptr));
@@ -124,7 +127,7 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
   meta["identity_scheme"] = kIdentityScheme;
   meta["rows_scheme"] = kRowsScheme;
   Json columns = Json::array();
-  for (const Column& c : RowColumns()) {
+  for (const Column& c : RowColumns(request.Plan.Columns())) {
     columns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
   }
   meta["columns"] = columns;

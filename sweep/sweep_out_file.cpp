@@ -126,7 +126,7 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
   if (!found) throw InputError(kResume, Quoted(metaPath) + " does not describe a sweep");
   const RecordedSweep& recorded = *found;
   std::vector<std::string> columns;
-  for (const Column& c : RowColumns()) columns.emplace_back(c.Name);
+  for (const Column& c : RowColumns(request.Plan.Columns())) columns.emplace_back(c.Name);
   if (!recorded.ColumnNames.empty() && recorded.ColumnNames != columns) {
     throw InputError(kResume,
                      Quoted(request.OutPath) +
@@ -226,7 +226,7 @@ std::uint64_t ReadKeptRows(const SweepRequest& request, std::istream& in, Series
     }
     ++lineNo;
     if (request.Format == RowFormat::Csv && lineNo == 1) {
-      if (line + '\n' != CsvHeader(false)) {
+      if (line + '\n' != CsvHeader(false, request.Plan.Columns())) {
         throw InputError(kResume, Quoted(path) + " does not start with the CSV header of a sweep");
       }
     } else {

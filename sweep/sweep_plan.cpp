@@ -135,6 +135,14 @@ std::uint64_t SweepPlan::TaskCount() const {
   return total;
 }
 
+SettingColumns SweepPlan::Columns() const {
+  SettingColumns columns = WindowsColumns();
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (!Values[i].empty()) columns |= SettingColumns{1} << i;
+  }
+  return columns;
+}
+
 SweepTask SweepPlan::Task(std::uint64_t number) const {
   const auto radices = Radices(*this);
   std::array<std::uint64_t, kSettingCount + 2> digit{};
@@ -153,6 +161,7 @@ SweepTask SweepPlan::Task(std::uint64_t number) const {
     setting.Set(task.Settings, Values[i][digit[i + 1]]);
   }
   task.Seed = Seeds.At(digit.back());
+  task.Columns = Columns();
   task.StopOnCycle = StopOnCycle;
   task.Unanimity = Unanimity;
   return task;

@@ -67,26 +67,32 @@ struct SweepTask {
   const ProgramProfile* Program = nullptr;
   std::uint32_t Seed = 0;
   RunSettings Settings;
+  SettingColumns Columns = WindowsColumns();  // the settings its row shows
   // Above 0: the run also ends once its pattern has gone through a cycle of
   // period 2 or more this many times again (the sweep's --stop-on-cycle).
   std::int32_t StopOnCycle = 0;
   UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;
 };
 
-// The value lists, each in command-line order: the programs, the codes of
+// The value lists, each in command-line order: the programs, the values of
 // every run setting in the order of SettingOptions(), and the seeds. An empty
 // list stands for the one value each program opens with
 // (ProgramProfile::Defaults); a setting's list only applies to programs that
-// have the setting.
+// have the setting. The command line leaves the list of a setting beyond the
+// windows' empty when it holds only what every program opens with.
 struct SweepPlan {
   std::vector<const ProgramProfile*> Programs;
-  std::array<std::vector<std::int32_t>, kSettingCount> Values;
+  std::array<std::vector<std::string>, kSettingCount> Values;
   SeedList Seeds;
   std::int32_t StopOnCycle = 0;                         // the same for every task
   UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;  // likewise
 
   // The number of tasks; 0 if it does not fit in 64 bits.
   std::uint64_t TaskCount() const;
+
+  // The settings the rows show: the windows' settings, and the others
+  // whose list is not empty.
+  SettingColumns Columns() const;
 
   // Task n (n < TaskCount()): the loops nest in the order of the lists,
   // programs outermost and seeds innermost.

@@ -19,12 +19,14 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The run setting columns as text, empty where the program lacks the setting.
-std::array<std::string, kSettingCount> SettingsText(const SweepTask& task) {
-  std::array<std::string, kSettingCount> text;
+// The run setting columns the task's row shows, as text, empty where the
+// program lacks the setting.
+std::vector<std::string> SettingsText(const SweepTask& task) {
+  std::vector<std::string> text;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (!Shows(task.Columns, i)) continue;
     const SettingOption& s = SettingOptions()[i];
-    if (s.HasIn(*task.Program)) text[i] = s.Text(s.Get(task.Settings));
+    text.push_back(s.HasIn(*task.Program) ? s.Get(task.Settings) : std::string());
   }
   return text;
 }
@@ -34,16 +36,19 @@ Json SettingsJson(const SweepTask& task) {
   row["task"] = task.Number;
   row["program"] = task.Program->Name;
   row["seed"] = task.Seed;
-  const std::array<std::string, kSettingCount> text = SettingsText(task);
+  const std::vector<std::string> text = SettingsText(task);
+  std::size_t shown = 0;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
+    if (!Shows(task.Columns, i)) continue;
     const SettingOption& s = SettingOptions()[i];
     Json& value = row[std::string(s.Column)];
+    const std::string& valueText = text[shown++];
     if (!s.HasIn(*task.Program)) {
       value = nullptr;
     } else if (s.Kind == ValueKind::Number) {
-      value = Json::parse(text[i]);
+      value = Json::parse(valueText);
     } else {
-      value = text[i];
+      value = valueText;
     }
   }
   return row;
@@ -268,12 +273,13 @@ RowResult ResultOf(const SweepTask& task, const RunOutcome& outcome) {
           .MajoritySupportivenessEnd = end.Majority.Supportiveness};
 }
 
-std::string CsvHeader(bool settingsOnly) {
+std::string CsvHeader(bool settingsOnly, SettingColumns settings) {
   std::string header;
-  const std::size_t n = settingsOnly ? kSettingsColumns : RowColumns().size();
+  const std::vector<Column> columns = RowColumns(settings);
+  const std::size_t n = settingsOnly ? SettingsColumnCount(settings) : columns.size();
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0) header += ',';
-    header += RowColumns()[i].Name;
+    header += columns[i].Name;
   }
   return header + '\n';
 }

@@ -87,22 +87,22 @@ struct RowResult {
 // that ends in unanimity; throws std::logic_error for a cancelled run.
 RowResult ResultOf(const SweepTask& task, const RunOutcome& outcome);
 
-// The columns of a row, in order; the first kSettingsColumns describe the
-// task, the rest the run.
+// The columns of a row that shows these settings, in order; the first
+// SettingsColumnCount describe the task, the rest the run.
 struct Column {
   std::string_view Name;
   std::string_view Meaning;
 };
-std::span<const Column> RowColumns();
-inline constexpr std::size_t kSettingsColumns = 3 + kSettingCount;
+std::vector<Column> RowColumns(SettingColumns settings = WindowsColumns());
+std::size_t SettingsColumnCount(SettingColumns settings = WindowsColumns());
 
 // How a front end that takes rows as values holds a column: whole numbers,
 // whole numbers that may be missing, decimals (which may be missing), or
 // text (missing where the program lacks the setting).
 enum class ColumnKind { Integer, OptionalInteger, Decimal, Text };
 
-// The kind of each column of RowColumns(), in order.
-std::span<const ColumnKind> RowColumnKinds();
+// The kind of each column of RowColumns(settings), in order.
+std::vector<ColumnKind> RowColumnKinds(SettingColumns settings = WindowsColumns());
 
 // Takes the values of a row, column by column.
 class RowValueSink {
@@ -119,7 +119,7 @@ class RowValueSink {
 void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink);
 
 // The CSV header line ('\n' included): all columns, or those of the task only.
-std::string CsvHeader(bool settingsOnly);
+std::string CsvHeader(bool settingsOnly, SettingColumns settings = WindowsColumns());
 
 // A task's full row ('\n' included): the task's columns, then the run's.
 std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result);

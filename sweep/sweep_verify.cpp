@@ -178,7 +178,7 @@ void Verification::CheckHeader() {
   FileInput in(request_.Path);
   std::string header;
   const bool whole = std::getline(in, header) && !in.eof();
-  if (!whole || header + '\n' != CsvHeader(false)) {
+  if (!whole || header + '\n' != CsvHeader(false, sweep_.Plan.Columns())) {
     Report("header: line 1 of " + Quoted(request_.Path) + " is not the CSV header of the sweep");
   }
 }

@@ -213,7 +213,8 @@ bool WriteSweep(const SweepRequest& request, const SweepOrigin& origin, std::ost
     listener.Failed(series->Error());
     return false;
   }
-  if (files.State.WriteHeader && sink != nullptr && !sink->Write(CsvHeader(false))) {
+  if (files.State.WriteHeader && sink != nullptr &&
+      !sink->Write(CsvHeader(false, request.Plan.Columns()))) {
     listener.Failed(sink->Error());
     return false;
   }

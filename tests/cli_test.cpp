@@ -104,8 +104,14 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{{"run", "--rounds", "2147483648"}, "--rounds"},
                       BadInput{{"run", "--rounds", "1.5"}, "--rounds"},
                       BadInput{{"run", "--rounds", "--summation"}, "--rounds"},
-                      BadInput{{"run", "--initial-dist", "0.5"}, "0.4, 0.3, 0.2 or 0.1"},
-                      BadInput{{"run", "--distance", "5"}, "--distance"},
+                      BadInput{{"run", "--initial-dist", "1.5"}, "a decimal 0..1"},
+                      BadInput{{"run", "--distance", "65"}, "--distance"},
+                      BadInput{{"run", "--scope", "17,10", "--wide-scope"},
+                               "--scope: cannot be combined with --wide-scope"},
+                      BadInput{{"run", "--program", "kestane", "--scope", "3,2"},
+                               "--scope: only for --program halvorn"},
+                      BadInput{{"run", "--side", "20", "--initial-count", "401"},
+                               "--initial-count: expects at most the 400 cells"},
                       BadInput{{"run", "--program", "Halvorn"}, "--program"},
                       BadInput{{"run", "--program", "kestane", "--edge"}, "--edge"},
                       BadInput{{"run", "--program", "kestane", "--no-edge"}, "--no-edge"},
@@ -286,51 +292,89 @@ TEST_F(CliTest, HelpListsEveryOption) {
   EXPECT_EQ(Invoke({"run", "-h"}).out, Invoke({"run", "--help"}).out);
 }
 
-// Each run setting reads back every value it writes, refuses text that is
-// not exactly one of its values, and reaches its own field of the settings
-// and no other.
+// Each run setting takes every spelling of a value as that value's one
+// text, refuses text that is none of its values, and reaches its own field
+// of the settings and no other.
 TEST(CliValues, EverySettingReadsBackWhatItWritesIntoItsOwnField) {
+  struct Case {
+    std::string_view setting;
+    const char* typed;
+    const char* value;  // null: refused
+  };
+  const Case cases[] = {
+      {"rounds", "1", "1"},
+      {"rounds", "2147483647", "2147483647"},
+      {"rounds", "0", nullptr},
+      {"rounds", "2147483648", nullptr},
+      {"rounds", "+1", nullptr},
+      {"rounds", "1e3", nullptr},
+      {"initial-dist", "0.30", "0.3"},
+      {"initial-dist", "0.5", "0.5"},
+      {"initial-dist", "1", "1"},
+      {"initial-dist", "0", "0"},
+      {"initial-dist", "1e-5", "0.00001"},
+      {"initial-dist", "1.01", nullptr},
+      {"initial-dist", "-0", nullptr},
+      {"initial-dist", ".5", nullptr},
+      {"initial-dist", " 0.3", nullptr},
+      {"initial-dist", "inf", nullptr},
+      {"distance", "nb", "nb"},
+      {"distance", "2.0", "2"},
+      {"distance", "2.75", "2.75"},
+      {"distance", "64.5", nullptr},
+      {"distance", "NB", nullptr},
+      {"distance", "0x1p1", nullptr},
+      {"edge", "on", "on"},
+      {"edge", "On", nullptr},
+      {"side", "4", "4"},
+      {"side", "3", nullptr},
+      {"side", "401", nullptr},
+      {"scope", "17,10", "17:10"},
+      {"scope", "29:19.0", "29:19"},
+      {"scope", "5:2.5", "5:2.5"},
+      {"scope", "0:10", nullptr},
+      {"scope", "101:5", nullptr},
+      {"scope", "17", nullptr},
+      {"scope", "17:10:1", nullptr},
+      {"scope", "17:-1", nullptr},
+      {"initial-count", "0", "0"},
+      {"initial-count", "160001", nullptr},
+      {"strengths", "uniform", "uniform"},
+      {"strengths", "equal:050", "equal:50"},
+      {"strengths", "equal:101", nullptr},
+      {"strengths", "equal:", nullptr},
+      {"strengths", "Equal:5", nullptr},
+      {"noise", "0.25", "0.25"},
+      {"noise", "1000001", nullptr},
+  };
   const RunSettings base = HalvornProgram().Defaults;
-  for (const SettingOption& setting : SettingOptions()) {
-    SCOPED_TRACE(std::string(setting.Name));
-    std::vector<std::int32_t> codes;
-    if (setting.Items.empty()) {
-      codes = {setting.Low, setting.Low + 1, 500, setting.High};
-    } else {
-      for (std::size_t i = 0; i < setting.Items.size(); ++i) codes.push_back(std::int32_t(i));
+  for (const Case& c : cases) {
+    const auto setting = std::ranges::find(SettingOptions(), c.setting, &SettingOption::Name);
+    ASSERT_NE(setting, SettingOptions().end()) << c.setting;
+    SCOPED_TRACE(std::string(c.setting) + " " + c.typed);
+    const auto value = setting->Parse(c.typed);
+    if (c.value == nullptr) {
+      EXPECT_EQ(value, std::nullopt);
+      continue;
     }
-    for (const std::int32_t code : codes) {
-      EXPECT_EQ(setting.Parse(setting.Text(code)), code) << code;
-      RunSettings changed = base;
-      setting.Set(changed, code);
-      EXPECT_EQ(setting.Get(changed), code);
-      for (const SettingOption& other : SettingOptions()) {
-        if (&other == &setting) continue;
-        EXPECT_EQ(other.Get(changed), other.Get(base)) << other.Name;
-      }
-    }
-    for (const char* bad : {"", "+1", " 1", "1 ", "0x10", "1e3", "99999999999999999999999", "0.30",
-                            "NB", "On", "2,"}) {
-      EXPECT_FALSE(setting.Parse(bad)) << bad;
+    ASSERT_EQ(value, c.value);
+    EXPECT_EQ(setting->Parse(*value), value);
+    RunSettings changed = base;
+    setting->Set(changed, *value);
+    EXPECT_EQ(setting->Get(changed), *value);
+    for (const SettingOption& other : SettingOptions()) {
+      if (&other == &*setting) continue;
+      EXPECT_EQ(other.Get(changed), other.Get(base)) << other.Name;
     }
   }
-  // Values a run can have: the item texts stand for the values they show.
-  for (const char* text : {"0.4", "0.3", "0.2", "0.1"}) {
-    const auto code = SettingOptions()[1].Parse(text);
-    ASSERT_TRUE(code) << text;
-    RunSettings s;
-    SettingOptions()[1].Set(s, *code);
-    EXPECT_EQ(s.InitialShare, std::stod(text));
-  }
+  // The windows' items are the values they show.
   RunSettings s;
-  SettingOptions()[2].Set(s, *SettingOptions()[2].Parse("nb"));
+  SettingOptions()[1].Set(s, "0.1");
+  EXPECT_EQ(s.InitialShare, kInitialDistItems[3]);
+  SettingOptions()[2].Set(s, "nb");
   EXPECT_EQ(s.Distance, DistancePar::Nb);
-  for (int e = 0; e <= 4; ++e) {
-    SettingOptions()[2].Set(s, *SettingOptions()[2].Parse(std::to_string(e)));
-    EXPECT_EQ(s.Distance.Power, e);
-  }
-  EXPECT_EQ(SettingOptions()[0].Parse("2147483648"), std::nullopt);
-  EXPECT_EQ(SettingOptions()[0].Parse("0"), std::nullopt);
+  SettingOptions()[2].Set(s, "4");
+  EXPECT_EQ(s.Distance, DistancePar::Four);
   EXPECT_EQ(ParseSeed("0086399999"), 86399999u);
   EXPECT_EQ(ParseSeed("86400000"), std::nullopt);
   EXPECT_EQ(ProgramNamed("kestane"), &KestaneProgram());

@@ -82,7 +82,7 @@ TEST(SweepList, ShardsKeepTheGlobalNumbers) {
 }
 
 // The value list of the run setting of that name.
-std::vector<std::int32_t>& ValuesOf(SweepPlan& plan, std::string_view name) {
+std::vector<std::string>& ValuesOf(SweepPlan& plan, std::string_view name) {
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     if (SettingOptions()[i].Name == name) return plan.Values[i];
   }
@@ -305,13 +305,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{Sweep({"--seeds", "spread:3,spread:3"}), "got 23482408 again"},
         BadInput{Sweep({"--seeds", "1", "--seeds", "2"}), "--seeds: given more than once"},
         BadInput{Sweep({"--seeds", "1", "--distance", "2,,4"}), "--distance: expects"},
-        BadInput{Sweep({"--seeds", "1", "--distance", "5"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,65"}), "--distance"},
+        BadInput{Sweep({"--seeds", "1", "--distance", "2,2.0"}), "got '2.0' again"},
+        BadInput{Sweep({"--seeds", "1", "--scope", "17,10"}),
+                 "--scope: expects a comma-separated list of R:C"},
+        BadInput{Sweep({"--seeds", "1", "--scope", "20:12", "--wide-scope", "on"}),
+                 "--scope: cannot be combined with --wide-scope"},
+        BadInput{Sweep({"--seeds", "1", "--side", "40,10", "--initial-count", "100,101"}),
+                 "--initial-count: expects at most the 100 cells of the grid (side 10), got 101"},
         BadInput{Sweep({"--seeds", "1", "--distance", "2,"}), "--distance"},
         BadInput{Sweep({"--seeds", "1", "--rounds", "0"}), "--rounds"},
         BadInput{Sweep({"--seeds", "1", "--rounds", "50,050"}),
                  "--rounds: expects each value once"},
         BadInput{Sweep({"--seeds", "1", "--rounds", "5", "--rounds", "6"}), "--rounds"},
-        BadInput{Sweep({"--seeds", "1", "--initial-dist", "0.4,0.5"}), "'0.5'"},
+        BadInput{Sweep({"--seeds", "1", "--initial-dist", "0.4,1.5"}), "'1.5'"},
         BadInput{Sweep({"--seeds", "1", "--program", "halvorn,Kestane"}), "--program"},
         BadInput{Sweep({"--seeds", "1", "--program", "halvorn,kestane", "--edge", "on"}),
                  "--edge: only for --program halvorn, got --program kestane"},

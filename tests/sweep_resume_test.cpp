@@ -262,7 +262,7 @@ TEST(SweepRowValues, OnlyValuesOneRunCanGiveFitTheTask) {
 SweepPlan TwoRounds(std::uint32_t lastSeed) {
   SweepPlan plan;
   plan.Programs = {&KestaneProgram()};
-  plan.Values[0] = {2};  // rounds
+  plan.Values[0] = {"2"};  // rounds
   plan.Seeds.Append(1, lastSeed);
   return plan;
 }

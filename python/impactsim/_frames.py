@@ -19,8 +19,8 @@ import pandas as pd
 
 from . import _core, _values
 
-COLUMNS = [name for name, _, _ in _core.columns()]
-MEANINGS = {name: meaning for name, meaning, _ in _core.columns()}
+COLUMNS = [name for name, _, _, always in _core.columns() if always]
+MEANINGS = {name: meaning for name, meaning, _, _ in _core.columns()}
 
 
 def _kind(name, kind):
@@ -31,11 +31,11 @@ def _kind(name, kind):
     if kind != "text" or entry is None:
         return kind
     if not entry["switch"]:
-        return "power"
+        return "power" if name == "distance" else kind
     return "switch" if set(entry["programs"]) == set(_values.PROGRAMS) else "optional switch"
 
 
-KINDS = {name: _kind(name, kind) for name, _, kind in _core.columns()}
+KINDS = {name: _kind(name, kind) for name, _, kind, _ in _core.columns()}
 
 # The pandas type of each kind of column: text as str (NaN where there is
 # none), whole numbers as int64 (Int64 where a value may be missing), decimals
@@ -122,7 +122,7 @@ def from_columns(columns):
         if isinstance(column, tuple) and column[0] == "masked":
             column = pd.arrays.IntegerArray(column[1], column[2])
         data[name] = column
-    return _typed(pd.DataFrame(data, columns=COLUMNS))
+    return _typed(pd.DataFrame(data))
 
 
 # What a value of each kind of column may be in a JSON line, by its type:

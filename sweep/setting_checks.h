@@ -1,0 +1,23 @@
+#pragma once
+// The settings no run can have, refused before anything runs: each value a
+// setting takes is valid alone, but some combinations are not.
+
+#include "model/program_profile.h"
+#include "model/run_settings.h"
+#include "sweep/sweep_plan.h"
+
+namespace impactsim {
+
+// Throws InputError for settings the program cannot run: more cells of
+// opinion 2 than the grid has, or a ring neighbourhood that reaches half-way
+// round a torus (where a source would be met from both sides).
+void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings);
+
+// The same for every task of the plan. Also refuses a scope list given with
+// a wide-scope list, and writes a scope list that holds only the programs'
+// own scopes as the wide-scope list it stands for, so that the sweep is the
+// one the windows' settings make.
+void ResolveScopes(SweepPlan& plan);
+void CheckSettingCombinations(const SweepPlan& plan);
+
+}  // namespace impactsim
