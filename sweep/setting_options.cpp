@@ -184,8 +184,8 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
     {.Name = "scope",
      .Column = "scope",
      .Type = "R,C",
-     .Help = "ring neighbourhood: the sources on rings 1..R around the target that lie "
-             "within distance C (17,10 and with --wide-scope 29,19)",
+     .Help = "halvorn's ring neighbourhood: the sources on rings 1..R around the target that "
+             "lie within distance C",
      .Meaning = "ring radius and distance cut-off of the neighbourhood, as R:C; halvorn only, "
                 "empty or null for kestane",
      .Has = &ProgramProfile::HasWideScope,

@@ -13,9 +13,11 @@
 #include "cli/report.h"
 #include "programs/programs.h"
 #include "sweep/setting_options.h"
+#include "sweep/sweep_arguments.h"
 #include "sweep/sweep_command_line.h"
 #include "sweep/sweep_description.h"
 #include "sweep/sweep_plan.h"
+#include "sweep/sweep_rows.h"
 #include "sweep/text_escape.h"
 #include "tests/sweep_support.h"
 
@@ -171,6 +173,47 @@ TEST(SweepIdentity, FollowsTheTaskListFormatAndShard) {
   EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {0, 2}), id);
   EXPECT_NE(SweepIdentity(base, RowFormat::Csv, {1, 2}),
             SweepIdentity(base, RowFormat::Csv, {0, 2}));
+}
+
+// A sweep that gives settings beyond the windows' only their programs' own
+// values, or spells a value otherwise, is the sweep without them: the same
+// identity, recorded command line and columns, so that its files are the
+// same bytes. Any other value is another sweep.
+TEST(SweepIdentity, NewSettingsAtTheirDefaultsLeaveTheSweepAsItWas) {
+  struct Case {
+    std::vector<std::string> a, b;
+    bool same;
+  };
+  const Case cases[] = {
+      {{"--side", "40"}, {}, true},
+      {{"--program", "kestane", "--side", "20", "--noise", "0.0"}, {"--program", "kestane"}, true},
+      {{"--strengths", "uniform", "--initial-dist", "0.30"}, {"--initial-dist", "0.3"}, true},
+      {{"--distance", "2.0,4"}, {"--distance", "2,4"}, true},
+      {{"--scope", "29:19"}, {"--wide-scope", "on"}, true},
+      {{"--scope", "17:10,29:19.0"}, {"--wide-scope", "off,on"}, true},
+      {{"--program", "halvorn,kestane", "--side", "40"}, {"--program", "halvorn,kestane"}, false},
+      {{"--noise", "0,0.5"}, {"--noise", "0.5"}, false},
+      {{"--scope", "20:12"}, {}, false},
+      {{"--initial-count", "480"}, {}, false},
+  };
+  const auto request = [](std::vector<std::string> args) {
+    args.insert(args.begin(), "sweep");
+    args.insert(args.end(), {"--seeds", "1-3"});
+    return ParseSweepCommandLine(args);
+  };
+  for (const Case& c : cases) {
+    const SweepRequest a = request(c.a);
+    const SweepRequest b = request(c.b);
+    std::string given;
+    for (const std::string& arg : c.a) given += arg + ' ';
+    SCOPED_TRACE(given);
+    const std::string idA = SweepIdentity(a.Plan, RowFormat::Csv, {});
+    EXPECT_EQ(idA == SweepIdentity(b.Plan, RowFormat::Csv, {}), c.same);
+    EXPECT_EQ(CommandLineOf(a) == CommandLineOf(b), c.same);
+    if (c.same) {
+      EXPECT_EQ(CsvHeader(false, a.Plan.Columns()), CsvHeader(false));
+    }
+  }
 }
 
 // Identities are stored in description files and compared by later
