@@ -81,7 +81,7 @@ inline double DistancePower(double d, int exponent) {
   return g;
 }
 
-// g(d), what divides the strength of a source at distance d > 0: 1 for "nb";
+// g(d), what divides the strength of a source at distance d >= 0: 1 for "nb";
 // for the whole powers 0..4 (the window's items) d multiplied by itself
 // (DistancePower); for any other power p, d^p rounded once (PortablePow, the
 // same bits on every machine). Throws std::domain_error for a negative or

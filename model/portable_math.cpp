@@ -212,9 +212,10 @@ double PortableExp(double x) {
 
 double PortablePow(double x, double y) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  if (!(x > 0.0 && x < kInf && y >= 0.0 && y < kInf)) {
-    throw std::domain_error("PortablePow needs a finite x > 0 and a finite y >= 0");
+  if (!(x >= 0.0 && x < kInf && y >= 0.0 && y < kInf)) {
+    throw std::domain_error("PortablePow needs a finite x >= 0 and a finite y >= 0");
   }
+  if (x == 0.0) return y == 0.0 ? 1.0 : 0.0;
   const DD lnx = LogOf(x);
   if (lnx.hi == 0.0) return 1.0;  // x = 1
   // Far past the range (and past what Split takes): no product needed.

@@ -14,9 +14,10 @@ namespace impactsim {
 // Throws std::domain_error for x > 0 or NaN.
 double PortableExp(double x);
 
-// x^y for a finite x > 0 (subnormals included) and a finite y >= 0: +infinity
-// past the greatest double, 0 below the least subnormal, 1 for y = 0, exact
-// where x^y is a double. Throws std::domain_error outside that domain.
+// x^y for a finite x >= 0 (subnormals included) and a finite y >= 0:
+// +infinity past the greatest double, 0 below the least subnormal, 1 for
+// y = 0 (0^0 too), 0 for x = 0 < y, exact where x^y is a double. Throws
+// std::domain_error outside that domain.
 double PortablePow(double x, double y);
 
 }  // namespace impactsim

@@ -71,6 +71,8 @@ TEST(portable_math_test, exact_and_pinned_results) {
       {"past the greatest double", 2.0, 1024.0, kInf},
       {"below the least subnormal", 0.5, 1076.0, 0.0},
       {"1^y", 1.0, 1e308, 1.0},
+      {"0^0", 0.0, 0.0, 1.0},
+      {"0^y", 0.0, 2.75, 0.0},
       {"e^0", 0.0, e, 1.0},
       {"e^-0", -0.0, e, 1.0},
       {"e^-inf", -kInf, e, 0.0},
@@ -94,8 +96,9 @@ TEST(portable_math_test, exact_and_pinned_results) {
 TEST(portable_math_test, arguments_outside_the_domain_are_refused) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::pair<double, double> badPow[] = {{0.0, 1.0},  {-1.0, 2.0}, {kInf, 1.0}, {nan, 1.0},
-                                              {2.0, -0.5}, {2.0, kInf}, {2.0, nan}};
+  const std::pair<double, double> badPow[] = {{-0x1p-1074, 2.0}, {-1.0, 2.0}, {kInf, 1.0},
+                                              {nan, 1.0},        {2.0, -0.5}, {2.0, kInf},
+                                              {2.0, nan}};
   for (const auto& [x, y] : badPow)
     EXPECT_THROW(PortablePow(x, y), std::domain_error) << x << " " << y;
   for (const double x : {0x1p-1074, 0.5, kInf, nan}) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "model/simulation.h"
+#include "programs/programs.h"
 
 namespace impactsim {
 namespace {
@@ -107,6 +110,87 @@ TEST(update_rule_test, greatest_total_ties_and_draws) {
           EXPECT_EQ(m.PopulationGrid.At(u, v), Cell{}) << "only the cell is written";
         }
       }
+    }
+  }
+}
+
+// The random state `steps` draws after `state`.
+std::uint32_t Stepped(std::uint32_t state, std::int64_t steps) {
+  FixedClock clock(state);
+  RandomSource random(clock);
+  random.ReseedFromClock();
+  for (std::int64_t i = 0; i < steps; ++i) random.RandBelow(2);
+  return random.RandomState;
+}
+
+struct NoisyRun {
+  const char* name;
+  const ProgramProfile& program;
+  bool randomSeq;
+  double noise;
+  std::int32_t rounds;
+  bool choicesWithoutNoise;    // the same opinions as the run without noise
+  std::int32_t least2, most2;  // bounds of the final count of opinion 2
+};
+
+struct Finished {
+  RunResult result;
+  Grid population;
+  std::uint32_t state;
+};
+
+Finished RunOnce(const ProgramProfile& program, RunSettings s, std::uint32_t seed) {
+  FixedClock clock(seed);
+  FixedSettings settings(s);
+  RunObserver observer;
+  Simulation simulation(program, clock, settings, observer);
+  RunResult result = simulation.Run();
+  return {std::move(result), simulation.Model().PopulationGrid, simulation.Random().RandomState};
+}
+
+// A run with noise draws three times per cell for its population, 20 times
+// per cell and round for the visit order, once per turn, and (where the
+// program draws new strengths) twice per change: on every path a turn takes
+// (whole rounds, turns worked out ahead, turn by turn). Tiny noise picks
+// what no noise picks where no totals tie; huge noise tosses a coin.
+TEST(update_rule_test, noise_draws_once_per_turn_and_tends_to_the_plain_rule_and_to_chance) {
+  const ProgramProfile& h = HalvornProgram();
+  const ProgramProfile& k = KestaneProgram();
+  const NoisyRun cases[] = {
+      {"halvorn, whole rounds", h, false, 2.0, 6, false, 0, 1600},
+      {"halvorn, turns ahead", h, true, 0.25, 6, false, 0, 1600},
+      {"kestane, whole rounds", k, false, 1.0, 6, false, 0, 400},
+      {"kestane, turns ahead", k, true, 1.0, 6, false, 0, 400},
+      {"halvorn, tiny noise", h, false, 1e-9, 1, true, 0, 1600},
+      {"kestane, tiny noise", k, false, 1e-9, 1, true, 0, 400},
+      // 1600 fair coins: 800 +- 20 is one standard deviation.
+      {"halvorn, huge noise", h, false, 1e6, 1, false, 700, 900},
+  };
+  const std::uint32_t seed = 12'345'678;
+  for (const NoisyRun& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSettings s = c.program.Defaults;
+    s.RandomSeq = c.randomSeq;
+    s.Rounds = c.rounds;
+    s.Noise = c.noise;
+    const Finished noisy = RunOnce(c.program, s, seed);
+    const std::int64_t cells = c.program.CellTotal;
+    const std::int64_t turns = cells * noisy.result.RoundsRun;
+    const std::int64_t redraws = c.program.RedrawStrengthsOnChange ? 2 : 0;
+    EXPECT_EQ(noisy.result.RoundsRun, c.rounds);
+    EXPECT_EQ(noisy.state,
+              Stepped(seed, 3 * cells + 20 * turns + turns + redraws * noisy.result.TotalChanges));
+    EXPECT_GE(noisy.result.EndCensus[2], c.least2);
+    EXPECT_LE(noisy.result.EndCensus[2], c.most2);
+    if (c.choicesWithoutNoise) {
+      s.Noise = 0.0;
+      const Finished plain = RunOnce(c.program, s, seed);
+      EXPECT_EQ(noisy.result.TotalChanges, plain.result.TotalChanges);
+      for (int i = 0; i < c.program.CellTotal; ++i) {
+        ASSERT_EQ(noisy.population.Data()[i].Opinion, plain.population.Data()[i].Opinion) << i;
+      }
+      // The same draws in the same order, and one more per turn.
+      EXPECT_EQ(noisy.state, Stepped(plain.state, turns));
     }
   }
 }

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "model/portable_math.h"
 
@@ -38,7 +40,12 @@ double DistanceDivisor(double d, const DistanceRule& rule) {
   if (rule.Power == 2.0) return d * d;
   if (rule.Power == 3.0) return d * d * d;
   if (rule.Power == 4.0) return d * d * d * d;
-  return PortablePow(d, rule.Power);
+  // Any other power: d^power rounded once. The runs ask for the same few
+  // distances at every turn, so each is worked out once per thread.
+  thread_local std::map<std::pair<double, double>, double> known;
+  const auto [at, added] = known.try_emplace({d, rule.Power}, 0.0);
+  if (added) at->second = PortablePow(d, rule.Power);
+  return at->second;
 }
 
 void ReferenceRingImpact::Prepare(const RunSettings& settings, ModelState& model) {
