@@ -1,5 +1,6 @@
 #include "model/portable_math.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -73,6 +74,16 @@ DD Mul(DD a, double b) {
   return QuickTwoSum(p.hi, p.lo);
 }
 
+// p * r + c where |p * r| stays well below |c|, as in the steps of a series
+// by Horner's rule: without cancellation the plain sum of the low parts
+// keeps the double-double's accuracy.
+DD MulAdd(DD p, DD r, DD c) {
+  const DD m = Mul(p, r);
+  DD s = TwoSum(c.hi, m.hi);
+  s.lo += c.lo + m.lo;
+  return QuickTwoSum(s.hi, s.lo);
+}
+
 DD Div(DD a, DD b) {
   const double q1 = a.hi / b.hi;
   DD r = Sub(a, Mul(b, q1));
@@ -100,6 +111,7 @@ constexpr int kExpTableBits = 6;
 constexpr int kExpTableSize = 1 << kExpTableBits;
 constexpr int kLogTerms = 22;       // |s| <= 0.1716: the next term is below 2^-110
 constexpr int kExpTerms = 12;       // |r| <= 0.0055: the next term is below 2^-125
+constexpr int kExpDoubleTerms = 6;  // from r^6 / 6! (below 2^-54) on, in double
 constexpr int kTableExpTerms = 30;  // |r| <= 0.7: the next term is below 2^-120
 
 struct Tables {
@@ -108,11 +120,22 @@ struct Tables {
   std::array<DD, kExpTableSize> twoToThe;               // 2^(j / 64)
 };
 
-// The sum of r^n / n! for n = 0..terms, by Horner's rule.
-DD ExpSeries(const Tables& t, DD r, int terms) {
+// The sum of r^n / n! for n = 0..terms, by Horner's rule: the terms from
+// r^doubleFrom on in double precision (their sum times r^doubleFrom is far
+// below the double-double's last bit where |r| is small), the others in
+// double-double.
+DD ExpSeries(const Tables& t, DD r, int terms, int doubleFrom) {
   DD p = t.inverseFactorial[static_cast<std::size_t>(terms)];
-  for (int n = terms - 1; n >= 0; --n)
-    p = Add(Mul(p, r), t.inverseFactorial[static_cast<std::size_t>(n)]);
+  if (doubleFrom <= terms) {
+    double tail = p.hi;
+    for (int n = terms - 1; n >= doubleFrom; --n) {
+      tail = tail * r.hi + t.inverseFactorial[static_cast<std::size_t>(n)].hi;
+    }
+    p = {tail, 0.0};
+  }
+  for (int n = std::min(doubleFrom, terms) - 1; n >= 0; --n) {
+    p = MulAdd(p, r, t.inverseFactorial[static_cast<std::size_t>(n)]);
+  }
   return p;
 }
 
@@ -128,7 +151,8 @@ Tables BuildTables() {
   for (int j = 0; j < kExpTableSize; ++j) {
     const DD r = TimesLn2(j);
     const DD scaled = {r.hi / kExpTableSize, r.lo / kExpTableSize};  // exact
-    t.twoToThe[static_cast<std::size_t>(j)] = ExpSeries(t, scaled, kTableExpTerms);
+    t.twoToThe[static_cast<std::size_t>(j)] =
+        ExpSeries(t, scaled, kTableExpTerms, kTableExpTerms + 1);
   }
   return t;
 }
@@ -171,7 +195,7 @@ double ExpOf(DD z) {
   const auto n = static_cast<std::int64_t>(nearest);
   const auto k = static_cast<int>(n >> kExpTableBits);  // floor(n / 64)
   const auto j = static_cast<std::size_t>(n & (kExpTableSize - 1));
-  const DD y = Mul(t.twoToThe[j], ExpSeries(t, r, kExpTerms));
+  const DD y = Mul(t.twoToThe[j], ExpSeries(t, r, kExpTerms, kExpDoubleTerms));
   // y.hi is y.hi + y.lo rounded; scaling it by 2^k is exact in the normal range.
   if (k >= -1021) return ScaleNormal(y.hi, k);
   return RoundSubnormal(y, k);
@@ -198,7 +222,7 @@ DD LogOf(double x) {
   const DD s2 = Mul(s, s);
   DD p = t.inverseOdd[kLogTerms];
   for (int n = kLogTerms - 1; n >= 0; --n)
-    p = Add(Mul(p, s2), t.inverseOdd[static_cast<std::size_t>(n)]);
+    p = MulAdd(p, s2, t.inverseOdd[static_cast<std::size_t>(n)]);
   const DD half = Mul(s, p);
   return Add(TimesLn2(k), {2.0 * half.hi, 2.0 * half.lo});
 }
@@ -207,6 +231,7 @@ DD LogOf(double x) {
 
 double PortableExp(double x) {
   if (!(x <= 0.0)) throw std::domain_error("PortableExp needs x <= 0");
+  if (x == 0.0) return 1.0;  // the greatest impact's weight: no work
   return ExpOf({x, 0.0});
 }
 
