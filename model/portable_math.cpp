@@ -74,9 +74,9 @@ DD Mul(DD a, double b) {
   return QuickTwoSum(p.hi, p.lo);
 }
 
-// p * r + c where |p * r| stays well below |c|, as in the steps of a series
-// by Horner's rule: without cancellation the plain sum of the low parts
-// keeps the double-double's accuracy.
+// p * r + c where p * r has the sign of c or stays well below it, as in the
+// steps of the series here by Horner's rule: without cancellation the plain
+// sum of the low parts keeps the double-double's accuracy.
 DD MulAdd(DD p, DD r, DD c) {
   const DD m = Mul(p, r);
   DD s = TwoSum(c.hi, m.hi);

@@ -4,8 +4,8 @@
 // fused multiply-add, no library function, no wider type), carried in
 // double-double precision and rounded once at the end. The result is the
 // correctly rounded one except where the exact value lies within about
-// 2^-95 of its size from a rounding boundary, which no argument the engine
-// meets is known to do; either way it is the same on every machine.
+// 2^-95 of its size from a rounding boundary (a chance of the order of 2^-42
+// per argument); either way it is the same on every machine.
 
 namespace impactsim {
 
