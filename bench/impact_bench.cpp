@@ -12,7 +12,10 @@
 //   Run/<case>/<model>            whole runs from a fixed set of seeds, the
 //                                 engine on each round kernel this processor
 //                                 runs (engine_<kernel>); items_per_second
-//                                 counts runs
+//                                 counts runs; halvorn_power_2.5 against
+//                                 halvorn (power 2) prices a power outside
+//                                 the window's items, halvorn_noise_0.25 the
+//                                 noisy update rule
 //   TurnsAhead/<program>          eight scattered sequential turns' impacts
 //                                 together, after a change; per_turn
 //   RoundKernel/<case>/<kernel>   one simultaneous round's impacts together
@@ -187,7 +190,7 @@ void RoundTurns(benchmark::State& state, bool halvorn, MakeModel make) {
     if (!settings.RandomSeq) model.SnapshotGrid = start;
     for (int cell : order) {
       const GridPos pos = CellPosition(cell, program.GridSide);
-      UpdateOpinion(model, p.Impact(), p.Random(), program.RedrawStrengthsOnChange, pos.x, pos.y,
+      UpdateOpinion(model, p.Impact(), p.Random(), {program.RedrawStrengthsOnChange}, pos.x, pos.y,
                     changes);
     }
     benchmark::DoNotOptimize(changes);
@@ -325,6 +328,11 @@ void RegisterAll() {
       {"halvorn_sequential", true, [](RunSettings& s) { s.RandomSeq = true; }, false},
       {"kestane", false, nullptr, false},
       {"kestane_simultaneous", false, [](RunSettings& s) { s.RandomSeq = false; }, true},
+      // A power the window does not offer (its tables from the portable pow)
+      // next to "halvorn" (power 2); and the noisy update rule.
+      {"halvorn_power_2.5", true, [](RunSettings& s) { s.Distance = DistanceRule::OfPower(2.5); },
+       false},
+      {"halvorn_noise_0.25", true, [](RunSettings& s) { s.Noise = 0.25; }, false},
   };
   for (const RunCase& c : runs) {
     const ProgramProfile* engine = &EngineProgram(c.halvorn);

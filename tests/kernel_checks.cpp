@@ -23,7 +23,7 @@ bool Failed() {
 
 // Halvorn's settings from the bits of `flags`: edge, wide scope, remove
 // self, summation.
-RunSettings RingSettings(DistancePar distance, int flags, bool randomSeq) {
+RunSettings RingSettings(const DistanceRule& distance, int flags, bool randomSeq) {
   RunSettings s = HalvornProgram().Defaults;
   s.Distance = distance;
   s.Edge = (flags & 1) != 0;
@@ -93,9 +93,10 @@ void ExpectSameRun(const ProgramProfile& engine, const ProgramProfile& reference
 
 struct RunCase {
   std::int32_t Rounds;
-  DistancePar Distance;
+  DistanceRule Distance;
   bool Edge, WideScope, RemoveSelf, SummationM, RandomSeq;
   std::uint32_t Seed;
+  double Noise = 0.0;
 };
 
 RunSettings Apply(RunSettings s, const RunCase& c) {
@@ -106,7 +107,37 @@ RunSettings Apply(RunSettings s, const RunCase& c) {
   s.RemoveSelf = c.RemoveSelf;
   s.SummationM = c.SummationM;
   s.RandomSeq = c.RandomSeq;
+  s.Noise = c.Noise;
   return s;
+}
+
+// Powers of distance the window does not offer (PortablePow's), each with a
+// few settings of the other controls (RingSettings' flags): walls, a torus,
+// the wide scope.
+struct PowerCase {
+  double Power;
+  int Flags;
+};
+constexpr PowerCase kRingPowers[] = {{0.5, 1},      {1.5, 0},     {2.75, 1 | 2},
+                                     {2.75, 2 | 4}, {0.5, 2 | 8}, {1.5, 1 | 4 | 8}};
+constexpr double kTorusPowers[] = {0.5, 1.5, 2.75};
+
+// Every (distance, flags) pair of the given whole-power items, then the
+// powers of kRingPowers.
+std::vector<std::pair<DistanceRule, int>> RingCombinations(std::span<const DistancePar> items) {
+  std::vector<std::pair<DistanceRule, int>> all;
+  for (const DistancePar item : items) {
+    for (int flags = 0; flags < 16; ++flags) all.emplace_back(item, flags);
+  }
+  for (const PowerCase& c : kRingPowers) all.emplace_back(DistanceRule::OfPower(c.Power), c.Flags);
+  return all;
+}
+
+// The items, then the powers of kTorusPowers.
+std::vector<DistanceRule> TorusDistances() {
+  std::vector<DistanceRule> all(std::begin(kAllDistances), std::end(kAllDistances));
+  for (const double p : kTorusPowers) all.push_back(DistanceRule::OfPower(p));
+  return all;
 }
 
 }  // namespace
@@ -115,18 +146,17 @@ RunSettings Apply(RunSettings s, const RunCase& c) {
 // they change a few targets' totals in their last bits, rarely a run.)
 void CheckRingRounds(const char* kernel, int step) {
   const KernelChoice choice(kernel);
-  int combination = 0;
-  for (DistancePar distance : kAllDistances) {
-    for (int flags = 0; flags < 16; ++flags, ++combination) {
-      if (combination % step != 0) continue;
-      RunSettings s = RingSettings(distance, flags, false);
-      s.InitialShare = kInitialDistItems[static_cast<std::size_t>(combination % 4)];
-      PreparedPopulation population(
-          HalvornProgram(), reference::MakeReferenceRingImpact(), s,
-          1'000'033u * static_cast<std::uint32_t>(combination + 1) % kMillisecondsPerDay);
-      population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
-      if (Failed()) return;
-    }
+  int next = 0;
+  for (const auto& [distance, flags] : RingCombinations(kAllDistances)) {
+    const int combination = next++;
+    if (combination % step != 0) continue;
+    RunSettings s = RingSettings(distance, flags, false);
+    s.InitialShare = kInitialDistItems[static_cast<std::size_t>(combination % 4)];
+    PreparedPopulation population(
+        HalvornProgram(), reference::MakeReferenceRingImpact(), s,
+        1'000'033u * static_cast<std::uint32_t>(combination + 1) % kMillisecondsPerDay);
+    population.ExpectSameRound(std::string(kernel) + " " + Describe(s));
+    if (Failed()) return;
   }
 }
 
@@ -165,7 +195,7 @@ void CheckRoundsAfterFewChanges(const char* kernel, int step) {
 void CheckTorusRounds(const char* kernel, int step) {
   const KernelChoice choice(kernel);
   int combination = 0;
-  for (DistancePar distance : kAllDistances) {
+  for (const DistanceRule& distance : TorusDistances()) {
     for (const bool summation : {false, true}) {
       ++combination;
       if (combination % step != 0) continue;
@@ -192,26 +222,26 @@ void CheckRingTurnsAhead(const char* kernel, int step) {
                                                           {17, 901, 399}};
   const std::pair<int, int> changes[] = {{1, 1}, {40, 40}, {1, 40}, {21, 2}, {39, 20}, {20, 20}};
   const KernelChoice choice(kernel);
-  int combination = 0;
-  for (DistancePar distance : {DistancePar::Nb, DistancePar::Two, DistancePar::Four}) {
-    for (int flags = 0; flags < 16; ++flags, ++combination) {
-      if (combination % step != 0) continue;
-      const RunSettings s = RingSettings(distance, flags, true);
-      PreparedPopulation population(HalvornProgram(), reference::MakeReferenceRingImpact(), s,
-                                    4'444'444u + 55'555u * static_cast<std::uint32_t>(combination));
-      const std::string context = std::string(kernel) + " " + Describe(s);
-      // Only these targets, or every cell at once where many are stale.
-      const std::int32_t turnsLeft = combination % 2 == 0 ? 8 : 1600;
-      for (const auto& cells : batches) population.ExpectSameTurnsAhead(cells, turnsLeft, context);
-      for (const auto& [x, y] : changes) {
-        population.ChangeCell(x, y);
-        population.ExpectSameTurnsAhead(batches[0], 1600 - x, context + " after a change");
-      }
-      for (const auto& cells : batches) {
-        population.ExpectSameTurnsAhead(cells, turnsLeft, context + " after changes");
-      }
-      if (Failed()) return;
+  const DistancePar items[] = {DistancePar::Nb, DistancePar::Two, DistancePar::Four};
+  int next = 0;
+  for (const auto& [distance, flags] : RingCombinations(items)) {
+    const int combination = next++;
+    if (combination % step != 0) continue;
+    const RunSettings s = RingSettings(distance, flags, true);
+    PreparedPopulation population(HalvornProgram(), reference::MakeReferenceRingImpact(), s,
+                                  4'444'444u + 55'555u * static_cast<std::uint32_t>(combination));
+    const std::string context = std::string(kernel) + " " + Describe(s);
+    // Only these targets, or every cell at once where many are stale.
+    const std::int32_t turnsLeft = combination % 2 == 0 ? 8 : 1600;
+    for (const auto& cells : batches) population.ExpectSameTurnsAhead(cells, turnsLeft, context);
+    for (const auto& [x, y] : changes) {
+      population.ChangeCell(x, y);
+      population.ExpectSameTurnsAhead(batches[0], 1600 - x, context + " after a change");
     }
+    for (const auto& cells : batches) {
+      population.ExpectSameTurnsAhead(cells, turnsLeft, context + " after changes");
+    }
+    if (Failed()) return;
   }
 }
 
@@ -226,7 +256,7 @@ void CheckTorusTurnsAhead(const char* kernel, int step) {
                                                           {398, 0, 377, 23, 222, 111, 44, 333}};
   const KernelChoice choice(kernel);
   int combination = 0;
-  for (DistancePar distance : kAllDistances) {
+  for (const DistanceRule& distance : TorusDistances()) {
     for (const bool summation : {false, true}) {
       ++combination;
       if (combination % step != 0) continue;
@@ -267,7 +297,8 @@ void ExpectSameRuns(const char* kernel, int step, const ProgramProfile& engine,
 void CheckHalvornRuns(const char* kernel, int step) {
   using enum DistancePar;
   const RunCase cases[] = {
-      // Rounds, distance, edge, wide, remove self, summation, random seq, seed.
+      // Rounds, distance, edge, wide, remove self, summation, random seq, seed
+      // (, noise).
       {30, Two, true, false, false, false, false, 12'345'678},
       {30, Two, false, false, false, false, false, 12'345'678},
       {30, Nb, true, false, false, false, true, 12'345'678},
@@ -277,6 +308,11 @@ void CheckHalvornRuns(const char* kernel, int step) {
       {30, Four, false, false, true, true, false, 12'345'678},
       {30, Four, true, false, false, true, false, 12'345'678},
       {8, Four, false, true, true, false, true, 12'345'678},
+      // Powers by PortablePow; then noise, on every path a turn takes.
+      {6, DistanceRule::OfPower(2.5), true, false, false, false, false, 12'345'678},
+      {6, DistanceRule::OfPower(2.25), false, true, false, false, true, 12'345'678},
+      {5, Two, true, false, false, false, false, 12'345'678, 2.0},
+      {6, DistanceRule::OfPower(2.75), false, false, false, false, true, 12'345'678, 0.25},
   };
   ExpectSameRuns(kernel, step, HalvornProgram(), reference::ReferenceHalvornProgram(), cases);
 }
@@ -290,6 +326,10 @@ void CheckKestaneRuns(const char* kernel, int step) {
       {50, Three, false, false, false, true, false, 12'345'678},
       {50, Three, false, false, false, false, true, 12'345'678},
       {50, Four, false, false, false, true, true, 12'345'678},
+      {20, DistanceRule::OfPower(2.5), false, false, false, false, true, 12'345'678},
+      {20, Two, false, false, false, false, false, 12'345'678, 1.0},
+      {20, DistanceRule::OfPower(3.5), false, false, false, false, false, 12'345'678},
+      {20, Three, false, false, false, false, true, 12'345'678, 1.0},
   };
   ExpectSameRuns(kernel, step, KestaneProgram(), reference::ReferenceKestaneProgram(), cases);
 }

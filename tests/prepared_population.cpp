@@ -14,7 +14,7 @@ std::string Describe(const RunSettings& s) {
          " edge " + std::to_string(s.Edge) + " wide " + std::to_string(s.WideScope) +
          " removeSelf " + std::to_string(s.RemoveSelf) + " summation " +
          std::to_string(s.SummationM) + " randomSeq " + std::to_string(s.RandomSeq) + " dist " +
-         std::to_string(s.InitialShare);
+         std::to_string(s.InitialShare) + " noise " + std::to_string(s.Noise);
 }
 
 KernelChoice::KernelChoice(const char* name) {

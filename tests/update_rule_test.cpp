@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "model/simulation.h"
+#include "programs/programs.h"
 
 namespace impactsim {
 namespace {
@@ -40,6 +43,7 @@ struct TurnCase {
   std::uint8_t before;
   std::uint32_t state;
   bool redraw;
+  double noise;
   std::uint8_t after;
   int draws;
 };
@@ -47,17 +51,24 @@ struct TurnCase {
 TEST(update_rule_test, greatest_total_ties_and_draws) {
   const double x = 63.64;
   const TurnCase cases[] = {
-      {"opinion 1 wins", 5.0, 4.0, 2, 0, true, 1, 2},
-      {"opinion 2 wins", 57.735, 63.640, 1, 0, true, 2, 2},
-      {"own opinion wins: no draw", 4.0, 5.0, 2, 0, true, 2, 0},
-      {"last bit decides without a draw", x, std::nextafter(x, 100.0), 1, 0, true, 2, 2},
-      {"last bit, other way", std::nextafter(x, 100.0), x, 1, 0, true, 1, 0},
+      {"opinion 1 wins", 5.0, 4.0, 2, 0, true, 0.0, 1, 2},
+      {"opinion 2 wins", 57.735, 63.640, 1, 0, true, 0.0, 2, 2},
+      {"own opinion wins: no draw", 4.0, 5.0, 2, 0, true, 0.0, 2, 0},
+      {"last bit decides without a draw", x, std::nextafter(x, 100.0), 1, 0, true, 0.0, 2, 2},
+      {"last bit, other way", std::nextafter(x, 100.0), x, 1, 0, true, 0.0, 1, 0},
       // From state 0 the tie draw RandBelow(2) sees state 1: 0, opinion 1.
-      {"tie drawn to opinion 1 keeps the cell", 0.0, 0.0, 1, 0, true, 1, 1},
-      {"tie drawn to opinion 1 changes the cell", 3.5, 3.5, 2, 0, true, 1, 3},
+      {"tie drawn to opinion 1 keeps the cell", 0.0, 0.0, 1, 0, true, 0.0, 1, 1},
+      {"tie drawn to opinion 1 changes the cell", 3.5, 3.5, 2, 0, true, 0.0, 1, 3},
       // A state whose next step has the top bit set: RandBelow(2) gives 1.
-      {"tie drawn to opinion 2", 0.0, 0.0, 1, 134775814u, false, 2, 1},
-      {"change without new strengths", 1.0, 2.0, 1, 0, false, 2, 0},
+      {"tie drawn to opinion 2", 0.0, 0.0, 1, 134775814u, false, 0.0, 2, 1},
+      {"change without new strengths", 1.0, 2.0, 1, 0, false, 0.0, 2, 0},
+      // Noise: one RandReal r, then opinion 1 where e^0 > r (e^0 + e^-1),
+      // i.e. r < 0.731. From 2259703603 r is 0.875, from 2796574515 0.5.
+      {"noise lets the lower total win", 5.0, 4.0, 1, 2259703603u, true, 1.0, 2, 3},
+      {"noise keeps the greater total on a low draw", 5.0, 4.0, 2, 0, true, 1.0, 1, 3},
+      {"noise on equal totals: no tie draw, a running sum equal to r * sum is not past it", 3.5,
+       3.5, 2, 2796574515u, false, 1.0, 2, 1},
+      {"tiny noise: a far lower total has weight 0", 2.0, 1.0, 2, 2259703603u, false, 1e-9, 1, 1},
   };
   for (const TurnCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -71,15 +82,18 @@ TEST(update_rule_test, greatest_total_ties_and_draws) {
     m.PopulationGrid.At(3, 4) = {c.before, 11, 22};
     FixedTotals impact(c.a, c.b);
     std::int32_t changes = 7;
-    UpdateOpinion(m, impact, random, c.redraw, 3, 4, changes);
+    UpdateOpinion(m, impact, random, {c.redraw, c.noise}, 3, 4, changes);
 
     EXPECT_EQ(impact.calls, 1);
     const Cell& cell = m.PopulationGrid.At(3, 4);
     EXPECT_EQ(cell.Opinion, c.after);
     EXPECT_EQ(changes, c.before == c.after ? 7 : 8);
-    // Replay the draws: a tie draw first, then the two strengths.
-    const bool tie = c.a == c.b;
-    if (tie) replay.RandBelow(2);
+    // Replay the draws: a noise or tie draw first, then the two strengths.
+    if (c.noise > 0.0) {
+      replay.RandReal();
+    } else if (c.a == c.b) {
+      replay.RandBelow(2);
+    }
     if (c.before != c.after && c.redraw) {
       EXPECT_EQ(cell.Persuasiveness, replay.RandBelow(kStrengthValues))
           << "persuasiveness drawn first";
@@ -96,6 +110,87 @@ TEST(update_rule_test, greatest_total_ties_and_draws) {
           EXPECT_EQ(m.PopulationGrid.At(u, v), Cell{}) << "only the cell is written";
         }
       }
+    }
+  }
+}
+
+// The random state `steps` draws after `state`.
+std::uint32_t Stepped(std::uint32_t state, std::int64_t steps) {
+  FixedClock clock(state);
+  RandomSource random(clock);
+  random.ReseedFromClock();
+  for (std::int64_t i = 0; i < steps; ++i) random.RandBelow(2);
+  return random.RandomState;
+}
+
+struct NoisyRun {
+  const char* name;
+  const ProgramProfile& program;
+  bool randomSeq;
+  double noise;
+  std::int32_t rounds;
+  bool choicesWithoutNoise;    // the same opinions as the run without noise
+  std::int32_t least2, most2;  // bounds of the final count of opinion 2
+};
+
+struct Finished {
+  RunResult result;
+  Grid population;
+  std::uint32_t state;
+};
+
+Finished RunOnce(const ProgramProfile& program, RunSettings s, std::uint32_t seed) {
+  FixedClock clock(seed);
+  FixedSettings settings(s);
+  RunObserver observer;
+  Simulation simulation(program, clock, settings, observer);
+  RunResult result = simulation.Run();
+  return {std::move(result), simulation.Model().PopulationGrid, simulation.Random().RandomState};
+}
+
+// A run with noise draws three times per cell for its population, 20 times
+// per cell and round for the visit order, once per turn, and (where the
+// program draws new strengths) twice per change: on every path a turn takes
+// (whole rounds, turns worked out ahead, turn by turn). Tiny noise picks
+// what no noise picks where no totals tie; huge noise tosses a coin.
+TEST(update_rule_test, noise_draws_once_per_turn_and_tends_to_the_plain_rule_and_to_chance) {
+  const ProgramProfile& h = HalvornProgram();
+  const ProgramProfile& k = KestaneProgram();
+  const NoisyRun cases[] = {
+      {"halvorn, whole rounds", h, false, 2.0, 6, false, 0, 1600},
+      {"halvorn, turns ahead", h, true, 0.25, 6, false, 0, 1600},
+      {"kestane, whole rounds", k, false, 1.0, 6, false, 0, 400},
+      {"kestane, turns ahead", k, true, 1.0, 6, false, 0, 400},
+      {"halvorn, tiny noise", h, false, 1e-9, 1, true, 0, 1600},
+      {"kestane, tiny noise", k, false, 1e-9, 1, true, 0, 400},
+      // 1600 fair coins: 800 +- 20 is one standard deviation.
+      {"halvorn, huge noise", h, false, 1e6, 1, false, 700, 900},
+  };
+  const std::uint32_t seed = 12'345'678;
+  for (const NoisyRun& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSettings s = c.program.Defaults;
+    s.RandomSeq = c.randomSeq;
+    s.Rounds = c.rounds;
+    s.Noise = c.noise;
+    const Finished noisy = RunOnce(c.program, s, seed);
+    const std::int64_t cells = c.program.CellTotal;
+    const std::int64_t turns = cells * noisy.result.RoundsRun;
+    const std::int64_t redraws = c.program.RedrawStrengthsOnChange ? 2 : 0;
+    EXPECT_EQ(noisy.result.RoundsRun, c.rounds);
+    EXPECT_EQ(noisy.state,
+              Stepped(seed, 3 * cells + 20 * turns + turns + redraws * noisy.result.TotalChanges));
+    EXPECT_GE(noisy.result.EndCensus[2], c.least2);
+    EXPECT_LE(noisy.result.EndCensus[2], c.most2);
+    if (c.choicesWithoutNoise) {
+      s.Noise = 0.0;
+      const Finished plain = RunOnce(c.program, s, seed);
+      EXPECT_EQ(noisy.result.TotalChanges, plain.result.TotalChanges);
+      for (int i = 0; i < c.program.CellTotal; ++i) {
+        ASSERT_EQ(noisy.population.Data()[i].Opinion, plain.population.Data()[i].Opinion) << i;
+      }
+      // The same draws in the same order, and one more per turn.
+      EXPECT_EQ(noisy.state, Stepped(plain.state, turns));
     }
   }
 }

@@ -2,7 +2,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
+#include <utility>
+
+#include "model/portable_math.h"
 
 namespace impactsim::reference {
 
@@ -31,28 +35,23 @@ void ClearSources(const ModelState& model, SourceCount& sources) {
 }  // namespace
 
 double DistanceDivisor(double d, const DistanceRule& rule) {
-  const auto item = rule.MenuItem();
-  if (!item) throw std::logic_error("the reference has the powers 0 to 4 and nb");
-  switch (*item) {
-    case DistancePar::Nb:
-    case DistancePar::Zero:
-      return 1.0;
-    case DistancePar::One:
-      return d;
-    case DistancePar::Two:
-      return d * d;
-    case DistancePar::Three:
-      return d * d * d;
-    case DistancePar::Four:
-      return d * d * d * d;
-  }
-  throw std::logic_error("unknown distance parameter");
+  if (rule.Nb || rule.Power == 0.0) return 1.0;
+  if (rule.Power == 1.0) return d;
+  if (rule.Power == 2.0) return d * d;
+  if (rule.Power == 3.0) return d * d * d;
+  if (rule.Power == 4.0) return d * d * d * d;
+  // Any other power: d^power rounded once. The runs ask for the same few
+  // distances at every turn, so each is worked out once per thread.
+  thread_local std::map<std::pair<double, double>, double> known;
+  const auto [at, added] = known.try_emplace({d, rule.Power}, 0.0);
+  if (added) at->second = PortablePow(d, rule.Power);
+  return at->second;
 }
 
 void ReferenceRingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.GridSide() != kRingSide) throw std::logic_error("ring model needs a 40 x 40 grid");
   settings_ = settings;
-  if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
+  if (settings.Distance.Nb) model.ScopeRadius = 1;
 }
 
 void ReferenceRingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
