@@ -36,6 +36,15 @@ double RingSelfDivisor(DistancePar distance) {
   return DistancePower(std::sqrt(2.0), DistanceExponent(distance));
 }
 
+int RingReach(const RingScope& scope, const DistanceRule& distance) {
+  // Along an axis the nearest position at offset a is (a, 0), on ring a.
+  const int radius = distance.Nb ? std::min<int>(scope.Radius, 1) : scope.Radius;
+  for (int a = radius; a >= 1; --a) {
+    if (std::sqrt(static_cast<double>((a + 1) * (a + 1) + 1)) <= scope.Distance) return a;
+  }
+  return 0;
+}
+
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
   if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
@@ -50,7 +59,7 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
     int w = c;
     if (w <= 0) w += side_;
     if (w > side_) w -= side_;
-    wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int8_t>(w);
+    wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int16_t>(w);
   }
 
   const double selfDivisor = RingSelfDivisor(*settings.Distance.MenuItem());
@@ -60,6 +69,17 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // the grid; most runs reuse the previous run's.
   const Key key{side_, model.ScopeRadius, model.ScopeDistance, *settings.Distance.MenuItem()};
   if (key != key_) BuildTables(key);
+  if (torus_ && !RingTorusFits(side_, reach_)) {
+    throw std::logic_error("ring impact: a torus's side must exceed twice the reach");
+  }
+  rowStart_.resize(static_cast<std::size_t>(2 * reach_ + 1));
+  column_.resize(static_cast<std::size_t>(2 * reach_ + 1));
+  // The kernels' planes: one pair per distance class over the padded grid.
+  const auto padded = static_cast<std::size_t>(side_ + 2 * reach_) *
+                      static_cast<std::size_t>(side_ + 2 * reach_ + ring_round::kLanes);
+  const std::size_t classes = quotient_.size() / kStrengthValues;
+  kernels_ = classes * 2 * padded * sizeof(double) <= kMaxPlaneBytes;
+  if (!kernels_) return;
   PrepareRounds();
   // The kernels read a padded copy of the population, made here and kept
   // current by CellChanged (sequential runs) or at each round's start.
@@ -262,6 +282,7 @@ void RingImpact::UpdateTarget(const Cell& c, std::size_t cell) {
 }
 
 void RingImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (!kernels_) return;  // nothing kept: every turn reads the population
   const Cell& c = model.PopulationGrid.At(x, y);
   UpdateSource(c, x, y, true);
   UpdateTarget(c, static_cast<std::size_t>((y - 1) * side_ + (x - 1)));
@@ -326,7 +347,7 @@ void RingImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wan
 }
 
 int RingImpact::TurnsAhead() const {
-  return randomSeq_ ? ring_round::kLanes : 0;
+  return randomSeq_ && kernels_ ? ring_round::kLanes : 0;
 }
 
 int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
@@ -373,15 +394,13 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   } else if (torus_) {
     // Each coordinate wraps once; the distance stays that of the unwrapped
     // offset. Past the side - 1 entries below coordinate 1: wrap[c] is c's.
-    const std::int8_t* wrap = wrap_.data() + side_ - 1;
-    // Per turn, where each wrapped row starts and each wrapped column lies.
-    std::array<std::int32_t, 2 * kMaxGridSide + 1> rowStart, column;
+    const std::int16_t* wrap = wrap_.data() + side_ - 1;
     for (int d = -reach_; d <= reach_; ++d) {
-      rowStart[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
-      column[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
+      rowStart_[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
+      column_[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
     }
-    const std::int32_t* rows = rowStart.data() + reach_;
-    const std::int32_t* cols = column.data() + reach_;
+    const std::int32_t* rows = rowStart_.data() + reach_;
+    const std::int32_t* cols = column_.data() + reach_;
     for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = cells[rows[src[i].dy] + cols[src[i].dx]];
       visit(src[i], c, c.Opinion);
