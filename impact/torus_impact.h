@@ -85,7 +85,7 @@ class TorusImpact final : public ImpactModel {
   };
   SideKey sideKey_;
   void BuildSideQuotients(const SideKey& key);
-  std::vector<std::uint8_t> fold_;   // u - x + side - 1 -> folded offset
+  std::vector<std::uint8_t> fold_;    // u - x + side - 1 -> folded offset
   std::vector<std::uint32_t> rowAt_;  // per turn: per source row, its quotients' start
 
   // The round kernels' copy of the population they read with its opinion

@@ -121,13 +121,13 @@ void Simulation::DefaultValues() {
   random_.ReseedFromClock();
   model_.OpinionCount = 2;
   if (program_->HasWideScope) {
-    const RingScope& scope = settings.Scope  ? *settings.Scope
+    const RingScope& scope = settings.Scope       ? *settings.Scope
                              : settings.WideScope ? program_->WideScope
                                                   : program_->Scope;
     model_.ScopeRadius = scope.Radius;
     model_.ScopeDistance = scope.Distance;
   }
-  Resize(settings.Side == 0 ? model_.GridSide() : settings.Side);
+  Resize(settings.Side == 0 ? program_->GridSide : settings.Side);
   BuildPopulation(settings, model_, random_);
   Census initial{};
   TakeCensus(model_, initial);

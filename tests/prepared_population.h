@@ -43,9 +43,7 @@ class PreparedPopulation {
 
   // Whether the engine's model works impacts out ahead (whole rounds or
   // turns) for the prepared run, on the round kernels.
-  bool EngineWorksAhead() const {
-    return engine_->ComputesRounds() || engine_->TurnsAhead() > 0;
-  }
+  bool EngineWorksAhead() const { return engine_->ComputesRounds() || engine_->TurnsAhead() > 0; }
 
   // Changes cell [x, y] of the population as a turn would, and tells the
   // engine, as the run driver does in sequential mode.
