@@ -47,6 +47,7 @@ int RingReach(const RingScope& scope, const DistanceRule& distance) {
 
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
+  if (model.ScopeRadius > kMaxRingRadius) throw std::logic_error("ring impact: radius past 100");
   if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
   removeSelf_ = settings.RemoveSelf;
@@ -72,8 +73,6 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (torus_ && !RingTorusFits(side_, reach_)) {
     throw std::logic_error("ring impact: a torus's side must exceed twice the reach");
   }
-  rowStart_.resize(static_cast<std::size_t>(2 * reach_ + 1));
-  column_.resize(static_cast<std::size_t>(2 * reach_ + 1));
   // The kernels' planes: one pair per distance class over the padded grid.
   const auto padded = static_cast<std::size_t>(side_ + 2 * reach_) *
                       static_cast<std::size_t>(side_ + 2 * reach_ + ring_round::kLanes);
@@ -395,27 +394,32 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
     // Each coordinate wraps once; the distance stays that of the unwrapped
     // offset. Past the side - 1 entries below coordinate 1: wrap[c] is c's.
     const std::int16_t* wrap = wrap_.data() + side_ - 1;
+    // Per turn, where each wrapped row starts and each wrapped column lies.
+    std::array<std::int32_t, 2 * kMaxRingRadius + 1> rowStart, column;
     for (int d = -reach_; d <= reach_; ++d) {
-      rowStart_[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
-      column_[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
+      rowStart[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
+      column[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
     }
-    const std::int32_t* rows = rowStart_.data() + reach_;
-    const std::int32_t* cols = column_.data() + reach_;
+    const std::int32_t* rows = rowStart.data() + reach_;
+    const std::int32_t* cols = column.data() + reach_;
     for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = cells[rows[src[i].dy] + cols[src[i].dx]];
       visit(src[i], c, c.Opinion);
     }
   } else {
     // Positions off the grid are skipped. Without a branch: an off-grid
-    // position reads the target instead and contributes to no opinion.
+    // position reads the target's cell instead and contributes to no
+    // opinion (its opinion masked to 0).
     const auto side = static_cast<unsigned>(side_);
+    const std::size_t self = grid.Index(x, y);
     for (std::size_t i = 0; i < n; ++i) {
       const int u = x + src[i].dx;
       const int v = y + src[i].dy;
       const bool onGrid =
           static_cast<unsigned>(u - 1) < side && static_cast<unsigned>(v - 1) < side;
-      const Cell& c = onGrid ? cells[grid.Index(u, v)] : target;
-      visit(src[i], c, onGrid ? c.Opinion : std::uint8_t{0});
+      const Cell& c = cells[onGrid ? grid.Index(u, v) : self];
+      const auto keep = static_cast<std::uint8_t>(-static_cast<int>(onGrid));
+      visit(src[i], c, static_cast<std::uint8_t>(c.Opinion & keep));
     }
   }
   totals.Finish(summationM_, impact, sources);

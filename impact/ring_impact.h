@@ -1,8 +1,8 @@
 #pragma once
-// The ring-neighbourhood impact model of the 40 x 40 grid: sources gathered
-// ring by ring (city-block distance 1, 2, ...) around the target, cut off at a
-// Euclidean distance, each divided by a power of its distance, the target's
-// own voice included unless "Remove Self" is on.
+// The ring-neighbourhood impact model of halvorn's grid (40 x 40, or any
+// side): sources gathered ring by ring (city-block distance 1, 2, ...) around
+// the target, cut off at a Euclidean distance, each divided by a power of its
+// distance, the target's own voice included unless "Remove Self" is on.
 
 #include <array>
 #include <cstdint>
@@ -31,6 +31,9 @@ std::vector<RingOffset> RingScanOrder(int radius);
 
 // The divisor of the target's own voice: g at the distance of offset (0, 0).
 double RingSelfDivisor(DistancePar distance);
+
+// The largest ring radius a scope may have (RingScope::Radius 1..100).
+inline constexpr int kMaxRingRadius = 100;
 
 // How far, in cells along an axis, the sources of a ring scope reach under a
 // distance rule ("nb" keeps to ring 1): the largest |dx| of a position of
@@ -133,9 +136,6 @@ class RingImpact final : public ImpactModel {
   // coordinate on the grid it stands for (1..side). The table starts at the
   // lowest coordinate: coordinate c is at index c + side - 1.
   std::vector<std::int16_t> wrap_;
-  // Per turn on a torus: where each wrapped row starts and each wrapped
-  // column lies, for offsets -reach..reach.
-  std::vector<std::int32_t> rowStart_, column_;
 
   // The round kernels' padded population (see ring_round::Input): per
   // position the opinion and the two strengths it was filled from, its
