@@ -9,7 +9,10 @@
 //                           and every round) over the rounds it made;
 //                           rounds: the rounds a run made, at most kRounds
 //
-// A run may stop before kRounds (two quiet rounds, unanimity). Halvorn's
+// A run may stop before kRounds (two quiet rounds, unanimity). The first
+// run of a large halvorn grid also pays for touching its planes (the next
+// runs of the thread reuse them): take the median of repetitions,
+// --benchmark_repetitions=3 --benchmark_report_aggregates_only=true. Halvorn's
 // simultaneous rounds work out again only the targets the last round's
 // changes reach, so its later rounds cost less than its first; kestane's
 // sequential runs work turn by turn off the 20 x 20 torus.
