@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,13 @@ void CheckRingSides(const char* kernel, int step) {
     }
     if (::testing::Test::HasFailure()) return;
   }
+  // A torus of twice the reach or less would meet cells twice: refused.
+  RunSettings small = HalvornProgram().Defaults;
+  small.Side = 8;
+  small.Scope = RingScope{4, 200.0};
+  small.Edge = false;
+  EXPECT_THROW(PreparedPopulation(HalvornProgram(), reference::MakeReferenceRingImpact(), small, 1),
+               std::logic_error);
 }
 
 void CheckTorusSides(const char* kernel, int step) {
