@@ -36,8 +36,18 @@ double RingSelfDivisor(const DistanceRule& distance) {
   return DistanceDivisor(std::sqrt(2.0), distance);
 }
 
+int RingReach(const RingScope& scope, const DistanceRule& distance) {
+  // Along an axis the nearest position at offset a is (a, 0), on ring a.
+  const int radius = distance.Nb ? std::min<int>(scope.Radius, 1) : scope.Radius;
+  for (int a = radius; a >= 1; --a) {
+    if (std::sqrt(static_cast<double>((a + 1) * (a + 1) + 1)) <= scope.Distance) return a;
+  }
+  return 0;
+}
+
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
+  if (model.ScopeRadius > kMaxRingRadius) throw std::logic_error("ring impact: radius past 100");
   if (settings.Distance.Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
   removeSelf_ = settings.RemoveSelf;
@@ -50,7 +60,7 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
     int w = c;
     if (w <= 0) w += side_;
     if (w > side_) w -= side_;
-    wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int8_t>(w);
+    wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int16_t>(w);
   }
 
   const double selfDivisor = RingSelfDivisor(settings.Distance);
@@ -60,6 +70,15 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // the grid; most runs reuse the previous run's.
   const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
   if (key != key_) BuildTables(key);
+  if (torus_ && !RingTorusFits(side_, reach_)) {
+    throw std::logic_error("ring impact: a torus's side must exceed twice the reach");
+  }
+  // The kernels' planes: one pair per distance class over the padded grid.
+  const auto padded = static_cast<std::size_t>(side_ + 2 * reach_) *
+                      static_cast<std::size_t>(side_ + 2 * reach_ + ring_round::kLanes);
+  const std::size_t classes = quotient_.size() / kStrengthValues;
+  kernels_ = classes * 2 * padded * sizeof(double) <= kMaxPlaneBytes;
+  if (!kernels_) return;
   PrepareRounds();
   // The kernels read a padded copy of the population, made here and kept
   // current by CellChanged (sequential runs) or at each round's start.
@@ -261,6 +280,7 @@ void RingImpact::UpdateTarget(const Cell& c, std::size_t cell) {
 }
 
 void RingImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (!kernels_) return;  // nothing kept: every turn reads the population
   const Cell& c = model.PopulationGrid.At(x, y);
   UpdateSource(c, x, y, true);
   UpdateTarget(c, static_cast<std::size_t>((y - 1) * side_ + (x - 1)));
@@ -325,7 +345,7 @@ void RingImpact::Refresh(std::size_t expected, std::span<const std::int32_t> wan
 }
 
 int RingImpact::TurnsAhead() const {
-  return randomSeq_ ? ring_round::kLanes : 0;
+  return randomSeq_ && kernels_ ? ring_round::kLanes : 0;
 }
 
 int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
@@ -372,9 +392,9 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
   } else if (torus_) {
     // Each coordinate wraps once; the distance stays that of the unwrapped
     // offset. Past the side - 1 entries below coordinate 1: wrap[c] is c's.
-    const std::int8_t* wrap = wrap_.data() + side_ - 1;
+    const std::int16_t* wrap = wrap_.data() + side_ - 1;
     // Per turn, where each wrapped row starts and each wrapped column lies.
-    std::array<std::int32_t, 2 * kMaxGridSide + 1> rowStart, column;
+    std::array<std::int32_t, 2 * kMaxRingRadius + 1> rowStart, column;
     for (int d = -reach_; d <= reach_; ++d) {
       rowStart[static_cast<std::size_t>(d + reach_)] = (wrap[y + d] - 1) * side_;
       column[static_cast<std::size_t>(d + reach_)] = wrap[x + d] - 1;
@@ -387,15 +407,18 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
     }
   } else {
     // Positions off the grid are skipped. Without a branch: an off-grid
-    // position reads the target instead and contributes to no opinion.
+    // position reads the target's cell instead and contributes to no
+    // opinion (its opinion masked to 0).
     const auto side = static_cast<unsigned>(side_);
+    const std::size_t self = grid.Index(x, y);
     for (std::size_t i = 0; i < n; ++i) {
       const int u = x + src[i].dx;
       const int v = y + src[i].dy;
       const bool onGrid =
           static_cast<unsigned>(u - 1) < side && static_cast<unsigned>(v - 1) < side;
-      const Cell& c = onGrid ? cells[grid.Index(u, v)] : target;
-      visit(src[i], c, onGrid ? c.Opinion : std::uint8_t{0});
+      const Cell& c = cells[onGrid ? grid.Index(u, v) : self];
+      const auto keep = static_cast<std::uint8_t>(-static_cast<int>(onGrid));
+      visit(src[i], c, static_cast<std::uint8_t>(c.Opinion & keep));
     }
   }
   totals.Finish(summationM_, impact, sources);

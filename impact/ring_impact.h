@@ -1,8 +1,8 @@
 #pragma once
-// The ring-neighbourhood impact model of the 40 x 40 grid: sources gathered
-// ring by ring (city-block distance 1, 2, ...) around the target, cut off at a
-// Euclidean distance, each divided by a power of its distance, the target's
-// own voice included unless "Remove Self" is on.
+// The ring-neighbourhood impact model of halvorn's grid (40 x 40, or any
+// side): sources gathered ring by ring (city-block distance 1, 2, ...) around
+// the target, cut off at a Euclidean distance, each divided by a power of its
+// distance, the target's own voice included unless "Remove Self" is on.
 
 #include <array>
 #include <cstdint>
@@ -32,14 +32,33 @@ std::vector<RingOffset> RingScanOrder(int radius);
 // The divisor of the target's own voice: g at the distance of offset (0, 0).
 double RingSelfDivisor(const DistanceRule& distance);
 
+// The largest ring radius a scope may have (RingScope::Radius 1..100).
+inline constexpr int kMaxRingRadius = 100;
+
+// How far, in cells along an axis, the sources of a ring scope reach under a
+// distance rule ("nb" keeps to ring 1): the largest |dx| of a position of
+// rings 1..Radius within the cut-off, 0 where none is. A torus ring model
+// needs a side greater than twice this (RingTorusFits); a bounded grid takes
+// any side.
+int RingReach(const RingScope& scope, const DistanceRule& distance);
+inline constexpr bool RingTorusFits(int side, int reach) {
+  return side > 2 * reach;
+}
+
+// The round kernels' quotient planes take at most this many bytes
+// (classes * 2 * padded positions * 8); a run whose scope and side would
+// need more works turn by turn.
+inline constexpr std::size_t kMaxPlaneBytes = std::size_t{256} << 20;
+
 class RingImpact final : public ImpactModel {
  public:
   void Prepare(const RunSettings& settings, ModelState& model) override;
   void ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                      SourceCount& sources) override;
 
-  // Simultaneous runs: a round's impacts together, on the round kernels.
-  bool ComputesRounds() const override { return !randomSeq_; }
+  // Simultaneous runs: a round's impacts together, on the round kernels,
+  // where their planes fit in kMaxPlaneBytes.
+  bool ComputesRounds() const override { return !randomSeq_ && kernels_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
@@ -102,6 +121,7 @@ class RingImpact final : public ImpactModel {
   bool removeSelf_ = false;
   bool summationM_ = false;
   bool randomSeq_ = false;
+  bool kernels_ = false;  // the round kernels serve the prepared run
   int side_ = 0;
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 
@@ -115,7 +135,7 @@ class RingImpact final : public ImpactModel {
   // one side beyond either border at most (-side + 1 .. 2 * side), to the
   // coordinate on the grid it stands for (1..side). The table starts at the
   // lowest coordinate: coordinate c is at index c + side - 1.
-  std::vector<std::int8_t> wrap_;
+  std::vector<std::int16_t> wrap_;
 
   // The round kernels' padded population (see ring_round::Input): per
   // position the opinion and the two strengths it was filled from, its

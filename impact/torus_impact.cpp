@@ -40,16 +40,43 @@ double TorusDistance(int side, int x, int y, int u, int v) {
 
 void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("torus impact handles two opinions");
-  if (model.GridSide() != kSide) throw std::logic_error("torus impact needs a 20 x 20 grid");
   summationM_ = settings.SummationM;
   randomSeq_ = settings.RandomSeq;
-  cache_.Resize(static_cast<std::size_t>(kSide * kSide));
-  SyncPopulation(model.PopulationGrid, true);
-  for (int delta = -(kSide - 1); delta <= kSide - 1; ++delta) {
-    fold_[static_cast<std::size_t>(delta + kSide - 1)] =
-        static_cast<std::uint8_t>(Fold(kSide, delta));
+  side_ = model.GridSide();
+  kernels_ = side_ == kSide;
+  fold_.resize(static_cast<std::size_t>(2 * side_ - 1));
+  rowAt_.resize(static_cast<std::size_t>(side_));
+  for (int delta = -(side_ - 1); delta <= side_ - 1; ++delta) {
+    fold_[static_cast<std::size_t>(delta + side_ - 1)] =
+        static_cast<std::uint8_t>(Fold(side_, delta));
   }
   tables_ = SharedTables(settings.Distance, summationM_);
+  if (kernels_) {
+    quotient_ = tables_->quotient.data();
+    folds_ = kFolds;
+    cache_.Resize(static_cast<std::size_t>(kSide * kSide));
+    SyncPopulation(model.PopulationGrid, true);
+  } else {
+    const SideKey key{side_, settings.Distance, summationM_};
+    if (key != sideKey_ || sideQuotient_.empty()) BuildSideQuotients(key);
+    quotient_ = sideQuotient_.data();
+    folds_ = static_cast<std::size_t>(side_ / 2 + 1);
+  }
+}
+
+// The quotients of a side other than 20, worked out as the shared tables'.
+void TorusImpact::BuildSideQuotients(const SideKey& key) {
+  sideKey_ = key;
+  const auto folds = static_cast<std::size_t>(key.side / 2 + 1);
+  sideQuotient_.resize(folds * folds * kStrengthValues);
+  for (std::size_t a = 0; a < folds; ++a) {
+    for (std::size_t b = 0; b < folds; ++b) {
+      const double d = std::sqrt(static_cast<double>(a * a + b * b));
+      const double g = DistanceDivisor(d, key.distance);
+      double* row = &sideQuotient_[(a * folds + b) * kStrengthValues];
+      for (std::size_t s = 0; s < kStrengthValues; ++s) row[s] = Strength(s, key.summationM) / g;
+    }
+  }
 }
 
 // The tables of one distance rule and summation, built once per process and
@@ -110,24 +137,25 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
   const Cell* cells = grid.Data();
   // Per source row v: where the quotients of its folded row offset b start
   // within the quotients of one column offset.
-  std::array<std::uint32_t, kSide> rowAt{};
-  for (int v = 1; v <= kSide; ++v) {
-    rowAt[U(v - 1)] = static_cast<std::uint32_t>(fold_[U(v - y + kSide - 1)] * kStrengthValues);
+  const int side = side_;
+  std::uint32_t* rowAt = rowAt_.data();
+  for (int v = 1; v <= side; ++v) {
+    rowAt[v - 1] = static_cast<std::uint32_t>(fold_[U(v - y + side - 1)] * kStrengthValues);
   }
-  for (int u = 1; u <= kSide; ++u) {
+  for (int u = 1; u <= side; ++u) {
     // The quotients of the folded column offset a of source column u.
-    const std::size_t a = fold_[U(u - x + kSide - 1)];
-    const double* columnA = &tables_->quotient[a * kFolds * kStrengthValues];
+    const std::size_t a = fold_[U(u - x + side - 1)];
+    const double* columnA = quotient_ + a * folds_ * kStrengthValues;
     const Cell* col = cells + (u - 1);
     auto visit = [&](int v) {
-      const Cell& c = col[(v - 1) * kSide];
-      totals.Add(c.Opinion, columnA[rowAt[U(v - 1)] + c.Supportiveness]);
+      const Cell& c = col[(v - 1) * side];
+      totals.Add(c.Opinion, columnA[rowAt[v - 1] + c.Supportiveness]);
     };
     if (u != x) {
-      for (int v = 1; v <= kSide; ++v) visit(v);
+      for (int v = 1; v <= side; ++v) visit(v);
     } else {
       for (int v = 1; v < y; ++v) visit(v);
-      for (int v = y + 1; v <= kSide; ++v) visit(v);
+      for (int v = y + 1; v <= side; ++v) visit(v);
     }
   }
   totals.Finish(summationM_, impact, sources);
@@ -143,7 +171,7 @@ void TorusImpact::ComputeRound(const ModelState& model, std::span<ImpactVector> 
 }
 
 int TorusImpact::TurnsAhead() const {
-  return randomSeq_ ? kMaxLanes : 0;
+  return randomSeq_ && kernels_ ? kMaxLanes : 0;
 }
 
 int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int32_t> cells,
@@ -169,6 +197,7 @@ int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int3
 }
 
 void TorusImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (!kernels_) return;  // nothing kept: every turn reads the population
   SetCell(static_cast<std::size_t>((y - 1) * kSide + (x - 1)), model.PopulationGrid.At(x, y));
   cache_.MarkAllStale();
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The whole-population impact model of the 20 x 20 torus: every other cell
-// is a source at its torus distance, the target itself always counts at the
-// fixed self distance 0.84, and every cell acts with its supportiveness
-// (squared for plain sums).
+// The whole-population impact model of the torus (kestane's is 20 x 20, the
+// model takes any side): every other cell is a source at its torus distance,
+// the target itself always counts at the fixed self distance 0.84, and every
+// cell acts with its supportiveness (squared for plain sums). The round
+// kernels serve the 20 x 20 torus; other sides work turn by turn.
 
 #include <array>
 #include <cstdint>
@@ -34,7 +35,7 @@ class TorusImpact final : public ImpactModel {
                      SourceCount& sources) override;
 
   // Simultaneous runs: a round's impacts together, on the round kernels.
-  bool ComputesRounds() const override { return !randomSeq_; }
+  bool ComputesRounds() const override { return !randomSeq_ && kernels_; }
   void ComputeRound(const ModelState& model, std::span<ImpactVector> impact,
                     std::span<SourceCount> sources) override;
 
@@ -54,6 +55,8 @@ class TorusImpact final : public ImpactModel {
 
   bool summationM_ = false;
   bool randomSeq_ = false;
+  bool kernels_ = false;  // a 20 x 20 torus: the round kernels serve it
+  int side_ = 0;
   // What depends only on the distance rule and the summation.
   struct Tables {
     // [a][b][supportiveness]: the strength over g(d) of a source at axis
@@ -68,7 +71,22 @@ class TorusImpact final : public ImpactModel {
   static std::shared_ptr<const Tables> SharedTables(const DistanceRule& distance, bool summationM);
   static std::shared_ptr<const Tables> BuildTables(const DistanceRule& distance, bool summationM);
   std::shared_ptr<const Tables> tables_;
-  std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
+  // The per-turn code's quotients, [a][b][supportiveness] with folded
+  // offsets a, b in 0..folds_ - 1: the shared table's on the 20 x 20 torus,
+  // else sideQuotient_, built for the side.
+  const double* quotient_ = nullptr;
+  std::size_t folds_ = 0;
+  std::vector<double> sideQuotient_;
+  struct SideKey {
+    int side = 0;
+    DistanceRule distance;
+    bool summationM = false;
+    friend bool operator==(const SideKey&, const SideKey&) = default;
+  };
+  SideKey sideKey_;
+  void BuildSideQuotients(const SideKey& key);
+  std::vector<std::uint8_t> fold_;    // u - x + side - 1 -> folded offset
+  std::vector<std::uint32_t> rowAt_;  // per turn: per source row, its quotients' start
 
   // The round kernels' copy of the population they read with its opinion
   // masks and counts, and every cell's impacts as last worked out from it.

@@ -5,12 +5,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace impactsim {
 
-// The largest grid either program uses (40 x 40).
-inline constexpr int kMaxGridSide = 40;
-inline constexpr int kMaxCells = kMaxGridSide * kMaxGridSide;
+// The sides a run's grid may have (RunSettings::Side), for either program:
+// the programs' own are 40 and 20.
+inline constexpr int kMinGridSide = 4;
+inline constexpr int kMaxGridSide = 400;
 
 // Capacities of the tallies. Opinion numbers are 1-based; entry 0 is unused.
 inline constexpr int kCensusCapacity = 16;
@@ -34,7 +36,9 @@ struct Cell {
 // number n (1..CellTotal) is stored at index n - 1.
 class Grid {
  public:
-  explicit Grid(int side = kMaxGridSide) : side_(side) {}
+  // An empty grid (side 0) until one is assigned.
+  Grid() = default;
+  explicit Grid(int side) : side_(side), cells_(static_cast<std::size_t>(side * side)) {}
 
   int Side() const { return side_; }
   int Total() const { return side_ * side_; }
@@ -47,19 +51,11 @@ class Grid {
   }
   const Cell* Data() const { return cells_.data(); }
 
-  friend bool operator==(const Grid& a, const Grid& b) {
-    if (a.side_ != b.side_) return false;
-    for (int i = 0; i < a.Total(); ++i) {
-      if (!(a.cells_[static_cast<std::size_t>(i)] == b.cells_[static_cast<std::size_t>(i)])) {
-        return false;
-      }
-    }
-    return true;
-  }
+  friend bool operator==(const Grid& a, const Grid& b) = default;
 
  private:
-  int side_;
-  std::array<Cell, kMaxCells> cells_{};
+  int side_ = 0;
+  std::vector<Cell> cells_;
 };
 
 // A count or index the engine keeps as an int (never negative) as a

@@ -14,7 +14,7 @@ namespace impactsim {
 
 struct ProgramProfile {
   std::string_view Name;                // "halvorn" or "kestane"
-  int GridSide;                         // cells along each side
+  int GridSide;                         // cells along each side (a run may set another)
   int CellTotal = GridSide * GridSide;  // follows from GridSide: never set in a table
   bool HasEdge;                         // "Edge" exists (otherwise the grid is always a torus)
   bool HasWideScope;                    // "Wide Scope" exists (ring neighbourhood scope)

@@ -98,7 +98,10 @@ struct RunSettings {
 // population is built (for Initial Dist and Wide Scope); the run driver also
 // takes the per-turn settings once at the start of a run, which is exact
 // because no input is served while a run lasts. Must return a valid setting:
-// InitialShare in [0, 1] and Rounds >= 1.
+// InitialShare in [0, 1], Rounds >= 1, Side 0 or kMinGridSide..kMaxGridSide,
+// InitialCount -1 or 0..Side^2, Strengths not Given, a Scope's Radius 1..100
+// and Distance in [0, 200], and on a torus a side greater than twice the
+// scope's reach (RingReach).
 class SettingsSource {
  public:
   virtual ~SettingsSource() = default;

@@ -1,6 +1,7 @@
 #include "model/simulation.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "model/portable_math.h"
@@ -106,6 +107,8 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
   if (rule.RedrawStrengths) {
     cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
     cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
+    // Equal strengths stay equal; the draws are taken all the same.
+    if (model.EqualStrength) cell.Persuasiveness = cell.Supportiveness = *model.EqualStrength;
   }
 }
 
@@ -120,33 +123,64 @@ Simulation::Simulation(const ProgramProfile& program, Clock& clock, const Settin
       visitOrder_(U(program.CellTotal + 1)),
       draws_(U(20 * program.CellTotal)) {}
 
+void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random) {
+  // Selection sampling for an exact count: a cell takes opinion 2 with the
+  // chance (cells of 2 still wanted) / (cells still to build).
+  assert(settings.Strengths.Draw != StrengthDraw::Given);
+  const bool byCount = settings.InitialCount >= 0;
+  std::int32_t cellsLeft = model.CellTotal();
+  std::int32_t needLeft = settings.InitialCount;
+  const bool equal = settings.Strengths.Draw == StrengthDraw::Equal;
+  const auto value = settings.Strengths.Value;
+  model.EqualStrength = equal ? std::optional<std::uint8_t>(value) : std::nullopt;
+  // Column by column, each column from the top, three draws per cell
+  // whatever the rules: the order fixes which draws land in which cell.
+  const int side = model.GridSide();
+  for (int x = 1; x <= side; ++x) {
+    for (int y = 1; y <= side; ++y) {
+      Cell& cell = model.PopulationGrid.At(x, y);
+      if (byCount) {
+        const bool two = random.RandBelow(cellsLeft--) < needLeft;
+        cell.Opinion = two ? 2 : 1;
+        needLeft -= two ? 1 : 0;
+      } else {
+        cell.Opinion = random.RandReal() >= settings.InitialShare ? 1 : 2;
+      }
+      cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
+      cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
+      if (equal) cell.Persuasiveness = cell.Supportiveness = value;
+    }
+  }
+}
+
 void Simulation::DefaultValues() {
   const RunSettings settings = settings_->CurrentSettings();
   random_.ReseedFromClock();
   model_.OpinionCount = 2;
-  const double threshold = settings.InitialShare;
   if (program_->HasWideScope) {
-    const RingScope& scope = settings.WideScope ? program_->WideScope : program_->Scope;
+    const RingScope& scope = settings.Scope       ? *settings.Scope
+                             : settings.WideScope ? program_->WideScope
+                                                  : program_->Scope;
     model_.ScopeRadius = scope.Radius;
     model_.ScopeDistance = scope.Distance;
   }
-  // Column by column, each column from the top: the order fixes which draws
-  // land in which cell.
-  const int side = model_.GridSide();
-  for (int x = 1; x <= side; ++x) {
-    for (int y = 1; y <= side; ++y) {
-      Cell& cell = model_.PopulationGrid.At(x, y);
-      cell.Opinion = random_.RandReal() >= threshold ? 1 : 2;
-      cell.Persuasiveness = static_cast<std::uint8_t>(random_.RandBelow(kStrengthValues));
-      cell.Supportiveness = static_cast<std::uint8_t>(random_.RandBelow(kStrengthValues));
-    }
-  }
+  Resize(settings.Side == 0 ? program_->GridSide : settings.Side);
+  BuildPopulation(settings, model_, random_);
   Census initial{};
   TakeCensus(model_, initial);
   for (int k = 1; k <= std::min<int>(model_.OpinionCount, kCountFields); ++k) {
     observer_->ShowInitialCount(k, CountDisplayText(initial[U(k)]));
   }
   model_.History.fill(0);
+}
+
+void Simulation::Resize(int side) {
+  if (side == model_.GridSide()) return;
+  model_.PopulationGrid = Grid(side);
+  model_.SnapshotGrid = Grid(side);
+  const int total = model_.CellTotal();
+  visitOrder_.assign(U(total + 1), 0);
+  draws_.assign(U(20 * total), 0);
 }
 
 RunResult Simulation::Run() {
@@ -156,7 +190,7 @@ RunResult Simulation::Run() {
   do {
     StartRound(run);
     const bool randomSeq = run.Settings.RandomSeq;
-    for (run.IterationNo = 1; run.IterationNo <= program_->CellTotal; ++run.IterationNo) {
+    for (run.IterationNo = 1; run.IterationNo <= model_.CellTotal(); ++run.IterationNo) {
       run.CellNo = visitOrder_[U(run.IterationNo)];
       BeginTurn(run);
       if (run.WholeRounds) {
@@ -192,12 +226,12 @@ RunResult Simulation::Run() {
 // starts a new batch from the population as it now is.
 void Simulation::SpeculativeTurn(RunState& run) {
   if (run.IterationNo >= run.AheadEnd) {
-    const std::int32_t n = std::min(run.TurnsAhead, program_->CellTotal - run.IterationNo + 1);
+    const std::int32_t n = std::min(run.TurnsAhead, model_.CellTotal() - run.IterationNo + 1);
     for (std::int32_t j = 0; j < n; ++j)
       aheadCells_[U(j)] = visitOrder_[U(run.IterationNo + j)] - 1;
     // The turns likely to come before the next change: the round's turns
     // left, or fewer at the rate changes come.
-    const std::int32_t turnsLeft = program_->CellTotal - run.IterationNo + 1;
+    const std::int32_t turnsLeft = model_.CellTotal() - run.IterationNo + 1;
     const auto [changes, turns] = ChangeRate(run);
     const auto likely =
         static_cast<std::int32_t>(std::min<std::int64_t>(turnsLeft, turns / std::max(changes, 1)));
@@ -221,7 +255,7 @@ void Simulation::SpeculativeTurn(RunState& run) {
 std::pair<std::int32_t, std::int32_t> Simulation::ChangeRate(const RunState& run) const {
   const std::int32_t turns = run.IterationNo - 1;
   if (turns >= kRateTurns) return {run.ChangeCount, turns};
-  return {run.LastRoundChanges, program_->CellTotal};
+  return {run.LastRoundChanges, model_.CellTotal()};
 }
 
 // Working turns out ahead pays only when few turns change their cell: fewer
@@ -269,8 +303,8 @@ void Simulation::StartRun(RunState& run) {
     aheadSources_.assign(U(run.TurnsAhead), SourceCount{});
   }
   if (run.WholeRounds) {
-    roundImpact_.assign(U(program_->CellTotal), ImpactVector{});
-    roundSources_.assign(U(program_->CellTotal), SourceCount{});
+    roundImpact_.assign(U(model_.CellTotal()), ImpactVector{});
+    roundSources_.assign(U(model_.CellTotal()), SourceCount{});
   }
   run.Result.StartCensus = model_.OpinionCensus;
   run.Result.Wraps = !run.Settings.Edge;
@@ -281,7 +315,7 @@ void Simulation::StartRound(RunState& run) {
   observer_->ShowRound(run.RoundNo);
   ShuffleVisitOrder();
   // Before the first round every turn may change its cell.
-  run.LastRoundChanges = run.RoundNo == 1 ? program_->CellTotal : run.ChangeCount;
+  run.LastRoundChanges = run.RoundNo == 1 ? model_.CellTotal() : run.ChangeCount;
   run.ChangeCount = 0;
   run.AheadEnd = 0;  // a new visit order
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
@@ -289,7 +323,7 @@ void Simulation::StartRound(RunState& run) {
 }
 
 void Simulation::ShuffleVisitOrder() {
-  const std::int32_t total = program_->CellTotal;
+  const std::int32_t total = model_.CellTotal();
   for (std::int32_t i = 1; i <= total; ++i) visitOrder_[U(i)] = i;
   // The draws first, in the order the swaps take them; the swaps then in
   // order: the same permutation as drawing at each swap.
@@ -301,15 +335,15 @@ void Simulation::ShuffleVisitOrder() {
 
 void Simulation::BeginTurn(RunState& run) {
   observer_->ShowIteration(run.IterationNo);
-  const GridPos pos = CellPosition(run.CellNo, program_->GridSide);
+  const GridPos pos = CellPosition(run.CellNo, model_.GridSide());
   run.X = pos.x;
   run.Y = pos.y;
 }
 
 void Simulation::EndRound(RunState& run) {
   if (!run.Settings.RandomSeq) {
-    for (std::int32_t i = 1; i <= program_->CellTotal; ++i) {
-      const GridPos pos = CellPosition(visitOrder_[U(i)], program_->GridSide);
+    for (std::int32_t i = 1; i <= model_.CellTotal(); ++i) {
+      const GridPos pos = CellPosition(visitOrder_[U(i)], model_.GridSide());
       observer_->DrawCell(pos.x, pos.y, model_.PopulationGrid.At(pos.x, pos.y).Opinion);
     }
   }
@@ -337,7 +371,7 @@ void Simulation::CloseRound(RunState& run) {
   stop.Quiet = history[1] + history[2] == 0;
   stop.Unanimity = false;
   for (int k = 1; k <= kCensusCapacity; ++k) {
-    if (model_.OpinionCensus[U(k)] == program_->CellTotal) stop.Unanimity = true;
+    if (model_.OpinionCensus[U(k)] == model_.CellTotal()) stop.Unanimity = true;
   }
   run.StopFlag = stop.Any();
   observer_->RoundPopulation(run.RoundNo, model_.PopulationGrid);

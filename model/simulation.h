@@ -50,14 +50,31 @@ void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
 void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
                  const TurnRule& rule, int x, int y, std::int32_t& changeCount);
 
+// Fills the model's population (its grid already of the run's side) from
+// `random`, column by column, each column from the top, taking exactly three
+// draws per cell whatever the rules (opinion, persuasiveness,
+// supportiveness), so what is drawn after the build does not depend on them.
+// Opinion: by share, 2 where a RandReal() falls below InitialShare; by count
+// (InitialCount >= 0, at most CellTotal), exactly InitialCount cells of 2 by
+// selection sampling, one RandBelow per cell. Strengths: Uniform draws each
+// from 0..100; Equal draws them and gives both Value, and sets
+// model.EqualStrength so that strengths drawn anew later get Value too.
+// Given strengths come with a starting population, which a build does not
+// make: callers never pass them (they are treated as Uniform here).
+// Sets only the cells and EqualStrength.
+void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random);
+
 class Simulation {
  public:
   Simulation(const ProgramProfile& program, Clock& clock, const SettingsSource& settings,
              RunObserver& observer);
 
-  // Builds a new random population from the current "Initial Dist" (and the
-  // scope from "Wide Scope"), reseeding from the clock first; shows its census
-  // in the initial count fields and clears the change history. Draws nothing.
+  // Builds a new random population from the current settings (BuildPopulation)
+  // on a grid of their side (0: the program's own), with the ring scope of
+  // their Scope or else of "Wide Scope", reseeding from the clock first;
+  // shows its census in the initial count fields and clears the change
+  // history. Draws nothing. From here on the run's sizes follow the model's
+  // grid, not the program's.
   void DefaultValues();
 
   // One complete run, from the settings to "Normal End of Job". Returns when
@@ -103,6 +120,8 @@ class Simulation {
     std::int32_t LastRoundChanges = 0;
   };
 
+  // Sizes the grids and the visit order for a grid of `side`.
+  void Resize(int side);
   void ReadRunSettings(RunState& run);
   void StartRun(RunState& run);
   void StartRound(RunState& run);

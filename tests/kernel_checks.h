@@ -23,6 +23,14 @@ void CheckTorusRounds(const char* kernel, int step);
 void CheckRingTurnsAhead(const char* kernel, int step);
 void CheckTorusTurnsAhead(const char* kernel, int step);
 
+// Ring neighbourhoods of scopes of their own on grids of other sides, with
+// walls and (where the side allows) wrapping edges: whole rounds, turns
+// worked out ahead, and turn by turn where the kernels' planes would not fit.
+void CheckRingSides(const char* kernel, int step);
+
+// The torus of other sides, turn by turn; the 20 x 20 one on the kernels.
+void CheckTorusSides(const char* kernel, int step);
+
 // Whole seeded runs of the engine and of the reference programs.
 void CheckHalvornRuns(const char* kernel, int step);
 void CheckKestaneRuns(const char* kernel, int step);

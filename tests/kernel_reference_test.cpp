@@ -48,6 +48,11 @@ TEST(ReferenceEveryKernel, TorusTurnsWorkedOutAheadMatchTurnByTurn) {
   OnEveryKernel(CheckTorusTurnsAhead);
 }
 
+TEST(ReferenceEveryKernel, OtherSidesAndScopesMatchTurnByTurn) {
+  OnEveryKernel(CheckRingSides);
+  OnEveryKernel(CheckTorusSides);
+}
+
 TEST(ReferenceEveryKernel, HalvornRunsMatchTheReferenceProgram) {
   OnEveryKernel(CheckHalvornRuns);
 }

@@ -106,6 +106,99 @@ TEST(population_test, default_values_builds_column_by_column_from_the_clock) {
   }
 }
 
+// The build rules beyond the programs' controls: an exact count by
+// selection sampling, equal strengths, shares at either end, other sides.
+// Whatever the rules, three draws per cell at the places of the uniform
+// build's, so the opinions drawn by share and everything drawn after the
+// build stay what the uniform build gives.
+TEST(population_test, build_rules_keep_three_draws_per_cell) {
+  const ProgramProfile* h = &HalvornProgram();
+  const ProgramProfile* k = &KestaneProgram();
+  constexpr StrengthRule kUniform{};
+  auto equal = [](int v) { return StrengthRule{StrengthDraw::Equal, std::uint8_t(v)}; };
+  struct Case {
+    const ProgramProfile* program;
+    int side;  // 0: the program's
+    double share;
+    std::int32_t count;  // -1: by share
+    StrengthRule strengths;
+    std::int32_t opinion2;  // cells of opinion 2; -1: left to chance
+  };
+  const Case cases[] = {
+      {h, 0, 0.3, 0, kUniform, 0},
+      {h, 0, 0.3, 1600, kUniform, 1600},
+      {h, 0, 0.3, 1, equal(0), 1},
+      {h, 0, 0.1, 800, equal(100), 800},
+      {h, 0, 0.3, 1599, kUniform, 1599},
+      {k, 0, 0.3, 37, equal(55), 37},
+      {k, 7, 0.3, 48, kUniform, 48},
+      {h, 4, 0.3, 16, equal(1), 16},
+      {h, 0, 0.0, -1, kUniform, 0},
+      {h, 0, 1.0, -1, equal(100), 1600},
+      {k, 0, 0.5, -1, equal(50), -1},
+      {k, 9, 1.0, -1, kUniform, 81},
+      {h, 400, 0.3, 80'000, kUniform, 80'000},
+  };
+  for (const Case& c : cases) {
+    for (const std::uint32_t seed : {0u, 777u, 12'345'678u, 86'399'999u}) {
+      SCOPED_TRACE(std::string(c.program->Name) + " side " + std::to_string(c.side) + " count " +
+                   std::to_string(c.count) + " share " + std::to_string(c.share) + " seed " +
+                   std::to_string(seed));
+      RunSettings settings = c.program->Defaults;
+      settings.Side = c.side;
+      settings.InitialShare = c.share;
+      settings.InitialCount = c.count;
+      settings.Strengths = c.strengths;
+      FixedSettings source(settings);
+      FixedClock clock(seed);
+      RunObserver quiet;
+      Simulation sim(*c.program, clock, source, quiet);
+      sim.DefaultValues();
+      const ModelState& m = sim.Model();
+      const int side = c.side == 0 ? c.program->GridSide : c.side;
+      ASSERT_EQ(m.GridSide(), side);
+
+      // The uniform build by share from the same seed, and its draws replayed.
+      RunSettings plain = settings;
+      plain.InitialCount = -1;
+      plain.Strengths = kUniform;
+      FixedSettings plainSource(plain);
+      Simulation uniform(*c.program, clock, plainSource, quiet);
+      uniform.DefaultValues();
+      RandomSource replay(clock);
+      replay.ReseedFromClock();
+      std::int32_t left = side * side, need = c.count;
+      for (int x = 1; x <= side; ++x) {
+        for (int y = 1; y <= side; ++y) {
+          const Cell& cell = m.PopulationGrid.At(x, y);
+          const Cell& drawn = uniform.Model().PopulationGrid.At(x, y);
+          if (c.count < 0) {
+            ASSERT_EQ(cell.Opinion, drawn.Opinion) << x << ", " << y;
+            replay.RandReal();
+          } else {
+            const bool two = replay.RandBelow(left--) < need;
+            need -= two ? 1 : 0;
+            ASSERT_EQ(cell.Opinion, two ? 2 : 1) << x << ", " << y;
+          }
+          replay.RandBelow(kStrengthValues);
+          replay.RandBelow(kStrengthValues);
+          const bool equalRule = c.strengths.Draw == StrengthDraw::Equal;
+          ASSERT_EQ(cell.Persuasiveness, equalRule ? c.strengths.Value : drawn.Persuasiveness);
+          ASSERT_EQ(cell.Supportiveness, equalRule ? c.strengths.Value : drawn.Supportiveness);
+        }
+      }
+      EXPECT_EQ(sim.Random().RandomState, replay.RandomState) << "three draws per cell";
+      EXPECT_EQ(sim.Random().RandomState, uniform.Random().RandomState);
+      Census census{};
+      TakeCensus(m, census);
+      EXPECT_EQ(census[1] + census[2], side * side);
+      if (c.opinion2 >= 0) {
+        EXPECT_EQ(census[2], c.opinion2);
+      }
+    }
+  }
+}
+
 TEST(population_test, minority_share_follows_initial_dist) {
   // Over many seeds the share of opinion 2 converges on the chosen item.
   for (int index = 0; index < 4; ++index) {

@@ -41,6 +41,10 @@ class PreparedPopulation {
   const ModelState& Model() const { return simulation_.Model(); }
   int Side() const { return simulation_.Model().GridSide(); }
 
+  // Whether the engine's model works impacts out ahead (whole rounds or
+  // turns) for the prepared run, on the round kernels.
+  bool EngineWorksAhead() const { return engine_->ComputesRounds() || engine_->TurnsAhead() > 0; }
+
   // Changes cell [x, y] of the population as a turn would, and tells the
   // engine, as the run driver does in sequential mode.
   void ChangeCell(int x, int y);

@@ -101,6 +101,11 @@ TEST(ReferenceKernelInUse, TurnsWorkedOutAheadMatchTurnByTurn) {
   CheckTorusTurnsAhead(ChosenRoundKernel(), kStep);
 }
 
+TEST(ReferenceKernelInUse, OtherSidesAndScopesMatchTurnByTurn) {
+  CheckRingSides(ChosenRoundKernel(), 1);
+  CheckTorusSides(ChosenRoundKernel(), 1);
+}
+
 TEST(ReferenceKernelInUse, RunsMatchTheReferencePrograms) {
   CheckHalvornRuns(ChosenRoundKernel(), 4);
   CheckKestaneRuns(ChosenRoundKernel(), 2);

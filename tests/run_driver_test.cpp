@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <set>
 
 #include "model/seeded_run.h"
@@ -331,6 +332,68 @@ TEST(run_driver_test, a_new_run_restores_the_scope_that_nb_narrowed) {
   sim.DefaultValues();
   EXPECT_EQ(sim.Model().ScopeRadius, 29);
   EXPECT_EQ(sim.Model().ScopeDistance, 19.0);
+}
+
+// A run follows the grid its build made (the turns, the visit order, the
+// census), its own ring scope, and equal strengths through halvorn's new
+// draws on a change; the next run of the program's own side is the run a
+// fresh engine makes.
+TEST(run_driver_test, runs_follow_the_built_grid_scope_and_strengths) {
+  const ProgramProfile* h = &HalvornProgram();
+  const ProgramProfile* k = &KestaneProgram();
+  struct Case {
+    const ProgramProfile* program;
+    int side;
+    std::optional<RingScope> scope;
+    StrengthRule strengths;
+    bool randomSeq;
+  };
+  const Case cases[] = {
+      {h, 0, std::nullopt, {StrengthDraw::Equal, 37}, false},
+      {h, 0, RingScope{3, 2.5}, {StrengthDraw::Equal, 100}, true},
+      {h, 7, RingScope{2, 9.0}, {}, false},
+      {h, 53, std::nullopt, {StrengthDraw::Equal, 0}, true},
+      {k, 9, std::nullopt, {StrengthDraw::Equal, 64}, false},
+      {k, 4, std::nullopt, {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program->Name) + " side " + std::to_string(c.side));
+    RunSettings settings = c.program->Defaults;
+    settings.Rounds = 6;
+    settings.Side = c.side;
+    settings.Scope = c.scope;
+    settings.Strengths = c.strengths;
+    settings.RandomSeq = c.randomSeq;
+    settings.RemoveSelf = true;  // else equal strengths rarely outvoice a cell's own
+    auto run = RunOnce(*c.program, settings, 9'876'543);
+    const ModelState& m = run->sim->Model();
+    const int cells = c.side == 0 ? c.program->CellTotal : c.side * c.side;
+    ASSERT_EQ(m.CellTotal(), cells);
+    EXPECT_EQ(run->observer.iteration, cells) << "last iteration shown";
+    EXPECT_EQ(run->result.StartCensus[1] + run->result.StartCensus[2], cells);
+    EXPECT_EQ(run->result.EndCensus[1] + run->result.EndCensus[2], cells);
+    if (c.scope) {
+      EXPECT_EQ(m.ScopeRadius, c.scope->Radius);
+    }
+    if (c.strengths.Draw == StrengthDraw::Equal) {
+      if (c.program->RedrawStrengthsOnChange) {
+        EXPECT_GT(run->result.TotalChanges, 0);
+      }
+      for (int i = 0; i < cells; ++i) {
+        const Cell& cell = m.PopulationGrid.Data()[i];
+        ASSERT_EQ(cell.Persuasiveness, c.strengths.Value) << "cell " << i + 1;
+        ASSERT_EQ(cell.Supportiveness, c.strengths.Value) << "cell " << i + 1;
+      }
+    }
+    RunSettings own = c.program->Defaults;
+    own.Rounds = 4;
+    run->settings.Set(own);
+    run->observer = RecordingObserver{};
+    run->sim->Run();
+    const auto fresh = RunOnce(*c.program, own, 9'876'543);
+    EXPECT_EQ(run->observer.log, fresh->observer.log);
+    EXPECT_EQ(run->sim->Model().PopulationGrid, fresh->sim->Model().PopulationGrid);
+  }
 }
 
 TEST(run_driver_test, same_seed_same_run_in_both_programs) {

@@ -333,6 +333,34 @@ class MapCanvasTest : public QObject {
     QCOMPARE(changed, inner.width() * inner.height());
   }
 
+  // A map of another side than the window's: cells of the size that fits
+  // it into the map (at least a pixel, unframed under 3), the picture grown
+  // only past kMapSize cells; the last cell in its colour where expected.
+  void otherSides_data() {
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("cellSize");
+    QTest::addColumn<int>("width");
+    QTest::newRow("40") << 40 << 8 << 320;
+    QTest::newRow("20") << 20 << 16 << 320;
+    QTest::newRow("53") << 53 << 6 << 320;
+    QTest::newRow("4") << 4 << 80 << 320;
+    QTest::newRow("160") << 160 << 2 << 320;
+    QTest::newRow("400") << 400 << 1 << 400;
+  }
+  void otherSides() {
+    QFETCH(int, side);
+    QFETCH(int, cellSize);
+    QFETCH(int, width);
+    MapCanvas map(8);
+    map.DrawMap(KnownGrid(side));
+    QCOMPARE(map.CellSize(), cellSize);
+    QCOMPARE(map.Picture().Width(), width);
+    const int at = (side - 1) * cellSize + cellSize / 2;
+    QCOMPARE(map.Picture().Image().pixel(at, at), OpinionColour(OpinionAt(side, side)).rgb());
+    // The rows of small cells cover the whole picture: no frame, no black.
+    QCOMPARE(Count(map.Picture().Image(), kBlack) == 0, cellSize < 3);
+  }
+
   void strategyMap_data() {
     QTest::addColumn<int>("cellSize");
     QTest::addColumn<QSize>("window");
@@ -362,6 +390,29 @@ class ChartCanvasTest : public QObject {
     QFETCH(int, round);
     QFETCH(int, column);
     QCOMPARE(ChartCanvas::ColumnOf(round), column);
+  }
+
+  // Another population size keeps the window's chart height: k rounded up.
+  void scaleFollowsCellTotal_data() {
+    QTest::addColumn<int>("baseTotal");
+    QTest::addColumn<int>("baseK");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("k");
+    QTest::newRow("own 1600") << 1600 << 6 << 1600 << 6;
+    QTest::newRow("400 on 1600/6") << 1600 << 6 << 400 << 2;
+    QTest::newRow("160000 on 1600/6") << 1600 << 6 << 160'000 << 600;
+    QTest::newRow("16 on 1600/6") << 1600 << 6 << 16 << 1;
+    QTest::newRow("6400 on 400/2") << 400 << 2 << 6400 << 32;
+    QTest::newRow("401 on 400/2") << 400 << 2 << 401 << 3;
+  }
+  void scaleFollowsCellTotal() {
+    QFETCH(int, baseTotal);
+    QFETCH(int, baseK);
+    QFETCH(int, total);
+    QFETCH(int, k);
+    ChartCanvas chart(baseTotal, baseK);
+    chart.FollowCellTotal(total);
+    QCOMPARE(chart.CellsPerPixel(), k);
   }
 
   void frame() {

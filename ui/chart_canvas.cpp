@@ -1,6 +1,7 @@
 #include "ui/chart_canvas.h"
 
 #include <QPoint>
+#include <algorithm>
 #include <array>
 
 #include "ui/fonts.h"
@@ -24,7 +25,17 @@ constexpr int kLabelPixels = 13;  // 10 pt at 96 dpi
 }  // namespace
 
 ChartCanvas::ChartCanvas(int cellTotal, int cellsPerPixel)
-    : cellTotal_(cellTotal), k_(cellsPerPixel), surface_(kChartWidth, kChartHeight, Qt::white) {}
+    : cellTotal_(cellTotal),
+      k_(cellsPerPixel),
+      baseTotal_(cellTotal),
+      baseK_(cellsPerPixel),
+      surface_(kChartWidth, kChartHeight, Qt::white) {}
+
+void ChartCanvas::FollowCellTotal(int cellTotal) {
+  cellTotal_ = cellTotal;
+  const std::int64_t scaled = std::int64_t{cellTotal} * baseK_;
+  k_ = static_cast<int>(std::max<std::int64_t>(1, (scaled + baseTotal_ - 1) / baseTotal_));
+}
 
 int ChartCanvas::ColumnOf(std::int32_t round) {
   const std::int64_t offset = (std::int64_t{round} - 1) % kChartColumns;

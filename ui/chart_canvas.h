@@ -35,6 +35,12 @@ class ChartCanvas {
   void DrawProcess(std::int32_t round, const Census& current, const Census& previous,
                    int opinionCount);
 
+  // A population of `cellTotal` cells from the next column on: the scale
+  // becomes the one that gives it the height the constructor's population
+  // has (k rounded up).
+  void FollowCellTotal(int cellTotal);
+  int CellsPerPixel() const { return k_; }
+
   // Column of a round, 1..50.
   static int ColumnOf(std::int32_t round);
 
@@ -43,6 +49,7 @@ class ChartCanvas {
 
   int cellTotal_;
   int k_;
+  int baseTotal_, baseK_;  // the constructor's population and scale
   Surface surface_;
 };
 

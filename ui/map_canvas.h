@@ -13,7 +13,8 @@ inline constexpr int kMapSize = 320;
 
 class MapCanvas {
  public:
-  // cellSize: pixels per cell along each side (8 for a 40-cell side, 16 for 20).
+  // cellSize: pixels per cell along each side (8 for a 40-cell side, 16 for
+  // 20) until a map of another side is drawn.
   explicit MapCanvas(int cellSize);
 
   Surface& Picture() { return surface_; }
@@ -24,9 +25,12 @@ class MapCanvas {
   // outer size, clipped to the map.
   void StrategyMap(int windowOuterWidth, int windowOuterHeight);
   // Every cell, column by column from the left, each column from the top.
+  // The cells take the size that fits the population's side into the map
+  // (kMapSize / side pixels, at least 1; the picture grows past kMapSize only
+  // for sides beyond it), which the programs' own sides already have.
   void DrawMap(const Grid& population);
   // Cell [x, y]: a (S-2) x (S-2) square of the opinion's colour in a
-  // one-pixel black frame.
+  // one-pixel black frame; a cell of under 3 pixels is all colour.
   void DrawCell(int x, int y, std::uint8_t opinion);
 
  private:

@@ -13,6 +13,7 @@ void RunPictures::StrategyMap() {
 
 void RunPictures::DrawMap(const Grid& population) {
   map_.DrawMap(population);
+  chart_.FollowCellTotal(population.Total());
 }
 
 void RunPictures::DrawCell(int x, int y, std::uint8_t opinion) {

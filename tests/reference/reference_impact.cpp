@@ -12,8 +12,6 @@ namespace impactsim::reference {
 
 namespace {
 
-constexpr int kRingSide = 40;
-constexpr int kTorusSide = 20;
 constexpr double kTorusSelfDistance = 0.84;
 
 // Divides the accumulated totals by the root of their source counts, unless
@@ -49,7 +47,6 @@ double DistanceDivisor(double d, const DistanceRule& rule) {
 }
 
 void ReferenceRingImpact::Prepare(const RunSettings& settings, ModelState& model) {
-  if (model.GridSide() != kRingSide) throw std::logic_error("ring model needs a 40 x 40 grid");
   settings_ = settings;
   if (settings.Distance.Nb) model.ScopeRadius = 1;
 }
@@ -57,6 +54,7 @@ void ReferenceRingImpact::Prepare(const RunSettings& settings, ModelState& model
 void ReferenceRingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                         SourceCount& sources) {
   ClearSources(model, sources);
+  const int gridSide = model.GridSide();
   const Cell& target = model.PopulationGrid.At(x, y);
 
   if (!settings_.RemoveSelf) {
@@ -80,12 +78,12 @@ void ReferenceRingImpact::ComputeImpact(const ModelState& model, int x, int y, I
         const int dx = u - x;
         const int dy = v - y;
         if (settings_.Edge) {
-          if (u < 1 || u > kRingSide || v < 1 || v > kRingSide) continue;
+          if (u < 1 || u > gridSide || v < 1 || v > gridSide) continue;
         } else {
-          if (u <= 0) u += kRingSide;
-          if (u > kRingSide) u -= kRingSide;
-          if (v <= 0) v += kRingSide;
-          if (v > kRingSide) v -= kRingSide;
+          if (u <= 0) u += gridSide;
+          if (u > gridSide) u -= gridSide;
+          if (v <= 0) v += gridSide;
+          if (v > gridSide) v -= gridSide;
         }
         const double ax = std::abs(dx) + 1;
         const double ay = std::abs(dy) + 1;
@@ -106,8 +104,7 @@ void ReferenceRingImpact::ComputeImpact(const ModelState& model, int x, int y, I
   Scale(model, settings_.SummationM, impact, sources);
 }
 
-void ReferenceTorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
-  if (model.GridSide() != kTorusSide) throw std::logic_error("torus model needs a 20 x 20 grid");
+void ReferenceTorusImpact::Prepare(const RunSettings& settings, ModelState&) {
   settings_ = settings;
 }
 
@@ -125,13 +122,14 @@ void ReferenceTorusImpact::ComputeImpact(const ModelState& model, int x, int y,
   impact[target.Opinion] += strength(target) / selfDivisor;
   sources[target.Opinion] += 1;
 
-  for (int u = 1; u <= kTorusSide; ++u) {
-    for (int v = 1; v <= kTorusSide; ++v) {
+  const int side = model.GridSide();
+  for (int u = 1; u <= side; ++u) {
+    for (int v = 1; v <= side; ++v) {
       if (u == x && v == y) continue;
       int a = std::abs(u - x);
-      if (a > kTorusSide / 2) a = kTorusSide - a;
+      if (a > side / 2) a = side - a;
       int b = std::abs(v - y);
-      if (b > kTorusSide / 2) b = kTorusSide - b;
+      if (b > side / 2) b = side - b;
       const double d = std::sqrt(static_cast<double>(a * a + b * b));
       const double g = DistanceDivisor(d, settings_.Distance);
       const Cell& source = grid.At(u, v);

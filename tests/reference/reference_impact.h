@@ -17,8 +17,9 @@ namespace impactsim::reference {
 // power; for any other power, d^power rounded once (PortablePow).
 double DistanceDivisor(double d, const DistanceRule& rule);
 
-// The 40 x 40 grid: rings 1..ScopeRadius around the target, cut off at
-// ScopeDistance, the border either a wall ("Edge") or wrapped.
+// The ring grid (halvorn's is 40 x 40; any side): rings 1..ScopeRadius
+// around the target, cut off at ScopeDistance, the border either a wall
+// ("Edge") or wrapped once (on a torus the side exceeds twice the reach).
 class ReferenceRingImpact final : public ImpactModel {
  public:
   void Prepare(const RunSettings& settings, ModelState& model) override;
@@ -29,7 +30,8 @@ class ReferenceRingImpact final : public ImpactModel {
   RunSettings settings_;
 };
 
-// The 20 x 20 torus: every cell of the population is a source.
+// The torus (kestane's is 20 x 20; any side): every cell of the population
+// is a source.
 class ReferenceTorusImpact final : public ImpactModel {
  public:
   void Prepare(const RunSettings& settings, ModelState& model) override;
