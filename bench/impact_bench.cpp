@@ -187,7 +187,7 @@ void RoundTurns(benchmark::State& state, bool halvorn, MakeModel make) {
     if (!settings.RandomSeq) model.SnapshotGrid = start;
     for (int cell : order) {
       const GridPos pos = CellPosition(cell, program.GridSide);
-      UpdateOpinion(model, p.Impact(), p.Random(), program.RedrawStrengthsOnChange, pos.x, pos.y,
+      UpdateOpinion(model, p.Impact(), p.Random(), {program.RedrawStrengthsOnChange}, pos.x, pos.y,
                     changes);
     }
     benchmark::DoNotOptimize(changes);

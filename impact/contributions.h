@@ -1,12 +1,15 @@
 #pragma once
 // Per-turn bookkeeping shared by the impact models: a running total and a
-// source count for each of the two opinions in play.
+// source count for each of the two opinions in play; and how distance
+// divides a source's strength.
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
 #include "model/grid.h"
+#include "model/portable_math.h"
+#include "model/run_settings.h"
 
 namespace impactsim {
 
@@ -69,13 +72,26 @@ struct OpinionTotals {
   }
 };
 
-// g(d): d multiplied by itself, left to right, until it has `exponent` factors,
+// d multiplied by itself, left to right, until it has `exponent` factors,
 // each product rounded to double; 1 for exponent 0.
 inline double DistancePower(double d, int exponent) {
   double g = 1.0;
   if (exponent >= 1) g = d;
   for (int e = 2; e <= exponent; ++e) g = g * d;
   return g;
+}
+
+// g(d), what divides the strength of a source at distance d > 0: 1 for "nb";
+// for the whole powers 0..4 (the window's items) d multiplied by itself
+// (DistancePower); for any other power p, d^p rounded once (PortablePow, the
+// same bits on every machine). Throws std::domain_error for a negative or
+// non-finite power.
+inline double DistanceDivisor(double d, const DistanceRule& rule) {
+  if (rule.Nb) return 1.0;
+  for (int e = 0; e <= 4; ++e) {
+    if (rule.Power == e) return DistancePower(d, e);
+  }
+  return PortablePow(d, rule.Power);
 }
 
 }  // namespace impactsim

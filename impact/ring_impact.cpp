@@ -32,13 +32,13 @@ std::vector<RingOffset> RingScanOrder(int radius) {
   return order;
 }
 
-double RingSelfDivisor(DistancePar distance) {
-  return DistancePower(std::sqrt(2.0), DistanceExponent(distance));
+double RingSelfDivisor(const DistanceRule& distance) {
+  return DistanceDivisor(std::sqrt(2.0), distance);
 }
 
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
-  if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
+  if (settings.Distance.Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
   removeSelf_ = settings.RemoveSelf;
   summationM_ = settings.SummationM;
@@ -53,12 +53,12 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
     wrap_[static_cast<std::size_t>(c + side_ - 1)] = static_cast<std::int8_t>(w);
   }
 
-  const double selfDivisor = RingSelfDivisor(*settings.Distance.MenuItem());
+  const double selfDivisor = RingSelfDivisor(settings.Distance);
   for (std::size_t s = 0; s < kStrengthValues; ++s) self_[s] = static_cast<double>(s) / selfDivisor;
 
   // The neighbourhood tables depend only on the scope, the distance rule and
   // the grid; most runs reuse the previous run's.
-  const Key key{side_, model.ScopeRadius, model.ScopeDistance, *settings.Distance.MenuItem()};
+  const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
   if (key != key_) BuildTables(key);
   PrepareRounds();
   // The kernels read a padded copy of the population, made here and kept
@@ -68,7 +68,6 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
 
 void RingImpact::BuildTables(const Key& key) {
   key_ = key;
-  const int exponent = DistanceExponent(key.distance);
 
   offsets_.clear();
   sources_.clear();
@@ -81,7 +80,7 @@ void RingImpact::BuildTables(const Key& key) {
     auto [it, added] =
         rowOfDistance.try_emplace(o.sumOfSquares, static_cast<std::int32_t>(quotient_.size()));
     if (added) {
-      const double g = DistancePower(d, exponent);
+      const double g = DistanceDivisor(d, key.distance);
       for (std::size_t s = 0; s < kStrengthValues; ++s)
         quotient_.push_back(static_cast<double>(s) / g);
     }

@@ -30,7 +30,7 @@ struct RingOffset {
 std::vector<RingOffset> RingScanOrder(int radius);
 
 // The divisor of the target's own voice: g at the distance of offset (0, 0).
-double RingSelfDivisor(DistancePar distance);
+double RingSelfDivisor(const DistanceRule& distance);
 
 class RingImpact final : public ImpactModel {
  public:
@@ -64,7 +64,7 @@ class RingImpact final : public ImpactModel {
     int side = 0;
     std::uint8_t radius = 0;
     double cutoff = -1.0;
-    DistancePar distance = DistancePar::Nb;
+    DistanceRule distance;
     friend bool operator==(const Key&, const Key&) = default;
   };
 

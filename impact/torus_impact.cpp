@@ -1,10 +1,12 @@
 #include "impact/torus_impact.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "impact/torus_round.h"
@@ -26,8 +28,8 @@ double Strength(std::size_t supportiveness, bool squared) {
 
 }  // namespace
 
-double TorusSelfDivisor(DistancePar distance) {
-  return DistancePower(kTorusSelfDistance, DistanceExponent(distance));
+double TorusSelfDivisor(const DistanceRule& distance) {
+  return DistanceDivisor(kTorusSelfDistance, distance);
 }
 
 double TorusDistance(int side, int x, int y, int u, int v) {
@@ -47,33 +49,33 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
     fold_[static_cast<std::size_t>(delta + kSide - 1)] =
         static_cast<std::uint8_t>(Fold(kSide, delta));
   }
-  tables_ = SharedTables(*settings.Distance.MenuItem(), summationM_);
+  tables_ = SharedTables(settings.Distance, summationM_);
 }
 
 // The tables of one distance rule and summation, built once per process and
 // shared by every model (and thread) that runs with them: a sweep starts
 // thousands of runs.
-std::shared_ptr<const TorusImpact::Tables> TorusImpact::SharedTables(DistancePar distance,
+std::shared_ptr<const TorusImpact::Tables> TorusImpact::SharedTables(const DistanceRule& distance,
                                                                      bool summationM) {
   static std::mutex mutex;
-  static std::map<std::pair<int, bool>, std::shared_ptr<const Tables>> built;
+  static std::map<std::tuple<bool, std::uint64_t, bool>, std::shared_ptr<const Tables>> built;
   const std::lock_guard lock(mutex);
-  std::shared_ptr<const Tables>& tables = built[{static_cast<int>(distance), summationM}];
+  std::shared_ptr<const Tables>& tables =
+      built[{distance.Nb, std::bit_cast<std::uint64_t>(distance.Power), summationM}];
   if (!tables) tables = BuildTables(distance, summationM);
   return tables;
 }
 
-std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(DistancePar distance,
+std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(const DistanceRule& distance,
                                                                     bool summationM) {
   auto t = std::make_shared<Tables>();
-  const int exponent = DistanceExponent(distance);
   const double selfDivisor = TorusSelfDivisor(distance);
   for (std::size_t s = 0; s < kStrengthValues; ++s)
     t->self[s] = Strength(s, summationM) / selfDivisor;
   for (std::size_t a = 0; a < kFolds; ++a) {
     for (std::size_t b = 0; b < kFolds; ++b) {
       const double d = std::sqrt(static_cast<double>(a * a + b * b));
-      const double g = DistancePower(d, exponent);
+      const double g = DistanceDivisor(d, distance);
       double* row = &t->quotient[(a * kFolds + b) * kStrengthValues];
       for (std::size_t s = 0; s < kStrengthValues; ++s) row[s] = Strength(s, summationM) / g;
     }

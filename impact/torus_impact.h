@@ -19,7 +19,7 @@ namespace impactsim {
 inline constexpr double kTorusSelfDistance = 0.84;
 
 // The divisor of the target's own voice: g at the self distance.
-double TorusSelfDivisor(DistancePar distance);
+double TorusSelfDivisor(const DistanceRule& distance);
 
 // The torus distance between two cells [x, y] and [u, v] of a grid with the
 // given side: each axis offset folded into 0..side/2, then the Euclidean norm.
@@ -65,8 +65,8 @@ class TorusImpact final : public ImpactModel {
     std::vector<double> row;
     std::array<double, kFolds * kFolds * kStrengthValues> kernelQuotient{};
   };
-  static std::shared_ptr<const Tables> SharedTables(DistancePar distance, bool summationM);
-  static std::shared_ptr<const Tables> BuildTables(DistancePar distance, bool summationM);
+  static std::shared_ptr<const Tables> SharedTables(const DistanceRule& distance, bool summationM);
+  static std::shared_ptr<const Tables> BuildTables(const DistanceRule& distance, bool summationM);
   std::shared_ptr<const Tables> tables_;
   std::array<std::uint8_t, 2 * kSide - 1> fold_{};  // u - x + 19 -> folded offset
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "model/portable_math.h"
 #include "model/round_recorder.h"
 
 namespace impactsim {
@@ -38,35 +39,71 @@ std::string RoundLine(std::int32_t roundNo, std::int32_t changeCount) {
 }
 
 void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
-                   bool redrawStrengths, int x, int y, std::int32_t& changeCount) {
+                   const TurnRule& rule, int x, int y, std::int32_t& changeCount) {
   ImpactVector totals;
   for (int o = 1; o <= model.OpinionCount; ++o) totals[U(o)] = 0.0;
   SourceCount sources;
   impact.ComputeImpact(model, x, y, totals, sources);
-  ApplyImpact(model, totals, random, redrawStrengths, x, y, changeCount);
+  ApplyImpact(model, totals, random, rule, x, y, changeCount);
 }
 
-void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
-                 bool redrawStrengths, int x, int y, std::int32_t& changeCount) {
-  const int opinions = model.OpinionCount;
-  // Greatest total; a later equal total does not replace it.
+namespace {
+
+double GreatestTotal(const ImpactVector& totals, int opinions) {
   double greatest = totals[1];
   for (int o = 2; o <= opinions; ++o) {
     if (totals[U(o)] > greatest) greatest = totals[U(o)];
   }
-  // Every opinion whose total equals it exactly, in increasing order.
+  return greatest;
+}
+
+// The opinion of greatest total; where several totals equal it exactly, one
+// of them, in increasing order, drawn by lot.
+std::uint8_t GreatestImpact(const ImpactVector& totals, int opinions, RandomSource& random) {
+  const double greatest = GreatestTotal(totals, opinions);
   std::array<std::uint8_t, kImpactCapacity> tied{};
   int k = 0;
   for (int o = 1; o <= opinions; ++o) {
     if (totals[U(o)] == greatest) tied[U(k++)] = static_cast<std::uint8_t>(o);
   }
-  const std::uint8_t chosen = k == 1 ? tied[0] : tied[U(random.RandBelow(k))];
+  return k == 1 ? tied[0] : tied[U(random.RandBelow(k))];
+}
 
+// One draw r in [0, 1); the weights w_o = e^((I_o - greatest) / noise),
+// summed in increasing order; the first opinion whose running sum exceeds
+// r times the whole sum. PortableExp keeps the weights the same on every
+// machine.
+std::uint8_t NoisyImpact(const ImpactVector& totals, int opinions, double noise,
+                         RandomSource& random) {
+  const double r = random.RandReal();
+  const double greatest = GreatestTotal(totals, opinions);
+  ImpactVector weight{};
+  double sum = 0.0;
+  for (int o = 1; o <= opinions; ++o) {
+    weight[U(o)] = PortableExp((totals[U(o)] - greatest) / noise);
+    sum += weight[U(o)];
+  }
+  const double threshold = r * sum;
+  double running = 0.0;
+  for (int o = 1; o < opinions; ++o) {
+    running += weight[U(o)];
+    if (running > threshold) return static_cast<std::uint8_t>(o);
+  }
+  return static_cast<std::uint8_t>(opinions);  // its running sum is the whole sum
+}
+
+}  // namespace
+
+void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
+                 const TurnRule& rule, int x, int y, std::int32_t& changeCount) {
+  const int opinions = model.OpinionCount;
+  const std::uint8_t chosen = rule.Noise > 0.0 ? NoisyImpact(totals, opinions, rule.Noise, random)
+                                               : GreatestImpact(totals, opinions, random);
   Cell& cell = model.PopulationGrid.At(x, y);
   if (chosen == cell.Opinion) return;
   ++changeCount;
   cell.Opinion = chosen;
-  if (redrawStrengths) {
+  if (rule.RedrawStrengths) {
     cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
     cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
   }
@@ -123,22 +160,20 @@ RunResult Simulation::Run() {
       run.CellNo = visitOrder_[U(run.IterationNo)];
       BeginTurn(run);
       if (run.WholeRounds) {
-        ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_,
-                    program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
+        ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_, run.Turn, run.X, run.Y,
+                    run.ChangeCount);
       } else if (run.TurnsAhead > 0 && FewChangesLikely(run)) {
         SpeculativeTurn(run);
       } else if (run.TurnsAhead > 0) {
         // Turn by turn, keeping the model's copy of the population current.
         const std::int32_t before = run.ChangeCount;
-        UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
-                      run.ChangeCount);
+        UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
         if (run.ChangeCount != before) {
           impact_->CellChanged(model_, run.X, run.Y);
           run.AheadEnd = 0;
         }
       } else {
-        UpdateOpinion(model_, *impact_, random_, program_->RedrawStrengthsOnChange, run.X, run.Y,
-                      run.ChangeCount);
+        UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
       }
       if (randomSeq) {
         observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
@@ -173,8 +208,8 @@ void Simulation::SpeculativeTurn(RunState& run) {
     run.AheadEnd = run.IterationNo + std::clamp(worked, 1, n);
   }
   const std::int32_t before = run.ChangeCount;
-  ApplyImpact(model_, aheadImpact_[U(run.IterationNo - run.AheadStart)], random_,
-              program_->RedrawStrengthsOnChange, run.X, run.Y, run.ChangeCount);
+  ApplyImpact(model_, aheadImpact_[U(run.IterationNo - run.AheadStart)], random_, run.Turn, run.X,
+              run.Y, run.ChangeCount);
   if (run.ChangeCount != before) {
     impact_->CellChanged(model_, run.X, run.Y);
     run.AheadEnd = 0;
@@ -212,6 +247,7 @@ void Simulation::StartRun(RunState& run) {
   // served while it lasts.
   run.Settings = settings_->CurrentSettings();
   if (GridWraps(*program_, run.Settings)) run.Settings.Edge = false;
+  run.Turn = {program_->RedrawStrengthsOnChange, run.Settings.Noise};
   observer_->StrategyMap();
   observer_->DrawMap(model_.PopulationGrid);
   observer_->ProcessFrame();

@@ -29,16 +29,26 @@ std::string RunStartLine(std::int32_t roundNo);
 std::string RoundLine(std::int32_t roundNo, std::int32_t changeCount);
 inline constexpr std::string_view kEndOfJobLine = "Normal End of Job";
 
+// How a turn picks the cell's opinion from the totals, and what a change
+// does. Noise 0: the opinion of greatest total, ties drawn by lot (one
+// RandBelow, on a tie only). Noise T > 0: opinion o with probability
+// e^(I_o / T) / sum_j e^(I_j / T), by exactly one RandReal. Either way a
+// change then draws new strengths (persuasiveness, then supportiveness)
+// where RedrawStrengths says so.
+struct TurnRule {
+  bool RedrawStrengths = false;
+  double Noise = 0.0;  // >= 0
+};
+
 // One cell's turn: asks the impact model for the impact of every opinion,
-// gives the cell the opinion of greatest total (ties drawn by lot), and on a
-// change counts it and, where the program says so, draws new strengths.
+// gives the cell the opinion the rule picks, and on a change counts it.
 void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
-                   bool redrawStrengths, int x, int y, std::int32_t& changeCount);
+                   const TurnRule& rule, int x, int y, std::int32_t& changeCount);
 
 // The same turn with the impacts already worked out (`totals`, opinions
 // 1..OpinionCount): what UpdateOpinion does after asking the impact model.
 void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
-                 bool redrawStrengths, int x, int y, std::int32_t& changeCount);
+                 const TurnRule& rule, int x, int y, std::int32_t& changeCount);
 
 class Simulation {
  public:
@@ -84,6 +94,7 @@ class Simulation {
     std::int32_t CellNo = 0;
     int X = 0, Y = 0;
     RunSettings Settings;
+    TurnRule Turn;
     RunResult Result;
     bool WholeRounds = false;     // the impact model computes each round's impacts at its start
     std::int32_t TurnsAhead = 0;  // sequential: turns whose impacts are worked out together

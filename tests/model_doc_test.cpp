@@ -152,7 +152,7 @@ Turn TurnOf(const ProgramProfile& program, const RunSettings& s, int x, int y, C
   FixedClock clock(0);
   RandomSource random(clock);
   std::int32_t changes = 0;
-  ApplyImpact(m, t.impact, random, program.RedrawStrengthsOnChange, x, y, changes);
+  ApplyImpact(m, t.impact, random, {program.RedrawStrengthsOnChange}, x, y, changes);
   t.opinion = m.PopulationGrid.At(x, y).Opinion;
   return t;
 }

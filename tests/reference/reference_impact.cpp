@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "model/portable_math.h"
+
 namespace impactsim::reference {
 
 namespace {
@@ -31,28 +33,18 @@ void ClearSources(const ModelState& model, SourceCount& sources) {
 }  // namespace
 
 double DistanceDivisor(double d, const DistanceRule& rule) {
-  const auto item = rule.MenuItem();
-  if (!item) throw std::logic_error("the reference has the powers 0 to 4 and nb");
-  switch (*item) {
-    case DistancePar::Nb:
-    case DistancePar::Zero:
-      return 1.0;
-    case DistancePar::One:
-      return d;
-    case DistancePar::Two:
-      return d * d;
-    case DistancePar::Three:
-      return d * d * d;
-    case DistancePar::Four:
-      return d * d * d * d;
-  }
-  throw std::logic_error("unknown distance parameter");
+  if (rule.Nb || rule.Power == 0.0) return 1.0;
+  if (rule.Power == 1.0) return d;
+  if (rule.Power == 2.0) return d * d;
+  if (rule.Power == 3.0) return d * d * d;
+  if (rule.Power == 4.0) return d * d * d * d;
+  return PortablePow(d, rule.Power);
 }
 
 void ReferenceRingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   if (model.GridSide() != kRingSide) throw std::logic_error("ring model needs a 40 x 40 grid");
   settings_ = settings;
-  if (settings.Distance == DistancePar::Nb) model.ScopeRadius = 1;
+  if (settings.Distance.Nb) model.ScopeRadius = 1;
 }
 
 void ReferenceRingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,

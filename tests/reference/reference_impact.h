@@ -12,9 +12,9 @@
 
 namespace impactsim::reference {
 
-// g(d) for a "Distance Par" selection: 1 for "nb" and " 0", otherwise d
+// g(d) for a distance rule: 1 for "nb" and power 0; for the powers 1..4, d
 // multiplied by itself left to right until it has as many factors as the
-// exponent.
+// power; for any other power, d^power rounded once (PortablePow).
 double DistanceDivisor(double d, const DistanceRule& rule);
 
 // The 40 x 40 grid: rings 1..ScopeRadius around the target, cut off at
