@@ -18,7 +18,8 @@ py::array_t<T> Array(const std::vector<T>& values) {
 
 }  // namespace
 
-RowColumnsBuilder::RowColumnsBuilder(SettingColumns settings) : settings_(settings), names_(RowColumns(settings)) {
+RowColumnsBuilder::RowColumnsBuilder(SettingColumns settings)
+    : settings_(settings), names_(RowColumns(settings)) {
   for (const ColumnKind kind : RowColumnKinds(settings)) {
     columns_.push_back(Values{kind, {}, {}, {}, {}});
   }

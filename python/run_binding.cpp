@@ -115,6 +115,23 @@ py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
   return column;
 }
 
+// Every round's census and measures, as columns.
+py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
+  py::dict series;
+  series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
+  series["changes"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Changes; });
+  series["opinion1"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
+  series["opinion2"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
+  series["clusters"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
+  series["like_neighbours"] =
+      RoundColumn<double>(rounds, [](const RoundPoint& p) { return p.LikeNeighbours; });
+  return series;
+}
+
 py::dict Run(const std::string& programName, std::optional<long long> seed,
              const ArgumentItems& settings, bool keepGrids) {
   // Without a seed the clock is read once, as "impactsim run" does, and the
@@ -146,19 +163,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["program"] = std::string(program.Name);
   result["seed"] = task.Seed;
   result["log"] = std::move(recorder.Log());
-  py::dict series;
-  series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
-  series["changes"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Changes; });
-  series["opinion1"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
-  series["opinion2"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
-  series["clusters"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
-  series["like_neighbours"] =
-      RoundColumn<double>(rounds, [](const RoundPoint& p) { return p.LikeNeighbours; });
-  result["series"] = series;
+  result["series"] = SeriesOf(outcome.Rounds);
   result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
   result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
   result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);
@@ -166,8 +171,9 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["start_opinions"] = CellArray(start, &Cell::Opinion);
   result["start_persuasiveness"] = CellArray(start, &Cell::Persuasiveness);
   result["start_supportiveness"] = CellArray(start, &Cell::Supportiveness);
-  result["grids"] = keepGrids ? GridsArray(recorder.Grids(), rounds.size(), outcome.Population.Side())
-                              : py::object(py::none());
+  result["grids"] = keepGrids
+                        ? GridsArray(recorder.Grids(), rounds.size(), outcome.Population.Side())
+                        : py::object(py::none());
   // The row a one-seed sweep of these settings writes, with every setting.
   const SweepTask shown = EverySetting(task);
   RowColumnsBuilder row(shown.Columns);

@@ -20,6 +20,7 @@ import dataclasses
 import importlib
 import json
 import os
+import re
 import textwrap
 from typing import Any, Callable, Dict, Iterable, List, Optional, Tuple, Union
 
@@ -346,9 +347,11 @@ def _settings_help():
         only = "" if set(entry["programs"]) == set(PROGRAMS) else \
             f" ({', '.join(entry['programs'])} only)"
         accepts = _values.python_accepts(entry)
-        lines.append(textwrap.fill(
-            f"{name}: {entry['help']}{only}. Takes {accepts}; default {entry['default']}.",
-            width=78, initial_indent="    ", subsequent_indent="        "))
+        text = f"{name}: {entry['help']}{only}. Takes {accepts}; default {entry['default']}."
+        # The options' names as the keywords they are here.
+        text = re.sub(r"--([a-z][a-z-]*)", lambda m: m.group(1).replace("-", "_"), text)
+        lines.append(textwrap.fill(text, width=78, initial_indent="    ",
+                                   subsequent_indent="        ", break_on_hyphens=False))
     return "\n".join(lines)
 
 

@@ -96,6 +96,13 @@ def setting_text(name, value):
     return text
 
 
+def _is_list(value):
+    """Whether a value is a list of values: a list, tuple or range, or an
+    array of one dimension (NumPy's, or a pandas Series, Index or the
+    unique() of a frame's column)."""
+    return isinstance(value, (list, tuple, range)) or getattr(value, "ndim", None) == 1
+
+
 def setting_texts(values, lists):
     """The given settings as {name: [text, ...]}; None means the default.
     With `lists`, a value may also be a list of values (see _is_list); a
