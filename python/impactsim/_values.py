@@ -77,8 +77,7 @@ _TEXT_OF_FORM = {"switch": _switch_text, "integer": _integer_text, "decimal": _n
                  "power": _number_text, "scope": _scope_text, "text": _word_text}
 
 # What each form takes beyond the engine's texts, for TypeError.
-_PYTHON_ACCEPTS = {"scope": "a pair (R, C) or ", "decimal": "a number or text: ",
-                   "power": "a number or text: "}
+_PYTHON_ACCEPTS = {"scope": "a pair (R, C) or "}
 
 
 def python_accepts(entry):
