@@ -35,6 +35,18 @@ namespace {
 // What a setting accepts, in Python terms: switches take booleans.
 constexpr const char* kSwitchAccepts = "True, False, 'on' or 'off'";
 
+// The form of a setting's values, by which Python values become its texts:
+// a switch, an integer, a decimal, a power (nb or a decimal), a ring scope
+// (a pair) or text.
+const char* FormOf(const SettingOption& s) {
+  if (s.IsSwitch()) return "switch";
+  if (s.Column == "distance") return "power";
+  if (s.Column == "scope") return "scope";
+  if (s.Decimal) return "decimal";
+  if (s.Reader == nullptr && s.Items.empty()) return "integer";
+  return "text";
+}
+
 py::dict SettingEntry(const SettingOption& s) {
   py::dict entry;
   entry["name"] = std::string(s.Column);
@@ -46,7 +58,9 @@ py::dict SettingEntry(const SettingOption& s) {
   entry["high"] = s.High;
   entry["switch"] = s.IsSwitch();
   entry["number"] = s.Kind == ValueKind::Number;
+  entry["form"] = FormOf(s);
   entry["accepts"] = s.IsSwitch() ? std::string(kSwitchAccepts) : s.Accepts(false);
+  entry["default"] = DefaultText(s);
   std::vector<std::string> programs;
   py::dict defaults;
   for (const ProgramProfile* p : Programs()) {

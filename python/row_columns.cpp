@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 
 #include <limits>
+#include <stdexcept>
 
 namespace impactsim::python {
 
@@ -17,11 +18,17 @@ py::array_t<T> Array(const std::vector<T>& values) {
 
 }  // namespace
 
-RowColumnsBuilder::RowColumnsBuilder() {
-  for (const ColumnKind kind : RowColumnKinds()) columns_.push_back(Values{kind, {}, {}, {}, {}});
+RowColumnsBuilder::RowColumnsBuilder(SettingColumns settings)
+    : settings_(settings), names_(RowColumns(settings)) {
+  for (const ColumnKind kind : RowColumnKinds(settings)) {
+    columns_.push_back(Values{kind, {}, {}, {}, {}});
+  }
 }
 
 void RowColumnsBuilder::Add(const SweepTask& task, const RowResult& row) {
+  if (task.Columns != settings_) {
+    throw std::logic_error("a row of other columns than the rows before it");
+  }
   VisitRow(task, row, *this);
   ++rows_;
 }
@@ -85,7 +92,7 @@ py::dict RowColumnsBuilder::ToPython() const {
         break;
       }
     }
-    frame[py::str(std::string(RowColumns()[c].Name))] = column;
+    frame[py::str(std::string(names_[c].Name))] = column;
   }
   return frame;
 }

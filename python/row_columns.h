@@ -16,7 +16,8 @@ namespace py = pybind11;
 
 class RowColumnsBuilder final : public RowValueSink {
  public:
-  RowColumnsBuilder();
+  // Rows of tasks whose rows show `settings` (every task added must).
+  explicit RowColumnsBuilder(SettingColumns settings);
 
   // Appends the task's full row. Needs no GIL.
   void Add(const SweepTask& task, const RowResult& row);
@@ -40,6 +41,8 @@ class RowColumnsBuilder final : public RowValueSink {
     std::vector<std::string> Texts;
     std::vector<std::uint8_t> Missing;
   };
+  SettingColumns settings_;
+  std::vector<Column> names_;
   std::vector<Values> columns_;
   std::size_t rows_ = 0;
 };

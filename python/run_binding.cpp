@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "model/round_recorder.h"
 #include "python/bindings.h"
 #include "python/row_columns.h"
+#include "sweep/setting_options.h"
 #include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
 
@@ -75,6 +77,35 @@ py::array_t<std::uint8_t> CellArray(const Grid& population, Field field) {
   return array;
 }
 
+// Every round's opinions, as a (rounds, side, side) array.
+py::array_t<std::uint8_t> GridsArray(const std::vector<std::uint8_t>& grids, std::size_t rounds,
+                                     int side) {
+  const auto n = static_cast<py::ssize_t>(side);
+  const auto count = static_cast<py::ssize_t>(rounds);
+  if (grids.size() != static_cast<std::size_t>(count * n * n)) {
+    throw std::logic_error("the run reported a population for some rounds only");
+  }
+  py::array_t<std::uint8_t> array({count, n, n});
+  std::copy(grids.begin(), grids.end(), array.mutable_data());
+  return array;
+}
+
+// The task as a row of every setting shows it: the ring scope the run had
+// where the settings leave it to Wide Scope, and no initial count where
+// the share of opinion 2 decided.
+SweepTask EverySetting(SweepTask task) {
+  task.Columns = (SettingColumns{1} << kSettingCount) - 1;
+  const ProgramProfile& program = *task.Program;
+  if (program.HasWideScope && !task.Settings.Scope) {
+    task.Settings.Scope = task.Settings.WideScope ? program.WideScope : program.Scope;
+  }
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const SettingOption& s = SettingOptions()[i];
+    if (s.HasIn(program) && s.Get(task.Settings).empty()) task.Columns &= ~(SettingColumns{1} << i);
+  }
+  return task;
+}
+
 template <typename T, typename Get>
 py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
   py::array_t<T> column(static_cast<py::ssize_t>(rounds.size()));
@@ -82,6 +113,23 @@ py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
   for (std::size_t r = 0; r < rounds.size(); ++r)
     view(static_cast<py::ssize_t>(r)) = get(rounds[r]);
   return column;
+}
+
+// Every round's census and measures, as columns.
+py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
+  py::dict series;
+  series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
+  series["changes"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Changes; });
+  series["opinion1"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
+  series["opinion2"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
+  series["clusters"] =
+      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
+  series["like_neighbours"] =
+      RoundColumn<double>(rounds, [](const RoundPoint& p) { return p.LikeNeighbours; });
+  return series;
 }
 
 py::dict Run(const std::string& programName, std::optional<long long> seed,
@@ -115,37 +163,21 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["program"] = std::string(program.Name);
   result["seed"] = task.Seed;
   result["log"] = std::move(recorder.Log());
-  py::dict series;
-  series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
-  series["changes"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Changes; });
-  series["opinion1"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
-  series["opinion2"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
-  series["clusters"] =
-      RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
-  series["like_neighbours"] =
-      RoundColumn<double>(rounds, [](const RoundPoint& p) { return p.LikeNeighbours; });
-  result["series"] = series;
+  result["series"] = SeriesOf(outcome.Rounds);
   result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
   result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
   result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);
-  if (keepGrids) {
-    const auto side = static_cast<py::ssize_t>(program.GridSide);
-    const auto count = static_cast<py::ssize_t>(rounds.size());
-    if (recorder.Grids().size() != static_cast<std::size_t>(count * side * side)) {
-      throw std::logic_error("the run reported a population for some rounds only");
-    }
-    py::array_t<std::uint8_t> grids({count, side, side});
-    std::copy(recorder.Grids().begin(), recorder.Grids().end(), grids.mutable_data());
-    result["grids"] = grids;
-  } else {
-    result["grids"] = py::none();
-  }
-  // The row a one-seed sweep of these settings writes.
-  RowColumnsBuilder row;
-  row.Add(task, ResultOf(task, outcome));
+  const Grid& start = recorder.StartPopulation();
+  result["start_opinions"] = CellArray(start, &Cell::Opinion);
+  result["start_persuasiveness"] = CellArray(start, &Cell::Persuasiveness);
+  result["start_supportiveness"] = CellArray(start, &Cell::Supportiveness);
+  result["grids"] = keepGrids
+                        ? GridsArray(recorder.Grids(), rounds.size(), outcome.Population.Side())
+                        : py::object(py::none());
+  // The row a one-seed sweep of these settings writes, with every setting.
+  const SweepTask shown = EverySetting(task);
+  RowColumnsBuilder row(shown.Columns);
+  row.Add(shown, ResultOf(task, outcome));
   result["row"] = row.ToPython();
   return result;
 }

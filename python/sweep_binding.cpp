@@ -22,7 +22,8 @@ namespace {
 // Gathers the rows and the problems, and reports progress to Python.
 class SweepToPython final : public SweepListener {
  public:
-  explicit SweepToPython(py::object progress) : progress_(std::move(progress)) {}
+  SweepToPython(py::object progress, SettingColumns columns)
+      : progress_(std::move(progress)), rows_(columns) {}
 
   void Started(std::uint64_t runs) override { progress_.Start(runs); }
   void Progress(std::uint64_t done) override { progress_(done); }
@@ -44,7 +45,7 @@ class SweepToPython final : public SweepListener {
 py::dict Sweep(const ArgumentItems& given, const std::string& call, const py::object& progress) {
   const SweepRequest request = ResolveSweep(PythonArguments(given));
   const SweepOrigin origin{CommandLineOf(request), call};
-  SweepToPython listener(progress);
+  SweepToPython listener(progress, request.Plan.Columns());
   bool complete = false;
   try {
     const py::gil_scoped_release release;

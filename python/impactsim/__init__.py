@@ -20,6 +20,8 @@ import dataclasses
 import importlib
 import json
 import os
+import re
+import textwrap
 from typing import Any, Callable, Dict, Iterable, List, Optional, Tuple, Union
 
 import numpy as np
@@ -38,8 +40,9 @@ PROGRAMS = tuple(_values.PROGRAMS)
 SETTINGS = tuple(_values.SETTINGS)
 
 # A value of a setting as the functions take it: True/False or "on"/"off"
-# for a switch, "nb" or a power for distance, a number for the others.
-Setting = Union[bool, int, float, str]
+# for a switch, "nb" or a power for distance, a pair (R, C) or "R:C" for the
+# ring scope, text for the strengths' rule, a number for the others.
+Setting = Union[bool, int, float, str, Tuple[int, float]]
 # One value, or a list of values (any sequence, a NumPy array, a Series).
 Settings = Union[Setting, Iterable[Setting], None]
 Progress = Union[bool, Callable[[int, int], Any], None]
@@ -58,10 +61,14 @@ class Run:
     series: the census with each round's clusters and like_neighbours.
     opinions, persuasiveness, supportiveness: uint8 arrays of the final
         population, shape (side, side), indexed [y - 1, x - 1].
+    start_opinions, start_persuasiveness, start_supportiveness: the same of
+        the population the run started from.
     grids: with record="grids", the opinions after every round from round 0,
         shape (rounds_run + 1, side, side); otherwise None.
-    row: the row as a dict of every column but the task; settings: the
-        settings' columns of it.
+    row: the row as a dict of every column but the task, every setting
+        included; settings: the settings' columns of it. scope is the ring
+        scope the run had ("17:10"), None for kestane; initial_count is
+        None unless given.
     """
 
     # The columns of the run's row (impactsim.MEANINGS says what each holds).
@@ -75,6 +82,11 @@ class Run:
     remove_self: Optional[bool]
     summation: bool
     sequential: bool
+    side: int
+    scope: Optional[str]  # "R:C"; None for a program without rings
+    initial_count: Optional[int]  # None: initial_dist decided
+    strengths: str  # "uniform" or "equal:V"
+    noise: float
     rounds_run: int
     stop: str
     opinion1_start: int
@@ -111,6 +123,9 @@ class Run:
     opinions: np.ndarray
     persuasiveness: np.ndarray
     supportiveness: np.ndarray
+    start_opinions: np.ndarray
+    start_persuasiveness: np.ndarray
+    start_supportiveness: np.ndarray
     grids: Optional[np.ndarray]
 
     @classmethod
@@ -118,11 +133,10 @@ class Run:
         """The Run of what the engine hands over."""
         row = _frames.from_columns(data["row"])
         series = pd.DataFrame(data["series"])
-        fields = {name: _plain(row[name].iloc[0]) for name in _ROW}
-        return cls(**fields, log=list(data["log"]), series=series,
-                   census=series[["round", "changes", "opinion1", "opinion2"]].copy(),
-                   opinions=data["opinions"], persuasiveness=data["persuasiveness"],
-                   supportiveness=data["supportiveness"], grids=data["grids"])
+        fields = {name: _field(row, name) for name in _ROW}
+        arrays = {name: data[name] for name in _ARRAYS}
+        return cls(**fields, **arrays, log=list(data["log"]), series=series,
+                   census=series[["round", "changes", "opinion1", "opinion2"]].copy())
 
     @property
     def row(self) -> Dict[str, Any]:
@@ -139,8 +153,20 @@ class Run:
                 f"{self.opinion2_start} -> {self.opinion2_end}>")
 
 
-# The columns of a run's row: all but the task.
-_ROW = [name for name in COLUMNS if name != "task"]
+# The columns of a run's row: all but the task, every setting among them.
+_ROW = [name for name in _frames.KINDS if name != "task"]
+_ARRAYS = ("opinions", "persuasiveness", "supportiveness", "start_opinions",
+           "start_persuasiveness", "start_supportiveness", "grids")
+
+
+def _field(row, name):
+    """The value of a column of a one-row frame as a Run's field holds it:
+    None where the row lacks the column or a text, such as a kestane's
+    scope, is missing."""
+    if name not in row:
+        return None
+    value = _plain(row[name].iloc[0])
+    return None if _frames.DTYPES[name] is object and not isinstance(value, str) else value
 
 
 def _plain(value):
@@ -180,7 +206,10 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
         initial_dist: Optional[Setting] = None, distance: Optional[Setting] = None,
         edge: Optional[Setting] = None, wide_scope: Optional[Setting] = None,
         remove_self: Optional[Setting] = None, summation: Optional[Setting] = None,
-        sequential: Optional[Setting] = None, record: str = "census") -> Run:
+        sequential: Optional[Setting] = None, side: Optional[int] = None,
+        scope: Union[Tuple[int, float], str, None] = None, initial_count: Optional[int] = None,
+        strengths: Optional[str] = None, noise: Optional[Union[float, str]] = None,
+        record: str = "census") -> Run:
     """Makes one seeded run, as "impactsim run" does, and returns a Run.
 
     A setting left as None takes the program's default; seed=None reads the
@@ -191,6 +220,8 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
 
         r = impactsim.run(seed=12345000, rounds=50, distance="nb")
         r.census.tail(), r.opinions.shape, r.stop
+
+    The settings (listed below) take one value each.
     """
     names = _values.program_names(program, lists=False)
     if not isinstance(record, str):
@@ -201,7 +232,8 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
         seed = _values.seed_value(seed)
     settings = dict(rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
                     wide_scope=wide_scope, remove_self=remove_self, summation=summation,
-                    sequential=sequential)
+                    sequential=sequential, side=side, scope=scope, initial_count=initial_count,
+                    strengths=strengths, noise=noise)
     texts = _values.setting_texts(settings, lists=False)
     return Run._of(_core.run(names[0], seed, texts, record == "grids"))
 
@@ -245,7 +277,9 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
           seeds: Union[int, Iterable[int], None] = None, rounds: Settings = None,
           initial_dist: Settings = None, distance: Settings = None, edge: Settings = None,
           wide_scope: Settings = None, remove_self: Settings = None, summation: Settings = None,
-          sequential: Settings = None, jobs: Optional[int] = None, progress: Progress = False,
+          sequential: Settings = None, side: Settings = None, scope: Settings = None,
+          initial_count: Settings = None, strengths: Settings = None, noise: Settings = None,
+          jobs: Optional[int] = None, progress: Progress = False,
           stop_on_cycle: Optional[int] = None, out: Optional[PathLike] = None,
           series: Optional[PathLike] = None, format: str = "csv", resume: bool = False,
           shard: Union[str, Tuple[int, int], None] = None) -> pd.DataFrame:
@@ -275,22 +309,26 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
 
         df = impactsim.sweep(distance=["nb", 2, 4], seeds=range(100), jobs=2)
         df.groupby("distance", observed=True).minority_share_end.mean()
+
+    The settings (listed below) take one value or a list; a
+    scope's pair (R, C) is one value, a list of pairs a list. The rows show
+    side, scope, initial_count, strengths and noise only where a program of
+    the sweep is given a value it does not open with.
     """
+    settings = dict(rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
+                    wide_scope=wide_scope, remove_self=remove_self, summation=summation,
+                    sequential=sequential, side=side, scope=scope, initial_count=initial_count,
+                    strengths=strengths, noise=noise)
     given = {} if isinstance(program, str) and program == "halvorn" else {"program": program}
-    given.update(_settings(seeds=seeds, rounds=rounds, initial_dist=initial_dist,
-                           distance=distance, edge=edge, wide_scope=wide_scope,
-                           remove_self=remove_self, summation=summation, sequential=sequential,
-                           jobs=jobs, stop_on_cycle=stop_on_cycle, out=out, series=series,
-                           shard=shard))
+    given.update(_settings(seeds=seeds, **settings, jobs=jobs, stop_on_cycle=stop_on_cycle,
+                           out=out, series=series, shard=shard))
     if format != "csv":
         given["format"] = format
     if resume is not False:
         given["resume"] = resume
-    arguments = _values.sweep_arguments(program, seeds, dict(
-        rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
-        wide_scope=wide_scope, remove_self=remove_self, summation=summation,
-        sequential=sequential), jobs=jobs, stop_on_cycle=stop_on_cycle, out=out, series=series,
-        format=format, resume=resume, shard=shard)
+    arguments = _values.sweep_arguments(program, seeds, settings, jobs=jobs,
+                                        stop_on_cycle=stop_on_cycle, out=out, series=series,
+                                        format=format, resume=resume, shard=shard)
     result = _core.sweep(arguments, _call("sweep", given), _progress(progress, "sweep"))
     frame = _frames.from_columns(result["columns"])
     if result["description"] is not None:
@@ -299,6 +337,28 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
         path = os.fsencode(os.fspath(out)) + b".meta.json"
         frame.attrs.update(_frames.read_description(path) or {})
     return frame
+
+
+def _settings_help():
+    """Each setting's meaning, the values it takes and its default, from the
+    engine's own table."""
+    lines = ["Settings (None: the program's default):"]
+    for name, entry in _values.SETTINGS.items():
+        only = "" if set(entry["programs"]) == set(PROGRAMS) else \
+            f" ({', '.join(entry['programs'])} only)"
+        accepts = _values.python_accepts(entry)
+        text = f"{name}: {entry['help']}{only}. Takes {accepts}; default {entry['default']}."
+        # The options' names as the keywords they are here.
+        text = re.sub(r"--([a-z][a-z-]*)", lambda m: m.group(1).replace("-", "_"), text)
+        lines.append(textwrap.fill(text, width=78, initial_indent="    ",
+                                   subsequent_indent="        ", break_on_hyphens=False))
+    return "\n".join(lines)
+
+
+_SETTINGS_HELP = _settings_help()
+for _function in (run, sweep):
+    _function.__doc__ = _function.__doc__.rstrip() + "\n\n" + _SETTINGS_HELP + "\n"
+del _function
 
 
 def verify(path: PathLike, sample: Optional[int] = None,

@@ -3,6 +3,7 @@
 itself then checks the text, so every front end accepts the same values and
 reports a bad one the same way."""
 
+import decimal
 import itertools
 import numbers
 import operator
@@ -23,27 +24,75 @@ def _type_error(name, accepts, value):
     return TypeError(f"{name}: expects {accepts}, got {type(value).__name__} {value!r}")
 
 
-def setting_text(name, value):
-    """The text of one value of setting `name`, e.g. ("edge", True) -> "on"."""
-    entry = SETTINGS[name]
-    if entry["switch"]:
-        # numpy's bool_ is not a bool; take it too, but not 0 and 1.
-        if isinstance(value, bool) or type(value).__name__ == "bool_":
-            return "on" if value else "off"
-        if isinstance(value, str):
-            return value
-        raise _type_error(name, entry["accepts"], value)
-    if not entry["items"]:  # a range of integers
-        if _is_integer(value):
-            return str(operator.index(value))
-        raise _type_error(name, entry["accepts"], value)
+def _decimal_text(value):
+    """A real number in plain digits, the shortest that reads back as the
+    same float: 0.5 -> "0.5", 1e-05 -> "0.00001", 2.0 -> "2.0"; an integer
+    as its digits."""
+    if _is_integer(value):
+        return str(operator.index(value))
+    return format(decimal.Decimal(repr(float(value))), "f")
+
+
+def _is_real(value):
+    return isinstance(value, numbers.Real) and not _is_bool(value)
+
+
+def _is_scope_pair(value):
+    """Whether a value is one ring scope given as a pair (R, C)."""
+    return isinstance(value, tuple) and len(value) == 2 and all(map(_is_real, value))
+
+
+def _switch_text(value):
+    # numpy's bool_ is not a bool; take it too, but not 0 and 1.
+    if _is_bool(value):
+        return "on" if value else "off"
+    return value if isinstance(value, str) else None
+
+
+def _integer_text(value):
+    return str(operator.index(value)) if _is_integer(value) else None
+
+
+def _number_text(value):
     if isinstance(value, str):
         return value
-    if entry["number"] and isinstance(value, numbers.Real) and not isinstance(value, bool):
-        return repr(float(value))
-    if not entry["number"] and _is_integer(value):
-        return str(operator.index(value))
-    raise _type_error(name, entry["accepts"], value)
+    return _decimal_text(value) if _is_real(value) else None
+
+
+def _scope_text(value):
+    if isinstance(value, str):
+        return value
+    if _is_scope_pair(value) and _is_integer(value[0]):
+        return f"{operator.index(value[0])}:{_decimal_text(value[1])}"
+    return None
+
+
+def _word_text(value):
+    return value if isinstance(value, str) else None
+
+
+# The text of a Python value of each form of setting, or None for a value
+# of another type.
+_TEXT_OF_FORM = {"switch": _switch_text, "integer": _integer_text, "decimal": _number_text,
+                 "power": _number_text, "scope": _scope_text, "text": _word_text}
+
+# What each form takes beyond the engine's texts, for TypeError.
+_PYTHON_ACCEPTS = {"scope": "a pair (R, C) or "}
+
+
+def python_accepts(entry):
+    """What a setting takes in Python, e.g. "a pair (R, C) or R,C or R:C ..."."""
+    return _PYTHON_ACCEPTS.get(entry["form"], "") + entry["accepts"]
+
+
+def setting_text(name, value):
+    """The text of one value of setting `name`, e.g. ("edge", True) -> "on",
+    ("scope", (17, 10)) -> "17:10"; TypeError for a value of the wrong type."""
+    entry = SETTINGS[name]
+    text = _TEXT_OF_FORM[entry["form"]](value)
+    if text is None:
+        raise _type_error(name, python_accepts(entry), value)
+    return text
 
 
 def _is_list(value):
@@ -55,12 +104,14 @@ def _is_list(value):
 
 def setting_texts(values, lists):
     """The given settings as {name: [text, ...]}; None means the default.
-    With `lists`, a value may also be a list of values (see _is_list)."""
+    With `lists`, a value may also be a list of values (see _is_list); a
+    pair (R, C) of a scope is one value, a list of pairs a list of them."""
     texts = {}
     for name, value in values.items():
         if value is None:
             continue
-        if lists and _is_list(value):
+        one_scope = SETTINGS[name]["form"] == "scope" and _is_scope_pair(value)
+        if lists and _is_list(value) and not one_scope:
             if len(value) == 0:
                 raise ValueError(f"{name}: expects at least one value, got an empty list")
             texts[name] = [setting_text(name, v) for v in value]

@@ -22,6 +22,10 @@ CASES = [
      "--program kestane --seed 12345000 --simultaneous --summation --distance 0"),
     (dict(program="kestane", seed=99, initial_dist=0.1, rounds=3),
      "--program kestane --seed 99 --initial-dist 0.1 --rounds 3"),
+    (dict(seed=12345000, distance=2.5, initial_dist=0.35, noise=0.5, rounds=20),
+     "--seed 12345000 --distance 2.5 --initial-dist 0.35 --noise 0.5 --rounds 20"),
+    (dict(program="kestane", seed=31, distance=3, noise=2.0, rounds=9),
+     "--program kestane --seed 31 --distance 3 --noise 2 --rounds 9"),
 ]
 
 
@@ -48,7 +52,9 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     rows = tmp_path / "rows.csv"
     impactsim_cli("sweep", *sweep.split(), "--quiet", "--out", rows)
     expected = impactsim.read(rows).iloc[0].drop("task").to_dict()
-    assert run.row.keys() == expected.keys()
+    # The run's row shows every setting; the sweep's those it was given.
+    assert [name for name in run.row if name in expected] == list(expected)
+    assert set(run.row) - set(expected) <= set(impactsim.SETTINGS)
     for name, value in expected.items():
         if pd.isna(value):
             assert pd.isna(run.row[name]), name
@@ -61,7 +67,7 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     # the row's value as plain Python: None where nothing is, NaN for a
     # decimal without a value.
     fields = [f.name for f in dataclasses.fields(impactsim.Run)]
-    assert fields[:len(expected)] == list(expected)
+    assert fields[:len(run.row)] == list(run.row)
     dtypes = impactsim.read(rows).dtypes
     for name, value in expected.items():
         field = getattr(run, name)
@@ -77,6 +83,34 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
             natural = {"on": True, "off": False}.get(given, given)
             assert getattr(run, name) == natural and type(getattr(run, name)) is type(natural)
     assert run.settings == {name: getattr(run, name) for name in impactsim.SETTINGS}
+
+
+# The settings beyond the windows' as a run's fields, by program: the scope
+# the run had ("R:C", none for kestane), no count unless given.
+FIELDS = [
+    (dict(), dict(side=40, scope="17:10", initial_count=None, strengths="uniform", noise=0.0)),
+    (dict(wide_scope=True), dict(scope="29:19")),
+    (dict(scope=(20, 12.5), strengths="equal:7", noise=1e-05, initial_count=500),
+     dict(scope="20:12.5", strengths="equal:7", noise=1e-05, initial_count=500)),
+    (dict(program="kestane"),
+     dict(side=20, scope=None, initial_count=None, strengths="uniform", noise=0.0)),
+    (dict(program="kestane", initial_count=0, noise="3.50"), dict(initial_count=0, noise=3.5)),
+]
+
+
+@pytest.mark.parametrize("kwargs,fields", FIELDS, ids=[str(k) for k, _ in FIELDS])
+def test_settings_beyond_the_windows_are_fields(kwargs, fields):
+    run = impactsim.run(seed=2024, rounds=2, record="grids", **kwargs)
+    for name, value in fields.items():
+        assert getattr(run, name) == value and type(getattr(run, name)) is type(value), name
+        assert run.settings[name] == value, name
+    # The start population is the one round 0 counts.
+    side = run.side
+    for array in (run.start_opinions, run.start_persuasiveness, run.start_supportiveness):
+        assert array.shape == (side, side) and array.dtype == np.uint8
+    assert np.array_equal(run.grids[0], run.start_opinions)
+    assert (run.start_opinions == 2).sum() == run.opinion2_start == run.census.opinion2[0]
+    assert run.start_persuasiveness.max() <= 100
 
 
 def test_population_arrays_and_grids():

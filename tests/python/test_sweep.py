@@ -28,6 +28,15 @@ SWEEPS = [
      "--stop-on-cycle 2"),
     (dict(program="kestane", summation=[True], sequential=[False, True], seeds=86399999),
      "--program kestane --summation on --sequential off,on --seeds 86399999"),
+    # Settings beyond the windows' add their columns (side 40 is halvorn's
+    # own but not kestane's): noise of any decimal, an exact count, equal
+    # strengths; a scope, each a pair or its text, with powers of any decimal.
+    (dict(program=["halvorn", "kestane"], noise=[0, 1e-05], initial_count=[90],
+          strengths="equal:40", side=[40], seeds=[4, 9], rounds=6),
+     "--program halvorn,kestane --noise 0,0.00001 --initial-count 90 "
+     "--strengths equal:40 --side 40 --seeds 4,9 --rounds 6"),
+    (dict(scope=[(20, 12.5), "17,10"], distance=[0.5, 2], seeds=[2], rounds=4),
+     "--scope 20:12.5,17:10 --distance 0.5,2 --seeds 2 --rounds 4"),
 ]
 
 
@@ -53,8 +62,10 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
     impactsim_cli("sweep", *options.split(), "--quiet", "--format", "jsonl", "--out", jsonl)
 
     # pandas' own reading of the runner's file: same columns, same values.
-    plain = pd.read_csv(csv, float_precision="round_trip", keep_default_na=False, na_values=[""])
-    assert list(df.columns) == list(plain.columns) == impactsim.COLUMNS
+    plain = pd.read_csv(csv, float_precision="round_trip", keep_default_na=False, na_values=[""],
+                        dtype={"distance": str})
+    assert list(df.columns) == list(plain.columns)
+    assert [name for name in df.columns if name in impactsim.COLUMNS] == impactsim.COLUMNS
     for name in df.columns:
         # Whole numbers stay whole (nullable where a value may be missing),
         # decimals stay decimals; settings the rows spell as text are values
@@ -62,7 +73,7 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
         if name in SPELLED:
             assert str(df[name].dtype) == SPELLED[name], name
         elif df[name].dtype == object:
-            assert name in ("program", "stop"), name
+            assert name in ("program", "stop", "scope", "strengths"), name
         elif df[name].dtype == "int64":
             assert plain[name].dtype == "int64", name
         elif (plain[name].dropna() % 1 != 0).any():
@@ -202,9 +213,23 @@ def test_a_failing_progress_callback_stops_the_sweep():
 @pytest.mark.parametrize("function,kwargs,error,words", [
     ("run", dict(program="halvorn2"), ValueError, ["program", "halvorn or kestane", "halvorn2"]),
     ("run", dict(program=3), TypeError, ["program"]),
-    ("run", dict(distance=5), ValueError, ["distance", "nb, 0, 1, 2, 3 or 4", "'5'"]),
-    ("run", dict(distance=2.0), TypeError, ["distance", "float"]),
-    ("run", dict(initial_dist=0.25), ValueError, ["initial_dist", "0.4, 0.3, 0.2 or 0.1"]),
+    ("run", dict(distance=65), ValueError, ["distance", "nb or a decimal 0..64", "'65'"]),
+    ("run", dict(distance=True), TypeError, ["distance", "bool"]),
+    ("run", dict(initial_dist=1.5), ValueError, ["initial_dist", "a decimal 0..1", "'1.5'"]),
+    ("run", dict(initial_dist=float("nan")), ValueError, ["initial_dist", "0..1", "'NaN'"]),
+    ("run", dict(side=True), TypeError, ["side", "an integer 4..400", "bool"]),
+    ("run", dict(side=3), ValueError, ["side", "an integer 4..400", "'3'"]),
+    ("run", dict(side=40.0), TypeError, ["side", "float"]),
+    ("run", dict(scope=(0, 10)), ValueError, ["scope", "R an integer 1..100", "'0:10'"]),
+    ("run", dict(scope=(17.5, 10)), TypeError, ["scope", "a pair (R, C)", "tuple"]),
+    ("run", dict(scope=[17, 10]), TypeError, ["scope", "a pair (R, C)", "list"]),
+    ("run", dict(program="kestane", scope="17:10"), ValueError, ["scope", "halvorn"]),
+    ("run", dict(strengths="equal:101"), ValueError, ["strengths", "V an integer 0..100",
+                                                      "'equal:101'"]),
+    ("run", dict(strengths=50), TypeError, ["strengths", "uniform or equal:V", "int"]),
+    ("run", dict(initial_count=1.0), TypeError, ["initial_count", "0..160000", "float"]),
+    ("run", dict(noise=-1), ValueError, ["noise", "a decimal 0..1000000", "'-1'"]),
+    ("sweep", dict(seeds=1, scope=[(17, 10), (17, 10.0)]), ValueError, ["scope", "once"]),
     ("run", dict(initial_dist="lots"), ValueError, ["initial_dist", "'lots'"]),
     ("run", dict(initial_dist=True), TypeError, ["initial_dist"]),
     ("run", dict(rounds=0), ValueError, ["rounds", "1..2147483647"]),
@@ -277,13 +302,37 @@ def test_bad_arguments(function, kwargs, error, words):
         assert word in str(raised.value)
 
 
-def test_values_as_python_and_as_runner_text_are_one_setting():
-    as_python = impactsim.sweep(seeds=[1, 2], edge=False, distance=0, initial_dist=0.2,
-                                sequential=np.bool_(True), rounds=np.int64(9))
-    as_text = impactsim.sweep(seeds=range(1, 3), edge="off", distance="0", initial_dist="0.2",
-                              sequential="on", rounds=9)
+def test_a_default_only_list_leaves_the_sweep_as_it_was(tmp_path):
+    given, plain = tmp_path / "given.csv", tmp_path / "plain.csv"
+    with_side = impactsim.sweep(seeds=[1, 2], rounds=3, side=[40], strengths="uniform",
+                                out=given)
+    without = impactsim.sweep(seeds=[1, 2], rounds=3, out=plain)
+    pd.testing.assert_frame_equal(with_side, without)
+    assert given.read_bytes() == plain.read_bytes()
+    assert with_side.attrs["sweep_identity"] == without.attrs["sweep_identity"]
+
+
+# (values in Python's types, the same values as the runner's texts); a pair
+# is one scope, a list of pairs a list of scopes.
+ONE_SETTING = [
+    (dict(edge=False, distance=0, initial_dist=0.2, sequential=np.bool_(True),
+          rounds=np.int64(9)),
+     dict(edge="off", distance="0", initial_dist="0.2", sequential="on", rounds=9)),
+    (dict(scope=(20, 12.5), noise=1e-05, distance=np.float64(2.5), initial_count=np.int64(90)),
+     dict(scope="20:12.5", noise="0.00001", distance="2.5", initial_count=90)),
+    (dict(scope=[(20, 12.5), (3, 0)], initial_dist=0.30, strengths=["uniform", "equal:0"]),
+     dict(scope=["20,12.5", "3:0"], initial_dist="0.3", strengths=["uniform", "equal:0"])),
+]
+
+
+@pytest.mark.parametrize("python,text", ONE_SETTING, ids=[str(t) for _, t in ONE_SETTING])
+def test_values_as_python_and_as_runner_text_are_one_setting(python, text):
+    as_python = impactsim.sweep(**{"seeds": [1, 2], "rounds": 3, **python})
+    as_text = impactsim.sweep(**{"seeds": range(1, 3), "rounds": 3, **text})
     pd.testing.assert_frame_equal(as_python, as_text)
-    assert as_python.edge.tolist() == [False, False] and as_python.rounds.tolist() == [9, 9]
+    assert set(text) <= set(as_python.columns) and len(as_python) == 2 * len(
+        list(itertools.product(*[v for v in text.values() if isinstance(v, list)])))
+    assert as_python.attrs["sweep_identity"] == as_text.attrs["sweep_identity"]
 
 
 # A sweep of both programs over distance, the powers given out of order: what
