@@ -28,4 +28,9 @@ struct ProgramProfile {
   RingScope WideScope{};
 };
 
+// The side of the grid a run of the program with these settings has.
+inline int GridSideOf(const ProgramProfile& program, const RunSettings& settings) {
+  return settings.Side == 0 ? program.GridSide : settings.Side;
+}
+
 }  // namespace impactsim

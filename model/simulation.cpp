@@ -164,7 +164,7 @@ void Simulation::DefaultValues() {
     model_.ScopeRadius = scope.Radius;
     model_.ScopeDistance = scope.Distance;
   }
-  Resize(settings.Side == 0 ? program_->GridSide : settings.Side);
+  Resize(GridSideOf(*program_, settings));
   BuildPopulation(settings, model_, random_);
   Census initial{};
   TakeCensus(model_, initial);

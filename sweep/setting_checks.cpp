@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "impact/ring_impact.h"
 #include "sweep/input_error.h"
 #include "sweep/setting_options.h"
 
@@ -41,12 +42,26 @@ std::optional<std::string> WideScopeOf(const SweepPlan& plan, const std::string&
 }  // namespace
 
 void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings) {
-  const int side = settings.Side > 0 ? settings.Side : program.GridSide;
+  const int side = GridSideOf(program, settings);
   const std::int64_t cells = static_cast<std::int64_t>(side) * side;
   if (settings.InitialCount > cells) {
     throw InputError("initial_count", "expects at most the " + std::to_string(cells) +
                                           " cells of the grid (side " + std::to_string(side) +
                                           "), got " + std::to_string(settings.InitialCount));
+  }
+  if (!program.HasWideScope || (program.HasEdge && settings.Edge)) return;
+  const RingScope scope = settings.Scope       ? *settings.Scope
+                          : settings.WideScope ? program.WideScope
+                                               : program.Scope;
+  const int reach = RingReach(scope, settings.Distance);
+  if (!RingTorusFits(side, reach)) {
+    const std::string scopeText = ScopeText(scope);
+    throw InputError(settings.Scope ? "scope" : "side",
+                     "on a torus of side " + std::to_string(side) + " the neighbourhood " +
+                         scopeText + " reaches " + std::to_string(reach) +
+                         " cells along a row, and must stay below half the side: give a side "
+                         "of at least " +
+                         std::to_string(2 * reach + 1) + " or a smaller " + Ref("scope"));
   }
 }
 

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "impact/ring_impact.h"
+#include "model/grid.h"
 #include "model/random_source.h"
 #include "programs/programs.h"
 #include "sweep/value_text.h"
@@ -49,9 +51,9 @@ std::int32_t WholeOf(std::string_view text) {
 }
 
 constexpr double kMaxPower = 64.0;
-constexpr int kMinSide = 4;
-constexpr int kMaxSide = 400;
-constexpr int kMaxScopeRadius = 100;
+constexpr int kMinSide = kMinGridSide;
+constexpr int kMaxSide = kMaxGridSide;
+constexpr int kMaxScopeRadius = kMaxRingRadius;
 constexpr double kMaxScopeCutoff = 200.0;
 constexpr double kMaxNoise = 1e6;
 

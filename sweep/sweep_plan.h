@@ -72,6 +72,12 @@ struct SweepTask {
   // period 2 or more this many times again (the sweep's --stop-on-cycle).
   std::int32_t StopOnCycle = 0;
   UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;
+
+  // The cells of the task's grid.
+  std::int32_t Cells() const {
+    const int side = GridSideOf(*Program, Settings);
+    return side * side;
+  }
 };
 
 // The value lists, each in command-line order: the programs, the values of

@@ -69,7 +69,7 @@ bool LikeShareFits(double share, std::int32_t cells) {
 }
 
 bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
-  const std::int32_t cells = task.Program->CellTotal;
+  const std::int32_t cells = task.Cells();
   const std::int32_t rounds = task.Settings.Rounds;
   const auto census = [cells](std::int32_t one, std::int32_t two) {
     return one >= 0 && two >= 0 && one <= cells && two == cells - one;

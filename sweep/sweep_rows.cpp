@@ -224,7 +224,7 @@ RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
   outcome.Start = MeasurePopulation(recorder.StartPopulation(), wrapped);
   outcome.End = MeasurePopulation(run.Population, wrapped);
   outcome.MinorityShareEnd =
-      static_cast<double>(run.Result.EndCensus[2]) / static_cast<double>(task.Program->CellTotal);
+      static_cast<double>(run.Result.EndCensus[2]) / static_cast<double>(run.Population.Total());
   outcome.Rounds = recorder.Rounds();
   outcome.Result = std::move(run.Result);
   outcome.Population = run.Population;

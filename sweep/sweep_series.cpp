@@ -157,7 +157,7 @@ bool SeriesReader::ReadHeader() {
 
 void SeriesReader::ReadTask(const SweepTask& task, const RowResult& row) {
   const std::string of = "of task " + std::to_string(task.Number);
-  const std::int32_t cells = task.Program->CellTotal;
+  const std::int32_t cells = task.Cells();
   std::int64_t changes = 0;
   std::int64_t lastChange = 0;
   std::uint64_t bytes = 0;

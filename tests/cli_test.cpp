@@ -112,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "--scope: only for --program halvorn"},
                       BadInput{{"run", "--side", "20", "--initial-count", "401"},
                                "--initial-count: expects at most the 400 cells"},
+                      BadInput{{"run", "--no-edge", "--side", "16"},
+                               "--side: on a torus of side 16 the neighbourhood 17:10 reaches 8"},
                       BadInput{{"run", "--program", "Halvorn"}, "--program"},
                       BadInput{{"run", "--program", "kestane", "--edge"}, "--edge"},
                       BadInput{{"run", "--program", "kestane", "--no-edge"}, "--no-edge"},
