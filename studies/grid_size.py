@@ -86,6 +86,7 @@ def main():
                         marker="o", capsize=3, label=program)
             ax.set(xscale="log", xlabel="side", title=name)
     for ax in axes:
+        ax.minorticks_off()
         ax.set_xticks(sorted({s for sides in SIDES.values() for s in sides}))
         ax.set_xticklabels([str(s) for s in ax.get_xticks()])
     axes[0].legend()
