@@ -14,6 +14,7 @@ from conftest import ROOT
 STUDIES = os.path.join(ROOT, "studies")
 sys.path.insert(0, STUDIES)
 import _stats  # noqa: E402
+import distance_governs_survival  # noqa: E402
 
 VERDICTS = {"claim: agrees", "claim: does not agree", "claim: partly"}
 
@@ -26,6 +27,8 @@ VERDICTS = {"claim: agrees", "claim: does not agree", "claim: partly"}
     ("walls_protect_minorities.py", []),
     ("four_cs_torus.py", []),
     ("blinking_updating.py", ["--rounds", "100"]),
+    ("noise_order_disorder.py", ["--rounds", "20"]),
+    ("grid_size.py", []),
 ])
 def test_study_prints_table_and_verdict_and_saves_png(tmp_path, script, extra):
     figure = tmp_path / "figure.png"
@@ -69,3 +72,19 @@ def test_intervals(function, arguments, value, low, high):
         assert math.isnan(got) if math.isnan(want) else got == pytest.approx(want, abs=1e-6)
     if not math.isnan(low):
         assert e.low <= e.value <= e.high
+
+
+# Where a share falling with the power first crosses one half: linear
+# interpolation between the last power at or above it and the first below,
+# the first such pair when the share comes back up, None when it never does.
+@pytest.mark.parametrize("powers, shares, where", [
+    ([1, 1.5, 2], [1.0, 0.6, 0.2], 1.625),
+    ([1, 2, 3], [0.9, 0.5, 0.1], 2.0),
+    ([0, 1, 2, 3], [0.8, 0.4, 0.7, 0.0], 0.75),
+    ([1, 1.05, 1.1], [0.7, 0.7, 0.3], 1.075),
+    ([0, 1], [0.4, 0.2], None),
+    ([0, 1, 2], [0.9, 0.6, 0.5], None),
+])
+def test_transition_crossing(powers, shares, where):
+    got = distance_governs_survival.crossing(powers, shares)
+    assert got is None if where is None else got == pytest.approx(where)
