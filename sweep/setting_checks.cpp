@@ -49,6 +49,10 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                                           " cells of the grid (side " + std::to_string(side) +
                                           "), got " + std::to_string(settings.InitialCount));
   }
+  if (settings.Strengths.Draw == StrengthDraw::Given && !settings.Start) {
+    throw InputError("strengths",
+                     "file takes the strengths from a start population, and none is given");
+  }
   if (!program.HasWideScope || (program.HasEdge && settings.Edge)) return;
   const RingScope scope = settings.Scope       ? *settings.Scope
                           : settings.WideScope ? program.WideScope
