@@ -144,7 +144,7 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
     throw InputError("scope", "cannot be combined with " + Ref("wide_scope"));
   }
   if (const auto path = in.Single("start", kFileAccepts)) {
-    SetStart(program, ReadStartFile(*path).Population, *path, "start", settings);
+    SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
   }
   CheckRunSettings(program, settings);
 }

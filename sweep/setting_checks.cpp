@@ -92,7 +92,7 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   SweepPlan combinations;
   combinations.Programs = plan.Programs;
   for (const std::string_view column :
-       {"side", "scope", "edge", "wide_scope", "distance", "initial_count"}) {
+       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths"}) {
     const std::size_t i = IndexOf(column);
     combinations.Values[i] = plan.Values[i];
   }

@@ -137,19 +137,19 @@ StartFile ReadStartFile(const std::string& path, const std::string& key) {
 }
 
 void SetStart(const ProgramProfile& program, std::shared_ptr<const StartPopulation> start,
-              const std::string& path, const std::string& key, RunSettings& settings) {
+              const std::string& source, const std::string& key, RunSettings& settings) {
   if (settings.InitialCount >= 0) {
-    throw InputError(key, "cannot be combined with " + Ref("initial_count") + ": " + Quoted(path) +
+    throw InputError(key, "cannot be combined with " + Ref("initial_count") + ": " + source +
                               " gives the opinions");
   }
   const int side = GridSideOf(program, settings);
   if (start->Side != side) {
-    throw InputError(key, Quoted(path) + " holds a grid of side " + std::to_string(start->Side) +
+    throw InputError(key, source + " holds a grid of side " + std::to_string(start->Side) +
                               ", and the run's grid has side " + std::to_string(side) + " (" +
                               std::string(program.Name) + "'s own, or " + Ref("side") + ")");
   }
   if (settings.Strengths.Draw == StrengthDraw::Given && !start->HasStrengths()) {
-    throw InputError("strengths", "file takes the strengths from " + Quoted(path) +
+    throw InputError("strengths", "file takes the strengths from " + source +
                                       ", which holds none (a blank line and rows of P/S pairs "
                                       "after the opinions)");
   }

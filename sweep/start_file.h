@@ -43,11 +43,12 @@ StartPopulation ParseStartText(const std::string& text, const std::string& path,
                                const std::string& key);
 
 // Makes `start` the population of the run: throws InputError (under `key`,
-// naming `path`) when its side is not the run's grid side, when the
-// settings ask for an initial count (the opinions are given), or when the
-// strengths are to be taken from it (Given) and it holds none.
+// naming the population as `source` does: a quoted path, "the arrays")
+// when its side is not the run's grid side, when the settings ask for an
+// initial count (the opinions are given), or when the strengths are to be
+// taken from it (Given) and it holds none.
 void SetStart(const ProgramProfile& program, std::shared_ptr<const StartPopulation> start,
-              const std::string& path, const std::string& key, RunSettings& settings);
+              const std::string& source, const std::string& key, RunSettings& settings);
 
 // The population as a start file holds it: the opinions, and with
 // `strengths` a blank line and the "P/S" pairs.
