@@ -93,8 +93,7 @@ void ReadPairs(std::string_view row, std::size_t line, std::size_t side, const R
   }
 }
 
-}  // namespace
-
+// The population the text of the start file `path` holds.
 StartPopulation ParseStartText(const std::string& text, const std::string& path,
                                const std::string& key) {
   const Refusal refuse(key, path);
@@ -121,6 +120,8 @@ StartPopulation ParseStartText(const std::string& text, const std::string& path,
   }
   return start;
 }
+
+}  // namespace
 
 StartFile ReadStartFile(const std::string& path, const std::string& key) {
   std::string text;

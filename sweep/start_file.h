@@ -10,6 +10,7 @@
 // (the last one may go without). The opinion lines are what "--grid-out"
 // writes.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,10 +38,6 @@ struct StartFile {
 // strength above 100, a strengths block of other than one row per row of
 // opinions and one pair per cell.
 StartFile ReadStartFile(const std::string& path, const std::string& key = "start");
-
-// The same, from text already read; `path` only names it in messages.
-StartPopulation ParseStartText(const std::string& text, const std::string& path,
-                               const std::string& key);
 
 // Makes `start` the population of the run: throws InputError (under `key`,
 // naming the population as `source` does: a quoted path, "the arrays")

@@ -232,11 +232,6 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
     strengths from it too; otherwise they are drawn. The side must be the
     run's (side=, or the program's own); initial_count cannot be given.
 
-        r = impactsim.run(seed=1)
-        again = impactsim.run(seed=1, start=(r.start_opinions,
-                              r.start_persuasiveness, r.start_supportiveness),
-                              strengths="file")
-
     The settings (listed below) take one value each.
     """
     names = _values.program_names(program, lists=False)
