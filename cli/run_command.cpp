@@ -11,6 +11,7 @@
 #include "model/run_observer.h"
 #include "model/seeded_run.h"
 #include "sweep/output_file.h"
+#include "sweep/start_file.h"
 #include "sweep/sweep_series.h"
 #include "sweep/text_escape.h"
 
@@ -38,8 +39,8 @@ class SeriesWriter final : public RoundRecorder {
 class RunRecorder final : public RunObserver {
  public:
   RunRecorder(std::ostream& log, OutputFile* census, RunPictureMaker* pictures,
-              RoundRecorder* rounds)
-      : log_(&log), census_(census), pictures_(pictures), rounds_(rounds) {}
+              RoundRecorder* rounds, Grid* start)
+      : log_(&log), census_(census), pictures_(pictures), rounds_(rounds), start_(start) {}
 
   // The map and the chart, drawn only when a picture of them is asked for.
   void StrategyMap() override {
@@ -64,6 +65,7 @@ class RunRecorder final : public RunObserver {
     if (rounds_ != nullptr) rounds_->RunStarted(census);
   }
   void RoundPopulation(std::int32_t roundNo, const Grid& population) override {
+    if (roundNo == 0 && start_ != nullptr) *start_ = population;
     if (rounds_ != nullptr) rounds_->RoundPopulation(roundNo, population);
   }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
@@ -82,6 +84,7 @@ class RunRecorder final : public RunObserver {
   OutputFile* census_;
   RunPictureMaker* pictures_;
   RoundRecorder* rounds_;
+  Grid* start_;  // the population at round 0, when asked for
 };
 
 // Creates the temporary file of an output that was asked for.
@@ -127,11 +130,15 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
                std::ostream& err) {
   std::optional<OutputFile> census;
   std::optional<OutputFile> grid;
+  std::optional<OutputFile> population;
+  std::optional<OutputFile> start;
   std::optional<OutputFile> mapPng;
   std::optional<OutputFile> chartPng;
   std::optional<OutputFile> series;
   OpenOutput(census, kCensusCsvKey, request.CensusCsvPath);
   OpenOutput(grid, kGridOutKey, request.GridOutPath);
+  OpenOutput(population, kPopulationOutKey, request.PopulationOutPath);
+  OpenOutput(start, kStartOutKey, request.StartOutPath);
   OpenOutput(mapPng, kMapPngKey, request.MapPngPath);
   OpenOutput(chartPng, kChartPngKey, request.ChartPngPath);
   OpenOutput(series, kRunSeriesKey, request.SeriesPath);
@@ -155,8 +162,9 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
     series->Write(SeriesHeader());
     rounds.emplace(GridWraps(*request.Program, request.Settings), *series);
   }
+  Grid startPopulation;
   RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
-                       rounds ? &*rounds : nullptr);
+                       rounds ? &*rounds : nullptr, start ? &startPopulation : nullptr);
   // From here on, a Ctrl+C stops the run after its round (before, while a
   // FIFO waits for its reader, it ends the process at once).
   const StopRunsOnSignal stopping;
@@ -169,6 +177,8 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
     return kExitFailed;
   }
   if (grid) grid->Write(GridText(run.Population));
+  if (population) population->Write(PopulationText(run.Population, true));
+  if (start) start->Write(PopulationText(startPopulation, true));
   if (mapPng) mapPng->Write(pictures->MapPng());
   if (chartPng) chartPng->Write(pictures->ChartPng());
 
@@ -176,6 +186,8 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   out.flush();
   bool written = CommitOutput(census, kCensusCsvKey, err);
   written = CommitOutput(grid, kGridOutKey, err) && written;
+  written = CommitOutput(population, kPopulationOutKey, err) && written;
+  written = CommitOutput(start, kStartOutKey, err) && written;
   written = CommitOutput(mapPng, kMapPngKey, err) && written;
   written = CommitOutput(chartPng, kChartPngKey, err) && written;
   written = CommitOutput(series, kRunSeriesKey, err) && written;

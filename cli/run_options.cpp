@@ -8,6 +8,7 @@
 #include "programs/programs.h"
 #include "sweep/output_target.h"
 #include "sweep/setting_checks.h"
+#include "sweep/start_file.h"
 #include "sweep/text_escape.h"
 
 namespace impactsim::cli {
@@ -59,10 +60,22 @@ void RunOptions::AddTo(CLI::App& command) {
                           std::string(setting.OffHelp) + (only.empty() ? "" : " (" + only + ")"));
     }
   }
+  start_.AddTo(command, "--start", "FILE",
+               "start from the population in FILE (as --start-out writes it: rows of opinions, "
+               "then optionally a blank line and rows of P/S strengths) instead of drawing the "
+               "opinions; the draws are taken all the same, so the rest of the run draws what it "
+               "would have; with --strengths file the strengths come from FILE too");
   censusCsv_.AddTo(command, "--census-csv", "FILE",
                    "write round,changes,opinion1,opinion2 for round 0 and every round to FILE");
   gridOut_.AddTo(command, "--grid-out", "FILE",
                  "write the final opinions to FILE, one line per row");
+  populationOut_.AddTo(command, "--population-out", "FILE",
+                       "write the final opinions as --grid-out does, then a blank line and one "
+                       "line per row of P/S pairs (each cell's persuasiveness/supportiveness) to "
+                       "FILE");
+  startOut_.AddTo(command, "--start-out", "FILE",
+                  "write the population the run started from to FILE as --population-out "
+                  "does: a file for --start");
   mapPng_.AddTo(command, "--map-png", "FILE",
                 "write the final map, as the window draws it, to FILE as a PNG image");
   chartPng_.AddTo(command, "--chart-png", "FILE",
@@ -74,8 +87,8 @@ void RunOptions::AddTo(CLI::App& command) {
 
 Arguments RunOptions::Given() const {
   Arguments given;
-  for (const TextOption* option :
-       {&program_, &seed_, &censusCsv_, &gridOut_, &mapPng_, &chartPng_, &series_}) {
+  for (const TextOption* option : {&program_, &seed_, &start_, &censusCsv_, &gridOut_,
+                                   &populationOut_, &startOut_, &mapPng_, &chartPng_, &series_}) {
     Collect(*option, given);
   }
   for (std::size_t i = 0; i < kSettingCount; ++i) {
@@ -130,6 +143,9 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
   if (in.Present("scope") && in.Present("wide_scope")) {
     throw InputError("scope", "cannot be combined with " + Ref("wide_scope"));
   }
+  if (const auto path = in.Single("start", kFileAccepts)) {
+    SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
+  }
   CheckRunSettings(program, settings);
 }
 
@@ -137,11 +153,14 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
 // and "./a.csv", a path through a link or "..", two hard links to one file.
 // A path whose target cannot be found is reported when its file is opened.
 void ResolveOutputs(const ArgumentReader& in, RunRequest& request) {
-  const std::pair<const char*, std::string*> outputs[] = {{kCensusCsvKey, &request.CensusCsvPath},
-                                                          {kGridOutKey, &request.GridOutPath},
-                                                          {kMapPngKey, &request.MapPngPath},
-                                                          {kChartPngKey, &request.ChartPngPath},
-                                                          {kRunSeriesKey, &request.SeriesPath}};
+  const std::pair<const char*, std::string*> outputs[] = {
+      {kCensusCsvKey, &request.CensusCsvPath},
+      {kGridOutKey, &request.GridOutPath},
+      {kPopulationOutKey, &request.PopulationOutPath},
+      {kStartOutKey, &request.StartOutPath},
+      {kMapPngKey, &request.MapPngPath},
+      {kChartPngKey, &request.ChartPngPath},
+      {kRunSeriesKey, &request.SeriesPath}};
   for (const auto& [key, path] : outputs) {
     if (const auto text = in.Single(key, kFileAccepts)) *path = *text;
   }

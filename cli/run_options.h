@@ -17,6 +17,8 @@ namespace impactsim::cli {
 // The keys of the output options, for messages about the files.
 inline constexpr const char* kCensusCsvKey = "census_csv";
 inline constexpr const char* kGridOutKey = "grid_out";
+inline constexpr const char* kPopulationOutKey = "population_out";
+inline constexpr const char* kStartOutKey = "start_out";
 inline constexpr const char* kMapPngKey = "map_png";
 inline constexpr const char* kChartPngKey = "chart_png";
 inline constexpr const char* kRunSeriesKey = "series";
@@ -26,11 +28,13 @@ struct RunRequest {
   const ProgramProfile* Program = nullptr;
   std::optional<std::uint32_t> Seed;  // none: read the system clock once
   RunSettings Settings;
-  std::string CensusCsvPath;  // empty: not written
-  std::string GridOutPath;    // empty: not written
-  std::string MapPngPath;     // empty: not written
-  std::string ChartPngPath;   // empty: not written
-  std::string SeriesPath;     // empty: not written
+  std::string CensusCsvPath;      // empty: not written
+  std::string GridOutPath;        // empty: not written
+  std::string PopulationOutPath;  // final opinions and strengths; empty: not written
+  std::string StartOutPath;       // the start population, likewise; empty: not written
+  std::string MapPngPath;         // empty: not written
+  std::string ChartPngPath;       // empty: not written
+  std::string SeriesPath;         // empty: not written
 };
 
 class RunOptions {
@@ -48,7 +52,8 @@ class RunOptions {
  private:
   Arguments Given() const;
 
-  TextOption program_, seed_, censusCsv_, gridOut_, mapPng_, chartPng_, series_;
+  TextOption program_, seed_, start_, censusCsv_, gridOut_, populationOut_, startOut_, mapPng_,
+      chartPng_, series_;
   std::array<TextOption, kSettingCount> values_;  // settings that take a value
   std::array<CLI::Option*, kSettingCount> on_{};  // switches, and their "off" twins
   std::array<CLI::Option*, kSettingCount> off_{};

@@ -4,7 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+
+#include "model/start_population.h"
 
 namespace impactsim {
 
@@ -48,7 +51,8 @@ struct DistanceRule {
 };
 
 // How the population's strengths are drawn: uniformly from 0..100 (the
-// programs), all equal to Value, or given with the starting population.
+// programs), all equal to Value, or taken from the start population
+// (RunSettings::Start, which must then hold strengths).
 enum class StrengthDraw : std::uint8_t { Uniform, Equal, Given };
 struct StrengthRule {
   StrengthDraw Draw = StrengthDraw::Uniform;
@@ -73,6 +77,12 @@ inline int InitialDistItem(double share) {
   return -1;
 }
 
+// Two start populations are the same when they hold the same cells.
+inline bool SameStart(const std::shared_ptr<const StartPopulation>& a,
+                      const std::shared_ptr<const StartPopulation>& b) {
+  return a == b || (a && b && *a == *b);
+}
+
 struct RunSettings {
   std::int32_t Rounds = 500;  // rounds at most, >= 1
   double InitialShare = 0.3;  // chance of opinion 2 per cell, in [0, 1]
@@ -90,7 +100,16 @@ struct RunSettings {
   std::int32_t InitialCount = -1;  // exactly this many cells of opinion 2; -1: by share
   StrengthRule Strengths;
   double Noise = 0.0;  // temperature of the update rule, >= 0; 0: the greatest impact wins
-  friend bool operator==(const RunSettings&, const RunSettings&) = default;
+  // The population the run starts from; none: the random source builds it.
+  // Shared and never changed, so that copies of the settings stay cheap.
+  std::shared_ptr<const StartPopulation> Start;
+  friend bool operator==(const RunSettings& a, const RunSettings& b) {
+    return a.Rounds == b.Rounds && a.InitialShare == b.InitialShare && a.Distance == b.Distance &&
+           a.Edge == b.Edge && a.WideScope == b.WideScope && a.RemoveSelf == b.RemoveSelf &&
+           a.SummationM == b.SummationM && a.RandomSeq == b.RandomSeq && a.Side == b.Side &&
+           a.Scope == b.Scope && a.InitialCount == b.InitialCount && a.Strengths == b.Strengths &&
+           a.Noise == b.Noise && SameStart(a.Start, b.Start);
+  }
 };
 
 // Where the run driver reads its settings from.
@@ -99,7 +118,8 @@ struct RunSettings {
 // takes the per-turn settings once at the start of a run, which is exact
 // because no input is served while a run lasts. Must return a valid setting:
 // InitialShare in [0, 1], Rounds >= 1, Side 0 or kMinGridSide..kMaxGridSide,
-// InitialCount -1 or 0..Side^2, Strengths not Given, a Scope's Radius 1..100
+// InitialCount -1 or 0..Side^2 (-1 with a Start), Strengths Given only with
+// a Start that holds strengths, a Start of the run's side, a Scope's Radius 1..100
 // and Distance in [0, 200], and on a torus a side greater than twice the
 // scope's reach (RingReach).
 class SettingsSource {

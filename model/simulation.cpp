@@ -126,11 +126,14 @@ Simulation::Simulation(const ProgramProfile& program, Clock& clock, const Settin
 void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random) {
   // Selection sampling for an exact count: a cell takes opinion 2 with the
   // chance (cells of 2 still wanted) / (cells still to build).
-  assert(settings.Strengths.Draw != StrengthDraw::Given);
+  const StartPopulation* start = settings.Start.get();
+  assert(start == nullptr || start->Side == model.GridSide());
+  assert(settings.Strengths.Draw != StrengthDraw::Given || (start && start->HasStrengths()));
   const bool byCount = settings.InitialCount >= 0;
   std::int32_t cellsLeft = model.CellTotal();
   std::int32_t needLeft = settings.InitialCount;
   const bool equal = settings.Strengths.Draw == StrengthDraw::Equal;
+  const bool given = settings.Strengths.Draw == StrengthDraw::Given && start != nullptr;
   const auto value = settings.Strengths.Value;
   model.EqualStrength = equal ? std::optional<std::uint8_t>(value) : std::nullopt;
   // Column by column, each column from the top, three draws per cell
@@ -149,6 +152,13 @@ void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSourc
       cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
       cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
       if (equal) cell.Persuasiveness = cell.Supportiveness = value;
+      if (start == nullptr) continue;
+      const std::size_t at = model.PopulationGrid.Index(x, y);
+      cell.Opinion = start->Opinions[at];
+      if (given) {
+        cell.Persuasiveness = start->Persuasiveness[at];
+        cell.Supportiveness = start->Supportiveness[at];
+      }
     }
   }
 }

@@ -59,8 +59,12 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
 // selection sampling, one RandBelow per cell. Strengths: Uniform draws each
 // from 0..100; Equal draws them and gives both Value, and sets
 // model.EqualStrength so that strengths drawn anew later get Value too.
-// Given strengths come with a starting population, which a build does not
-// make: callers never pass them (they are treated as Uniform here).
+// With a Start (of the grid's side), every cell takes its opinion from it,
+// and under Given its two strengths too; the three draws per cell are taken
+// and dropped all the same, so that the random state after the build is the
+// one the same settings without a Start leave. Given strengths set no
+// EqualStrength: in halvorn a cell that changes its opinion draws two new
+// strengths from 0..100, as under Uniform.
 // Sets only the cells and EqualStrength.
 void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random);
 

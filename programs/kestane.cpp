@@ -24,7 +24,8 @@ const ProgramProfile& KestaneProgram() {
                    .Scope = {},
                    .InitialCount = -1,
                    .Strengths = {},
-                   .Noise = 0.0},
+                   .Noise = 0.0,
+                   .Start = {}},
       .MakeImpactModel = &MakeTorusImpact,
   };
   return profile;

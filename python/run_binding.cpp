@@ -16,8 +16,10 @@
 #include "python/bindings.h"
 #include "python/row_columns.h"
 #include "sweep/setting_options.h"
+#include "sweep/start_file.h"
 #include "sweep/sweep_arguments.h"
 #include "sweep/sweep_rows.h"
+#include "sweep/text_escape.h"
 
 namespace impactsim::python {
 
@@ -132,8 +134,51 @@ py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
   return series;
 }
 
+// The start population as impactsim.run passes it: a path to a start file,
+// or (side, opinions, persuasiveness, supportiveness) with the cells row by
+// row as bytes, the strengths None when not given; values already checked.
+struct StartArgument {
+  std::shared_ptr<const StartPopulation> Population;
+  std::string Source;  // how messages name it
+};
+
+StartArgument StartOf(const py::object& start) {
+  if (py::isinstance<py::str>(start)) {
+    const auto path = start.cast<std::string>();
+    return {ReadStartFile(path).Population, Quoted(path)};
+  }
+  const auto given = start.cast<py::tuple>();
+  StartPopulation population;
+  population.Side = given[0].cast<int>();
+  const auto bytes = [](const py::handle& value) {
+    const auto text = value.cast<std::string>();
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  population.Opinions = bytes(given[1]);
+  if (!given[2].is_none()) {
+    population.Persuasiveness = bytes(given[2]);
+    population.Supportiveness = bytes(given[3]);
+  }
+  return {std::make_shared<const StartPopulation>(std::move(population)), "the start population"};
+}
+
+// Resolves the arguments as a one-task sweep; with a start population, sets
+// it (and strengths "file", which a sweep without one refuses) on the task.
+SweepTask StartedTask(ArgumentItems given, const py::object& start) {
+  if (start.is_none()) return ResolveSweep(PythonArguments(given)).Plan.Task(0);
+  const StartArgument argument = StartOf(start);
+  const auto strengths = given.find("strengths");
+  const bool fromFile =
+      strengths != given.end() && strengths->second == std::vector<std::string>{"file"};
+  if (fromFile) given.erase(strengths);
+  SweepTask task = ResolveSweep(PythonArguments(given)).Plan.Task(0);
+  if (fromFile) task.Settings.Strengths = StrengthRule{.Draw = StrengthDraw::Given};
+  SetStart(*task.Program, argument.Population, argument.Source, "start", task.Settings);
+  return task;
+}
+
 py::dict Run(const std::string& programName, std::optional<long long> seed,
-             const ArgumentItems& settings, bool keepGrids) {
+             const ArgumentItems& settings, bool keepGrids, const py::object& start) {
   // Without a seed the clock is read once, as "impactsim run" does, and the
   // seed is returned so the run can be repeated.
   SystemClock clock;
@@ -145,8 +190,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   ArgumentItems given = settings;
   given["program"] = {programName};
   given["seeds"] = {std::to_string(seed ? *seed : clock.MillisecondsOfDay())};
-  const SweepRequest request = ResolveSweep(PythonArguments(given));
-  const SweepTask task = request.Plan.Task(0);
+  const SweepTask task = StartedTask(given, start);
   const ProgramProfile& program = *task.Program;
 
   PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids);
@@ -167,10 +211,10 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
   result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
   result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);
-  const Grid& start = recorder.StartPopulation();
-  result["start_opinions"] = CellArray(start, &Cell::Opinion);
-  result["start_persuasiveness"] = CellArray(start, &Cell::Persuasiveness);
-  result["start_supportiveness"] = CellArray(start, &Cell::Supportiveness);
+  const Grid& first = recorder.StartPopulation();
+  result["start_opinions"] = CellArray(first, &Cell::Opinion);
+  result["start_persuasiveness"] = CellArray(first, &Cell::Persuasiveness);
+  result["start_supportiveness"] = CellArray(first, &Cell::Supportiveness);
   result["grids"] = keepGrids
                         ? GridsArray(recorder.Grids(), rounds.size(), outcome.Population.Side())
                         : py::object(py::none());
@@ -186,9 +230,9 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
 
 void AddRun(py::module_& module) {
   module.def("run", &Run, py::arg("program"), py::arg("seed"), py::arg("arguments"),
-             py::arg("grids"),
+             py::arg("grids"), py::arg("start") = py::none(),
              "One seeded run: the log, every round's census and measures, the final "
-             "population and the run's row as columns.");
+             "population and the run's row as columns; from a start population when given.");
 }
 
 }  // namespace impactsim::python

@@ -49,6 +49,10 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                                           " cells of the grid (side " + std::to_string(side) +
                                           "), got " + std::to_string(settings.InitialCount));
   }
+  if (settings.Strengths.Draw == StrengthDraw::Given && !settings.Start) {
+    throw InputError("strengths",
+                     "file takes the strengths from a start population, and none is given");
+  }
   if (!program.HasWideScope || (program.HasEdge && settings.Edge)) return;
   const RingScope scope = settings.Scope       ? *settings.Scope
                           : settings.WideScope ? program.WideScope
@@ -88,7 +92,7 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   SweepPlan combinations;
   combinations.Programs = plan.Programs;
   for (const std::string_view column :
-       {"side", "scope", "edge", "wide_scope", "distance", "initial_count"}) {
+       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths"}) {
     const std::size_t i = IndexOf(column);
     combinations.Values[i] = plan.Values[i];
   }

@@ -9,7 +9,8 @@
 namespace impactsim {
 
 // Throws InputError for settings the program cannot run: more cells of
-// opinion 2 than the grid has, or a ring neighbourhood that reaches half-way
+// opinion 2 than the grid has, strengths taken from a start population the
+// settings do not hold, or a ring neighbourhood that reaches half-way
 // round a torus (where a source would be met from both sides).
 void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings);
 

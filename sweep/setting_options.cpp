@@ -73,7 +73,7 @@ std::optional<std::string> ReadScope(std::string_view text) {
 }
 
 std::optional<std::string> ReadStrengths(std::string_view text) {
-  if (text == "uniform") return std::string(text);
+  if (text == "uniform" || text == "file") return std::string(text);
   constexpr std::string_view kEqual = "equal:";
   if (!text.starts_with(kEqual)) return std::nullopt;
   const auto value = ParseDigits(text.substr(kEqual.size()), 0, kStrengthValues - 1);
@@ -227,24 +227,35 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .Column = "strengths",
      .Type = "RULE",
      .Help = "how the strengths are drawn: uniform (each persuasiveness and supportiveness "
-             "0..100, equally likely) or equal:V (every strength V, the control without "
-             "individual differences)",
-     .Meaning = "how the strengths were drawn: uniform (0..100) or equal:V (every strength V)",
+             "0..100, equally likely), equal:V (every strength V, the control without "
+             "individual differences) or file (taken from the start population's file)",
+     .Meaning = "how the strengths were drawn: uniform (0..100), equal:V (every strength V) "
+                "or file (given with the start population)",
      .Windows = false,
      .Reader = ReadStrengths,
-     .ReaderAccepts = "uniform or equal:V with V an integer 0..100",
+     .ReaderAccepts = "uniform, file or equal:V with V an integer 0..100",
      .Get =
          [](const RunSettings& s) {
-           return s.Strengths.Draw == StrengthDraw::Equal
-                      ? "equal:" + std::to_string(s.Strengths.Value)
-                      : std::string("uniform");
+           switch (s.Strengths.Draw) {
+             case StrengthDraw::Equal:
+               return "equal:" + std::to_string(s.Strengths.Value);
+             case StrengthDraw::Given:
+               return std::string("file");
+             case StrengthDraw::Uniform:
+               break;
+           }
+           return std::string("uniform");
          },
      .Set =
          [](RunSettings& s, std::string_view v) {
-           s.Strengths = v == "uniform" ? StrengthRule{}
-                                        : StrengthRule{.Draw = StrengthDraw::Equal,
-                                                       .Value = static_cast<std::uint8_t>(
-                                                           WholeOf(v.substr(v.find(':') + 1)))};
+           if (v == "uniform" || v == "file") {
+             s.Strengths =
+                 StrengthRule{.Draw = v == "file" ? StrengthDraw::Given : StrengthDraw::Uniform};
+             return;
+           }
+           s.Strengths =
+               StrengthRule{.Draw = StrengthDraw::Equal,
+                            .Value = static_cast<std::uint8_t>(WholeOf(v.substr(v.find(':') + 1)))};
          }},
     {.Name = "noise",
      .Column = "noise",

@@ -343,6 +343,8 @@ TEST(CliValues, EverySettingReadsBackWhatItWritesIntoItsOwnField) {
       {"initial-count", "160001", nullptr},
       {"strengths", "uniform", "uniform"},
       {"strengths", "equal:050", "equal:50"},
+      {"strengths", "file", "file"},
+      {"strengths", "file:x", nullptr},
       {"strengths", "equal:101", nullptr},
       {"strengths", "equal:", nullptr},
       {"strengths", "Equal:5", nullptr},

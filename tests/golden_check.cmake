@@ -10,6 +10,9 @@
 #          files. Only for a change of results that is meant and understood.
 # repeat   runs without --seed, reads the seed from stderr, runs again with
 #          --seed and requires identical stdout, census and grid.
+# restart  the compare run, also writing its start population (--start-out),
+#          then the same run from that file with its strengths (--start FILE
+#          --strengths file), whose outputs must match the same golden files.
 # reject   requires exit status 2, empty stdout and one "impactsim: " line on
 #          stderr, and that no file appears in the scratch directory.
 
@@ -65,6 +68,13 @@ if(MODE STREQUAL "compare" OR MODE STREQUAL "update")
     else()
       require_same("${GOLDEN_DIR}/${NAME}.${ext}" "${WORK_DIR}/${NAME}.${ext}")
     endif()
+  endforeach()
+elseif(MODE STREQUAL "restart")
+  run_with_outputs(${NAME} ${run_args} --start-out "${WORK_DIR}/start.txt")
+  run_with_outputs(again ${run_args} --start "${WORK_DIR}/start.txt" --strengths file)
+  foreach(ext log csv grid)
+    require_same("${GOLDEN_DIR}/${NAME}.${ext}" "${WORK_DIR}/${NAME}.${ext}")
+    require_same("${GOLDEN_DIR}/${NAME}.${ext}" "${WORK_DIR}/again.${ext}")
   endforeach()
 elseif(MODE STREQUAL "repeat")
   run_with_outputs(first ${run_args})

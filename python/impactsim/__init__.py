@@ -30,6 +30,7 @@ import pandas as pd
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
 from ._spread import spread
+from ._start import start_argument
 
 # impactsim.plot is left out: it loads matplotlib, which "import *" must not.
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
@@ -85,7 +86,7 @@ class Run:
     side: int
     scope: Optional[str]  # "R:C"; None for a program without rings
     initial_count: Optional[int]  # None: initial_dist decided
-    strengths: str  # "uniform" or "equal:V"
+    strengths: str  # "uniform", "equal:V" or "file"
     noise: float
     rounds_run: int
     stop: str
@@ -209,7 +210,7 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
         sequential: Optional[Setting] = None, side: Optional[int] = None,
         scope: Union[Tuple[int, float], str, None] = None, initial_count: Optional[int] = None,
         strengths: Optional[str] = None, noise: Optional[Union[float, str]] = None,
-        record: str = "census") -> Run:
+        record: str = "census", start: Any = None) -> Run:
     """Makes one seeded run, as "impactsim run" does, and returns a Run.
 
     A setting left as None takes the program's default; seed=None reads the
@@ -220,6 +221,16 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
 
         r = impactsim.run(seed=12345000, rounds=50, distance="nb")
         r.census.tail(), r.opinions.shape, r.stop
+
+    start: the population to start from instead of drawing the opinions
+    (the draws are taken all the same, so the rest of the run draws what it
+    would have): a start file's path, as "impactsim run --start" takes it;
+    an integer array of opinions 1..2 of shape (side, side), indexed
+    [y - 1, x - 1] as run.opinions; or the opinions with their strengths
+    (0..100, same shape) as a tuple (opinions, persuasiveness,
+    supportiveness) or a dict with those keys. strengths="file" takes the
+    strengths from it too; otherwise they are drawn. The side must be the
+    run's (side=, or the program's own); initial_count cannot be given.
 
     The settings (listed below) take one value each.
     """
@@ -235,7 +246,8 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
                     sequential=sequential, side=side, scope=scope, initial_count=initial_count,
                     strengths=strengths, noise=noise)
     texts = _values.setting_texts(settings, lists=False)
-    return Run._of(_core.run(names[0], seed, texts, record == "grids"))
+    return Run._of(_core.run(names[0], seed, texts, record == "grids", start_argument(start)))
+
 
 
 def _progress_line(name):

@@ -85,6 +85,32 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     assert run.settings == {name: getattr(run, name) for name in impactsim.SETTINGS}
 
 
+# A start population given as the runner's start file or as arrays, with
+# its strengths or without, makes the runner's run from that file.
+@pytest.mark.parametrize("form", ["path", "tuple", "dict", "opinions"])
+def test_start_population_matches_runner(form, impactsim_cli, tmp_path):
+    start, census, grid = tmp_path / "start.txt", tmp_path / "c.csv", tmp_path / "g.grid"
+    impactsim_cli("run", "--program", "kestane", "--seed", "5", "--rounds", "1",
+                  "--start-out", start)
+    made = impactsim.run(program="kestane", seed=5, rounds=1)
+    arrays = (made.start_opinions, made.start_persuasiveness, made.start_supportiveness)
+    given = {"path": start, "tuple": arrays, "dict": dict(zip(
+        ("opinions", "persuasiveness", "supportiveness"), arrays)),
+        "opinions": made.start_opinions.astype(np.int64)}[form]
+    strengths = ["--strengths", "file"] if form != "opinions" else []
+    done = impactsim_cli("run", "--program", "kestane", "--seed", "9", "--start", start,
+                         *strengths, "--census-csv", census, "--grid-out", grid)
+    run = impactsim.run(program="kestane", seed=9, start=given,
+                        strengths="file" if strengths else None)
+    assert run.log == done.stdout.splitlines()
+    pd.testing.assert_frame_equal(run.census, pd.read_csv(census), check_dtype=False)
+    assert run.opinions.tolist() == [[int(c) for c in line]
+                                     for line in grid.read_text().splitlines()]
+    assert (run.start_opinions == made.start_opinions).all()
+    kept = (run.start_persuasiveness == made.start_persuasiveness).all()
+    assert kept == bool(strengths)
+
+
 # The settings beyond the windows' as a run's fields, by program: the scope
 # the run had ("R:C", none for kestane), no count unless given.
 FIELDS = [

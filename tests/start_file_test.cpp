@@ -1,0 +1,195 @@
+// Start files through the headless runner: a population written with
+// --start-out comes back whole through --start, and a bad file is refused
+// before anything runs with the file and the line at fault.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/report.h"
+#include "tests/scratch_dir.h"
+
+namespace impactsim::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+using testing::Slurp;
+
+struct FixedClock : Clock {
+  std::uint32_t MillisecondsOfDay() override { return ++reads, 1000; }
+  int reads = 0;
+};
+
+struct Outcome {
+  int status;
+  std::string out, err;
+  int clockReads;
+};
+
+Outcome Invoke(const Args& args) {
+  std::ostringstream out, err;
+  FixedClock clock;
+  const int status = RunCommandLine(args, out, err, clock);
+  return {status, out.str(), err.str(), clock.reads};
+}
+
+Lines Split(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Join(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  return text;
+}
+
+class StartFileTest : public testing::ScratchDirTest {
+ protected:
+  // The start population of a kestane run (20 x 20) with its strengths.
+  std::string KestaneStart(const std::string& seed) {
+    const Outcome r = Invoke({"run", "--program", "kestane", "--seed", seed, "--rounds", "1",
+                              "--start-out", In("made.txt")});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    const std::string text = Slurp(In("made.txt"));
+    std::filesystem::remove(In("made.txt"));
+    return text;
+  }
+};
+
+// A run from a file starts from that very population: its own --start-out
+// gives the file back byte for byte with --strengths file, and with the
+// opinions alone the strengths it would have drawn.
+TEST_F(StartFileTest, RunStartsFromTheFilesPopulation) {
+  const std::string given = KestaneStart("111");
+  const std::string drawn = KestaneStart("222");
+  ASSERT_NE(given, drawn);
+  std::ofstream(In("given.txt")) << given;
+  const auto opinionsOf = [](const std::string& text) { return text.substr(0, 20 * 21); };
+  std::ofstream(In("opinions.txt")) << opinionsOf(given);
+  struct Case {
+    std::string file;
+    Args extra;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"given.txt", {"--strengths", "file"}, given},
+      {"given.txt", {}, opinionsOf(given) + drawn.substr(20 * 21)},
+      {"opinions.txt", {}, opinionsOf(given) + drawn.substr(20 * 21)},
+  };
+  for (const Case& c : cases) {
+    Args args = {"run", "--program", "kestane",  "--seed",      "222",          "--rounds",
+                 "1",   "--start",   In(c.file), "--start-out", In("again.txt")};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const Outcome r = Invoke(args);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(Slurp(In("again.txt")), c.expected) << c.file << ' ' << c.extra.size();
+  }
+}
+
+struct BadStart {
+  const char* what;
+  Lines (*edit)(Lines);  // made from a good kestane start file; null: no file
+  Args extra;
+  std::vector<std::string> mentions;  // texts the one error line must hold
+};
+
+// Replaces `count` characters of line `line` (1-based) from `from` with `with`.
+Lines Edit(Lines lines, std::size_t line, std::size_t from, std::size_t count, const char* with) {
+  lines.at(line - 1).replace(from, count, with);
+  return lines;
+}
+
+const BadStart kBadStarts[] = {
+    {"side of another grid",
+     [](Lines l) { return l; },
+     {"--side", "30"},
+     {"--start: ", "side 20", "side 30"}},
+    {"opinion 0",
+     [](Lines l) { return Edit(l, 3, 0, 1, "0"); },
+     {},
+     {"line 3", "got '0' in column 1"}},
+    {"opinion 3",
+     [](Lines l) { return Edit(l, 4, 19, 1, "3"); },
+     {},
+     {"line 4", "got '3' in column 20"}},
+    {"ragged row",
+     [](Lines l) { return Edit(l, 5, 0, 1, ""); },
+     {},
+     {"line 5", "expects 20 cells"}},
+    {"too few rows",
+     [](Lines l) { return Lines(l.begin() + 1, l.begin() + 20); },
+     {},
+     {"line 19", "got 19"}},
+    {"bad pair",
+     [](Lines l) { return Edit(l, 22, 0, l[21].find(' '), "7-7"); },
+     {},
+     {"line 22", "'7-7'"}},
+    {"strength 101",
+     [](Lines l) { return Edit(l, 30, 0, l[29].find(' '), "101/0"); },
+     {},
+     {"line 30", "'101/0'"}},
+    {"short row of pairs",
+     [](Lines l) { return Edit(l, 23, 0, l[22].find(' ') + 1, ""); },
+     {},
+     {"line 23", "got 19"}},
+    {"short strengths block",
+     [](Lines l) { return l.pop_back(), l; },
+     {},
+     {"line 41", "20 rows of strengths"}},
+    {"extra line",
+     [](Lines l) { return l.push_back("1/1"), l; },
+     {},
+     {"line 42", "end of the file"}},
+    {"no strengths for file",
+     [](Lines l) { return Lines(l.begin(), l.begin() + 20); },
+     {"--strengths", "file"},
+     {"--strengths: ", "holds none"}},
+    {"with an initial count",
+     [](Lines l) { return l; },
+     {"--initial-count", "10"},
+     {"--start: ", "--initial-count"}},
+    {"empty file", [](Lines) { return Lines{}; }, {}, {"empty file"}},
+    {"missing file", nullptr, {}, {"--start: cannot read '", "No such file"}},
+};
+
+class BadStartTest : public StartFileTest, public ::testing::WithParamInterface<BadStart> {};
+
+// Status 2, one line naming --start's file (or --strengths) and what is wrong,
+// the clock never read and no output file made.
+TEST_P(BadStartTest, RefusedBeforeTheRun) {
+  const std::string good = KestaneStart("333");
+  if (GetParam().edit != nullptr) {
+    std::ofstream(In("start.txt")) << Join(GetParam().edit(Split(good)));
+  }
+  Args args = {"run", "--program", "kestane", "--start", In("start.txt"), "--grid-out", In("g")};
+  args.insert(args.end(), GetParam().extra.begin(), GetParam().extra.end());
+  const Outcome r = Invoke(args);
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find("start.txt"), std::string::npos) << r.err;
+  for (const std::string& text : GetParam().mentions) {
+    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(r.clockReads, 0);
+  EXPECT_FALSE(std::filesystem::exists(In("g")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadStartTest, ::testing::ValuesIn(kBadStarts), [](const auto& row) {
+  std::string name = row.param.what;
+  std::replace(name.begin(), name.end(), ' ', '_');
+  return name;
+});
+
+}  // namespace
+}  // namespace impactsim::cli
