@@ -30,7 +30,7 @@ import pandas as pd
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
 from ._spread import spread
-from ._start import start_argument
+from ._start import start_argument, sweep_start_files
 
 # impactsim.plot is left out: it loads matplotlib, which "import *" must not.
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
@@ -294,7 +294,7 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
           jobs: Optional[int] = None, progress: Progress = False,
           stop_on_cycle: Optional[int] = None, out: Optional[PathLike] = None,
           series: Optional[PathLike] = None, format: str = "csv", resume: bool = False,
-          shard: Union[str, Tuple[int, int], None] = None) -> pd.DataFrame:
+          shard: Union[str, Tuple[int, int], None] = None, start: Any = None) -> pd.DataFrame:
     """Runs every combination of the settings' values with every seed, as
     "impactsim sweep" does, and returns one row per run as a DataFrame whose
     columns and values are those of the runner's rows (see impactsim.MEANINGS),
@@ -317,7 +317,9 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
     ("csv" or "jsonl"); series=PATH writes every round of every run beside
     them; resume=True continues a file either of them started, keeping its
     rows (the frame holds them all); shard="K/N" or (K, N) runs the tasks
-    whose number mod N is K.
+    whose number mod N is K. start=PATH or a list of paths starts every run
+    from each start file, as "impactsim sweep --start" does (the rows' start
+    column names the file by its digest); arrays are for impactsim.run().
 
         df = impactsim.sweep(distance=["nb", 2, 4], seeds=range(100), jobs=2)
         df.groupby("distance", observed=True).minority_share_end.mean()
@@ -341,6 +343,9 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
     arguments = _values.sweep_arguments(program, seeds, settings, jobs=jobs,
                                         stop_on_cycle=stop_on_cycle, out=out, series=series,
                                         format=format, resume=resume, shard=shard)
+    if start is not None:
+        arguments["start"] = sweep_start_files(start)
+        given["start"] = start if isinstance(start, str) else arguments["start"]
     result = _core.sweep(arguments, _call("sweep", given), _progress(progress, "sweep"))
     frame = _frames.from_columns(result["columns"])
     if result["description"] is not None:
@@ -356,6 +361,8 @@ def _settings_help():
     engine's own table."""
     lines = ["Settings (None: the program's default):"]
     for name, entry in _values.SETTINGS.items():
+        if name == "start":  # a sweep's files; each function tells of its own start
+            continue
         only = "" if set(entry["programs"]) == set(PROGRAMS) else \
             f" ({', '.join(entry['programs'])} only)"
         accepts = _values.python_accepts(entry)
