@@ -155,7 +155,8 @@ class Run:
 
 
 # The columns of a run's row: all but the task, every setting among them.
-_ROW = [name for name in _frames.KINDS if name != "task"]
+# A run's row: a sweep's, without its task and the start file's digest.
+_ROW = [name for name in _frames.KINDS if name not in ("task", "start")]
 _ARRAYS = ("opinions", "persuasiveness", "supportiveness", "start_opinions",
            "start_persuasiveness", "start_supportiveness", "grids")
 
@@ -361,8 +362,6 @@ def _settings_help():
     engine's own table."""
     lines = ["Settings (None: the program's default):"]
     for name, entry in _values.SETTINGS.items():
-        if name == "start":  # a sweep's files; each function tells of its own start
-            continue
         only = "" if set(entry["programs"]) == set(PROGRAMS) else \
             f" ({', '.join(entry['programs'])} only)"
         accepts = _values.python_accepts(entry)
