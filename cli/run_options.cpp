@@ -45,6 +45,7 @@ void RunOptions::AddTo(CLI::App& command) {
                   " (default: the system clock, read once)");
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     const SettingOption& setting = SettingOptions()[i];
+    if (setting.SweepOnly) continue;  // --start is the run's own, below
     const std::string only = OnlyFor(setting);
     if (!setting.IsSwitch()) {
       values_[i].AddTo(command, Dashed(setting.Name), std::string(setting.Type),
@@ -112,7 +113,7 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
                               Ref("program") + " " + std::string(program.Name));
   };
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    if (table[i].IsSwitch()) continue;
+    if (table[i].IsSwitch() || table[i].SweepOnly) continue;
     const std::string key(table[i].Column);
     const std::string accepts = table[i].Accepts(false);
     if (const auto text = in.Single(key, accepts)) {

@@ -5,6 +5,7 @@
 // from arrays.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace impactsim {
@@ -17,6 +18,9 @@ struct StartPopulation {
   std::vector<std::uint8_t> Opinions;
   std::vector<std::uint8_t> Persuasiveness;  // empty: not given
   std::vector<std::uint8_t> Supportiveness;  // empty exactly when Persuasiveness is
+  // What a sweep's rows call it ("sha256:<hex>" of its file); empty where
+  // nothing names it.
+  std::string Name;
 
   bool HasStrengths() const { return !Persuasiveness.empty(); }
   friend bool operator==(const StartPopulation&, const StartPopulation&) = default;

@@ -181,10 +181,12 @@ PYBIND11_MODULE(_core, m) {
       "settings",
       [] {
         py::list entries;
-        for (const SettingOption& s : SettingOptions()) entries.append(SettingEntry(s));
+        for (const SettingOption& s : SettingOptions()) {
+          if (!s.SweepOnly) entries.append(SettingEntry(s));  // sweep(start=) takes its own
+        }
         return entries;
       },
-      "The run settings, in the order of the rows' columns.");
+      "The run settings, in the order of the rows' columns; not a sweep's start files.");
   m.def(
       "programs",
       [] {

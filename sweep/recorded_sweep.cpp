@@ -133,12 +133,30 @@ std::string SeriesBeside(const std::string& path, const std::string& out,
 
 }  // namespace
 
+void CheckStartFiles(const SweepPlan& plan, const std::string& metaPath,
+                     const std::string& metaText, const std::string& key) {
+  const Json meta = Json::parse(metaText, nullptr, false);
+  const auto recorded = meta.is_object() ? meta.find("start_files") : meta.end();
+  if (!meta.is_object() || recorded == meta.end() || !recorded->is_array()) return;
+  for (std::size_t v = 0; v < plan.Starts.size() && v < recorded->size(); ++v) {
+    const Json& entry = (*recorded)[v];
+    const std::string& path = plan.Values[kStartSetting][v];
+    if (!entry.is_object() || entry.value("file", Json()) != RecordedArgument(path) ||
+        entry.value("sha256", Json()) == plan.Starts[v].Sha256) {
+      continue;
+    }
+    throw InputError(key, "the start file " + Quoted(path) + " has changed since the sweep " +
+                              Quoted(metaPath) + " describes was written");
+  }
+}
+
 SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPath,
                              const std::string& metaText) {
   const std::string notASweep = Quoted(metaPath) + " does not describe a sweep";
   const Json meta = Json::parse(metaText, nullptr, false);
   if (!meta.is_object() || !meta.contains("sweep_identity")) throw InputError(kFile, notASweep);
   SweepRequest request = RecordedCommandLine(metaPath, meta, notASweep);
+  CheckStartFiles(request.Plan, metaPath, metaText, kFile);
   // An earlier version's rows are re-made as it made them.
   if (CheckRecordedIdentity(request, metaPath, metaText, notASweep) == kEarlierRowsScheme) {
     request.Plan.Unanimity = UnanimityPeriod::PatternRepeat;

@@ -15,6 +15,12 @@ namespace impactsim {
 // refuses (its command line, or a series that is its rows or their
 // description), an identity its command line does not give, or a tool,
 // format, shard, task counts or series that command line does not give.
+// Throws InputError under `key` naming the first start file of `plan` that
+// the description text (read from `metaPath`) records under the same name
+// with another digest: the file was edited since the sweep was written.
+void CheckStartFiles(const SweepPlan& plan, const std::string& metaPath,
+                     const std::string& metaText, const std::string& key);
+
 SweepRequest RecordedSweepOf(const std::string& path, const std::string& metaPath,
                              const std::string& metaText);
 

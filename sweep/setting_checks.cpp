@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "impact/ring_impact.h"
 #include "sweep/input_error.h"
 #include "sweep/setting_options.h"
+#include "sweep/start_file.h"
+#include "sweep/text_escape.h"
 
 namespace impactsim {
 
@@ -92,14 +95,22 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   SweepPlan combinations;
   combinations.Programs = plan.Programs;
   for (const std::string_view column :
-       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths"}) {
+       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths", "start"}) {
     const std::size_t i = IndexOf(column);
     combinations.Values[i] = plan.Values[i];
   }
+  combinations.Starts = plan.Starts;
   combinations.Seeds.Append(0, 0);
   const std::uint64_t count = combinations.TaskCount();
   for (std::uint64_t n = 0; n < count; ++n) {
-    const SweepTask task = combinations.Task(n);
+    SweepTask task = combinations.Task(n);
+    // As "impactsim run --start" refuses the file for this task's settings.
+    if (auto start = std::exchange(task.Settings.Start, nullptr)) {
+      std::size_t v = 0;
+      while (plan.Starts[v].Population != start) ++v;
+      SetStart(*task.Program, std::move(start), Quoted(plan.Values[kStartSetting][v]), "start",
+               task.Settings);
+    }
     CheckRunSettings(*task.Program, task.Settings);
   }
 }

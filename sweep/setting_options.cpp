@@ -270,6 +270,25 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .ReaderAccepts = "a decimal 0..1000000",
      .Get = [](const RunSettings& s) { return FixedDecimal(s.Noise); },
      .Set = [](RunSettings& s, std::string_view v) { s.Noise = RealOf(v); }},
+    // A value is the file's name; the sweep loads each file (SweepPlan::
+    // Starts) and the rows show the population's name, its digest.
+    {.Name = "start",
+     .Column = "start",
+     .Type = "FILE",
+     .Help = "start every run from the population in each FILE, as \"impactsim run --start\" "
+             "does (a file name holding a comma cannot be given)",
+     .Meaning = "the population the run started from: sha256:<hex> of its file's bytes",
+     .Windows = false,
+     .SweepOnly = true,
+     .Reader = [](std::string_view t) -> std::optional<std::string> {
+       if (t.empty()) return std::nullopt;
+       return std::string(t);
+     },
+     .ReaderAccepts = "a file name",
+     .ReaderListAccepts = "file names",
+     .DefaultHelp = "none: the opinions are drawn",
+     .Get = [](const RunSettings& s) { return s.Start ? s.Start->Name : std::string(); },
+     .Set = [](RunSettings&, std::string_view) {}},
 }};
 
 std::vector<std::string> Texts(std::span<const std::string_view> items) {

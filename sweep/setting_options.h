@@ -45,6 +45,9 @@ struct SettingOption {
   // are columns only of a sweep that gives them a value some program of it
   // does not open with, so that a sweep without them is the sweep it was.
   bool Windows = true;
+  // A setting of "impactsim sweep" only (the start files, by name): a run
+  // takes it its own way.
+  bool SweepOnly = false;
   // Values of their own form (reals, pairs): the value's text, or nothing.
   std::optional<std::string> (*Reader)(std::string_view) = nullptr;
   std::string_view ReaderAccepts{};      // what Reader takes
@@ -62,11 +65,12 @@ struct SettingOption {
   std::string Accepts(bool list) const;
 };
 
-inline constexpr std::size_t kSettingCount = 13;
+inline constexpr std::size_t kSettingCount = 14;
+inline constexpr std::size_t kStartSetting = 13;  // the start files, by name
 
 // rounds, initial-dist, distance, edge, wide-scope, remove-self, summation,
 // sequential (the windows' settings), then side, scope, initial-count,
-// strengths, noise: the order of the rows' columns and of a sweep's nested
+// strengths, noise, start: the order of the rows' columns and of a sweep's nested
 // loops.
 const std::array<SettingOption, kSettingCount>& SettingOptions();
 

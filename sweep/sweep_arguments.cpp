@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "model/random_source.h"
 #include "programs/programs.h"
@@ -10,6 +12,7 @@
 #include "sweep/setting_checks.h"
 #include "sweep/setting_options.h"
 #include "sweep/spread_seeds.h"
+#include "sweep/start_file.h"
 #include "sweep/sweep_runner.h"
 #include "sweep/text_escape.h"
 #include "sweep/value_text.h"
@@ -59,6 +62,17 @@ void ResolveSettings(const ArgumentReader& in, SweepPlan& plan) {
                                     ", got " + Ref("program") + " " + std::string(p->Name));
       }
     }
+  }
+}
+
+// Each start file of the list, loaded once and named by its digest.
+void LoadStarts(SweepPlan& plan) {
+  for (const std::string& path : plan.Values[kStartSetting]) {
+    StartFile file = ReadStartFile(path);
+    auto named = std::make_shared<StartPopulation>(*file.Population);
+    named->Name = "sha256:" + file.Sha256;
+    file.Population = std::move(named);
+    plan.Starts.push_back(std::move(file));
   }
 }
 
@@ -174,6 +188,7 @@ SweepRequest ResolveSweep(const Arguments& arguments) {
       });
   if (plan.Programs.empty()) plan.Programs.push_back(Programs()[0]);
   ResolveSettings(in, plan);
+  LoadStarts(plan);
   ResolveScopes(plan);
   DropDefaultLists(plan);
   CheckSettingCombinations(plan);

@@ -31,7 +31,9 @@ struct SweepRequest {
 // switch's off twin ("no_edge"), and the switches "resume", "list" and
 // "quiet".
 // Checks the arguments, one after another in a fixed order, and throws
-// InputError for the first problem. Touches no file.
+// InputError for the first problem. Reads the start files (InputError under
+// "start" naming one that cannot be read or holds no population); writes
+// no file.
 SweepRequest ResolveSweep(const Arguments& arguments);
 
 // The threads asked for by "jobs" (an integer 1..kMaxJobs), at most one per

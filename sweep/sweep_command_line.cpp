@@ -25,8 +25,10 @@ void SweepOptions::AddTo(CLI::App& command) {
     const std::string name = "--" + std::string(setting.Name);
     const std::string only =
         setting.Has != nullptr ? "; " + ProgramsWith(setting) + " only" : std::string();
-    settings_[i].AddTo(command, name, setting.IsSwitch() ? "[LIST]" : "LIST",
-                       std::string(setting.Help) + ": " + setting.Accepts(true) + only + defaults);
+    settings_[i].AddTo(
+        command, name, setting.IsSwitch() ? "[LIST]" : "LIST",
+        std::string(setting.Help) + ": " + setting.Accepts(true) + only +
+            (setting.SweepOnly ? " (default " + std::string(setting.DefaultHelp) + ")" : defaults));
     if (!setting.OffName.empty()) {
       off_[i] =
           AddSwitch(command, "--" + std::string(setting.OffName), "the same as " + name + " off");

@@ -73,9 +73,9 @@ std::string SweepIdentity(const SweepPlan& plan, RowFormat format, const Shard& 
     for (std::size_t i = 0; i < kSettingCount; ++i) {
       const SettingOption& setting = SettingOptions()[i];
       if (!setting.HasIn(*program) || !Shows(shown, i)) continue;
-      const std::vector<std::string>& given = plan.Values[i];
-      const std::vector<std::string> values =
-          given.empty() ? std::vector<std::string>{setting.Get(program->Defaults)} : given;
+      std::vector<std::string> values;
+      for (std::size_t v = 0; v < plan.Values[i].size(); ++v) values.push_back(plan.Shown(i, v));
+      if (values.empty()) values.push_back(setting.Get(program->Defaults));
       std::string line(setting.Column);
       for (std::size_t v = 0; v < values.size(); ++v) {
         line += (v == 0 ? '=' : ',') + values[v];
@@ -131,6 +131,16 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
     columns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
   }
   meta["columns"] = columns;
+  const SweepPlan& plan = request.Plan;
+  if (!plan.Starts.empty()) {
+    Json starts = Json::array();
+    const auto& paths = plan.Values[kStartSetting];
+    for (std::size_t v = 0; v < plan.Starts.size(); ++v) {
+      starts.push_back(
+          Json{{"file", RecordedArgument(paths[v])}, {"sha256", plan.Starts[v].Sha256}});
+    }
+    meta["start_files"] = starts;
+  }
   if (!request.SeriesPath.empty()) {
     Json series;
     series["file"] = RecordedArgument(request.SeriesPath);

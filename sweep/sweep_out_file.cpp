@@ -143,6 +143,7 @@ void CheckDescription(const SweepRequest& request, const std::string& identity) 
                                   "as for every run that stopped changing); continue it with that "
                                   "version, or start a new file");
   }
+  CheckStartFiles(request.Plan, metaPath, metaText, "start");
   CheckIdentity(request, identity, recorded);
   if (!request.SeriesPath.empty() && !recorded.Series) {
     throw InputError(kSeries, "the sweep in " + Quoted(request.OutPath) +

@@ -143,6 +143,10 @@ SettingColumns SweepPlan::Columns() const {
   return columns;
 }
 
+std::string SweepPlan::Shown(std::size_t setting, std::size_t v) const {
+  return SettingOptions()[setting].SweepOnly ? Starts.at(v).Population->Name : Values[setting][v];
+}
+
 SweepTask SweepPlan::Task(std::uint64_t number) const {
   const auto radices = Radices(*this);
   std::array<std::uint64_t, kSettingCount + 2> digit{};
@@ -159,6 +163,7 @@ SweepTask SweepPlan::Task(std::uint64_t number) const {
     const SettingOption& setting = SettingOptions()[i];
     if (Values[i].empty() || !setting.HasIn(*task.Program)) continue;
     setting.Set(task.Settings, Values[i][digit[i + 1]]);
+    if (setting.SweepOnly) task.Settings.Start = Starts.at(digit[i + 1]).Population;
   }
   task.Seed = Seeds.At(digit.back());
   task.Columns = Columns();

@@ -15,6 +15,7 @@
 #include "model/run_settings.h"
 #include "sweep/setting_options.h"
 #include "sweep/spread_seeds.h"
+#include "sweep/start_file.h"
 
 namespace impactsim {
 
@@ -90,6 +91,9 @@ struct SweepPlan {
   std::vector<const ProgramProfile*> Programs;
   std::array<std::vector<std::string>, kSettingCount> Values;
   SeedList Seeds;
+  // The start files of the start setting's list, loaded, one per value (its
+  // file name), each population named "sha256:<hex>".
+  std::vector<StartFile> Starts;
   std::int32_t StopOnCycle = 0;                         // the same for every task
   UnanimityPeriod Unanimity = UnanimityPeriod::AtRest;  // likewise
 
@@ -99,6 +103,10 @@ struct SweepPlan {
   // The settings the rows show: the windows' settings, and the others
   // whose list is not empty.
   SettingColumns Columns() const;
+
+  // Value v of setting i as the rows show it: its text, or for a start
+  // file the population's name.
+  std::string Shown(std::size_t setting, std::size_t v) const;
 
   // Task n (n < TaskCount()): the loops nest in the order of the lists,
   // programs outermost and seeds innermost.

@@ -1,6 +1,7 @@
 // Start files through the headless runner: a population written with
-// --start-out comes back whole through --start, and a bad file is refused
-// before anything runs with the file and the line at fault.
+// --start-out comes back whole through --start, a sweep's tasks start from
+// their files as runs do, and a bad file is refused before anything runs
+// with the file and the line at fault.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/report.h"
+#include "sweep/sha256.h"
 #include "tests/scratch_dir.h"
 
 namespace impactsim::cli {
@@ -96,11 +99,98 @@ TEST_F(StartFileTest, RunStartsFromTheFilesPopulation) {
   }
 }
 
+// The lines of a series that belong to task `task` (0..9), numbered as
+// task 0's.
+Lines TaskSeries(const std::string& text, char task) {
+  Lines lines;
+  for (const std::string& line : Split(text)) {
+    if (line.size() < 2 || line[0] != task || line[1] != ',') continue;
+    lines.push_back(line);
+    lines.back()[0] = '0';
+  }
+  return lines;
+}
+
+const Args kFromFiles = {"--program", "kestane", "--rounds", "4",      "--strengths",
+                         "file",      "--seeds", "5",        "--quiet"};
+
+// Each task of a sweep over start files is, round by round, the run from
+// its file with its seed; the rows name each file by its bytes' digest.
+TEST_F(StartFileTest, SweepTasksAreTheRunsFromTheirFiles) {
+  const std::pair<char, std::string> files[] = {{'0', "a.txt"}, {'1', "b.txt"}};
+  std::ofstream(In("a.txt")) << KestaneStart("444");
+  std::ofstream(In("b.txt")) << KestaneStart("555");
+  Args sweep = {"sweep",         "--start",      In("a.txt") + "," + In("b.txt"),
+                "--out",         In("rows.csv"), "--series",
+                In("series.csv")};
+  sweep.insert(sweep.end(), kFromFiles.begin(), kFromFiles.end());
+  const Outcome s = Invoke(sweep);
+  ASSERT_EQ(s.status, kExitOk) << s.err;
+  const std::string series = Slurp(In("series.csv"));
+  const Lines rows = Split(Slurp(In("rows.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_NE(rows[0].find(",start,"), std::string::npos) << rows[0];
+  for (const auto& [task, file] : files) {
+    const Outcome r = Invoke({"run", "--program", "kestane", "--rounds", "4", "--strengths", "file",
+                              "--seed", "5", "--start", In(file), "--series", In("run.csv")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    const Lines run = TaskSeries(Slurp(In("run.csv")), '0');
+    ASSERT_GE(run.size(), 2u);
+    EXPECT_EQ(TaskSeries(series, task), run) << file;
+    Sha256 digest;
+    digest.Update(Slurp(In(file)));
+    const std::string row = rows.at(task == '0' ? 1 : 2);
+    EXPECT_NE(row.find(",sha256:" + digest.Hex() + ","), std::string::npos) << row;
+  }
+}
+
+// Verify and resume load the start file again: one edited or gone since
+// the sweep was written is refused by name, with the rows left as they were.
+TEST_F(StartFileTest, SweepFromAFileEditedAfterwards) {
+  struct Case {
+    const char* what;
+    const char* change;  // "", "edit" or "remove"
+    bool resume;         // else verify
+    int status;
+    std::vector<std::string> mentions;
+  };
+  const Case cases[] = {
+      {"verify unchanged", "", false, kExitOk, {"agrees"}},
+      {"verify edited", "edit", false, kExitUsage, {"a.txt'", "has changed since"}},
+      {"resume edited", "edit", true, kExitUsage, {"--start: ", "a.txt'", "has changed since"}},
+      {"verify removed", "remove", false, kExitUsage, {"a.txt'", "cannot read"}},
+  };
+  for (const Case& c : cases) {
+    std::string start = KestaneStart("444");
+    std::ofstream(In("a.txt")) << start;
+    Args sweep = {"sweep", "--start", In("a.txt"), "--out", In("rows.csv")};
+    sweep.insert(sweep.end(), kFromFiles.begin(), kFromFiles.end());
+    std::filesystem::remove(In("rows.csv"));
+    ASSERT_EQ(Invoke(sweep).status, kExitOk) << c.what;
+    const std::string rows = Slurp(In("rows.csv"));
+    start[0] = start[0] == '1' ? '2' : '1';
+    if (c.change == std::string("edit")) std::ofstream(In("a.txt")) << start;
+    if (c.change == std::string("remove")) std::filesystem::remove(In("a.txt"));
+    if (c.resume) sweep.push_back("--resume");
+    const Outcome r = Invoke(c.resume ? sweep : Args{"verify", In("rows.csv")});
+    EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
+    const std::string said = r.out + r.err;
+    for (const std::string& text : c.mentions) {
+      EXPECT_NE(said.find(text), std::string::npos) << c.what << ": " << said;
+    }
+    if (c.status != kExitOk) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(Slurp(In("rows.csv")), rows) << c.what;
+  }
+}
+
 struct BadStart {
   const char* what;
   Lines (*edit)(Lines);  // made from a good kestane start file; null: no file
   Args extra;
   std::vector<std::string> mentions;  // texts the one error line must hold
+  bool sweepOnly = false;             // a list: no run takes it
 };
 
 // Replaces `count` characters of line `line` (1-based) from `from` with `with`.
@@ -160,29 +250,41 @@ const BadStart kBadStarts[] = {
      {"--start: ", "--initial-count"}},
     {"empty file", [](Lines) { return Lines{}; }, {}, {"empty file"}},
     {"missing file", nullptr, {}, {"--start: cannot read '", "No such file"}},
+    {"side of one task of a sweep",
+     [](Lines l) { return l; },
+     {"--side", "20,30"},
+     {"--start: ", "side 20", "side 30"},
+     true},
 };
 
 class BadStartTest : public StartFileTest, public ::testing::WithParamInterface<BadStart> {};
 
 // Status 2, one line naming --start's file (or --strengths) and what is wrong,
-// the clock never read and no output file made.
+// the clock never read and no output file made: by a run, and by a sweep
+// whose tasks hold the same settings.
 TEST_P(BadStartTest, RefusedBeforeTheRun) {
   const std::string good = KestaneStart("333");
   if (GetParam().edit != nullptr) {
     std::ofstream(In("start.txt")) << Join(GetParam().edit(Split(good)));
   }
-  Args args = {"run", "--program", "kestane", "--start", In("start.txt"), "--grid-out", In("g")};
-  args.insert(args.end(), GetParam().extra.begin(), GetParam().extra.end());
-  const Outcome r = Invoke(args);
-  EXPECT_EQ(r.status, kExitUsage);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-  EXPECT_NE(r.err.find("start.txt"), std::string::npos) << r.err;
-  for (const std::string& text : GetParam().mentions) {
-    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+  const Args commands[] = {{"run", "--grid-out", In("g")},
+                           {"sweep", "--seeds", "1,2", "--out", In("g")}};
+  for (Args args : commands) {
+    if (GetParam().sweepOnly && args[0] == "run") continue;
+    const Args start = {"--program", "kestane", "--start", In("start.txt")};
+    args.insert(args.end(), start.begin(), start.end());
+    args.insert(args.end(), GetParam().extra.begin(), GetParam().extra.end());
+    const Outcome r = Invoke(args);
+    EXPECT_EQ(r.status, kExitUsage) << args[0];
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("start.txt"), std::string::npos) << r.err;
+    for (const std::string& text : GetParam().mentions) {
+      EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(r.clockReads, 0);
+    EXPECT_FALSE(std::filesystem::exists(In("g")));
   }
-  EXPECT_EQ(r.clockReads, 0);
-  EXPECT_FALSE(std::filesystem::exists(In("g")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadStartTest, ::testing::ValuesIn(kBadStarts), [](const auto& row) {

@@ -30,7 +30,7 @@ import pandas as pd
 from . import _core, _frames, _values
 from ._frames import COLUMNS, MEANINGS, read
 from ._spread import spread
-from ._start import start_argument
+from ._start import start_argument, sweep_start_files
 
 # impactsim.plot is left out: it loads matplotlib, which "import *" must not.
 __all__ = ["run", "sweep", "verify", "read", "Run", "Verification", "COLUMNS", "MEANINGS",
@@ -155,7 +155,8 @@ class Run:
 
 
 # The columns of a run's row: all but the task, every setting among them.
-_ROW = [name for name in _frames.KINDS if name != "task"]
+# A run's row: a sweep's, without its task and the start file's digest.
+_ROW = [name for name in _frames.KINDS if name not in ("task", "start")]
 _ARRAYS = ("opinions", "persuasiveness", "supportiveness", "start_opinions",
            "start_persuasiveness", "start_supportiveness", "grids")
 
@@ -294,7 +295,7 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
           jobs: Optional[int] = None, progress: Progress = False,
           stop_on_cycle: Optional[int] = None, out: Optional[PathLike] = None,
           series: Optional[PathLike] = None, format: str = "csv", resume: bool = False,
-          shard: Union[str, Tuple[int, int], None] = None) -> pd.DataFrame:
+          shard: Union[str, Tuple[int, int], None] = None, start: Any = None) -> pd.DataFrame:
     """Runs every combination of the settings' values with every seed, as
     "impactsim sweep" does, and returns one row per run as a DataFrame whose
     columns and values are those of the runner's rows (see impactsim.MEANINGS),
@@ -317,7 +318,9 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
     ("csv" or "jsonl"); series=PATH writes every round of every run beside
     them; resume=True continues a file either of them started, keeping its
     rows (the frame holds them all); shard="K/N" or (K, N) runs the tasks
-    whose number mod N is K.
+    whose number mod N is K. start=PATH or a list of paths starts every run
+    from each start file, as "impactsim sweep --start" does (the rows' start
+    column names the file by its digest); arrays are for impactsim.run().
 
         df = impactsim.sweep(distance=["nb", 2, 4], seeds=range(100), jobs=2)
         df.groupby("distance", observed=True).minority_share_end.mean()
@@ -341,6 +344,9 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
     arguments = _values.sweep_arguments(program, seeds, settings, jobs=jobs,
                                         stop_on_cycle=stop_on_cycle, out=out, series=series,
                                         format=format, resume=resume, shard=shard)
+    if start is not None:
+        arguments["start"] = sweep_start_files(start)
+        given["start"] = start if isinstance(start, str) else arguments["start"]
     result = _core.sweep(arguments, _call("sweep", given), _progress(progress, "sweep"))
     frame = _frames.from_columns(result["columns"])
     if result["description"] is not None:

@@ -56,3 +56,21 @@ def start_argument(start):
     strengths = [None if part is None else _start_array(name, part, 0, 100, (side, side))
                  for name, part in zip(_START_KEYS[1:], parts[1:])]
     return (side, opinions, *strengths)
+
+
+def sweep_start_files(start):
+    """A sweep's start files as the engine takes them: a list of paths (a
+    sweep starts from files only, as its rows name each by its digest)."""
+    items = [start] if isinstance(start, (str, os.PathLike)) else start
+    if not isinstance(items, (list, tuple)) or \
+            not all(isinstance(item, (str, os.PathLike)) for item in items):
+        raise TypeError("start: a sweep takes a start file's path or a list of paths, got "
+                        f"{type(start).__name__}; to start from arrays, use impactsim.run()")
+    if not items:
+        raise ValueError("start: expects at least one value, got an empty list")
+    paths = [start_argument(item) for item in items]
+    for path in paths:
+        if "," in path:
+            raise ValueError(f"start: a sweep cannot take a file name holding a comma, got "
+                             f"{path!r}")
+    return paths

@@ -2,6 +2,7 @@
 and series bytes and the same description, resumable by either front end
 and checked by either verify."""
 
+import hashlib
 import json
 import os
 import re
@@ -70,6 +71,24 @@ def test_python_writes_the_runners_files(kwargs, options, impactsim_cli, tmp_pat
     assert impactsim.verify(theirs / "rows", jobs=2)
     done = impactsim_cli("verify", ours / "rows", "--quiet")
     assert done.stdout.startswith("agrees:"), done.stdout
+
+
+def test_a_sweep_from_a_start_file_writes_the_runners_files(impactsim_cli, tmp_path):
+    start = tmp_path / "start.txt"
+    impactsim_cli("run", "--program", "kestane", "--seed", "3", "--rounds", "1",
+                  "--start-out", start)
+    ours, theirs = tmp_path / "py", tmp_path / "cli"
+    df = impactsim.sweep(program="kestane", start=start, strengths="file", seeds=[5, 6],
+                         rounds=10, out=ours)
+    impactsim_cli("sweep", "--program", "kestane", "--start", start, "--strengths", "file",
+                  "--seeds", "5,6", "--rounds", "10", "--quiet", "--out", theirs)
+    assert ours.read_bytes() == theirs.read_bytes()
+    mine, runner = description(ours), description(theirs)
+    assert {k: v for k, v in mine.items() if k not in WHO} == \
+        {k: v for k, v in runner.items() if k not in WHO}
+    digest = hashlib.sha256(start.read_bytes()).hexdigest()
+    assert mine["start_files"] == [{"file": str(start), "sha256": digest}]
+    assert list(df.start) == ["sha256:" + digest] * 2
 
 
 def test_a_sweep_without_a_file_is_described_too():
