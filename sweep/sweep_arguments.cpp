@@ -69,6 +69,12 @@ void ResolveSettings(const ArgumentReader& in, SweepPlan& plan) {
 void LoadStarts(SweepPlan& plan) {
   for (const std::string& path : plan.Values[kStartSetting]) {
     StartFile file = ReadStartFile(path);
+    for (const StartFile& earlier : plan.Starts) {
+      if (earlier.Sha256 == file.Sha256) {
+        throw InputError("start", "expects each population once, got " + Quoted(path) +
+                                      " with the bytes of an earlier file");
+      }
+    }
     auto named = std::make_shared<StartPopulation>(*file.Population);
     named->Name = "sha256:" + file.Sha256;
     file.Population = std::move(named);

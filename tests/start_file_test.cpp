@@ -287,6 +287,18 @@ TEST_P(BadStartTest, RefusedBeforeTheRun) {
   }
 }
 
+// One population under two names is one value given twice: the rows would
+// repeat their tasks under one digest.
+TEST_F(StartFileTest, ASweepTakesEachPopulationOnce) {
+  std::ofstream(In("start.txt")) << KestaneStart("333");
+  std::filesystem::copy_file(In("start.txt"), In("copy.txt"));
+  const Outcome r = Invoke({"sweep", "--program", "kestane", "--seeds", "1", "--start",
+                            In("start.txt") + "," + In("copy.txt"), "--out", In("g")});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_NE(r.err.find("--start: expects each population once"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(In("g")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, BadStartTest, ::testing::ValuesIn(kBadStarts), [](const auto& row) {
   std::string name = row.param.what;
   std::replace(name.begin(), name.end(), ' ', '_');
