@@ -24,9 +24,6 @@ struct ModelState {
   ChangeHistory History{};
   std::uint8_t ScopeRadius = 0;  // ring neighbourhoods only
   double ScopeDistance = 0.0;    // ring neighbourhoods only
-  // Set by a build with equal strengths: the value every strength keeps, a
-  // cell's new strengths after a change included.
-  std::optional<std::uint8_t> EqualStrength;
 };
 
 // Counts the population by opinion into entries 1..OpinionCount of a tally.

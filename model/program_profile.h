@@ -28,6 +28,12 @@ struct ProgramProfile {
   RingScope WideScope{};
 };
 
+// The ring scope a run of the program with these settings has (ring
+// programs only): its own, or the program's by the Wide Scope switch.
+inline const RingScope& ScopeOf(const ProgramProfile& program, const RunSettings& settings) {
+  return settings.Scope ? *settings.Scope : settings.WideScope ? program.WideScope : program.Scope;
+}
+
 // The side of the grid a run of the program with these settings has.
 inline int GridSideOf(const ProgramProfile& program, const RunSettings& settings) {
   return settings.Side == 0 ? program.GridSide : settings.Side;

@@ -108,7 +108,7 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
     cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
     cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
     // Equal strengths stay equal; the draws are taken all the same.
-    if (model.EqualStrength) cell.Persuasiveness = cell.Supportiveness = *model.EqualStrength;
+    if (rule.EqualStrength) cell.Persuasiveness = cell.Supportiveness = *rule.EqualStrength;
   }
 }
 
@@ -135,7 +135,6 @@ void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSourc
   const bool equal = settings.Strengths.Draw == StrengthDraw::Equal;
   const bool given = settings.Strengths.Draw == StrengthDraw::Given && start != nullptr;
   const auto value = settings.Strengths.Value;
-  model.EqualStrength = equal ? std::optional<std::uint8_t>(value) : std::nullopt;
   // Column by column, each column from the top, three draws per cell
   // whatever the rules: the order fixes which draws land in which cell.
   const int side = model.GridSide();
@@ -168,9 +167,7 @@ void Simulation::DefaultValues() {
   random_.ReseedFromClock();
   model_.OpinionCount = 2;
   if (program_->HasWideScope) {
-    const RingScope& scope = settings.Scope       ? *settings.Scope
-                             : settings.WideScope ? program_->WideScope
-                                                  : program_->Scope;
+    const RingScope& scope = ScopeOf(*program_, settings);
     model_.ScopeRadius = scope.Radius;
     model_.ScopeDistance = scope.Distance;
   }
@@ -291,7 +288,7 @@ void Simulation::StartRun(RunState& run) {
   // served while it lasts.
   run.Settings = settings_->CurrentSettings();
   if (GridWraps(*program_, run.Settings)) run.Settings.Edge = false;
-  run.Turn = {program_->RedrawStrengthsOnChange, run.Settings.Noise};
+  run.Turn = {program_->RedrawStrengthsOnChange, run.Settings.Noise, EqualStrengthOf(run.Settings)};
   observer_->StrategyMap();
   observer_->DrawMap(model_.PopulationGrid);
   observer_->ProcessFrame();

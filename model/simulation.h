@@ -34,11 +34,20 @@ inline constexpr std::string_view kEndOfJobLine = "Normal End of Job";
 // RandBelow, on a tie only). Noise T > 0: opinion o with probability
 // e^(I_o / T) / sum_j e^(I_j / T), by exactly one RandReal. Either way a
 // change then draws new strengths (persuasiveness, then supportiveness)
-// where RedrawStrengths says so.
+// where RedrawStrengths says so, and under equal strengths gives both
+// EqualStrength after drawing them.
 struct TurnRule {
   bool RedrawStrengths = false;
   double Noise = 0.0;  // >= 0
+  std::optional<std::uint8_t> EqualStrength = std::nullopt;
 };
+
+// The value every strength keeps under the settings' strengths rule, if
+// they are all equal.
+inline std::optional<std::uint8_t> EqualStrengthOf(const RunSettings& settings) {
+  if (settings.Strengths.Draw != StrengthDraw::Equal) return std::nullopt;
+  return settings.Strengths.Value;
+}
 
 // One cell's turn: asks the impact model for the impact of every opinion,
 // gives the cell the opinion the rule picks, and on a change counts it.
@@ -57,15 +66,15 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
 // Opinion: by share, 2 where a RandReal() falls below InitialShare; by count
 // (InitialCount >= 0, at most CellTotal), exactly InitialCount cells of 2 by
 // selection sampling, one RandBelow per cell. Strengths: Uniform draws each
-// from 0..100; Equal draws them and gives both Value, and sets
-// model.EqualStrength so that strengths drawn anew later get Value too.
+// from 0..100; Equal draws them and gives both Value (a run's TurnRule
+// gives Value to strengths drawn anew later too).
 // With a Start (of the grid's side), every cell takes its opinion from it,
 // and under Given its two strengths too; the three draws per cell are taken
 // and dropped all the same, so that the random state after the build is the
-// one the same settings without a Start leave. Given strengths set no
-// EqualStrength: in halvorn a cell that changes its opinion draws two new
+// one the same settings without a Start leave. Given strengths are not
+// equal ones: in halvorn a cell that changes its opinion draws two new
 // strengths from 0..100, as under Uniform.
-// Sets only the cells and EqualStrength.
+// Sets only the cells.
 void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random);
 
 class Simulation {

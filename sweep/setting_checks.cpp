@@ -23,10 +23,6 @@ std::size_t IndexOf(std::string_view column) {
   return table.size();
 }
 
-std::string ScopeText(const RingScope& scope) {
-  return std::to_string(scope.Radius) + ":" + FixedDecimal(scope.Distance);
-}
-
 // "off" or "on": the wide-scope value whose scope is `value` in every ring
 // program of the plan, if there is one.
 std::optional<std::string> WideScopeOf(const SweepPlan& plan, const std::string& value) {
@@ -57,9 +53,7 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                      "file takes the strengths from a start population, and none is given");
   }
   if (!program.HasWideScope || (program.HasEdge && settings.Edge)) return;
-  const RingScope scope = settings.Scope       ? *settings.Scope
-                          : settings.WideScope ? program.WideScope
-                                               : program.Scope;
+  const RingScope& scope = ScopeOf(program, settings);
   const int reach = RingReach(scope, settings.Distance);
   if (!RingTorusFits(side, reach)) {
     const std::string scopeText = ScopeText(scope);

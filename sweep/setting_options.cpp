@@ -196,11 +196,7 @@ const std::array<SettingOption, kSettingCount> kSettings = {{
      .ReaderAccepts = "R,C or R:C with R an integer 1..100 and C a decimal 0..200",
      .ReaderListAccepts = "R:C with R an integer 1..100 and C a decimal 0..200",
      .DefaultHelp = "17,10, or 29,19 with --wide-scope",
-     .Get =
-         [](const RunSettings& s) {
-           return s.Scope ? std::to_string(s.Scope->Radius) + ":" + FixedDecimal(s.Scope->Distance)
-                          : std::string();
-         },
+     .Get = [](const RunSettings& s) { return s.Scope ? ScopeText(*s.Scope) : std::string(); },
      .Set =
          [](RunSettings& s, std::string_view v) {
            const std::size_t colon = v.find(':');
@@ -330,6 +326,10 @@ std::string SettingOption::Accepts(bool list) const {
     return list ? ListOf("integers " + range) : "an integer " + range;
   }
   return list ? ListOf(Texts(Items)) : OneOf(Texts(Items));
+}
+
+std::string ScopeText(const RingScope& scope) {
+  return std::to_string(scope.Radius) + ":" + FixedDecimal(scope.Distance);
 }
 
 SettingColumns WindowsColumns() {

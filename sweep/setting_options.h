@@ -86,6 +86,9 @@ inline bool Shows(SettingColumns columns, std::size_t setting) {
 // as the same double, in plain digits ("2", "0.3", "0.00001").
 std::string FixedDecimal(double value);
 
+// A ring scope as the scope setting writes it: "R:C".
+std::string ScopeText(const RingScope& scope);
+
 // What a switch list accepts in "impactsim sweep".
 inline constexpr std::string_view kSwitchListAccepts =
     "no value (on) or a comma-separated list of on, off";
