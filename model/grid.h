@@ -14,10 +14,14 @@ namespace impactsim {
 inline constexpr int kMinGridSide = 4;
 inline constexpr int kMaxGridSide = 400;
 
+// The most opinions a run may have (RunSettings::Opinions); the programs
+// have 2.
+inline constexpr int kMaxOpinions = 16;
+
 // Capacities of the tallies. Opinion numbers are 1-based; entry 0 is unused.
-inline constexpr int kCensusCapacity = 16;
-inline constexpr int kImpactCapacity = 10;
-inline constexpr int kSourceCountCapacity = 5;
+inline constexpr int kCensusCapacity = kMaxOpinions;
+inline constexpr int kImpactCapacity = kMaxOpinions;
+inline constexpr int kSourceCountCapacity = kMaxOpinions;
 inline constexpr int kCountFields = 5;  // census fields per row on the window
 
 // The values a strength may take: 0..100.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "model/start_population.h"
 
@@ -100,6 +101,12 @@ struct RunSettings {
   std::int32_t InitialCount = -1;  // exactly this many cells of opinion 2; -1: by share
   StrengthRule Strengths;
   double Noise = 0.0;  // temperature of the update rule, >= 0; 0: the greatest impact wins
+  // How many opinions the population holds: 2..kMaxOpinions (the programs: 2).
+  std::uint8_t Opinions = 2;
+  // With more than two opinions, the chance of each opinion 1..Opinions per
+  // cell (entry k - 1 for opinion k), summing to 1; empty: 1 / Opinions each.
+  // Two opinions take InitialShare or InitialCount instead, never these.
+  std::vector<double> InitialShares;
   // The population the run starts from; none: the random source builds it.
   // Shared and never changed, so that copies of the settings stay cheap.
   std::shared_ptr<const StartPopulation> Start;
@@ -108,7 +115,8 @@ struct RunSettings {
            a.Edge == b.Edge && a.WideScope == b.WideScope && a.RemoveSelf == b.RemoveSelf &&
            a.SummationM == b.SummationM && a.RandomSeq == b.RandomSeq && a.Side == b.Side &&
            a.Scope == b.Scope && a.InitialCount == b.InitialCount && a.Strengths == b.Strengths &&
-           a.Noise == b.Noise && SameStart(a.Start, b.Start);
+           a.Noise == b.Noise && a.Opinions == b.Opinions &&
+           a.InitialShares == b.InitialShares && SameStart(a.Start, b.Start);
   }
 };
 
@@ -118,7 +126,10 @@ struct RunSettings {
 // takes the per-turn settings once at the start of a run, which is exact
 // because no input is served while a run lasts. Must return a valid setting:
 // InitialShare in [0, 1], Rounds >= 1, Side 0 or kMinGridSide..kMaxGridSide,
-// InitialCount -1 or 0..Side^2 (-1 with a Start), Strengths Given only with
+// InitialCount -1 or 0..Side^2 (-1 with a Start or more than two
+// Opinions), Opinions 2..kMaxOpinions, InitialShares empty at two opinions
+// and otherwise empty or Opinions entries >= 0 summing to 1 (within 1e-9),
+// a Start's opinions 1..Opinions, Strengths Given only with
 // a Start that holds strengths, a Start of the run's side, a Scope's Radius 1..100
 // and Distance in [0, 200], and on a torus a side greater than twice the
 // scope's reach (RingReach).

@@ -123,6 +123,22 @@ Simulation::Simulation(const ProgramProfile& program, Clock& clock, const Settin
       visitOrder_(U(program.CellTotal + 1)),
       draws_(U(20 * program.CellTotal)) {}
 
+std::vector<double> InitialSharesOf(const RunSettings& settings) {
+  const int k = settings.Opinions;
+  if (k == 2) return {1.0 - settings.InitialShare, settings.InitialShare};
+  if (!settings.InitialShares.empty()) return settings.InitialShares;
+  return std::vector<double>(U(k), 1.0 / k);
+}
+
+std::uint8_t OpinionOfDraw(double r, std::span<const double> shares) {
+  double cumulative = 0.0;
+  for (std::size_t k = 1; k < shares.size(); ++k) {
+    cumulative += shares[k];
+    if (r < cumulative) return static_cast<std::uint8_t>(k + 1);
+  }
+  return 1;
+}
+
 void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSource& random) {
   // Selection sampling for an exact count: a cell takes opinion 2 with the
   // chance (cells of 2 still wanted) / (cells still to build).
@@ -135,6 +151,7 @@ void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSourc
   const bool equal = settings.Strengths.Draw == StrengthDraw::Equal;
   const bool given = settings.Strengths.Draw == StrengthDraw::Given && start != nullptr;
   const auto value = settings.Strengths.Value;
+  const std::vector<double> shares = InitialSharesOf(settings);
   // Column by column, each column from the top, three draws per cell
   // whatever the rules: the order fixes which draws land in which cell.
   const int side = model.GridSide();
@@ -145,8 +162,10 @@ void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSourc
         const bool two = random.RandBelow(cellsLeft--) < needLeft;
         cell.Opinion = two ? 2 : 1;
         needLeft -= two ? 1 : 0;
-      } else {
+      } else if (settings.Opinions == 2) {
         cell.Opinion = random.RandReal() >= settings.InitialShare ? 1 : 2;
+      } else {
+        cell.Opinion = OpinionOfDraw(random.RandReal(), shares);
       }
       cell.Persuasiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
       cell.Supportiveness = static_cast<std::uint8_t>(random.RandBelow(kStrengthValues));
@@ -165,7 +184,7 @@ void BuildPopulation(const RunSettings& settings, ModelState& model, RandomSourc
 void Simulation::DefaultValues() {
   const RunSettings settings = settings_->CurrentSettings();
   random_.ReseedFromClock();
-  model_.OpinionCount = 2;
+  model_.OpinionCount = settings.Opinions;
   if (program_->HasWideScope) {
     const RingScope& scope = ScopeOf(*program_, settings);
     model_.ScopeRadius = scope.Radius;

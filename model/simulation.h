@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,11 +60,23 @@ void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
 void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
                  const TurnRule& rule, int x, int y, std::int32_t& changeCount);
 
+// The chance of each opinion 1..Opinions per cell (entry k - 1 for opinion
+// k) that a population built by share has: 1 - InitialShare and
+// InitialShare for two opinions, else InitialShares or 1 / Opinions each.
+std::vector<double> InitialSharesOf(const RunSettings& settings);
+
+// The opinion a draw r in [0, 1) gives by shares: the first k of 2, 3, ...
+// whose running sum shares[1] + ... + shares[k - 1], added in that order,
+// exceeds r; otherwise 1. For two opinions that is 2 exactly when
+// r < shares[1].
+std::uint8_t OpinionOfDraw(double r, std::span<const double> shares);
+
 // Fills the model's population (its grid already of the run's side) from
 // `random`, column by column, each column from the top, taking exactly three
 // draws per cell whatever the rules (opinion, persuasiveness,
 // supportiveness), so what is drawn after the build does not depend on them.
-// Opinion: by share, 2 where a RandReal() falls below InitialShare; by count
+// Opinion: by share, 2 where a RandReal() falls below InitialShare (with
+// more than two opinions, OpinionOfDraw of a RandReal()); by count
 // (InitialCount >= 0, at most CellTotal), exactly InitialCount cells of 2 by
 // selection sampling, one RandBelow per cell. Strengths: Uniform draws each
 // from 0..100; Equal draws them and gives both Value (a run's TurnRule

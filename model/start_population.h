@@ -11,7 +11,8 @@
 namespace impactsim {
 
 // Cells row by row from the top, each row from the left: cell (x, y) is at
-// (y - 1) * Side + (x - 1), as in Grid. Opinions 1..2; strengths, when
+// (y - 1) * Side + (x - 1), as in Grid. Opinions 1..16 (a run takes only
+// those up to its Opinions); strengths, when
 // given, 0..100 and both of Side * Side entries.
 struct StartPopulation {
   int Side = 0;

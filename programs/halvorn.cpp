@@ -25,6 +25,8 @@ const ProgramProfile& HalvornProgram() {
                    .InitialCount = -1,
                    .Strengths = {},
                    .Noise = 0.0,
+                   .Opinions = 2,
+                   .InitialShares = {},
                    .Start = {}},
       .MakeImpactModel = &MakeRingImpact,
       .Scope = {.Radius = 17, .Distance = 10.0},

@@ -25,6 +25,8 @@ const ProgramProfile& KestaneProgram() {
                    .InitialCount = -1,
                    .Strengths = {},
                    .Noise = 0.0,
+                   .Opinions = 2,
+                   .InitialShares = {},
                    .Start = {}},
       .MakeImpactModel = &MakeTorusImpact,
   };
