@@ -115,8 +115,8 @@ struct RunSettings {
            a.Edge == b.Edge && a.WideScope == b.WideScope && a.RemoveSelf == b.RemoveSelf &&
            a.SummationM == b.SummationM && a.RandomSeq == b.RandomSeq && a.Side == b.Side &&
            a.Scope == b.Scope && a.InitialCount == b.InitialCount && a.Strengths == b.Strengths &&
-           a.Noise == b.Noise && a.Opinions == b.Opinions &&
-           a.InitialShares == b.InitialShares && SameStart(a.Start, b.Start);
+           a.Noise == b.Noise && a.Opinions == b.Opinions && a.InitialShares == b.InitialShares &&
+           SameStart(a.Start, b.Start);
   }
 };
 
