@@ -18,6 +18,9 @@ namespace impactsim::cli {
 // that runs the run; PNG bytes are asked for once the run is over.
 class RunPictureMaker : public RunObserver {
  public:
+  // The run's opinions (2..kMaxOpinions), each a band of the chart; told
+  // before the run starts.
+  virtual void SetOpinionCount(int opinions) = 0;
   virtual std::string MapPng() const = 0;
   virtual std::string ChartPng() const = 0;
 };

@@ -38,9 +38,14 @@ class SeriesWriter final : public RoundRecorder {
 // census rows to the census file; ignores everything that is only drawn.
 class RunRecorder final : public RunObserver {
  public:
-  RunRecorder(std::ostream& log, OutputFile* census, RunPictureMaker* pictures,
+  RunRecorder(std::ostream& log, OutputFile* census, int opinions, RunPictureMaker* pictures,
               RoundRecorder* rounds, Grid* start)
-      : log_(&log), census_(census), pictures_(pictures), rounds_(rounds), start_(start) {}
+      : log_(&log),
+        census_(census),
+        opinions_(opinions),
+        pictures_(pictures),
+        rounds_(rounds),
+        start_(start) {}
 
   // The map and the chart, drawn only when a picture of them is asked for.
   void StrategyMap() override {
@@ -61,7 +66,7 @@ class RunRecorder final : public RunObserver {
 
   void AppendLog(std::string_view line) override { *log_ << line << '\n'; }
   void RunStarted(const Census& census) override {
-    if (census_ != nullptr) census_->Write(CensusRow(0, 0, census));
+    if (census_ != nullptr) census_->Write(CensusRow(0, 0, census, opinions_));
     if (rounds_ != nullptr) rounds_->RunStarted(census);
   }
   void RoundPopulation(std::int32_t roundNo, const Grid& population) override {
@@ -72,7 +77,7 @@ class RunRecorder final : public RunObserver {
     // A long run shows its progress round by round, even through a pipe, and
     // holds nothing of its rounds.
     if (census_ != nullptr) {
-      census_->Write(CensusRow(roundNo, changes, census));
+      census_->Write(CensusRow(roundNo, changes, census, opinions_));
       census_->Flush();
     }
     if (rounds_ != nullptr) rounds_->RoundClosed(roundNo, changes, census);
@@ -82,6 +87,7 @@ class RunRecorder final : public RunObserver {
  private:
   std::ostream* log_;
   OutputFile* census_;
+  int opinions_;  // the run's, the census's columns
   RunPictureMaker* pictures_;
   RoundRecorder* rounds_;
   Grid* start_;  // the population at round 0, when asked for
@@ -109,21 +115,22 @@ bool CommitOutput(std::optional<OutputFile>& file, const char* key, std::ostream
 
 }  // namespace
 
-std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census) {
-  return std::to_string(round) + ',' + std::to_string(changes) + ',' + std::to_string(census[1]) +
-         ',' + std::to_string(census[2]) + '\n';
+std::string CensusHeader(int opinions) {
+  std::string header = "round,changes";
+  for (int k = 1; k <= opinions; ++k) header += ",opinion" + std::to_string(k);
+  return header + '\n';
+}
+
+std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census,
+                      int opinions) {
+  std::string row = std::to_string(round) + ',' + std::to_string(changes);
+  for (int k = 1; k <= opinions; ++k)
+    row += ',' + std::to_string(census[static_cast<std::size_t>(k)]);
+  return row + '\n';
 }
 
 std::string GridText(const Grid& population) {
-  std::string text;
-  text.reserve(static_cast<std::size_t>(population.Total() + population.Side()));
-  for (int y = 1; y <= population.Side(); ++y) {
-    for (int x = 1; x <= population.Side(); ++x) {
-      text += static_cast<char>('0' + population.At(x, y).Opinion);
-    }
-    text += '\n';
-  }
-  return text;
+  return PopulationText(population, false);
 }
 
 int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
@@ -150,20 +157,22 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
       ReportError(err, Problem{mapPng ? kMapPngKey : kChartPngKey, reason});
       return kExitFailed;
     }
+    pictures->SetOpinionCount(request.Settings.Opinions);
   }
 
   // The clock is read once, so the printed seed repeats this very run.
   const std::uint32_t seed = request.Seed ? *request.Seed : systemClock.MillisecondsOfDay();
   err << "seed: " << seed << '\n' << std::flush;
 
-  if (census) census->Write(kCensusHeader);
+  const int opinions = request.Settings.Opinions;
+  if (census) census->Write(CensusHeader(opinions));
   std::optional<SeriesWriter> rounds;
   if (series) {
     series->Write(SeriesHeader());
     rounds.emplace(GridWraps(*request.Program, request.Settings), *series);
   }
   Grid startPopulation;
-  RunRecorder recorder(out, census ? &*census : nullptr, pictures.get(),
+  RunRecorder recorder(out, census ? &*census : nullptr, opinions, pictures.get(),
                        rounds ? &*rounds : nullptr, start ? &startPopulation : nullptr);
   // From here on, a Ctrl+C stops the run after its round (before, while a
   // FIFO waits for its reader, it ends the process at once).

@@ -12,11 +12,14 @@
 
 namespace impactsim::cli {
 
-// Lines of the census file.
-inline constexpr std::string_view kCensusHeader = "round,changes,opinion1,opinion2\n";
-std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census);
+// Lines of the census file: the round, its changes and the cells of each
+// opinion 1..opinions (2..kMaxOpinions), so two opinions give
+// "round,changes,opinion1,opinion2".
+std::string CensusHeader(int opinions);
+std::string CensusRow(std::int32_t round, std::int32_t changes, const Census& census, int opinions);
 
-// The final opinions: one line of digits per row, row 1 first, x from the left.
+// The final opinions: one line per row, row 1 first, x from the left, one
+// character per cell as a start file holds it (OpinionChar).
 std::string GridText(const Grid& population);
 
 // Carries out a checked request. Creates the output files' temporary files

@@ -67,9 +67,11 @@ void RunOptions::AddTo(CLI::App& command) {
                "opinions; the draws are taken all the same, so the rest of the run draws what it "
                "would have; with --strengths file the strengths come from FILE too");
   censusCsv_.AddTo(command, "--census-csv", "FILE",
-                   "write round,changes,opinion1,opinion2 for round 0 and every round to FILE");
+                   "write round,changes,opinion1,opinion2 (then opinion3 up to the last "
+                   "opinion, with more than two) for round 0 and every round to FILE");
   gridOut_.AddTo(command, "--grid-out", "FILE",
-                 "write the final opinions to FILE, one line per row");
+                 "write the final opinions to FILE, one line per row, one character per cell "
+                 "(1..9, then a..g for opinions 10..16)");
   populationOut_.AddTo(command, "--population-out", "FILE",
                        "write the final opinions as --grid-out does, then a blank line and one "
                        "line per row of P/S pairs (each cell's persuasiveness/supportiveness) to "
@@ -144,10 +146,9 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
   if (in.Present("scope") && in.Present("wide_scope")) {
     throw InputError("scope", "cannot be combined with " + Ref("wide_scope"));
   }
-  if (const auto path = in.Single("start", kFileAccepts)) {
-    SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
-  }
-  CheckRunSettings(program, settings);
+  const auto path = in.Single("start", kFileAccepts);
+  if (path) SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
+  CheckRunSettings(program, settings, path ? Quoted(*path) : std::string());
 }
 
 // The output files; no two may share a file, however it is spelled: "a.csv"

@@ -15,6 +15,7 @@
 #include "model/round_recorder.h"
 #include "python/bindings.h"
 #include "python/row_columns.h"
+#include "sweep/setting_checks.h"
 #include "sweep/setting_options.h"
 #include "sweep/start_file.h"
 #include "sweep/sweep_arguments.h"
@@ -28,19 +29,25 @@ namespace {
 // How often a run made with the GIL released looks for a pending signal.
 constexpr auto kSignalPoll = std::chrono::milliseconds(20);
 
-// Keeps the log lines and, when asked, the opinions of every round, on top
-// of the census and measures a sweep's series records. After a round, at
+// Keeps the log lines, with more than two opinions the census of every
+// round and, when asked, the opinions of every round, on top of the census
+// and measures a sweep's series records. After a round, at
 // most every kSignalPoll, takes the GIL and lets Python's signal handlers
 // run: once one raises (Ctrl+C's KeyboardInterrupt), sets Cancel(), which
 // the run reads, and leaves the error pending for the caller.
 class PythonRunRecorder final : public RoundRecorder {
  public:
-  PythonRunRecorder(bool wrapped, bool keepGrids)
-      : RoundRecorder(wrapped, true), keepGrids_(keepGrids) {}
+  PythonRunRecorder(bool wrapped, bool keepGrids, int opinions)
+      : RoundRecorder(wrapped, true), keepGrids_(keepGrids), keepCensus_(opinions > 2) {}
 
   void AppendLog(std::string_view line) override { log_.emplace_back(line); }
+  void RunStarted(const Census& census) override {
+    RoundRecorder::RunStarted(census);
+    if (keepCensus_) censuses_.push_back(census);
+  }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
     RoundRecorder::RoundClosed(roundNo, changes, census);
+    if (keepCensus_) censuses_.push_back(census);
     const auto now = std::chrono::steady_clock::now();
     if (now < nextPoll_ || cancel_.load()) return;
     nextPoll_ = now + kSignalPoll;
@@ -56,15 +63,19 @@ class PythonRunRecorder final : public RoundRecorder {
   }
 
   std::vector<std::string>& Log() { return log_; }
+  // Round 0 to the last, in order; empty with two opinions.
+  const std::vector<Census>& Censuses() const { return censuses_; }
   const std::vector<std::uint8_t>& Grids() const { return grids_; }
   const std::atomic<bool>& Cancel() const { return cancel_; }
 
  private:
   bool keepGrids_;
+  bool keepCensus_;
   std::atomic<bool> cancel_{false};
   std::chrono::steady_clock::time_point nextPoll_ = std::chrono::steady_clock::now() + kSignalPoll;
   std::vector<std::string> log_;
   std::vector<std::uint8_t> grids_;  // round by round, each row by row
+  std::vector<Census> censuses_;
 };
 
 // One byte of every cell, as a (side, side) array indexed [y - 1, x - 1].
@@ -117,8 +128,14 @@ py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
   return column;
 }
 
-// Every round's census and measures, as columns.
-py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
+// Every round's census and measures, as columns: opinion3 up to the last
+// opinion, after opinion2, from `censuses` (one per round) with more than
+// two opinions.
+py::dict SeriesOf(const std::vector<RoundPoint>& rounds, const std::vector<Census>& censuses,
+                  int opinions) {
+  if (opinions > 2 && censuses.size() != rounds.size()) {
+    throw std::logic_error("the run reported a census for some rounds only");
+  }
   py::dict series;
   series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
   series["changes"] =
@@ -127,6 +144,14 @@ py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
       RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion1; });
   series["opinion2"] =
       RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
+  for (int k = 3; k <= opinions; ++k) {
+    py::array_t<std::int64_t> column(static_cast<py::ssize_t>(censuses.size()));
+    auto view = column.mutable_unchecked<1>();
+    for (std::size_t r = 0; r < censuses.size(); ++r) {
+      view(static_cast<py::ssize_t>(r)) = censuses[r][static_cast<std::size_t>(k)];
+    }
+    series[py::str("opinion" + std::to_string(k))] = column;
+  }
   series["clusters"] =
       RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
   series["like_neighbours"] =
@@ -140,12 +165,13 @@ py::dict SeriesOf(const std::vector<RoundPoint>& rounds) {
 struct StartArgument {
   std::shared_ptr<const StartPopulation> Population;
   std::string Source;  // how messages name it
+  std::string File;    // the quoted path of a start file; empty for arrays
 };
 
 StartArgument StartOf(const py::object& start) {
   if (py::isinstance<py::str>(start)) {
     const auto path = start.cast<std::string>();
-    return {ReadStartFile(path).Population, Quoted(path)};
+    return {ReadStartFile(path).Population, Quoted(path), Quoted(path)};
   }
   const auto given = start.cast<py::tuple>();
   StartPopulation population;
@@ -159,7 +185,8 @@ StartArgument StartOf(const py::object& start) {
     population.Persuasiveness = bytes(given[2]);
     population.Supportiveness = bytes(given[3]);
   }
-  return {std::make_shared<const StartPopulation>(std::move(population)), "the start population"};
+  return {std::make_shared<const StartPopulation>(std::move(population)), "the start population",
+          ""};
 }
 
 // Resolves the arguments as a one-task sweep; with a start population, sets
@@ -174,6 +201,7 @@ SweepTask StartedTask(ArgumentItems given, const py::object& start) {
   SweepTask task = ResolveSweep(PythonArguments(given)).Plan.Task(0);
   if (fromFile) task.Settings.Strengths = StrengthRule{.Draw = StrengthDraw::Given};
   SetStart(*task.Program, argument.Population, argument.Source, "start", task.Settings);
+  CheckRunSettings(*task.Program, task.Settings, argument.File);
   return task;
 }
 
@@ -193,7 +221,8 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   const SweepTask task = StartedTask(given, start);
   const ProgramProfile& program = *task.Program;
 
-  PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids);
+  const int opinions = task.Settings.Opinions;
+  PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids, opinions);
   RunOutcome outcome;
   {
     const py::gil_scoped_release release;
@@ -207,7 +236,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["program"] = std::string(program.Name);
   result["seed"] = task.Seed;
   result["log"] = std::move(recorder.Log());
-  result["series"] = SeriesOf(outcome.Rounds);
+  result["series"] = SeriesOf(outcome.Rounds, recorder.Censuses(), opinions);
   result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
   result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
   result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);
@@ -231,8 +260,9 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
 void AddRun(py::module_& module) {
   module.def("run", &Run, py::arg("program"), py::arg("seed"), py::arg("arguments"),
              py::arg("grids"), py::arg("start") = py::none(),
-             "One seeded run: the log, every round's census and measures, the final "
-             "population and the run's row as columns; from a start population when given.");
+             "One seeded run: the log, every round's census (opinion1 up to the last "
+             "opinion) and measures, the final population and the run's row as columns; from "
+             "a start population (opinions 1 up to the run's) when given.");
 }
 
 }  // namespace impactsim::python

@@ -1,9 +1,11 @@
 #include "sweep/setting_checks.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "impact/ring_impact.h"
 #include "sweep/input_error.h"
@@ -38,9 +40,35 @@ std::optional<std::string> WideScopeOf(const SweepPlan& plan, const std::string&
   return wide;
 }
 
+// Refuses a start population holding an opinion above the run's: the first
+// such cell, by its line (its row) and column in the file, or as the
+// opinions' array indexes it, [y - 1, x - 1].
+void CheckStartOpinions(const RunSettings& settings, const std::string& startFile) {
+  if (!settings.Start) return;
+  const std::vector<std::uint8_t>& opinions = settings.Start->Opinions;
+  const auto above = std::find_if(opinions.begin(), opinions.end(),
+                                  [&](std::uint8_t o) { return o > settings.Opinions; });
+  if (above == opinions.end()) return;
+  const auto cell = static_cast<std::size_t>(above - opinions.begin());
+  const auto side = static_cast<std::size_t>(settings.Start->Side);
+  const std::string range = "1.." + std::to_string(settings.Opinions) + " (" + Ref("opinions") +
+                            " " + std::to_string(settings.Opinions) + "), got ";
+  if (startFile.empty()) {
+    throw InputError("start", "opinions expects values " + range + std::to_string(*above) +
+                                  " at [" + std::to_string(cell / side) + ", " +
+                                  std::to_string(cell % side) + "]");
+  }
+  throw InputError("start", startFile + " line " + std::to_string(cell / side + 1) +
+                                ": expects opinions " + range +
+                                Quoted(std::string(1, OpinionChar(*above))) + " in column " +
+                                std::to_string(cell % side + 1));
+}
+
 }  // namespace
 
-void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings) {
+void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings,
+                      const std::string& startFile) {
+  CheckStartOpinions(settings, startFile);
   const int side = GridSideOf(program, settings);
   const std::int64_t cells = static_cast<std::int64_t>(side) * side;
   if (settings.InitialCount > cells) {
@@ -99,13 +127,14 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   for (std::uint64_t n = 0; n < count; ++n) {
     SweepTask task = combinations.Task(n);
     // As "impactsim run --start" refuses the file for this task's settings.
+    std::string startFile;
     if (auto start = std::exchange(task.Settings.Start, nullptr)) {
       std::size_t v = 0;
       while (plan.Starts[v].Population != start) ++v;
-      SetStart(*task.Program, std::move(start), Quoted(plan.Values[kStartSetting][v]), "start",
-               task.Settings);
+      startFile = Quoted(plan.Values[kStartSetting][v]);
+      SetStart(*task.Program, std::move(start), startFile, "start", task.Settings);
     }
-    CheckRunSettings(*task.Program, task.Settings);
+    CheckRunSettings(*task.Program, task.Settings, startFile);
   }
 }
 

@@ -2,6 +2,8 @@
 // The settings no run can have, refused before anything runs: each value a
 // setting takes is valid alone, but some combinations are not.
 
+#include <string>
+
 #include "model/program_profile.h"
 #include "model/run_settings.h"
 #include "sweep/sweep_plan.h"
@@ -10,9 +12,13 @@ namespace impactsim {
 
 // Throws InputError for settings the program cannot run: more cells of
 // opinion 2 than the grid has, strengths taken from a start population the
-// settings do not hold, or a ring neighbourhood that reaches half-way
-// round a torus (where a source would be met from both sides).
-void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings);
+// settings do not hold, a start population holding an opinion above the
+// run's Opinions (under "start", naming `startFile`, the quoted path the
+// population was read from, with the line; empty: the opinions' array,
+// with the index), or a ring neighbourhood that reaches half-way round a torus
+// (where a source would be met from both sides).
+void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings,
+                      const std::string& startFile = {});
 
 // The same for every task of the plan. Also refuses a scope list given with
 // a wide-scope list, and writes a scope list that holds only the programs'

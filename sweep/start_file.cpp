@@ -25,6 +25,13 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
+// The opinion a start file's character stands for, or 0 for none.
+std::uint8_t OpinionOfChar(char c) {
+  if (c >= '1' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+  if (c >= 'a' && c < 'a' + (kMaxOpinions - 9)) return static_cast<std::uint8_t>(c - 'a' + 10);
+  return 0;
+}
+
 // Names the file and, when not 0, the line (1-based) in a refusal.
 class Refusal {
  public:
@@ -50,11 +57,12 @@ int ReadOpinions(const std::vector<std::string_view>& lines, std::size_t rows,
                            std::to_string(row.size()));
     }
     for (std::size_t c = 0; c < side; ++c) {
-      if (row[c] != '1' && row[c] != '2') {
-        refuse.At(r + 1, "expects opinions 1 or 2, got " + Quoted(row.substr(c, 1)) +
+      const std::uint8_t opinion = OpinionOfChar(row[c]);
+      if (opinion == 0) {
+        refuse.At(r + 1, "expects opinions 1..9 or a..g (10..16), got " + Quoted(row.substr(c, 1)) +
                              " in column " + std::to_string(c + 1));
       }
-      start.Opinions.push_back(static_cast<std::uint8_t>(row[c] - '0'));
+      start.Opinions.push_back(opinion);
     }
   }
   if (rows != side) {
@@ -157,11 +165,15 @@ void SetStart(const ProgramProfile& program, std::shared_ptr<const StartPopulati
   settings.Start = std::move(start);
 }
 
+char OpinionChar(std::uint8_t opinion) {
+  return static_cast<char>(opinion < 10 ? '0' + opinion : 'a' + (opinion - 10));
+}
+
 std::string PopulationText(const Grid& population, bool strengths) {
   std::string text;
   const int side = population.Side();
   for (int y = 1; y <= side; ++y) {
-    for (int x = 1; x <= side; ++x) text += static_cast<char>('0' + population.At(x, y).Opinion);
+    for (int x = 1; x <= side; ++x) text += OpinionChar(population.At(x, y).Opinion);
     text += '\n';
   }
   if (!strengths) return text;

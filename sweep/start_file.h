@@ -4,7 +4,8 @@
 // its start or final population ("--start-out", "--population-out").
 //
 // The format: one line per row of the grid from the top, one character per
-// cell from the left, the opinion ('1' or '2'); then, optionally, a blank
+// cell from the left, the opinion (OpinionChar: '1'..'9', then 'a'..'g' for
+// 10..16); then, optionally, a blank
 // line and one line per row of space-separated "P/S" pairs, each cell's
 // persuasiveness and supportiveness (0..100). Every line ends with '\n'
 // (the last one may go without). The opinion lines are what "--grid-out"
@@ -34,7 +35,7 @@ struct StartFile {
 // file, and for a fault in its text the line, for a file that cannot be
 // read (missing, not a regular file, too large) or does not hold a
 // population in the format above: rows of unequal length, not as many rows
-// as cells in a row, an opinion other than 1 or 2, a malformed pair or a
+// as cells in a row, a character that is no opinion 1..16, a malformed pair or a
 // strength above 100, a strengths block of other than one row per row of
 // opinions and one pair per cell.
 StartFile ReadStartFile(const std::string& path, const std::string& key = "start");
@@ -46,6 +47,9 @@ StartFile ReadStartFile(const std::string& path, const std::string& key = "start
 // taken from it (Given) and it holds none.
 void SetStart(const ProgramProfile& program, std::shared_ptr<const StartPopulation> start,
               const std::string& source, const std::string& key, RunSettings& settings);
+
+// The character of opinion 1..16 in a start file: '1'..'9', then 'a'..'g'.
+char OpinionChar(std::uint8_t opinion);
 
 // The population as a start file holds it: the opinions, and with
 // `strengths` a blank line and the "P/S" pairs.

@@ -217,7 +217,7 @@ TEST_F(CliTest, CensusAndGridMatchTheLog) {
   std::istringstream log(r.out), csv(Slurp(In("c.csv")));
   std::string logLine, row;
   std::getline(csv, row);
-  EXPECT_EQ(row + "\n", kCensusHeader);
+  EXPECT_EQ(row + "\n", CensusHeader(2));
   int rounds = 0, last1 = 0, last2 = 0;
   while (std::getline(log, logLine) && logLine != kEndOfJobLine) {
     ASSERT_TRUE(std::getline(csv, row)) << logLine;

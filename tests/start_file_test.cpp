@@ -16,6 +16,7 @@
 #include "cli/command_line.h"
 #include "cli/report.h"
 #include "sweep/sha256.h"
+#include "sweep/start_file.h"
 #include "tests/scratch_dir.h"
 
 namespace impactsim::cli {
@@ -96,6 +97,31 @@ TEST_F(StartFileTest, RunStartsFromTheFilesPopulation) {
     const Outcome r = Invoke(args);
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(Slurp(In("again.txt")), c.expected) << c.file << ' ' << c.extra.size();
+  }
+}
+
+// Every opinion 1..16 is one character, 10..16 the letters a..g, and reads
+// back as itself with its strengths.
+TEST_F(StartFileTest, OpinionsUpTo16RoundTrip) {
+  Grid grid(4);
+  for (int y = 1; y <= 4; ++y) {
+    for (int x = 1; x <= 4; ++x) {
+      Cell& cell = grid.At(x, y);
+      cell.Opinion = static_cast<std::uint8_t>((y - 1) * 4 + x);
+      cell.Persuasiveness = static_cast<std::uint8_t>(6 * cell.Opinion);
+      cell.Supportiveness = static_cast<std::uint8_t>(100 - cell.Opinion);
+    }
+  }
+  const std::string text = PopulationText(grid, true);
+  EXPECT_EQ(text.substr(0, 20), "1234\n5678\n9abc\ndefg\n");
+  std::ofstream(In("all.txt")) << text;
+  const StartFile file = ReadStartFile(In("all.txt"));
+  const StartPopulation& read = *file.Population;
+  ASSERT_EQ(read.Side, 4);
+  for (std::size_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(read.Opinions[i], i + 1);
+    EXPECT_EQ(read.Persuasiveness[i], 6 * (i + 1));
+    EXPECT_EQ(read.Supportiveness[i], 100 - (i + 1));
   }
 }
 
@@ -211,7 +237,15 @@ const BadStart kBadStarts[] = {
     {"opinion 3",
      [](Lines l) { return Edit(l, 4, 19, 1, "3"); },
      {},
-     {"line 4", "got '3' in column 20"}},
+     {"line 4", "expects opinions 1..2 (--opinions 2), got '3' in column 20"}},
+    {"opinion 16 of two",
+     [](Lines l) { return Edit(l, 2, 6, 1, "g"); },
+     {},
+     {"line 2", "expects opinions 1..2 (--opinions 2), got 'g' in column 7"}},
+    {"no opinion h",
+     [](Lines l) { return Edit(l, 7, 2, 1, "h"); },
+     {},
+     {"line 7", "expects opinions 1..9 or a..g (10..16), got 'h' in column 3"}},
     {"ragged row",
      [](Lines l) { return Edit(l, 5, 0, 1, ""); },
      {},

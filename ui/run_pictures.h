@@ -33,7 +33,8 @@ class RunPictures : public RunObserver {
   void ProcessFrame() override;
   void DrawProcess(std::int32_t round, const Census& current, const Census& previous) override;
 
-  // Tells the chart how many opinions are in play (2 once a population exists).
+  // Tells the chart how many opinions are in play, 2..kMaxOpinions (the
+  // run's Opinions once a population exists).
   void SetOpinionCount(int opinions) { opinionCount_ = opinions; }
 
  private:

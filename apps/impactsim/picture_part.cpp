@@ -53,6 +53,7 @@ class PictureMaker final : public cli::RunPictureMaker {
  public:
   explicit PictureMaker(const ui::WindowLayout& layout) : pictures_(layout) {}
 
+  void SetOpinionCount(int opinions) override { pictures_.SetOpinionCount(opinions); }
   void StrategyMap() override { pictures_.StrategyMap(); }
   void DrawMap(const Grid& population) override { pictures_.DrawMap(population); }
   void DrawCell(int x, int y, std::uint8_t opinion) override { pictures_.DrawCell(x, y, opinion); }

@@ -58,7 +58,8 @@ class Run:
     cycle, NaN where a mean has no cells), and what a row does not hold.
 
     log: the log lines, "0 : " first and "Normal End of Job" last.
-    census: DataFrame of round, changes, opinion1, opinion2, from round 0.
+    census: DataFrame of round, changes, opinion1, opinion2 (and opinion3 up
+        to the last with more than two opinions), from round 0.
     series: the census with each round's clusters and like_neighbours.
     opinions, persuasiveness, supportiveness: uint8 arrays of the final
         population, shape (side, side), indexed [y - 1, x - 1].
@@ -136,8 +137,9 @@ class Run:
         series = pd.DataFrame(data["series"])
         fields = {name: _field(row, name) for name in _ROW}
         arrays = {name: data[name] for name in _ARRAYS}
+        census = ["round", "changes"] + [c for c in series.columns if c.startswith("opinion")]
         return cls(**fields, **arrays, log=list(data["log"]), series=series,
-                   census=series[["round", "changes", "opinion1", "opinion2"]].copy())
+                   census=series[census].copy())
 
     @property
     def row(self) -> Dict[str, Any]:
@@ -226,10 +228,10 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
     start: the population to start from instead of drawing the opinions
     (the draws are taken all the same, so the rest of the run draws what it
     would have): a start file's path, as "impactsim run --start" takes it;
-    an integer array of opinions 1..2 of shape (side, side), indexed
-    [y - 1, x - 1] as run.opinions; or the opinions with their strengths
-    (0..100, same shape) as a tuple (opinions, persuasiveness,
-    supportiveness) or a dict with those keys. strengths="file" takes the
+    an integer array of opinions 1..2 (1..opinions with more opinions) of
+    shape (side, side), indexed [y - 1, x - 1] as run.opinions; or the
+    opinions with their strengths (0..100, same shape) as a tuple
+    (opinions, persuasiveness, supportiveness) or a dict with those keys. strengths="file" takes the
     strengths from it too; otherwise they are drawn. The side must be the
     run's (side=, or the program's own); initial_count cannot be given.
 

@@ -7,6 +7,7 @@ import numpy as np
 
 
 _START_KEYS = ("opinions", "persuasiveness", "supportiveness")
+MAX_OPINIONS = 16  # the most opinions a run may have
 
 
 def _start_array(name, value, low, high, shape):
@@ -51,7 +52,8 @@ def start_argument(start):
         parts = [start, None, None]
     if (parts[1] is None) != (parts[2] is None):
         raise ValueError("start: expects both persuasiveness and supportiveness, or neither")
-    opinions = _start_array("opinions", parts[0], 1, 2, None)
+    # Opinions above the run's own count are refused by the run, which knows it.
+    opinions = _start_array("opinions", parts[0], 1, MAX_OPINIONS, None)
     side = np.asarray(parts[0]).shape[0]
     strengths = [None if part is None else _start_array(name, part, 0, 100, (side, side))
                  for name, part in zip(_START_KEYS[1:], parts[1:])]
