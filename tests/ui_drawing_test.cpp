@@ -474,6 +474,13 @@ class ChartCanvasTest : public QObject {
     QTest::newRow("kestane one cell, covered by opinion 1")
         << 400 << 2 << 1 << QList<int>{399, 1} << QList<int>{399, 1}
         << QList<Segment>{{12, 130, 330, kMagenta}} << cleared;
+    QTest::newRow("kestane four opinions, highest on top")
+        << 400 << 2 << 1 << QList<int>{100, 100, 120, 80} << QList<int>{100, 100, 120, 80}
+        << QList<Segment>{{12, 130, 169, OpinionColour(4).rgb()},
+                          {12, 170, 229, OpinionColour(3).rgb()},
+                          {12, 230, 279, kBlue},
+                          {12, 280, 330, kMagenta}}
+        << cleared;
     QTest::newRow("kestane round 2")
         << 400 << 2 << 2 << QList<int>{200, 200} << QList<int>{200, 200}
         << QList<Segment>{{18, 130, 229, kBlue},
@@ -498,7 +505,8 @@ class ChartCanvasTest : public QObject {
     QFETCH(QList<Segment>, segments);
     QFETCH(QRect, dirty);
     ChartCanvas chart(cellTotal, k);
-    chart.DrawProcess(round, ToCensus(current), ToCensus(previous), 2);
+    chart.DrawProcess(round, ToCensus(current), ToCensus(previous),
+                      static_cast<int>(current.size()));
     const QImage& image = chart.Picture().Image();
     for (const Segment& s : segments) {
       const int n = s.y1 - s.y0 + 1;
