@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -209,33 +210,57 @@ TEST_F(CliTest, OptionsReachTheEngine) {
   }
 }
 
-// The census file agrees with the log, and the grid file with the last census.
+// The census file agrees with the log, and the grid file with the last
+// census, opinion by opinion, however many opinions the run has.
 TEST_F(CliTest, CensusAndGridMatchTheLog) {
-  const Outcome r = Invoke({"run", "--program", "kestane", "--seed", "777", "--census-csv",
-                            In("c.csv"), "--grid-out", In("g.txt")});
-  ASSERT_EQ(r.status, kExitOk) << r.err;
-  std::istringstream log(r.out), csv(Slurp(In("c.csv")));
-  std::string logLine, row;
-  std::getline(csv, row);
-  EXPECT_EQ(row + "\n", CensusHeader(2));
-  int rounds = 0, last1 = 0, last2 = 0;
-  while (std::getline(log, logLine) && logLine != kEndOfJobLine) {
-    ASSERT_TRUE(std::getline(csv, row)) << logLine;
-    int round, changes;
-    char comma;
-    std::istringstream(row) >> round >> comma >> changes >> comma >> last1 >> comma >> last2;
-    EXPECT_EQ(round, rounds);
-    EXPECT_EQ(logLine, round == 0 ? RunStartLine(0) : RoundLine(round, changes));
-    EXPECT_EQ(last1 + last2, 400) << row;
-    ++rounds;
+  struct Case {
+    Args args;
+    std::string header;
+    int side;
+  };
+  const Case cases[] = {
+      {{"--program", "kestane", "--seed", "777"}, "round,changes,opinion1,opinion2", 20},
+      {{"--program", "kestane", "--seed", "777", "--opinions", "4"},
+       "round,changes,opinion1,opinion2,opinion3,opinion4",
+       20},
+      {{"--seed", "5", "--rounds", "3", "--side", "12", "--opinions", "16"},
+       "round,changes,opinion1,opinion2,opinion3,opinion4,opinion5,opinion6,opinion7,opinion8,"
+       "opinion9,opinion10,opinion11,opinion12,opinion13,opinion14,opinion15,opinion16",
+       12},
+  };
+  for (const Case& c : cases) {
+    Args args = {"run", "--census-csv", In("c.csv"), "--grid-out", In("g.txt")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome r = Invoke(args);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    std::istringstream log(r.out), csv(Slurp(In("c.csv")));
+    std::string logLine, row;
+    std::getline(csv, row);
+    EXPECT_EQ(row, c.header);
+    const auto opinions = static_cast<std::size_t>(std::count(row.begin(), row.end(), ',') - 1);
+    std::vector<int> last;
+    for (int round = 0; std::getline(log, logLine) && logLine != kEndOfJobLine; ++round) {
+      ASSERT_TRUE(std::getline(csv, row)) << logLine;
+      std::vector<int> fields;
+      std::istringstream in(row);
+      for (std::string field; std::getline(in, field, ',');) fields.push_back(std::stoi(field));
+      ASSERT_EQ(fields.size(), opinions + 2) << row;
+      EXPECT_EQ(fields[0], round);
+      EXPECT_EQ(logLine, round == 0 ? RunStartLine(0) : RoundLine(round, fields[1]));
+      last.assign(fields.begin() + 2, fields.end());
+      EXPECT_EQ(std::accumulate(last.begin(), last.end(), 0), c.side * c.side) << row;
+    }
+    EXPECT_FALSE(std::getline(csv, row)) << row;
+    EXPECT_FALSE(std::getline(log, logLine)) << logLine;
+    const std::string grid = Slurp(In("g.txt"));
+    EXPECT_EQ(grid.size(), static_cast<std::size_t>(c.side * (c.side + 1)));
+    EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), c.side);
+    if (opinions > 9) EXPECT_NE(grid.find_first_of("abcdefg"), std::string::npos) << grid;
+    for (std::size_t k = 1; k <= last.size(); ++k) {
+      const char mark = "0123456789abcdefg"[k];
+      EXPECT_EQ(std::count(grid.begin(), grid.end(), mark), last[k - 1]) << mark;
+    }
   }
-  EXPECT_FALSE(std::getline(csv, row)) << row;
-  EXPECT_FALSE(std::getline(log, logLine)) << logLine;
-  const std::string grid = Slurp(In("g.txt"));
-  EXPECT_EQ(grid.size(), 20u * 21u);
-  EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), 20);
-  EXPECT_EQ(std::count(grid.begin(), grid.end(), '1'), last1);
-  EXPECT_EQ(std::count(grid.begin(), grid.end(), '2'), last2);
 }
 
 // "seed: N" precedes every run; without --seed the clock is read once and its

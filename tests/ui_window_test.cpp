@@ -2,6 +2,7 @@
 // order, keys, the run's effects on the window, the log and the help text.
 
 #include <QApplication>
+#include <QFile>
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
@@ -412,6 +413,46 @@ class WindowTest : public QObject {
       };
       QCOMPARE(rgb(QImage(map)), rgb(w.Map().Picture().Image()));
       QCOMPARE(rgb(QImage(chart)), rgb(w.Chart().Picture().Image()));
+    }
+  }
+
+  void headless_pictures_of_more_opinions() {
+    // Four opinions: every cell of the map in its opinion's colour, and a
+    // band of the chart in each opinion's colour.
+    QTemporaryDir dir;
+    const QString map = dir.filePath(QStringLiteral("map.png"));
+    const QString chart = dir.filePath(QStringLiteral("chart.png"));
+    const QString grid = dir.filePath(QStringLiteral("grid.txt"));
+    QProcess runner;
+    runner.start(
+        QStringLiteral(IMPACTSIM_BINARY),
+        QStringList{"run", "--seed", "4321", "--program", "kestane", "--rounds", "1", "--opinions",
+                    "4", "--map-png", map, "--chart-png", chart, "--grid-out", grid});
+    QVERIFY(runner.waitForFinished(60'000));
+    QCOMPARE(runner.exitCode(), 0);
+    QFile file(grid);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    const QImage image(map);
+    const int s = KestaneWindow().CellSize;
+    int seen[5] = {};
+    for (int y = 1; y <= 20; ++y) {
+      for (int x = 1; x <= 20; ++x) {
+        const int opinion = rows.at(y - 1).at(x - 1) - '0';
+        QVERIFY(opinion >= 1 && opinion <= 4);
+        ++seen[opinion];
+        QCOMPARE(image.pixelColor((x - 1) * s + s / 2, (y - 1) * s + s / 2),
+                 OpinionColour(opinion));
+      }
+    }
+    const QImage bands = QImage(chart).convertToFormat(QImage::Format_RGB32);
+    for (int opinion = 1; opinion <= 4; ++opinion) {
+      QVERIFY(seen[opinion] > 10);
+      int pixels = 0;
+      for (int y = 0; y < bands.height(); ++y) {
+        pixels += bands.pixelColor(12, y) == OpinionColour(opinion) ? 1 : 0;
+      }
+      QVERIFY2(pixels > 0, qPrintable(QString::number(opinion)));
     }
   }
 
