@@ -147,6 +147,7 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
   if (const auto path = in.Single("start", kFileAccepts)) {
     SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
   }
+  ResolveShares(settings, in.Present("initial_dist"));
   CheckRunSettings(program, settings);
 }
 

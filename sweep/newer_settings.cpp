@@ -1,5 +1,8 @@
 // The settings beyond the windows' controls, as the command line offers them.
 
+#include <algorithm>
+#include <cmath>
+
 #include "impact/ring_impact.h"
 #include "model/grid.h"
 #include "sweep/setting_texts.h"
@@ -32,6 +35,26 @@ std::optional<std::string> ReadStrengths(std::string_view text) {
   const auto value = ParseDigits(text.substr(kEqual.size()), 0, kStrengthValues - 1);
   if (!value) return std::nullopt;
   return std::string(kEqual) + std::to_string(*value);
+}
+
+// Shares of opinions 1..K, one decimal 0..1 each, separated by ':' (or ','
+// as one value), summing to 1 within kShareSumTolerance: "s1:...:sK".
+std::optional<std::string> ReadShares(std::string_view text) {
+  std::string shares;
+  double sum = 0.0;
+  std::size_t count = 0;
+  while (true) {
+    const std::size_t end = text.find_first_of(":,");
+    const auto share = ReadReal(text.substr(0, end), 0.0, 1.0);
+    if (!share || ++count > static_cast<std::size_t>(kMaxOpinions)) return std::nullopt;
+    sum += *share;
+    if (!shares.empty()) shares += ':';
+    shares += FixedDecimal(*share);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  if (count < 2 || std::abs(sum - 1.0) > kShareSumTolerance) return std::nullopt;
+  return shares;
 }
 
 constexpr std::array<SettingOption, kSettingCount - kWindowsSettingCount> kNewerSettings = {{
@@ -148,6 +171,41 @@ constexpr std::array<SettingOption, kSettingCount - kWindowsSettingCount> kNewer
      .DefaultHelp = "none: the opinions are drawn",
      .Get = [](const RunSettings& s) { return s.Start ? s.Start->Name : std::string(); },
      .Set = [](RunSettings&, std::string_view) {}},
+    {.Name = "opinions",
+     .Column = "opinions",
+     .Type = "K",
+     .Help = "how many opinions the population holds (opinions 1..K)",
+     .Meaning = "how many opinions the population held",
+     .Low = 2,
+     .High = kMaxOpinions,
+     .Kind = ValueKind::Number,
+     .Windows = false,
+     .Get = [](const RunSettings& s) { return std::to_string(s.Opinions); },
+     .Set = [](RunSettings& s,
+               std::string_view v) { s.Opinions = static_cast<std::uint8_t>(WholeOf(v)); }},
+    // Two shares at two opinions are the share of opinion 2: the run, its
+    // rows and its identity are those of --initial-dist (ResolveShares).
+    {.Name = "initial-shares",
+     .Column = "initial_shares",
+     .Type = "S1,...,SK",
+     .Help = "each cell's chance of opinions 1..K at the start, one share per opinion of "
+             "--opinions (instead of --initial-dist)",
+     .Meaning = "each cell's chance of opinions 1..K at the start, as s1:...:sK",
+     .Windows = false,
+     .Reader = ReadShares,
+     .ReaderAccepts = "2..16 decimals 0..1 separated by commas, summing to 1",
+     .ReaderListAccepts = "S1:...:SK with 2..16 decimals 0..1, summing to 1",
+     .DefaultHelp = "none: 1/K each, or --initial-dist with two opinions",
+     .Get = [](const RunSettings& s) { return SharesText(s.InitialShares); },
+     .Set =
+         [](RunSettings& s, std::string_view v) {
+           s.InitialShares.clear();
+           for (std::size_t from = 0; from <= v.size();) {
+             const std::size_t end = std::min(v.find(':', from), v.size());
+             s.InitialShares.push_back(RealOf(v.substr(from, end - from)));
+             from = end + 1;
+           }
+         }},
 }};
 
 }  // namespace

@@ -38,6 +38,20 @@ std::optional<std::string> WideScopeOf(const SweepPlan& plan, const std::string&
   return wide;
 }
 
+std::string OpinionsText(int opinions) {
+  return Ref("opinions") + " " + std::to_string(opinions);
+}
+
+// Initial shares of two opinions written as the share of opinion 2.
+void SharesAsDist(std::vector<std::string>& shares, std::vector<std::string>& dists) {
+  if (shares.empty() ||
+      std::ranges::any_of(shares, [](const std::string& v) { return v.find(':') != v.rfind(':'); }))
+    return;
+  dists.clear();
+  for (const std::string& value : shares) dists.push_back(value.substr(value.find(':') + 1));
+  shares.clear();
+}
+
 }  // namespace
 
 void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings) {
@@ -47,6 +61,25 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
     throw InputError("initial_count", "expects at most the " + std::to_string(cells) +
                                           " cells of the grid (side " + std::to_string(side) +
                                           "), got " + std::to_string(settings.InitialCount));
+  }
+  const int opinions = settings.Opinions;
+  if (opinions > 2 && settings.InitialCount >= 0) {
+    throw InputError("initial_count",
+                     "applies to two opinions only, got " + OpinionsText(opinions));
+  }
+  const std::size_t shares = settings.InitialShares.size();
+  if (shares != 0 && shares != settings.Opinions) {
+    throw InputError("initial_shares",
+                     "expects one share per opinion, " + std::to_string(opinions) + " for " +
+                         OpinionsText(opinions) + ", got " + std::to_string(shares));
+  }
+  if (settings.Start) {
+    const auto& held = settings.Start->Opinions;
+    const int most = held.empty() ? 0 : *std::ranges::max_element(held);
+    if (most > opinions) {
+      throw InputError("start", "holds opinion " + std::to_string(most) + ", more than the " +
+                                    OpinionsText(opinions) + " of the run");
+    }
   }
   if (settings.Strengths.Draw == StrengthDraw::Given && !settings.Start) {
     throw InputError("strengths",
@@ -64,6 +97,40 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                          "of at least " +
                          std::to_string(2 * reach + 1) + " or a smaller " + Ref("scope"));
   }
+}
+
+void ResolveShares(RunSettings& settings, bool initialDistGiven) {
+  if (initialDistGiven && !settings.InitialShares.empty()) {
+    throw InputError("initial_dist", "cannot be combined with " + Ref("initial_shares"));
+  }
+  if (initialDistGiven && settings.Opinions > 2) {
+    throw InputError("initial_dist", "applies to two opinions only, got " +
+                                         OpinionsText(settings.Opinions) + ": give " +
+                                         Ref("initial_shares"));
+  }
+  if (settings.Opinions == 2 && settings.InitialShares.size() == 2) {
+    settings.InitialShare = settings.InitialShares[1];
+    settings.InitialShares.clear();
+  }
+}
+
+void ResolveShares(SweepPlan& plan) {
+  std::vector<std::string>& shares = plan.Values[IndexOf("initial_shares")];
+  std::vector<std::string>& dists = plan.Values[IndexOf("initial_dist")];
+  const std::vector<std::string>& opinions = plan.Values[IndexOf("opinions")];
+  const auto many = std::ranges::find_if(opinions, [](const std::string& v) { return v != "2"; });
+  if (!dists.empty() && !shares.empty()) {
+    throw InputError("initial_dist", "cannot be combined with " + Ref("initial_shares"));
+  }
+  if (many != opinions.end()) {
+    if (!dists.empty()) {
+      throw InputError("initial_dist", "applies to two opinions only, got " + Ref("opinions") +
+                                           " " + *many + ": give " + Ref("initial_shares"));
+    }
+    return;
+  }
+  // Shares of another number than two are refused with the combinations.
+  SharesAsDist(shares, dists);
 }
 
 void ResolveScopes(SweepPlan& plan) {
@@ -89,7 +156,8 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   SweepPlan combinations;
   combinations.Programs = plan.Programs;
   for (const std::string_view column :
-       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths", "start"}) {
+       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths", "start",
+        "opinions", "initial_shares"}) {
     const std::size_t i = IndexOf(column);
     combinations.Values[i] = plan.Values[i];
   }

@@ -9,7 +9,9 @@
 namespace impactsim {
 
 // Throws InputError for settings the program cannot run: more cells of
-// opinion 2 than the grid has, strengths taken from a start population the
+// opinion 2 than the grid has, a count of them with more than two opinions,
+// initial shares other than one per opinion, a start population holding an
+// opinion above the run's, strengths taken from a start population the
 // settings do not hold, or a ring neighbourhood that reaches half-way
 // round a torus (where a source would be met from both sides).
 void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings);
@@ -19,6 +21,13 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
 // own scopes as the wide-scope list it stands for, so that the sweep is the
 // one the windows' settings make.
 void ResolveScopes(SweepPlan& plan);
+
+// Refuses an initial share of opinion 2 given with initial shares or with
+// more than two opinions (in a plan: a list of them), and writes two
+// shares at two opinions as the share of opinion 2 they stand for, so that
+// such a run (a sweep: every setting list) is the one --initial-dist gives.
+void ResolveShares(RunSettings& settings, bool initialDistGiven);
+void ResolveShares(SweepPlan& plan);
 void CheckSettingCombinations(const SweepPlan& plan);
 
 }  // namespace impactsim

@@ -63,6 +63,15 @@ std::string SettingOption::Accepts(bool list) const {
   return list ? ListOf(Texts(Items)) : OneOf(Texts(Items));
 }
 
+std::string SharesText(const std::vector<double>& shares) {
+  std::string text;
+  for (const double share : shares) {
+    if (!text.empty()) text += ':';
+    text += FixedDecimal(share);
+  }
+  return text;
+}
+
 std::string ScopeText(const RingScope& scope) {
   return std::to_string(scope.Radius) + ":" + FixedDecimal(scope.Distance);
 }

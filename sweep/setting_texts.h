@@ -40,7 +40,7 @@ inline constexpr std::size_t kWindowsSettingCount = 8;
 // rounds, initial-dist, distance, edge, wide-scope, remove-self, summation,
 // sequential.
 const std::array<SettingOption, kWindowsSettingCount>& WindowsSettingOptions();
-// side, scope, initial-count, strengths, noise, start.
+// side, scope, initial-count, strengths, noise, start, opinions, initial-shares.
 const std::array<SettingOption, kSettingCount - kWindowsSettingCount>& NewerSettingOptions();
 
 }  // namespace impactsim

@@ -32,12 +32,16 @@ constexpr std::array<SettingOption, kWindowsSettingCount> kWindowsSettings = {{
      .Column = "initial_dist",
      .Type = "P",
      .Help = "initial share of opinion 2: each cell's chance of it",
-     .Meaning = "initial share of opinion 2",
+     .Meaning = "initial share of opinion 2; empty or null with more than two opinions",
      .Kind = ValueKind::Number,
      .Decimal = true,
      .Reader = [](std::string_view t) { return RealText(t, 0.0, 1.0); },
      .ReaderAccepts = "a decimal 0..1 (the windows offer 0.4, 0.3, 0.2, 0.1)",
-     .Get = [](const RunSettings& s) { return FixedDecimal(s.InitialShare); },
+     // None with more than two opinions, whose run does not read it.
+     .Get =
+         [](const RunSettings& s) {
+           return s.Opinions > 2 ? std::string() : FixedDecimal(s.InitialShare);
+         },
      .Set = [](RunSettings& s, std::string_view v) { s.InitialShare = RealOf(v); }},
     {.Name = "distance",
      .Column = "distance",
