@@ -148,6 +148,7 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
   }
   const auto path = in.Single("start", kFileAccepts);
   if (path) SetStart(program, ReadStartFile(*path).Population, Quoted(*path), "start", settings);
+  ResolveShares(settings, in.Present("initial_dist"));
   CheckRunSettings(program, settings, path ? Quoted(*path) : std::string());
 }
 

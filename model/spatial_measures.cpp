@@ -4,6 +4,7 @@
 #include <array>
 #include <numeric>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace impactsim {
@@ -82,6 +83,43 @@ ClusterCounts CountClusterGroups(const OpinionGrid& grid) {
     counts.LargestMinorityCluster = std::max(counts.LargestMinorityCluster, size[U(i)]);
   }
   return counts;
+}
+
+OpinionGroups CountOpinionGroups(const OpinionGrid& grid) {
+  CheckShape(grid);
+  for (const std::uint8_t opinion : grid.Opinions) {
+    if (opinion < 1 || opinion > kMaxOpinions) {
+      throw std::invalid_argument("opinion grid: expects opinions 1.." +
+                                  std::to_string(kMaxOpinions) + ", got " +
+                                  std::to_string(opinion));
+    }
+  }
+  std::vector<int> parent;
+  JoinLikeNeighbours(grid, parent);
+  OpinionGroups groups;
+  const int cells = grid.Side * grid.Side;
+  for (int i = 0; i < cells; ++i) {
+    const std::uint8_t opinion = grid.Opinions[U(i)];
+    ++groups.Cells[opinion];
+    if (parent[U(i)] == i) ++groups.Clusters[opinion];
+  }
+  return groups;
+}
+
+int SurvivingOpinions(const OpinionGroups& groups) {
+  return static_cast<int>(std::count_if(groups.Cells.begin() + 1, groups.Cells.end(),
+                                        [](std::int64_t n) { return n > 0; }));
+}
+
+double SmallestSurvivingShare(const OpinionGroups& groups) {
+  const std::int64_t total =
+      std::accumulate(groups.Cells.begin(), groups.Cells.end(), std::int64_t{0});
+  std::int64_t smallest = 0;
+  for (std::size_t k = 1; k < groups.Cells.size(); ++k) {
+    const std::int64_t n = groups.Cells[k];
+    if (n > 0 && (smallest == 0 || n < smallest)) smallest = n;
+  }
+  return total == 0 ? 0.0 : static_cast<double>(smallest) / static_cast<double>(total);
 }
 
 // Without the group sizes CountClusterGroups gathers: this one runs after

@@ -4,6 +4,7 @@
 // themselves take plain opinions, so they can be checked on small grids drawn
 // by hand.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -45,6 +46,23 @@ struct ClusterCounts {
   std::int64_t LargestMinorityCluster = 0;  // cells in the largest of them; 0 if none
 };
 ClusterCounts CountClusterGroups(const OpinionGrid& grid);
+
+// For each opinion 1..kMaxOpinions (entry k for opinion k, entry 0 unused):
+// the cells that hold it and the connected groups of it, joined as above.
+// Throws as CountClusters does, and std::invalid_argument for an opinion
+// outside 1..kMaxOpinions.
+struct OpinionGroups {
+  std::array<std::int64_t, kMaxOpinions + 1> Cells{};
+  std::array<std::int64_t, kMaxOpinions + 1> Clusters{};
+};
+OpinionGroups CountOpinionGroups(const OpinionGrid& grid);
+
+// The opinions some cell holds.
+int SurvivingOpinions(const OpinionGroups& groups);
+
+// The cells of the smallest surviving opinion divided once by all cells;
+// 0 for no cells.
+double SmallestSurvivingShare(const OpinionGroups& groups);
 
 // Every cell's opinion, row by row, as an OpinionGrid stores them.
 std::vector<std::uint8_t> OpinionsOf(const Grid& population);

@@ -37,11 +37,12 @@ constexpr const char* kSwitchAccepts = "True, False, 'on' or 'off'";
 
 // The form of a setting's values, by which Python values become its texts:
 // a switch, an integer, a decimal, a power (nb or a decimal), a ring scope
-// (a pair) or text.
+// (a pair), shares (a tuple) or text.
 const char* FormOf(const SettingOption& s) {
   if (s.IsSwitch()) return "switch";
   if (s.Column == "distance") return "power";
   if (s.Column == "scope") return "scope";
+  if (s.Column == "initial_shares") return "shares";
   if (s.Decimal) return "decimal";
   if (s.Reader == nullptr && s.Items.empty()) return "integer";
   return "text";

@@ -82,7 +82,7 @@ void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink
     // The value as the rows write it, read as the column's kind.
     const std::string text = setting.Get(task.Settings);
     const ColumnKind kind = KindOf(setting);
-    if (!setting.HasIn(*task.Program)) {
+    if (!setting.HasIn(*task.Program) || text.empty()) {
       sink.Missing(column);
     } else if (kind == ColumnKind::Text) {
       sink.Text(column, text);

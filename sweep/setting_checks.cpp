@@ -40,6 +40,20 @@ std::optional<std::string> WideScopeOf(const SweepPlan& plan, const std::string&
   return wide;
 }
 
+std::string OpinionsText(int opinions) {
+  return Ref("opinions") + " " + std::to_string(opinions);
+}
+
+// Initial shares of two opinions written as the share of opinion 2.
+void SharesAsDist(std::vector<std::string>& shares, std::vector<std::string>& dists) {
+  if (shares.empty() ||
+      std::ranges::any_of(shares, [](const std::string& v) { return v.find(':') != v.rfind(':'); }))
+    return;
+  dists.clear();
+  for (const std::string& value : shares) dists.push_back(value.substr(value.find(':') + 1));
+  shares.clear();
+}
+
 // Refuses a start population holding an opinion above the run's: the first
 // such cell, by its line (its row) and column in the file, or as the
 // opinions' array indexes it, [y - 1, x - 1].
@@ -51,8 +65,8 @@ void CheckStartOpinions(const RunSettings& settings, const std::string& startFil
   if (above == opinions.end()) return;
   const auto cell = static_cast<std::size_t>(above - opinions.begin());
   const auto side = static_cast<std::size_t>(settings.Start->Side);
-  const std::string range = "1.." + std::to_string(settings.Opinions) + " (" + Ref("opinions") +
-                            " " + std::to_string(settings.Opinions) + "), got ";
+  const std::string range = "1.." + std::to_string(settings.Opinions) + " (" +
+                            OpinionsText(settings.Opinions) + "), got ";
   if (startFile.empty()) {
     throw InputError("start", "opinions expects values " + range + std::to_string(*above) +
                                   " at [" + std::to_string(cell / side) + ", " +
@@ -68,7 +82,6 @@ void CheckStartOpinions(const RunSettings& settings, const std::string& startFil
 
 void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings,
                       const std::string& startFile) {
-  CheckStartOpinions(settings, startFile);
   const int side = GridSideOf(program, settings);
   const std::int64_t cells = static_cast<std::int64_t>(side) * side;
   if (settings.InitialCount > cells) {
@@ -76,6 +89,18 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                                           " cells of the grid (side " + std::to_string(side) +
                                           "), got " + std::to_string(settings.InitialCount));
   }
+  const int opinions = settings.Opinions;
+  if (opinions > 2 && settings.InitialCount >= 0) {
+    throw InputError("initial_count",
+                     "applies to two opinions only, got " + OpinionsText(opinions));
+  }
+  const std::size_t shares = settings.InitialShares.size();
+  if (shares != 0 && shares != settings.Opinions) {
+    throw InputError("initial_shares",
+                     "expects one share per opinion, " + std::to_string(opinions) + " for " +
+                         OpinionsText(opinions) + ", got " + std::to_string(shares));
+  }
+  CheckStartOpinions(settings, startFile);
   if (settings.Strengths.Draw == StrengthDraw::Given && !settings.Start) {
     throw InputError("strengths",
                      "file takes the strengths from a start population, and none is given");
@@ -92,6 +117,40 @@ void CheckRunSettings(const ProgramProfile& program, const RunSettings& settings
                          "of at least " +
                          std::to_string(2 * reach + 1) + " or a smaller " + Ref("scope"));
   }
+}
+
+void ResolveShares(RunSettings& settings, bool initialDistGiven) {
+  if (initialDistGiven && !settings.InitialShares.empty()) {
+    throw InputError("initial_dist", "cannot be combined with " + Ref("initial_shares"));
+  }
+  if (initialDistGiven && settings.Opinions > 2) {
+    throw InputError("initial_dist", "applies to two opinions only, got " +
+                                         OpinionsText(settings.Opinions) + ": give " +
+                                         Ref("initial_shares"));
+  }
+  if (settings.Opinions == 2 && settings.InitialShares.size() == 2) {
+    settings.InitialShare = settings.InitialShares[1];
+    settings.InitialShares.clear();
+  }
+}
+
+void ResolveShares(SweepPlan& plan) {
+  std::vector<std::string>& shares = plan.Values[IndexOf("initial_shares")];
+  std::vector<std::string>& dists = plan.Values[IndexOf("initial_dist")];
+  const std::vector<std::string>& opinions = plan.Values[IndexOf("opinions")];
+  const auto many = std::ranges::find_if(opinions, [](const std::string& v) { return v != "2"; });
+  if (!dists.empty() && !shares.empty()) {
+    throw InputError("initial_dist", "cannot be combined with " + Ref("initial_shares"));
+  }
+  if (many != opinions.end()) {
+    if (!dists.empty()) {
+      throw InputError("initial_dist", "applies to two opinions only, got " + Ref("opinions") +
+                                           " " + *many + ": give " + Ref("initial_shares"));
+    }
+    return;
+  }
+  // Shares of another number than two are refused with the combinations.
+  SharesAsDist(shares, dists);
 }
 
 void ResolveScopes(SweepPlan& plan) {
@@ -117,7 +176,8 @@ void CheckSettingCombinations(const SweepPlan& plan) {
   SweepPlan combinations;
   combinations.Programs = plan.Programs;
   for (const std::string_view column :
-       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths", "start"}) {
+       {"side", "scope", "edge", "wide_scope", "distance", "initial_count", "strengths", "start",
+        "opinions", "initial_shares"}) {
     const std::size_t i = IndexOf(column);
     combinations.Values[i] = plan.Values[i];
   }

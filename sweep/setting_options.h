@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/program_profile.h"
 #include "model/run_settings.h"
@@ -65,13 +66,13 @@ struct SettingOption {
   std::string Accepts(bool list) const;
 };
 
-inline constexpr std::size_t kSettingCount = 14;
+inline constexpr std::size_t kSettingCount = 16;
 inline constexpr std::size_t kStartSetting = 13;  // the start files, by name
 
 // rounds, initial-dist, distance, edge, wide-scope, remove-self, summation,
 // sequential (the windows' settings), then side, scope, initial-count,
-// strengths, noise, start: the order of the rows' columns and of a sweep's nested
-// loops.
+// strengths, noise, start, opinions, initial-shares: the order of the rows' columns and of a
+// sweep's nested loops.
 const std::array<SettingOption, kSettingCount>& SettingOptions();
 
 // The settings a sweep's rows show, one bit per setting in the order of
@@ -85,6 +86,12 @@ inline bool Shows(SettingColumns columns, std::size_t setting) {
 // A real as every setting writes it: the shortest decimal that reads back
 // as the same double, in plain digits ("2", "0.3", "0.00001").
 std::string FixedDecimal(double value);
+
+// Initial shares as the initial-shares setting writes them: "s1:...:sK";
+// empty for none.
+std::string SharesText(const std::vector<double>& shares);
+// How far from 1 the shares of a run may sum.
+inline constexpr double kShareSumTolerance = 1e-9;
 
 // A ring scope as the scope setting writes it: "R:C".
 std::string ScopeText(const RingScope& scope);

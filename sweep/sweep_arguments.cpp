@@ -196,6 +196,7 @@ SweepRequest ResolveSweep(const Arguments& arguments) {
   ResolveSettings(in, plan);
   LoadStarts(plan);
   ResolveScopes(plan);
+  ResolveShares(plan);
   DropDefaultLists(plan);
   CheckSettingCombinations(plan);
   ResolveSeeds(in, plan);

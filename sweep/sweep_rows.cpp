@@ -20,7 +20,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // The run setting columns the task's row shows, as text, empty where the
-// program lacks the setting.
+// program lacks the setting or the run does not read it.
 std::vector<std::string> SettingsText(const SweepTask& task) {
   std::vector<std::string> text;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
@@ -43,7 +43,7 @@ Json SettingsJson(const SweepTask& task) {
     const SettingOption& s = SettingOptions()[i];
     Json& value = row[std::string(s.Column)];
     const std::string& valueText = text[shown++];
-    if (!s.HasIn(*task.Program)) {
+    if (!s.HasIn(*task.Program) || valueText.empty()) {
       value = nullptr;
     } else if (s.Kind == ValueKind::Number) {
       value = Json::parse(valueText);

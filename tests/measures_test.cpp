@@ -20,6 +20,12 @@ struct GridCase {
   double likeShare;               // exact quotient of small integers
   std::int64_t minorityClusters;  // groups of opinion 2
   std::int64_t largestMinority;   // cells in the largest of them
+  // With more than two opinions: the groups of each opinion 1..K, the
+  // opinions held and the smallest one's share; empty for two opinions,
+  // whose groups the counts above give.
+  std::vector<std::int64_t> opinionClusters{};
+  int surviving = 0;
+  double smallestShare = 0.0;
 };
 
 class MeasuresTest : public ::testing::TestWithParam<GridCase> {};
@@ -29,7 +35,9 @@ TEST_P(MeasuresTest, ClustersAndLikeNeighbours) {
   std::vector<std::uint8_t> opinions;
   for (const std::string& row : c.rows) {
     ASSERT_EQ(row.size(), c.rows.size());
-    for (const char digit : row) opinions.push_back(static_cast<std::uint8_t>(digit - '0'));
+    // 1..9 as digits, 10..16 as a..g.
+    for (const char cell : row)
+      opinions.push_back(static_cast<std::uint8_t>(cell >= 'a' ? cell - 'a' + 10 : cell - '0'));
   }
   const OpinionGrid grid{opinions, static_cast<int>(c.rows.size()), c.wrapped};
   EXPECT_EQ(CountClusters(grid), c.clusters);
@@ -38,6 +46,19 @@ TEST_P(MeasuresTest, ClustersAndLikeNeighbours) {
   EXPECT_EQ(groups.Clusters, c.clusters);
   EXPECT_EQ(groups.MinorityClusters, c.minorityClusters);
   EXPECT_EQ(groups.LargestMinorityCluster, c.largestMinority);
+  // Every opinion's groups together are all the groups.
+  const OpinionGroups each = CountOpinionGroups(grid);
+  std::int64_t all = 0;
+  for (const std::int64_t n : each.Clusters) all += n;
+  EXPECT_EQ(all, c.clusters);
+  EXPECT_EQ(each.Clusters[2], c.minorityClusters);
+  if (c.opinionClusters.empty()) return;
+  for (std::size_t k = 1; k < each.Clusters.size(); ++k) {
+    const std::int64_t expected = k <= c.opinionClusters.size() ? c.opinionClusters[k - 1] : 0;
+    EXPECT_EQ(each.Clusters[k], expected) << "opinion " << k;
+  }
+  EXPECT_EQ(SurvivingOpinions(each), c.surviving);
+  EXPECT_EQ(SmallestSurvivingShare(each), c.smallestShare);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,7 +83,30 @@ INSTANTIATE_TEST_SUITE_P(
         GridCase{"u_shape_bounded", {"212", "212", "222"}, false, 2, 67.0 / 108.0, 1, 7},
         GridCase{"diagonal_pair_wrapped", {"12", "21"}, true, 4, 0.0, 2, 1},
         GridCase{"single_cell_bounded", {"1"}, false, 1, 1.0, 0, 0},
-        GridCase{"single_cell_wrapped", {"2"}, true, 1, 1.0, 1, 1}),
+        GridCase{"single_cell_wrapped", {"2"}, true, 1, 1.0, 1, 1},
+        // More than two opinions: opinion 3 in two groups, apart from 1 and 2.
+        GridCase{"three_opinions_bounded",
+                 {"113", "322", "332"},
+                 false,
+                 4,
+                 47.0 / 108.0,
+                 1,
+                 3,
+                 {1, 1, 2},
+                 3,
+                 2.0 / 9.0},
+        // Opinion 2 gone: two opinions of three survive.
+        GridCase{"one_of_three_gone_wrapped", {"33", "13"}, true, 2, 0.5, 0, 0, {1, 0, 1}, 2, 0.25},
+        GridCase{"sixteen_opinions_wrapped",
+                 {"1234", "5678", "9abc", "defg"},
+                 true,
+                 16,
+                 0.0,
+                 1,
+                 1,
+                 std::vector<std::int64_t>(16, 1),
+                 16,
+                 1.0 / 16.0}),
     [](const auto& grid) { return grid.param.name; });
 
 TEST(SweepMeasures, RejectsAGridOfTheWrongShape) {
@@ -74,6 +118,9 @@ TEST(SweepMeasures, RejectsAGridOfTheWrongShape) {
 
 TEST(SpatialMeasures, RejectsAGridOfTheWrongShape) {
   const std::vector<std::uint8_t> five(5, 1);
+  const std::vector<std::uint8_t> seventeen = {1, 2, 17, 1};
+  EXPECT_THROW(CountOpinionGroups({seventeen, 2, false}), std::invalid_argument);
+  EXPECT_THROW(CountOpinionGroups({std::vector<std::uint8_t>{0}, 1, false}), std::invalid_argument);
   EXPECT_THROW(CountClusters({five, 2, false}), std::invalid_argument);
   EXPECT_THROW(LikeNeighbourShare({five, 2, true}), std::invalid_argument);
   EXPECT_THROW(CountClusters({{}, 0, true}), std::invalid_argument);

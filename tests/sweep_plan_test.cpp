@@ -195,6 +195,10 @@ TEST(SweepIdentity, NewSettingsAtTheirDefaultsLeaveTheSweepAsItWas) {
       {{"--noise", "0,0.5"}, {"--noise", "0.5"}, false},
       {{"--scope", "20:12"}, {}, false},
       {{"--initial-count", "480"}, {}, false},
+      {{"--opinions", "2", "--initial-shares", "0.6:0.4,0.7:0.3"},
+       {"--initial-dist", "0.4,0.3"},
+       true},
+      {{"--opinions", "3"}, {}, false},
   };
   const auto request = [](std::vector<std::string> args) {
     args.insert(args.begin(), "sweep");
@@ -359,6 +363,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "--side: on a torus of side 34 the neighbourhood 29:19 reaches 17 cells"},
         BadInput{Sweep({"--seeds", "1", "--side", "40,10", "--initial-count", "100,101"}),
                  "--initial-count: expects at most the 100 cells of the grid (side 10), got 101"},
+        BadInput{Sweep({"--seeds", "1", "--opinions", "2,3", "--initial-shares", "0.5:0.5"}),
+                 "--initial-shares: expects one share per opinion, 3 for --opinions 3, got 2"},
+        BadInput{
+            Sweep({"--seeds", "1", "--opinions", "3", "--initial-shares", "0.2:0.3:0.5,0.5:0.5"}),
+            "--initial-shares: expects one share per opinion, 3 for --opinions 3, got 2"},
+        BadInput{Sweep({"--seeds", "1", "--opinions", "2,5", "--initial-dist", "0.3"}),
+                 "--initial-dist: applies to two opinions only, got --opinions 5"},
+        BadInput{Sweep({"--seeds", "1", "--initial-shares", "0.7:0.3", "--initial-dist", "0.3"}),
+                 "--initial-dist: cannot be combined with --initial-shares"},
+        BadInput{Sweep({"--seeds", "1", "--opinions", "2,3", "--initial-count", "5"}),
+                 "--initial-count: applies to two opinions only, got --opinions 3"},
+        BadInput{Sweep({"--seeds", "1", "--initial-shares", "0.5,0.5"}),
+                 "--initial-shares: expects a comma-separated list of S1:...:SK"},
         BadInput{Sweep({"--seeds", "1", "--distance", "2,"}), "--distance"},
         BadInput{Sweep({"--seeds", "1", "--rounds", "0"}), "--rounds"},
         BadInput{Sweep({"--seeds", "1", "--rounds", "50,050"}),

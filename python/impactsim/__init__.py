@@ -70,7 +70,9 @@ class Run:
     row: the row as a dict of every column but the task, every setting
         included; settings: the settings' columns of it. scope is the ring
         scope the run had ("17:10"), None for kestane; initial_count is
-        None unless given.
+        None unless given; the opinions column is the field opinion_count
+        (opinions is the final population), and initial_dist is None with
+        more than two opinions.
     """
 
     # The columns of the run's row (impactsim.MEANINGS says what each holds).
@@ -89,6 +91,8 @@ class Run:
     initial_count: Optional[int]  # None: initial_dist decided
     strengths: str  # "uniform", "equal:V" or "file"
     noise: float
+    opinion_count: int  # the opinions column (opinions is the final population)
+    initial_shares: Optional[str]  # "s1:...:sK"; None: 1/K each, or initial_dist
     rounds_run: int
     stop: str
     opinion1_start: int
@@ -135,7 +139,7 @@ class Run:
         """The Run of what the engine hands over."""
         row = _frames.from_columns(data["row"])
         series = pd.DataFrame(data["series"])
-        fields = {name: _field(row, name) for name in _ROW}
+        fields = {_FIELD.get(name, name): _field(row, name) for name in _ROW}
         arrays = {name: data[name] for name in _ARRAYS}
         census = ["round", "changes"] + [c for c in series.columns if c.startswith("opinion")]
         return cls(**fields, **arrays, log=list(data["log"]), series=series,
@@ -143,11 +147,11 @@ class Run:
 
     @property
     def row(self) -> Dict[str, Any]:
-        return {name: getattr(self, name) for name in _ROW}
+        return {name: getattr(self, _FIELD.get(name, name)) for name in _ROW}
 
     @property
     def settings(self) -> Dict[str, Any]:
-        return {name: getattr(self, name) for name in SETTINGS}
+        return {name: getattr(self, _FIELD.get(name, name)) for name in SETTINGS}
 
     def __repr__(self):
         given = " ".join(f"{k}={v}" for k, v in self.settings.items() if v is not None)
@@ -159,6 +163,8 @@ class Run:
 # The columns of a run's row: all but the task, every setting among them.
 # A run's row: a sweep's, without its task and the start file's digest.
 _ROW = [name for name in _frames.KINDS if name not in ("task", "start")]
+# The Run's field of a column whose name a field of the population has.
+_FIELD = {"opinions": "opinion_count"}
 _ARRAYS = ("opinions", "persuasiveness", "supportiveness", "start_opinions",
            "start_persuasiveness", "start_supportiveness", "grids")
 
@@ -213,6 +219,7 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
         sequential: Optional[Setting] = None, side: Optional[int] = None,
         scope: Union[Tuple[int, float], str, None] = None, initial_count: Optional[int] = None,
         strengths: Optional[str] = None, noise: Optional[Union[float, str]] = None,
+        opinions: Optional[int] = None, initial_shares: Union[Tuple[float, ...], str, None] = None,
         record: str = "census", start: Any = None) -> Run:
     """Makes one seeded run, as "impactsim run" does, and returns a Run.
 
@@ -235,7 +242,9 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
     strengths from it too; otherwise they are drawn. The side must be the
     run's (side=, or the program's own); initial_count cannot be given.
 
-    The settings (listed below) take one value each.
+    The settings (listed below) take one value each; initial_shares a tuple
+    (s1, ..., sK), one share per opinion:
+    run(opinions=3, initial_shares=(0.5, 0.3, 0.2)).
     """
     names = _values.program_names(program, lists=False)
     if not isinstance(record, str):
@@ -247,7 +256,8 @@ def run(program: str = "halvorn", seed: Optional[int] = None, rounds: Optional[i
     settings = dict(rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
                     wide_scope=wide_scope, remove_self=remove_self, summation=summation,
                     sequential=sequential, side=side, scope=scope, initial_count=initial_count,
-                    strengths=strengths, noise=noise)
+                    strengths=strengths, noise=noise, opinions=opinions,
+                    initial_shares=initial_shares)
     texts = _values.setting_texts(settings, lists=False)
     return Run._of(_core.run(names[0], seed, texts, record == "grids", start_argument(start)))
 
@@ -294,7 +304,7 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
           wide_scope: Settings = None, remove_self: Settings = None, summation: Settings = None,
           sequential: Settings = None, side: Settings = None, scope: Settings = None,
           initial_count: Settings = None, strengths: Settings = None, noise: Settings = None,
-          jobs: Optional[int] = None, progress: Progress = False,
+          opinions: Settings = None, initial_shares: Settings = None, jobs: Optional[int] = None, progress: Progress = False,
           stop_on_cycle: Optional[int] = None, out: Optional[PathLike] = None,
           series: Optional[PathLike] = None, format: str = "csv", resume: bool = False,
           shard: Union[str, Tuple[int, int], None] = None, start: Any = None) -> pd.DataFrame:
@@ -328,14 +338,16 @@ def sweep(program: Union[str, Iterable[str]] = "halvorn",
         df.groupby("distance", observed=True).minority_share_end.mean()
 
     The settings (listed below) take one value or a list; a
-    scope's pair (R, C) is one value, a list of pairs a list. The rows show
-    side, scope, initial_count, strengths and noise only where a program of
-    the sweep is given a value it does not open with.
+    scope's pair (R, C) is one value, a list of pairs a list, and so are a
+    tuple of initial shares (s1, ..., sK) and a list of tuples. The rows show
+    side, scope, initial_count, strengths, noise, opinions and initial_shares
+    only where a program of the sweep is given a value it does not open with.
     """
     settings = dict(rounds=rounds, initial_dist=initial_dist, distance=distance, edge=edge,
                     wide_scope=wide_scope, remove_self=remove_self, summation=summation,
                     sequential=sequential, side=side, scope=scope, initial_count=initial_count,
-                    strengths=strengths, noise=noise)
+                    strengths=strengths, noise=noise, opinions=opinions,
+                    initial_shares=initial_shares)
     given = {} if isinstance(program, str) and program == "halvorn" else {"program": program}
     given.update(_settings(seeds=seeds, **settings, jobs=jobs, stop_on_cycle=stop_on_cycle,
                            out=out, series=series, shard=shard))

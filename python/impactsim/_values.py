@@ -42,6 +42,19 @@ def _is_scope_pair(value):
     return isinstance(value, tuple) and len(value) == 2 and all(map(_is_real, value))
 
 
+def _is_shares(value):
+    """Whether a value is one set of initial shares given as a tuple of reals."""
+    return isinstance(value, tuple) and len(value) > 0 and all(map(_is_real, value))
+
+
+def _shares_text(value):
+    if isinstance(value, str):
+        return value
+    if _is_shares(value):
+        return ":".join(map(_decimal_text, value))
+    return None
+
+
 def _switch_text(value):
     # numpy's bool_ is not a bool; take it too, but not 0 and 1.
     if _is_bool(value):
@@ -74,10 +87,11 @@ def _word_text(value):
 # The text of a Python value of each form of setting, or None for a value
 # of another type.
 _TEXT_OF_FORM = {"switch": _switch_text, "integer": _integer_text, "decimal": _number_text,
-                 "power": _number_text, "scope": _scope_text, "text": _word_text}
+                 "power": _number_text, "scope": _scope_text, "shares": _shares_text,
+                 "text": _word_text}
 
 # What each form takes beyond the engine's texts, for TypeError.
-_PYTHON_ACCEPTS = {"scope": "a pair (R, C) or "}
+_PYTHON_ACCEPTS = {"scope": "a pair (R, C) or ", "shares": "a tuple (s1, ..., sK) or "}
 
 
 def python_accepts(entry):
@@ -105,13 +119,15 @@ def _is_list(value):
 def setting_texts(values, lists):
     """The given settings as {name: [text, ...]}; None means the default.
     With `lists`, a value may also be a list of values (see _is_list); a
-    pair (R, C) of a scope is one value, a list of pairs a list of them."""
+    pair (R, C) of a scope is one value, a list of pairs a list of them, and
+    so are a tuple of initial shares and a list of tuples."""
     texts = {}
     for name, value in values.items():
         if value is None:
             continue
-        one_scope = SETTINGS[name]["form"] == "scope" and _is_scope_pair(value)
-        if lists and _is_list(value) and not one_scope:
+        form = SETTINGS[name]["form"]
+        one = (form == "scope" and _is_scope_pair(value)) or (form == "shares" and _is_shares(value))
+        if lists and _is_list(value) and not one:
             if len(value) == 0:
                 raise ValueError(f"{name}: expects at least one value, got an empty list")
             texts[name] = [setting_text(name, v) for v in value]

@@ -28,6 +28,9 @@ CASES = [
      "--program kestane --seed 31 --distance 3 --noise 2 --rounds 9"),
 ]
 
+# The Run's field of a column that a field of the population names already.
+FIELD = {"opinions": "opinion_count"}
+
 
 # The Python type of a value of each type of column (distance: str or int).
 PLAIN = {"int64": int, "Int64": int, "float64": float, "bool": bool, "boolean": bool,
@@ -65,9 +68,10 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
 
     # Every column of the row, in order, is a declared field of Run holding
     # the row's value as plain Python: None where nothing is, NaN for a
-    # decimal without a value.
+    # decimal without a value. The opinions column is opinion_count, as
+    # opinions is the final population.
     fields = [f.name for f in dataclasses.fields(impactsim.Run)]
-    assert fields[:len(run.row)] == list(run.row)
+    assert fields[:len(run.row)] == [FIELD.get(n, n) for n in run.row]
     dtypes = impactsim.read(rows).dtypes
     for name, value in expected.items():
         field = getattr(run, name)
@@ -82,7 +86,7 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
         if name in impactsim.SETTINGS:
             natural = {"on": True, "off": False}.get(given, given)
             assert getattr(run, name) == natural and type(getattr(run, name)) is type(natural)
-    assert run.settings == {name: getattr(run, name) for name in impactsim.SETTINGS}
+    assert run.settings == {name: getattr(run, FIELD.get(name, name)) for name in impactsim.SETTINGS}
 
 
 # A start population given as the runner's start file or as arrays, with
@@ -121,6 +125,8 @@ FIELDS = [
     (dict(program="kestane"),
      dict(side=20, scope=None, initial_count=None, strengths="uniform", noise=0.0)),
     (dict(program="kestane", initial_count=0, noise="3.50"), dict(initial_count=0, noise=3.5)),
+    # Two shares are the share of opinion 2.
+    (dict(opinions=2, initial_shares=(0.75, 0.25)), dict(initial_dist=0.25, initial_shares=None)),
 ]
 
 
