@@ -267,7 +267,9 @@ TEST_F(CliTest, CensusAndGridMatchTheLog) {
     const std::string grid = Slurp(In("g.txt"));
     EXPECT_EQ(grid.size(), static_cast<std::size_t>(c.side * (c.side + 1)));
     EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), c.side);
-    if (opinions > 9) EXPECT_NE(grid.find_first_of("abcdefg"), std::string::npos) << grid;
+    if (opinions > 9) {
+      EXPECT_NE(grid.find_first_of("abcdefg"), std::string::npos) << grid;
+    }
     for (std::size_t k = 1; k <= last.size(); ++k) {
       const char mark = "0123456789abcdefg"[k];
       EXPECT_EQ(std::count(grid.begin(), grid.end(), mark), last[k - 1]) << mark;

@@ -26,6 +26,8 @@ CASES = [
      "--seed 12345000 --distance 2.5 --initial-dist 0.35 --noise 0.5 --rounds 20"),
     (dict(program="kestane", seed=31, distance=3, noise=2.0, rounds=9),
      "--program kestane --seed 31 --distance 3 --noise 2 --rounds 9"),
+    (dict(seed=12345000, side=12, opinions=12, rounds=4),
+     "--seed 12345000 --side 12 --opinions 12 --rounds 4"),
 ]
 
 # The Run's field of a column that a field of the population names already.
@@ -46,7 +48,8 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     assert run.log == done.stdout.splitlines()
     pd.testing.assert_frame_equal(run.census, pd.read_csv(census), check_dtype=False)
     lines = grid.read_text().splitlines()
-    assert run.opinions.tolist() == [[int(c) for c in line] for line in lines]
+    # Opinions 10..16 are the letters a..g.
+    assert run.opinions.tolist() == [[int(c, 17) for c in line] for line in lines]
     assert run.opinions.dtype == np.uint8 and run.persuasiveness.dtype == np.uint8
 
     # The run's row is the row of a one-seed sweep with the same settings.
@@ -91,20 +94,23 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
 
 # A start population given as the runner's start file or as arrays, with
 # its strengths or without, makes the runner's run from that file.
-@pytest.mark.parametrize("form", ["path", "tuple", "dict", "opinions"])
-def test_start_population_matches_runner(form, impactsim_cli, tmp_path):
+@pytest.mark.parametrize("form,opinions", [("path", 2), ("tuple", 2), ("dict", 2),
+                                           ("opinions", 2), ("opinions", 5)])
+def test_start_population_matches_runner(form, opinions, impactsim_cli, tmp_path):
     start, census, grid = tmp_path / "start.txt", tmp_path / "c.csv", tmp_path / "g.grid"
     impactsim_cli("run", "--program", "kestane", "--seed", "5", "--rounds", "1",
-                  "--start-out", start)
-    made = impactsim.run(program="kestane", seed=5, rounds=1)
+                  "--opinions", str(opinions), "--start-out", start)
+    made = impactsim.run(program="kestane", seed=5, rounds=1, opinions=opinions)
+    assert made.start_opinions.max() == opinions
     arrays = (made.start_opinions, made.start_persuasiveness, made.start_supportiveness)
     given = {"path": start, "tuple": arrays, "dict": dict(zip(
         ("opinions", "persuasiveness", "supportiveness"), arrays)),
         "opinions": made.start_opinions.astype(np.int64)}[form]
     strengths = ["--strengths", "file"] if form != "opinions" else []
     done = impactsim_cli("run", "--program", "kestane", "--seed", "9", "--start", start,
-                         *strengths, "--census-csv", census, "--grid-out", grid)
-    run = impactsim.run(program="kestane", seed=9, start=given,
+                         "--opinions", str(opinions), *strengths, "--census-csv", census,
+                         "--grid-out", grid)
+    run = impactsim.run(program="kestane", seed=9, start=given, opinions=opinions,
                         strengths="file" if strengths else None)
     assert run.log == done.stdout.splitlines()
     pd.testing.assert_frame_equal(run.census, pd.read_csv(census), check_dtype=False)

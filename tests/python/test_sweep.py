@@ -234,6 +234,8 @@ def test_a_failing_progress_callback_stops_the_sweep():
      ["start: opinions", "1..2 (opinions 2)", "got 3 at [0, 0]"]),
     ("run", dict(program="kestane", start=np.full((20, 20), 257)), ValueError,
      ["start: opinions", "1..16", "got 257 at [0, 0]"]),
+    ("run", dict(program="kestane", opinions=3, start=np.full((20, 20), 4)), ValueError,
+     ["start: opinions", "1..3 (opinions 3)", "got 4 at [0, 0]"]),
     ("run", dict(program="kestane", start=np.ones((20, 20))), ValueError,
      ["start: opinions", "integers", "float64"]),
     ("run", dict(program="kestane", start=np.ones((20, 19), int)), ValueError,
