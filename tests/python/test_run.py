@@ -77,7 +77,7 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     assert fields[:len(run.row)] == [FIELD.get(n, n) for n in run.row]
     dtypes = impactsim.read(rows).dtypes
     for name, value in expected.items():
-        field = getattr(run, name)
+        field = getattr(run, FIELD.get(name, name))
         if pd.isna(value):
             assert field is None or (dtypes[name] == "float64" and np.isnan(field)), name
         else:
@@ -88,7 +88,8 @@ def test_run_matches_runner(kwargs, options, impactsim_cli, tmp_path):
     for name, given in kwargs.items():
         if name in impactsim.SETTINGS:
             natural = {"on": True, "off": False}.get(given, given)
-            assert getattr(run, name) == natural and type(getattr(run, name)) is type(natural)
+            field = getattr(run, FIELD.get(name, name))
+            assert field == natural and type(field) is type(natural)
     assert run.settings == {name: getattr(run, FIELD.get(name, name)) for name in impactsim.SETTINGS}
 
 
