@@ -1,7 +1,7 @@
 #pragma once
 // Per-turn bookkeeping shared by the impact models: a running total and a
-// source count for each of the two opinions in play; and how distance
-// divides a source's strength.
+// source count for each opinion in play (two, or any number); and how
+// distance divides a source's strength.
 
 #include <array>
 #include <cmath>
@@ -70,6 +70,36 @@ struct OpinionTotals {
     sources[1] = firstCount;
     sources[2] = secondCount;
   }
+};
+
+// The totals of one turn for any number of opinions (2..kMaxOpinions): each
+// source's quotient added to the total of its opinion, in scan order. For
+// two opinions the totals, counts and finished impacts are bit for bit those
+// of OpinionTotals (which adds +0.0 where this adds nothing: the same sums).
+// Opinion 0 counts nowhere.
+class ManyOpinionTotals {
+ public:
+  explicit ManyOpinionTotals(int opinions) : opinions_(opinions) {}
+
+  void Add(std::uint8_t opinion, double q) {
+    total_[opinion] += q;
+    ++count_[opinion];
+  }
+
+  // As OpinionTotals::Finish, for opinions 1..opinions.
+  void Finish(bool summationM, ImpactVector& impact, SourceCount& sources) const {
+    for (int o = 1; o <= opinions_; ++o) {
+      double t = impact[U(o)] + total_[U(o)];
+      if (!summationM && count_[U(o)] > 0) t = t / std::sqrt(static_cast<double>(count_[U(o)]));
+      impact[U(o)] = t;
+      sources[U(o)] = count_[U(o)];
+    }
+  }
+
+ private:
+  int opinions_;
+  std::array<double, kMaxOpinions + 1> total_{};
+  std::array<std::int32_t, kMaxOpinions + 1> count_{};
 };
 
 // d multiplied by itself, left to right, until it has `exponent` factors,

@@ -11,7 +11,10 @@
 namespace impactsim {
 
 void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
-  if (model.OpinionCount != 2) throw std::logic_error("ring impact handles two opinions");
+  if (model.OpinionCount < 2 || model.OpinionCount > kMaxOpinions) {
+    throw std::logic_error("ring impact: opinions past 2..16");
+  }
+  manyOpinions_ = model.OpinionCount > 2 || manyOpinionPath_;
   if (model.ScopeRadius > kMaxRingRadius) throw std::logic_error("ring impact: radius past 100");
   if (settings.Distance.Nb) model.ScopeRadius = 1;
   torus_ = !settings.Edge;
@@ -42,7 +45,7 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   const auto padded = static_cast<std::size_t>(side_ + 2 * reach_) *
                       static_cast<std::size_t>(side_ + 2 * reach_ + ring_round::kLanes);
   const std::size_t classes = quotient_.size() / kStrengthValues;
-  kernels_ = classes * 2 * padded * sizeof(double) <= kMaxPlaneBytes;
+  kernels_ = !manyOpinions_ && classes * 2 * padded * sizeof(double) <= kMaxPlaneBytes;
   if (!kernels_) return;
   PrepareRounds();
   // The kernels read a padded copy of the population, made here and kept
@@ -327,12 +330,24 @@ int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32
 
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                SourceCount& sources) {
+  if (manyOpinions_) {
+    ManyOpinionTotals totals(model.OpinionCount);
+    Scan(model, x, y, totals);
+    totals.Finish(summationM_, impact, sources);
+  } else {
+    OpinionTotals totals;
+    Scan(model, x, y, totals);
+    totals.Finish(summationM_, impact, sources);
+  }
+}
+
+template <class Totals>
+void RingImpact::Scan(const ModelState& model, int x, int y, Totals& totals) const {
   const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
   const Cell* cells = grid.Data();
   const Cell& target = model.PopulationGrid.At(x, y);
   const std::uint8_t own = target.Opinion;
 
-  OpinionTotals totals;
   if (!removeSelf_) totals.Add(own, self_[target.Supportiveness]);
 
   const Source* src = sources_.data();
@@ -386,7 +401,6 @@ void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVect
       visit(src[i], c, static_cast<std::uint8_t>(c.Opinion & keep));
     }
   }
-  totals.Finish(summationM_, impact, sources);
 }
 
 std::unique_ptr<ImpactModel> MakeRingImpact() {

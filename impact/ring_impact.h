@@ -74,6 +74,11 @@ class RingImpact final : public ImpactModel {
   // out (for benchmarks of the kernels).
   void ForgetImpacts() { cache_.MarkAllStale(); }
 
+  // From the next Prepare on, work every turn out by the per-turn code that
+  // serves more than two opinions, whatever the run's number (for tests:
+  // with two opinions its bits must be those of every other path).
+  void UseManyOpinionPath(bool on) { manyOpinionPath_ = on; }
+
   // The sources inside the cut-off of the prepared run, in scan order.
   const std::vector<RingOffset>& Sources() const { return offsets_; }
 
@@ -95,6 +100,10 @@ class RingImpact final : public ImpactModel {
     std::int8_t dx, dy;
   };
 
+  // Adds the target's own voice and every source's quotient to `totals`,
+  // in scan order.
+  template <class Totals>
+  void Scan(const ModelState& model, int x, int y, Totals& totals) const;
   void BuildTables(const Key& key);
   void PrepareRounds();
   void PadCell(const Cell& c, bool onGrid, std::size_t at);
@@ -122,6 +131,9 @@ class RingImpact final : public ImpactModel {
   bool summationM_ = false;
   bool randomSeq_ = false;
   bool kernels_ = false;  // the round kernels serve the prepared run
+  // More than two opinions (or the path forced): turn by turn, K totals.
+  bool manyOpinions_ = false;
+  bool manyOpinionPath_ = false;
   int side_ = 0;
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 

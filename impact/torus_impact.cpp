@@ -39,11 +39,14 @@ double TorusDistance(int side, int x, int y, int u, int v) {
 }
 
 void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
-  if (model.OpinionCount != 2) throw std::logic_error("torus impact handles two opinions");
+  if (model.OpinionCount < 2 || model.OpinionCount > kMaxOpinions) {
+    throw std::logic_error("torus impact: opinions past 2..16");
+  }
   summationM_ = settings.SummationM;
   randomSeq_ = settings.RandomSeq;
   side_ = model.GridSide();
-  kernels_ = side_ == kSide;
+  manyOpinions_ = model.OpinionCount > 2 || manyOpinionPath_;
+  kernels_ = side_ == kSide && !manyOpinions_;
   fold_.resize(static_cast<std::size_t>(2 * side_ - 1));
   rowAt_.resize(static_cast<std::size_t>(side_));
   for (int delta = -(side_ - 1); delta <= side_ - 1; ++delta) {
@@ -51,9 +54,10 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
         static_cast<std::uint8_t>(Fold(side_, delta));
   }
   tables_ = SharedTables(settings.Distance, summationM_);
-  if (kernels_) {
+  if (side_ == kSide) {
     quotient_ = tables_->quotient.data();
     folds_ = kFolds;
+    if (!kernels_) return;
     cache_.Resize(static_cast<std::size_t>(kSide * kSide));
     SyncPopulation(model.PopulationGrid, true);
   } else {
@@ -127,8 +131,20 @@ std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(const Distan
 
 void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                 SourceCount& sources) {
+  if (manyOpinions_) {
+    ManyOpinionTotals totals(model.OpinionCount);
+    Scan(model, x, y, totals);
+    totals.Finish(summationM_, impact, sources);
+  } else {
+    OpinionTotals totals;
+    Scan(model, x, y, totals);
+    totals.Finish(summationM_, impact, sources);
+  }
+}
+
+template <class Totals>
+void TorusImpact::Scan(const ModelState& model, int x, int y, Totals& totals) {
   const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
-  OpinionTotals totals;
 
   const Cell& target = grid.At(x, y);
   totals.Add(target.Opinion, tables_->self[target.Supportiveness]);
@@ -158,7 +174,6 @@ void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVec
       for (int v = y + 1; v <= side; ++v) visit(v);
     }
   }
-  totals.Finish(summationM_, impact, sources);
 }
 
 static_assert(torus_round::kSide == TorusImpact::kSide);

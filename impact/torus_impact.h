@@ -50,12 +50,24 @@ class TorusImpact final : public ImpactModel {
   // out (for benchmarks of the kernels).
   void ForgetImpacts() { cache_.MarkAllStale(); }
 
+  // From the next Prepare on, work every turn out by the per-turn code that
+  // serves more than two opinions, whatever the run's number (for tests:
+  // with two opinions its bits must be those of every other path).
+  void UseManyOpinionPath(bool on) { manyOpinionPath_ = on; }
+
  private:
+  // Adds the target's own voice and every other cell's quotient to
+  // `totals`, first index outer, second inner. Writes the per-turn row table.
+  template <class Totals>
+  void Scan(const ModelState& model, int x, int y, Totals& totals);
   static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10
 
   bool summationM_ = false;
   bool randomSeq_ = false;
-  bool kernels_ = false;  // a 20 x 20 torus: the round kernels serve it
+  bool kernels_ = false;  // a 20 x 20 torus of two opinions: the round kernels serve it
+  // More than two opinions (or the path forced): K totals.
+  bool manyOpinions_ = false;
+  bool manyOpinionPath_ = false;
   int side_ = 0;
   // What depends only on the distance rule and the summation.
   struct Tables {

@@ -26,7 +26,8 @@ struct ModelState {
   double ScopeDistance = 0.0;    // ring neighbourhoods only
 };
 
-// Counts the population by opinion into entries 1..OpinionCount of a tally.
+// Counts the population by opinion into entries 1..OpinionCount of a tally;
+// every other entry is 0.
 void TakeCensus(const ModelState& model, Census& tally);
 
 }  // namespace impactsim

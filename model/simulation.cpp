@@ -22,7 +22,7 @@ std::string CutTo(std::string text, std::size_t limit) {
 }  // namespace
 
 void TakeCensus(const ModelState& model, Census& tally) {
-  for (int k = 1; k <= model.OpinionCount; ++k) tally[U(k)] = 0;
+  tally.fill(0);  // entries past OpinionCount too: an earlier run may have had more
   const Cell* cells = model.PopulationGrid.Data();
   for (int i = 0; i < model.CellTotal(); ++i) ++tally[cells[i].Opinion];
 }
@@ -373,9 +373,7 @@ void Simulation::EndRound(RunState& run) {
       observer_->DrawCell(pos.x, pos.y, model_.PopulationGrid.At(pos.x, pos.y).Opinion);
     }
   }
-  for (int k = 1; k <= model_.OpinionCount; ++k) {
-    model_.PreviousCensus[U(k)] = model_.OpinionCensus[U(k)];
-  }
+  model_.PreviousCensus = model_.OpinionCensus;
   TakeCensus(model_, model_.OpinionCensus);
   observer_->DrawProcess(run.RoundNo, model_.OpinionCensus, model_.PreviousCensus);
   for (int k = 1; k <= std::min<int>(model_.OpinionCount, kCountFields); ++k) {

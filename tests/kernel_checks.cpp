@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "impact/ring_impact.h"
+#include "impact/torus_impact.h"
 #include "programs/programs.h"
 #include "tests/prepared_population.h"
 #include "tests/reference/reference_impact.h"
@@ -39,8 +43,10 @@ class RunRecorder final : public RunObserver {
  public:
   void AppendLog(std::string_view line) override { Events.emplace_back(line); }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
-    Events.push_back("closed " + std::to_string(roundNo) + " " + std::to_string(changes) + " " +
-                     std::to_string(census[1]) + "/" + std::to_string(census[2]));
+    std::ostringstream line;
+    line << "closed " << roundNo << ' ' << changes;
+    for (int k = 1; k <= kCensusCapacity; ++k) line << ' ' << census[U(k)];
+    Events.push_back(line.str());
   }
   void DrawCell(int x, int y, std::uint8_t opinion) override {
     // Folded into one line per round: the order and outcome of every turn.
@@ -97,6 +103,8 @@ struct RunCase {
   bool Edge, WideScope, RemoveSelf, SummationM, RandomSeq;
   std::uint32_t Seed;
   double Noise = 0.0;
+  std::uint8_t Opinions = 2;
+  std::vector<double> Shares = {};
 };
 
 RunSettings Apply(RunSettings s, const RunCase& c) {
@@ -108,6 +116,8 @@ RunSettings Apply(RunSettings s, const RunCase& c) {
   s.SummationM = c.SummationM;
   s.RandomSeq = c.RandomSeq;
   s.Noise = c.Noise;
+  s.Opinions = c.Opinions;
+  s.InitialShares = c.Shares;
   return s;
 }
 
@@ -282,6 +292,67 @@ void CheckTorusTurnsAhead(const char* kernel, int step) {
   }
 }
 
+namespace {
+
+// The engine's own model of the program, made to work every turn out by the
+// path that serves more than two opinions.
+std::unique_ptr<ImpactModel> ManyOpinionPath(const ProgramProfile& program) {
+  if (program.HasWideScope) {
+    auto model = std::make_unique<RingImpact>();
+    model->UseManyOpinionPath(true);
+    return model;
+  }
+  auto model = std::make_unique<TorusImpact>();
+  model->UseManyOpinionPath(true);
+  return model;
+}
+
+// One population of each setting case, simultaneous then sequential.
+void ExpectManyOpinionPathAgrees(const ProgramProfile& program, RunSettings s, std::uint32_t seed,
+                                 const std::string& kernel) {
+  const std::int32_t side = program.GridSide;  // the corners, and a few others
+  const std::vector<std::int32_t> targets = {
+      0, side - 1, side * (side - 1), side * side - 1, 21, 210, 133, 256};
+  for (const bool randomSeq : {false, true}) {
+    s.RandomSeq = randomSeq;
+    PreparedPopulation population(program, ManyOpinionPath(program), s, seed);
+    const std::string context = kernel + " " + Describe(s);
+    if (randomSeq) {
+      population.ExpectSameTurnsAhead(targets, 400, context);
+    } else {
+      population.ExpectSameRound(context);
+    }
+  }
+}
+
+}  // namespace
+
+// With two opinions, the path that serves more gives the kernels' bits,
+// for every setting combination of both programs.
+void CheckManyOpinionPath(const char* kernel, int step) {
+  const KernelChoice choice(kernel);
+  int next = 0;
+  for (const auto& [distance, flags] : RingCombinations(kAllDistances)) {
+    const int combination = next++;
+    if (combination % step != 0) continue;
+    ExpectManyOpinionPathAgrees(HalvornProgram(), RingSettings(distance, flags, false),
+                                3'000'017u * static_cast<std::uint32_t>(combination + 1), kernel);
+    if (Failed()) return;
+  }
+  for (const DistanceRule& distance : TorusDistances()) {
+    for (const bool summation : {false, true}) {
+      const int combination = next++;
+      if (combination % step != 0) continue;
+      RunSettings s = KestaneProgram().Defaults;
+      s.Distance = distance;
+      s.SummationM = summation;
+      ExpectManyOpinionPathAgrees(KestaneProgram(), s,
+                                  5'000'011u * static_cast<std::uint32_t>(combination + 1), kernel);
+      if (Failed()) return;
+    }
+  }
+}
+
 // Every `step`-th case run with `kernel` by the engine and by the reference.
 void ExpectSameRuns(const char* kernel, int step, const ProgramProfile& engine,
                     const ProgramProfile& reference, std::span<const RunCase> cases) {
@@ -313,6 +384,11 @@ void CheckHalvornRuns(const char* kernel, int step) {
       {6, DistanceRule::OfPower(2.25), false, true, false, false, true, 12'345'678},
       {5, Two, true, false, false, false, false, 12'345'678, 2.0},
       {6, DistanceRule::OfPower(2.75), false, false, false, false, true, 12'345'678, 0.25},
+      // More than two opinions: by equal shares, by given shares, with noise.
+      {20, Two, true, false, false, false, false, 12'345'678, 0.0, 3},
+      {20, Nb, false, false, true, false, true, 12'345'678, 0.0, 4, {0.1, 0.2, 0.3, 0.4}},
+      {10, Three, true, true, false, true, false, 12'345'678, 0.0, 16},
+      {6, Two, false, false, false, false, true, 12'345'678, 0.5, 5},
   };
   ExpectSameRuns(kernel, step, HalvornProgram(), reference::ReferenceHalvornProgram(), cases);
 }
@@ -330,6 +406,19 @@ void CheckKestaneRuns(const char* kernel, int step) {
       {20, Two, false, false, false, false, false, 12'345'678, 1.0},
       {20, DistanceRule::OfPower(3.5), false, false, false, false, false, 12'345'678},
       {20, Three, false, false, false, false, true, 12'345'678, 1.0},
+      {50, Two, false, false, false, false, true, 12'345'678, 0.0, 3},
+      {50,
+       Three,
+       false,
+       false,
+       false,
+       true,
+       false,
+       12'345'678,
+       0.0,
+       6,
+       {0.5, 0.1, 0.1, 0.1, 0.1, 0.1}},
+      {20, Two, false, false, false, false, false, 12'345'678, 1.0, 16},
   };
   ExpectSameRuns(kernel, step, KestaneProgram(), reference::ReferenceKestaneProgram(), cases);
 }

@@ -31,7 +31,12 @@ void CheckRingSides(const char* kernel, int step);
 // The torus of other sides, turn by turn; the 20 x 20 one on the kernels.
 void CheckTorusSides(const char* kernel, int step);
 
-// Whole seeded runs of the engine and of the reference programs.
+// Both programs' models forced onto the per-turn path that serves more than
+// two opinions, against the kernels: whole rounds and turns worked out ahead.
+void CheckManyOpinionPath(const char* kernel, int step);
+
+// Whole seeded runs of the engine and of the reference programs, with two
+// opinions and with more.
 void CheckHalvornRuns(const char* kernel, int step);
 void CheckKestaneRuns(const char* kernel, int step);
 

@@ -53,6 +53,10 @@ TEST(ReferenceEveryKernel, OtherSidesAndScopesMatchTurnByTurn) {
   OnEveryKernel(CheckTorusSides);
 }
 
+TEST(ReferenceEveryKernel, ManyOpinionPathMatchesTheKernels) {
+  OnEveryKernel(CheckManyOpinionPath);
+}
+
 TEST(ReferenceEveryKernel, HalvornRunsMatchTheReferenceProgram) {
   OnEveryKernel(CheckHalvornRuns);
 }

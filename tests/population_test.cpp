@@ -199,6 +199,49 @@ TEST(population_test, build_rules_keep_three_draws_per_cell) {
   }
 }
 
+TEST(population_test, shares_pick_opinions_by_running_sums) {
+  constexpr double kBelow03 = 0.29999999999999993;  // the double just below 0.3
+  const std::vector<double> two = {0.7, 0.3}, three = {0.5, 0.25, 0.25};
+  const std::vector<double> gaps = {0.0, 0.5, 0.0, 0.5};
+  struct Case {
+    const std::vector<double>* shares;
+    double r;
+    int opinion;
+  };
+  // Two opinions: 2 exactly where r < InitialShare, as the two-opinion build.
+  const Case cases[] = {{&two, 0.0, 2},    {&two, kBelow03, 2}, {&two, 0.3, 1},
+                        {&two, 0.99, 1},   {&three, 0.0, 2},    {&three, 0.2499, 2},
+                        {&three, 0.25, 3}, {&three, 0.4999, 3}, {&three, 0.5, 1},
+                        {&gaps, 0.0, 2},   {&gaps, 0.4999, 2},  {&gaps, 0.5, 4},
+                        {&gaps, 0.9999, 4}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(OpinionOfDraw(c.r, *c.shares), c.opinion) << c.shares->size() << " shares, r " << c.r;
+  }
+
+  // A build of sixteen opinions all of the last: every run after it on the
+  // same engine counts from zero, so a two-opinion run is not unanimous.
+  RunSettings settings = HalvornProgram().Defaults;
+  settings.Rounds = 1;
+  settings.Opinions = 16;
+  settings.InitialShares.assign(16, 0.0);
+  settings.InitialShares[15] = 1.0;
+  FixedSettings source(settings);
+  FixedClock clock(4242);
+  RunObserver quiet;
+  Simulation sim(HalvornProgram(), clock, source, quiet);
+  sim.DefaultValues();
+  EXPECT_EQ(sim.Model().OpinionCount, 16);
+  const RunResult sixteen = sim.Run();
+  EXPECT_EQ(sixteen.EndCensus[16], 1600);
+  EXPECT_TRUE(sixteen.Stop.Unanimity);
+  source.Set(HalvornProgram().Defaults);
+  sim.DefaultValues();
+  const RunResult after = sim.Run();
+  EXPECT_FALSE(after.Stop.Unanimity);
+  EXPECT_EQ(after.EndCensus[1] + after.EndCensus[2], 1600);
+  EXPECT_EQ(after.EndCensus[16], 0);
+}
+
 TEST(population_test, minority_share_follows_initial_dist) {
   // Over many seeds the share of opinion 2 converges on the chosen item.
   for (int index = 0; index < 4; ++index) {

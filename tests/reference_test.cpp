@@ -96,6 +96,10 @@ TEST(ReferenceKernelInUse, RoundsMatchTurnByTurn) {
   CheckRoundsAfterFewChanges(ChosenRoundKernel(), 1);  // eight cases, each different
 }
 
+TEST(ReferenceKernelInUse, ManyOpinionPathMatchesTheKernels) {
+  CheckManyOpinionPath(ChosenRoundKernel(), kStep);
+}
+
 TEST(ReferenceKernelInUse, TurnsWorkedOutAheadMatchTurnByTurn) {
   CheckRingTurnsAhead(ChosenRoundKernel(), kStep);
   CheckTorusTurnsAhead(ChosenRoundKernel(), kStep);
