@@ -162,6 +162,12 @@ TEST_F(SweepTest, ResumeKeepsEveryRowTheSweepWrote) {
        "on,off", "--distance", "nb,2", "--seeds", "0-4"},
       {"--program", "halvorn", "--initial-dist", "0.1", "--summation", "--distance", "nb,0",
        "--rounds", "2,60", "--edge", "on,off", "--seeds", "0-2"},
+      // More than two opinions; unanimity of opinion 3.
+      {"--program", "kestane", "--opinions", "2,3,16", "--noise", "0,0.5", "--seeds", "0-2"},
+      {"--program", "kestane", "--opinions", "3", "--initial-shares", "0.01:0.01:0.98",
+       "--distance", "nb,2", "--seeds", "0-2"},
+      {"--program", "halvorn", "--opinions", "3", "--initial-shares", "0.1:0.1:0.8", "--rounds",
+       "2,60", "--edge", "on,off", "--seeds", "0-1"},
   };
   for (const Args& sweep : sweeps) {
     for (const char* format : {"csv", "jsonl"}) {
