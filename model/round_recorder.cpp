@@ -9,11 +9,11 @@ bool GridWraps(const ProgramProfile& program, const RunSettings& settings) {
 }
 
 void RoundRecorder::RunStarted(const Census& census) {
-  pending_ = {0, 0, census[1], census[2], 0, 0.0};
+  pending_ = {0, 0, census[1], census[2], 0, 0.0, census};
 }
 
 void RoundRecorder::RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) {
-  pending_ = {roundNo, changes, census[1], census[2], 0, 0.0};
+  pending_ = {roundNo, changes, census[1], census[2], 0, 0.0, census};
 }
 
 void RoundRecorder::RoundPopulation(std::int32_t roundNo, const Grid& population) {

@@ -27,6 +27,7 @@ struct RoundPoint {
   std::int32_t Opinion2 = 0;
   std::int64_t Clusters = 0;
   double LikeNeighbours = 0.0;
+  Census Counts{};  // the census after the round: entry k for opinion k
   friend bool operator==(const RoundPoint&, const RoundPoint&) = default;
 };
 

@@ -206,8 +206,10 @@ PYBIND11_MODULE(_core, m) {
       "columns",
       [] {
         py::list entries;
-        // Every setting's column, and whether every sweep's rows show it.
-        const SettingColumns all = (SettingColumns{1} << kSettingCount) - 1;
+        // Every setting's column, those of sixteen opinions, and whether
+        // every sweep's rows show it.
+        const SettingColumns all =
+            WithOpinionColumns((SettingColumns{1} << kSettingCount) - 1, kMaxOpinions);
         const std::vector<Column> columns = RowColumns(all);
         const std::vector<ColumnKind> kinds = RowColumnKinds(all);
         std::vector<std::string_view> always;
@@ -221,7 +223,8 @@ PYBIND11_MODULE(_core, m) {
         return entries;
       },
       "The columns a sweep's rows may have, in order: name, meaning, kind, and whether every "
-      "sweep's rows have it (the others are the settings beyond the windows' a sweep varies).");
+      "sweep's rows have it (the others are the settings beyond the windows' a sweep varies, "
+      "and the columns of opinions 3..16 of a sweep of more than two opinions).");
   m.def("read_file", &ReadFile, py::arg("path"), py::arg("limit"),
         "The bytes of a regular file (path as bytes), at most `limit` of them (None: any).");
   m.attr("description_limit") = kDescriptionLimit;

@@ -25,7 +25,7 @@ ColumnKind KindOf(const SettingOption& s) {
 ColumnKind KindOf(const FieldRef& field) {
   return std::visit(
       [](auto member) {
-        using T = std::remove_cvref_t<decltype(std::declval<RowResult>().*member)>;
+        using T = std::remove_cvref_t<decltype(FieldOf(std::declval<const RowResult&>(), member))>;
         if constexpr (std::is_same_v<T, double> || std::is_same_v<T, std::optional<double>>) {
           return ColumnKind::Decimal;
         } else if constexpr (std::is_same_v<T, std::optional<std::int32_t>>) {
@@ -67,7 +67,7 @@ std::vector<ColumnKind> RowColumnKinds(SettingColumns settings) {
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     if (Shows(settings, i)) all.push_back(KindOf(SettingOptions()[i]));
   }
-  for (const RunColumn& c : RunColumns()) all.push_back(KindOf(c.Field));
+  for (const RunColumn& c : RunColumns(OpinionColumns(settings))) all.push_back(KindOf(c.Field));
   return all;
 }
 
@@ -97,10 +97,10 @@ void VisitRow(const SweepTask& task, const RowResult& result, RowValueSink& sink
     }
     ++column;
   }
-  const auto run = RunColumns();
+  const auto run = RunColumns(OpinionColumns(task.Columns));
   const std::size_t first = column;
   for (std::size_t i = 0; i < run.size(); ++i) {
-    std::visit([&](auto member) { Visit(sink, first + i, result.*member); }, run[i].Field);
+    std::visit([&](auto member) { Visit(sink, first + i, FieldOf(result, member)); }, run[i].Field);
   }
 }
 

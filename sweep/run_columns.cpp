@@ -1,6 +1,9 @@
 #include "sweep/run_columns.h"
 
+#include <algorithm>
+#include <deque>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "sweep/setting_options.h"
@@ -95,10 +98,61 @@ const RunColumn kRunColumns[] = {
      &RowResult::MajoritySupportivenessEnd},
 };
 
+// Text kept for the program's whole life, for a Column's views.
+std::string_view Kept(std::string text) {
+  static std::deque<std::string> kept;
+  return kept.emplace_back(std::move(text));
+}
+
+std::string OpinionName(std::size_t k) {
+  return "opinion" + std::to_string(k);
+}
+
+// The columns after the others in a sweep of up to `opinions` opinions.
+std::vector<RunColumn> OpinionColumnsOf(std::size_t opinions) {
+  constexpr const char* kFewer = " (0 for a task of fewer opinions)";
+  std::vector<RunColumn> columns;
+  for (std::size_t k = 3; k <= opinions; ++k) {
+    columns.push_back(
+        {{Kept(OpinionName(k) + "_start"),
+          Kept("cells of opinion " + std::to_string(k) + " when the run started" + kFewer)},
+         OpinionEntry<std::int32_t>{&RowResult::CensusStart, k}});
+  }
+  for (std::size_t k = 3; k <= opinions; ++k) {
+    columns.push_back({{Kept(OpinionName(k) + "_end"),
+                        Kept("cells of opinion " + std::to_string(k) + " at the end" + kFewer)},
+                       OpinionEntry<std::int32_t>{&RowResult::CensusEnd, k}});
+  }
+  for (std::size_t k = 1; k <= opinions; ++k) {
+    columns.push_back({{Kept(OpinionName(k) + "_clusters_end"),
+                        Kept("connected groups of opinion-" + std::to_string(k) +
+                             " cells at the end, as clusters_end joins them" + kFewer)},
+                       OpinionEntry<std::int64_t>{&RowResult::OpinionClustersEnd, k}});
+  }
+  columns.push_back({{"surviving_opinions_end", "opinions some cell holds at the end"},
+                     &RowResult::SurvivingOpinionsEnd});
+  columns.push_back({{"smallest_share_end",
+                      "cells of the smallest opinion some cell holds at the end, divided by the "
+                      "number of cells"},
+                     &RowResult::SmallestShareEnd});
+  return columns;
+}
+
 }  // namespace
 
-std::span<const RunColumn> RunColumns() {
-  return kRunColumns;
+std::span<const RunColumn> RunColumns(int opinions) {
+  using Tables = std::array<std::vector<RunColumn>, kMaxOpinions + 1>;
+  static const Tables tables = [] {
+    Tables all;
+    for (std::size_t k = 2; k < all.size(); ++k) {
+      all[k].assign(std::begin(kRunColumns), std::end(kRunColumns));
+      if (k == 2) continue;
+      const std::vector<RunColumn> more = OpinionColumnsOf(k);
+      all[k].insert(all[k].end(), more.begin(), more.end());
+    }
+    return all;
+  }();
+  return tables[static_cast<std::size_t>(std::clamp(opinions, 2, kMaxOpinions))];
 }
 
 // The task's columns, then one per setting shown, then the run's.
@@ -108,7 +162,7 @@ std::vector<Column> RowColumns(SettingColumns settings) {
     const SettingOption& s = SettingOptions()[i];
     if (Shows(settings, i)) all.push_back({s.Column, s.Meaning});
   }
-  for (const RunColumn& c : kRunColumns) all.push_back(c.Col);
+  for (const RunColumn& c : RunColumns(OpinionColumns(settings))) all.push_back(c.Col);
   return all;
 }
 

@@ -3,6 +3,7 @@
 // setting, and the run's, each run column with the field of RowResult it
 // shows. The rows' text and their values are both made from it.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,10 +13,28 @@
 
 namespace impactsim {
 
+// One opinion's entry of a RowResult array.
+template <typename T>
+struct OpinionEntry {
+  std::array<T, kMaxOpinions + 1> RowResult::*Array;
+  std::size_t Opinion;
+};
+
 // A run column's value in RowResult, by its type.
-using FieldRef = std::variant<std::int32_t RowResult::*, std::int64_t RowResult::*,
-                              double RowResult::*, std::optional<std::int32_t> RowResult::*,
-                              std::optional<double> RowResult::*, StopReasons RowResult::*>;
+using FieldRef =
+    std::variant<std::int32_t RowResult::*, std::int64_t RowResult::*, double RowResult::*,
+                 std::optional<std::int32_t> RowResult::*, std::optional<double> RowResult::*,
+                 StopReasons RowResult::*, OpinionEntry<std::int32_t>, OpinionEntry<std::int64_t>>;
+
+// The value a FieldRef alternative names in `r` (const or not).
+template <typename Result, typename T>
+auto& FieldOf(Result& r, T RowResult::*member) {
+  return r.*member;
+}
+template <typename Result, typename T>
+auto& FieldOf(Result& r, const OpinionEntry<T>& entry) {
+  return (r.*(entry.Array))[entry.Opinion];
+}
 
 struct RunColumn {
   Column Col;
@@ -25,7 +44,9 @@ struct RunColumn {
 // The columns of the task (task, program, seed), before the settings'.
 inline constexpr std::size_t kTaskColumnCount = 3;
 
-// The run's columns, in order, after the settings'.
-std::span<const RunColumn> RunColumns();
+// The run's columns, in order, after the settings': with more than two
+// opinions (a layout's OpinionColumns, 2..kMaxOpinions), those of opinions
+// 3..`opinions` follow the others.
+std::span<const RunColumn> RunColumns(int opinions = 2);
 
 }  // namespace impactsim

@@ -68,6 +68,7 @@ struct SettingOption {
 
 inline constexpr std::size_t kSettingCount = 16;
 inline constexpr std::size_t kStartSetting = 13;  // the start files, by name
+inline constexpr std::size_t kOpinionsSetting = 14;
 
 // rounds, initial-dist, distance, edge, wide-scope, remove-self, summation,
 // sequential (the windows' settings), then side, scope, initial-count,
@@ -81,6 +82,20 @@ using SettingColumns = std::uint32_t;
 SettingColumns WindowsColumns();
 inline bool Shows(SettingColumns columns, std::size_t setting) {
   return ((columns >> setting) & 1u) != 0;
+}
+// The layout also holds, above the settings' bits, the greatest number of
+// opinions of the sweep's tasks when it is above two: its rows then have
+// columns for opinions 3..K, and every other sweep's rows stay as they were.
+inline constexpr unsigned kOpinionColumnsShift = 24;
+static_assert(kSettingCount <= kOpinionColumnsShift);
+inline int OpinionColumns(SettingColumns columns) {
+  const int opinions = static_cast<int>(columns >> kOpinionColumnsShift);
+  return opinions > 2 ? opinions : 2;
+}
+inline SettingColumns WithOpinionColumns(SettingColumns columns, int opinions) {
+  const SettingColumns settings = columns & ((SettingColumns{1} << kOpinionColumnsShift) - 1);
+  return opinions > 2 ? settings | static_cast<SettingColumns>(opinions) << kOpinionColumnsShift
+                      : settings;
 }
 
 // A real as every setting writes it: the shortest decimal that reads back

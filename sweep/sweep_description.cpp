@@ -146,7 +146,7 @@ std::string SweepDescription(const SweepRequest& request, const std::vector<std:
     series["file"] = RecordedArgument(request.SeriesPath);
     series["identity"] = SeriesIdentity(identity, request.Format);
     Json seriesColumns = Json::array();
-    for (const Column& c : SeriesColumns()) {
+    for (const Column& c : SeriesColumns(OpinionColumns(request.Plan.Columns()))) {
       seriesColumns.push_back(Json{{"name", c.Name}, {"meaning", c.Meaning}});
     }
     series["columns"] = seriesColumns;

@@ -205,7 +205,8 @@ void InspectWithoutRows(const SweepRequest& request, const std::string& identity
     throw InputError(kSeries,
                      "cannot read " + Quoted(request.SeriesPath) + ": " + seriesIn.Reason());
   }
-  SeriesReader series(seriesIn, request.Format, request.SeriesPath);
+  SeriesReader series(seriesIn, request.Format, request.SeriesPath,
+                      OpinionColumns(request.Plan.Columns()));
   series.ReadHeader();
   series.ReadTail(TasksAfter(request, 0));
   state.SeriesKeepBytes = series.KeepBytes();
@@ -283,7 +284,8 @@ OutState InspectOut(const SweepRequest& request, const std::string& identity, co
                        "cannot read " + Quoted(request.SeriesPath) + ": " + seriesIn.Reason());
     }
   }
-  SeriesReader series(seriesIn, request.Format, request.SeriesPath);
+  SeriesReader series(seriesIn, request.Format, request.SeriesPath,
+                      OpinionColumns(request.Plan.Columns()));
   if (!request.SeriesPath.empty()) series.ReadHeader();
   const std::uint64_t lines = ReadKeptRows(request, in, series, kept, state);
   state.WriteHeader = request.Format == RowFormat::Csv && lines == 0;

@@ -140,7 +140,11 @@ SettingColumns SweepPlan::Columns() const {
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     if (!Values[i].empty()) columns |= SettingColumns{1} << i;
   }
-  return columns;
+  int opinions = 2;
+  for (const std::string& value : Values[kOpinionsSetting]) {
+    opinions = std::max(opinions, std::stoi(value));
+  }
+  return WithOpinionColumns(columns, opinions);
 }
 
 std::string SweepPlan::Shown(std::size_t setting, std::size_t v) const {

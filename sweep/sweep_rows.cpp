@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/seeded_run.h"
+#include "model/spatial_measures.h"
 #include "sweep/run_columns.h"
 
 namespace impactsim {
@@ -179,14 +180,15 @@ std::optional<RowResult> ReadCsvRun(std::string_view line, const SweepTask& task
   if (!line.starts_with(prefix)) return std::nullopt;
   std::string_view rest = line.substr(prefix.size());
   RowResult r;
-  const std::size_t count = RunColumns().size();
+  const auto columns = RunColumns(OpinionColumns(task.Columns));
+  const std::size_t count = columns.size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t comma = rest.find(',');
     const bool last = i + 1 == count;
     if ((comma == std::string_view::npos) != last) return std::nullopt;
     const std::string_view field = rest.substr(0, comma);
-    const bool read =
-        std::visit([&](auto member) { return ReadField(field, r.*member); }, RunColumns()[i].Field);
+    const bool read = std::visit([&](auto member) { return ReadField(field, FieldOf(r, member)); },
+                                 columns[i].Field);
     if (!read) return std::nullopt;
     if (!last) rest.remove_prefix(comma + 1);
   }
@@ -194,18 +196,33 @@ std::optional<RowResult> ReadCsvRun(std::string_view line, const SweepTask& task
 }
 
 // The run columns of a JSON line, taken by name.
-std::optional<RowResult> ReadJsonRun(std::string_view line) {
+std::optional<RowResult> ReadJsonRun(std::string_view line, const SweepTask& task) {
   const Json row = Json::parse(line, nullptr, false);
   if (!row.is_object()) return std::nullopt;
   RowResult r;
-  for (const RunColumn& c : RunColumns()) {
+  for (const RunColumn& c : RunColumns(OpinionColumns(task.Columns))) {
     const auto it = row.find(std::string(c.Col.Name));
     if (it == row.end()) return std::nullopt;
-    if (!std::visit([&](auto member) { return JsonField(*it, r.*member); }, c.Field)) {
+    if (!std::visit([&](auto member) { return JsonField(*it, FieldOf(r, member)); }, c.Field)) {
       return std::nullopt;
     }
   }
   return r;
+}
+
+// The columns of a sweep of more than two opinions.
+void AddOpinionColumns(const RunOutcome& outcome, RowResult& row) {
+  const RunResult& r = outcome.Result;
+  const Grid& population = outcome.Population;
+  const std::vector<std::uint8_t> opinions = OpinionsOf(population);
+  const OpinionGroups groups = CountOpinionGroups({opinions, population.Side(), r.Wraps});
+  for (std::size_t k = 3; k < row.CensusStart.size(); ++k) {
+    row.CensusStart[k] = r.StartCensus[k];
+    row.CensusEnd[k] = r.EndCensus[k];
+  }
+  row.OpinionClustersEnd = groups.Clusters;
+  row.SurvivingOpinionsEnd = SurvivingOpinions(groups);
+  row.SmallestShareEnd = SmallestSurvivingShare(groups);
 }
 
 }  // namespace
@@ -242,35 +259,37 @@ RowResult ResultOf(const SweepTask& task, const RunOutcome& outcome) {
   }
   const PopulationMeasures& start = outcome.Start;
   const PopulationMeasures& end = outcome.End;
-  return {.RoundsRun = r.RoundsRun,
-          .Stop = r.Stop,
-          .Opinion1Start = r.StartCensus[1],
-          .Opinion2Start = r.StartCensus[2],
-          .Opinion1End = r.EndCensus[1],
-          .Opinion2End = r.EndCensus[2],
-          .MinorityShare = outcome.MinorityShareEnd,
-          .Clusters = end.Clusters,
-          .LikeNeighbours = end.LikeNeighbours,
-          .Period = cycle.Period,
-          .CycleStart = cycle.Period > 0 ? std::optional(cycle.Start) : std::nullopt,
-          .LastChangeRound = r.LastChangeRound,
-          .TotalChanges = r.TotalChanges,
-          .ClustersStart = start.Clusters,
-          .LikeNeighboursStart = start.LikeNeighbours,
-          .MinorityClustersStart = start.MinorityClusters,
-          .MinorityClustersEnd = end.MinorityClusters,
-          .LargestMinorityClusterStart = start.LargestMinorityCluster,
-          .LargestMinorityClusterEnd = end.LargestMinorityCluster,
-          .MeanMinorityClusterSizeStart = start.MeanMinorityClusterSize,
-          .MeanMinorityClusterSizeEnd = end.MeanMinorityClusterSize,
-          .MinorityPersuasivenessStart = start.Minority.Persuasiveness,
-          .MinorityPersuasivenessEnd = end.Minority.Persuasiveness,
-          .MinoritySupportivenessStart = start.Minority.Supportiveness,
-          .MinoritySupportivenessEnd = end.Minority.Supportiveness,
-          .MajorityPersuasivenessStart = start.Majority.Persuasiveness,
-          .MajorityPersuasivenessEnd = end.Majority.Persuasiveness,
-          .MajoritySupportivenessStart = start.Majority.Supportiveness,
-          .MajoritySupportivenessEnd = end.Majority.Supportiveness};
+  RowResult row = {.RoundsRun = r.RoundsRun,
+                   .Stop = r.Stop,
+                   .Opinion1Start = r.StartCensus[1],
+                   .Opinion2Start = r.StartCensus[2],
+                   .Opinion1End = r.EndCensus[1],
+                   .Opinion2End = r.EndCensus[2],
+                   .MinorityShare = outcome.MinorityShareEnd,
+                   .Clusters = end.Clusters,
+                   .LikeNeighbours = end.LikeNeighbours,
+                   .Period = cycle.Period,
+                   .CycleStart = cycle.Period > 0 ? std::optional(cycle.Start) : std::nullopt,
+                   .LastChangeRound = r.LastChangeRound,
+                   .TotalChanges = r.TotalChanges,
+                   .ClustersStart = start.Clusters,
+                   .LikeNeighboursStart = start.LikeNeighbours,
+                   .MinorityClustersStart = start.MinorityClusters,
+                   .MinorityClustersEnd = end.MinorityClusters,
+                   .LargestMinorityClusterStart = start.LargestMinorityCluster,
+                   .LargestMinorityClusterEnd = end.LargestMinorityCluster,
+                   .MeanMinorityClusterSizeStart = start.MeanMinorityClusterSize,
+                   .MeanMinorityClusterSizeEnd = end.MeanMinorityClusterSize,
+                   .MinorityPersuasivenessStart = start.Minority.Persuasiveness,
+                   .MinorityPersuasivenessEnd = end.Minority.Persuasiveness,
+                   .MinoritySupportivenessStart = start.Minority.Supportiveness,
+                   .MinoritySupportivenessEnd = end.Minority.Supportiveness,
+                   .MajorityPersuasivenessStart = start.Majority.Persuasiveness,
+                   .MajorityPersuasivenessEnd = end.Majority.Persuasiveness,
+                   .MajoritySupportivenessStart = start.Majority.Supportiveness,
+                   .MajoritySupportivenessEnd = end.Majority.Supportiveness};
+  if (OpinionColumns(task.Columns) > 2) AddOpinionColumns(outcome, row);
+  return row;
 }
 
 std::string CsvHeader(bool settingsOnly, SettingColumns settings) {
@@ -287,17 +306,17 @@ std::string CsvHeader(bool settingsOnly, SettingColumns settings) {
 std::string FormatRow(RowFormat format, const SweepTask& task, const RowResult& result) {
   if (format == RowFormat::Jsonl) {
     Json row = SettingsJson(task);
-    for (const RunColumn& c : RunColumns()) {
+    for (const RunColumn& c : RunColumns(OpinionColumns(task.Columns))) {
       row[std::string(c.Col.Name)] =
-          std::visit([&](auto member) { return FieldJson(result.*member); }, c.Field);
+          std::visit([&](auto member) { return FieldJson(FieldOf(result, member)); }, c.Field);
     }
     return row.dump() + '\n';
   }
   std::string line = FormatRow(format, task, nullptr);
   line.pop_back();
-  for (const RunColumn& c : RunColumns()) {
+  for (const RunColumn& c : RunColumns(OpinionColumns(task.Columns))) {
     line += ',';
-    line += std::visit([&](auto member) { return FieldText(result.*member); }, c.Field);
+    line += std::visit([&](auto member) { return FieldText(FieldOf(result, member)); }, c.Field);
   }
   return line + '\n';
 }
@@ -313,7 +332,7 @@ std::string FormatRow(RowFormat format, const SweepTask& task, const RunOutcome*
 
 std::optional<RowResult> ReadRow(RowFormat format, std::string_view line, const SweepTask& task) {
   std::optional<RowResult> result =
-      format == RowFormat::Jsonl ? ReadJsonRun(line) : ReadCsvRun(line, task);
+      format == RowFormat::Jsonl ? ReadJsonRun(line, task) : ReadCsvRun(line, task);
   // Only the writer's own bytes: this catches every other spelling of the
   // same values, and for JSON also the task's columns, key order and spacing.
   if (result) {

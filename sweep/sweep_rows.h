@@ -2,6 +2,7 @@
 // One sweep task run through the engine, and its row: the columns, their
 // meaning, the row as a CSV line or a JSON line, and such a line read back.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -79,6 +80,16 @@ struct RowResult {
   std::optional<double> MajorityPersuasivenessEnd;
   std::optional<double> MajoritySupportivenessStart;
   std::optional<double> MajoritySupportivenessEnd;
+  // In a sweep of more than two opinions (OpinionColumns of its layout):
+  // the cells of opinions 3.. at the start and the end and each opinion's
+  // groups at the end (entry k for opinion k, 0 for an opinion the task
+  // lacks), the opinions held at the end and the smallest one's share of the
+  // cells. All zero in a sweep of two opinions, whose rows lack them.
+  Census CensusStart{};
+  Census CensusEnd{};
+  std::array<std::int64_t, kMaxOpinions + 1> OpinionClustersEnd{};
+  std::int32_t SurvivingOpinionsEnd = 0;
+  double SmallestShareEnd = 0.0;
 
   friend bool operator==(const RowResult&, const RowResult&) = default;
 };

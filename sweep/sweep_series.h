@@ -18,13 +18,17 @@
 
 namespace impactsim {
 
-std::span<const Column> SeriesColumns();
+// The columns of a sweep's series: with more than two opinions (the
+// OpinionColumns of its layout, 2..kMaxOpinions), those of the cells of
+// opinions 3..`opinions` follow opinion2.
+std::span<const Column> SeriesColumns(int opinions = 2);
 
 // The CSV header line, '\n' included.
-std::string SeriesHeader();
+std::string SeriesHeader(int opinions = 2);
 
 // The lines of one task's rounds, in round order, '\n' after each.
-std::string FormatSeries(RowFormat format, std::uint64_t task, std::span<const RoundPoint> rounds);
+std::string FormatSeries(RowFormat format, std::uint64_t task, std::span<const RoundPoint> rounds,
+                         int opinions = 2);
 
 // Reads a series file while a sweep's rows file is checked for --resume:
 // for each row kept, in order, the same task's lines must follow, each
@@ -34,7 +38,7 @@ std::string FormatSeries(RowFormat format, std::uint64_t task, std::span<const R
 // short, are past KeepBytes(): the sweep drops and rewrites them.
 class SeriesReader {
  public:
-  SeriesReader(std::istream& in, RowFormat format, std::string path);
+  SeriesReader(std::istream& in, RowFormat format, std::string path, int opinions = 2);
 
   // Reads the header line of a CSV series; true for an empty file. Throws
   // UsageError naming the file when it is not a series header.
@@ -62,6 +66,7 @@ class SeriesReader {
   std::istream* in_;
   RowFormat format_;
   std::string path_;
+  int opinions_;
   std::uint64_t keep_ = 0;
   std::uint64_t lineNo_ = 0;
 };

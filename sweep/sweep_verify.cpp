@@ -278,7 +278,7 @@ void Verification::CheckDigest(const Json& meta, const RowsFileScan& scan) {
   // The description names the series: the digest of a file that is not a
   // series is neither shown nor compared, so that no description can have
   // verify tell anything of a file that is not the sweep's.
-  if (!StartsAsSeries(sweep_.SeriesPath, sweep_.Format)) {
+  if (!StartsAsSeries(sweep_.SeriesPath, sweep_.Format, OpinionColumns(sweep_.Plan.Columns()))) {
     Report("series: " + Quoted(sweep_.SeriesPath) +
            " is not the series of a sweep (it does not start as one); its digest is not checked");
     return;

@@ -102,17 +102,19 @@ class SeriesLines final : public RoundRecorder {
   SeriesLines(const SweepTask& task, RowFormat format, SeriesSpool& spool, std::uint64_t item)
       : RoundRecorder(GridWraps(*task.Program, task.Settings), true),
         task_(task.Number),
+        opinions_(OpinionColumns(task.Columns)),
         format_(format),
         spool_(&spool),
         item_(item) {}
 
  protected:
   void Measured(const RoundPoint& point) override {
-    spool_->Line(item_, FormatSeries(format_, task_, std::span(&point, 1)));
+    spool_->Line(item_, FormatSeries(format_, task_, std::span(&point, 1), opinions_));
   }
 
  private:
   std::uint64_t task_;
+  int opinions_;
   RowFormat format_;
   SeriesSpool* spool_;
   std::uint64_t item_;
@@ -209,7 +211,8 @@ bool WriteSweep(const SweepRequest& request, const SweepOrigin& origin, std::ost
   if (!files.Rows && rows != nullptr) stream.emplace(*rows);
   RowSink* sink = files.Rows ? &*files.Rows : stream ? &*stream : nullptr;
   RowSink* series = files.Series ? &*files.Series : nullptr;
-  if (files.State.WriteSeriesHeader && !series->Write(SeriesHeader())) {
+  if (files.State.WriteSeriesHeader &&
+      !series->Write(SeriesHeader(OpinionColumns(request.Plan.Columns())))) {
     listener.Failed(series->Error());
     return false;
   }

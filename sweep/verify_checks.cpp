@@ -109,10 +109,11 @@ SeriesCheck::SeriesCheck(const std::string& path, RowFormat format, const Shard&
 SeriesDigest::SeriesDigest(const SweepTask& task, RowFormat format)
     : RoundRecorder(GridWraps(*task.Program, task.Settings), true),
       task_(task.Number),
+      opinions_(OpinionColumns(task.Columns)),
       format_(format) {}
 
 void SeriesDigest::Measured(const RoundPoint& point) {
-  digest_.Update(FormatSeries(format_, task_, std::span(&point, 1)));
+  digest_.Update(FormatSeries(format_, task_, std::span(&point, 1), opinions_));
   ++lines_;
 }
 
@@ -176,8 +177,8 @@ std::string SeriesCheck::Compare(std::uint64_t position, std::string_view expect
          " are not the rounds the run gives (" + std::string(lines) + " lines)";
 }
 
-bool StartsAsSeries(const std::string& path, RowFormat format) {
-  const std::string header = SeriesHeader();
+bool StartsAsSeries(const std::string& path, RowFormat format, int opinions) {
+  const std::string header = SeriesHeader(opinions);
   constexpr std::string_view kJsonStart = "{\"task\":";
   ReadableFile file(path);
   if (!file.IsOpen()) return false;

@@ -106,6 +106,7 @@ class SeriesDigest final : public RoundRecorder {
 
  private:
   std::uint64_t task_;
+  int opinions_;
   RowFormat format_;
   std::uint64_t lines_ = 0;
   Sha256 digest_;
@@ -138,6 +139,6 @@ class SeriesCheck : public TaskCheck {
 // Whether the file at `path` starts as a series of `format` does: empty, or
 // with the CSV series header, or with a JSON line of a task's round. Reads
 // no more than its first line's worth; false for a file that cannot be read.
-bool StartsAsSeries(const std::string& path, RowFormat format);
+bool StartsAsSeries(const std::string& path, RowFormat format, int opinions);
 
 }  // namespace impactsim

@@ -162,6 +162,12 @@ TEST_F(SweepTest, ResumeKeepsEveryRowTheSweepWrote) {
        "on,off", "--distance", "nb,2", "--seeds", "0-4"},
       {"--program", "halvorn", "--initial-dist", "0.1", "--summation", "--distance", "nb,0",
        "--rounds", "2,60", "--edge", "on,off", "--seeds", "0-2"},
+      // More than two opinions; unanimity of opinion 3.
+      {"--program", "kestane", "--opinions", "2,3,16", "--noise", "0,0.5", "--seeds", "0-2"},
+      {"--program", "kestane", "--opinions", "3", "--initial-shares", "0.01:0.01:0.98",
+       "--distance", "nb,2", "--seeds", "0-2"},
+      {"--program", "halvorn", "--opinions", "3", "--initial-shares", "0.1:0.1:0.8", "--rounds",
+       "2,60", "--edge", "on,off", "--seeds", "0-1"},
   };
   for (const Args& sweep : sweeps) {
     for (const char* format : {"csv", "jsonl"}) {
@@ -256,6 +262,87 @@ TEST(SweepRowValues, OnlyValuesOneRunCanGiveFitTheTask) {
   RowResult unlike = unanimous;
   unlike.LikeNeighbours = 0.75;
   EXPECT_FALSE(ResultFitsTask(unlike, unanimousTask));
+}
+
+// A row of a sweep of up to four opinions, as a three-opinion task whose
+// opinion 3 died out gives it (a real two-opinion result with the columns
+// of opinions 3 and 4), read back as written; then what such a row cannot
+// hold.
+TEST(SweepRowValues, OpinionColumnsFitTheirCensus) {
+  using Change = std::function<void(SweepTask&, RowResult&)>;
+  auto [task, base] =
+      FirstRun(false, [](const RowResult& r) { return r.Stop.Quiet && !r.Stop.Rounds; });
+  task.Settings.Opinions = 3;
+  task.Columns = WithOpinionColumns(task.Columns, 4);
+  const std::int32_t cells = task.Cells();
+  base.OpinionClustersEnd[1] = base.Clusters - base.MinorityClustersEnd;
+  base.OpinionClustersEnd[2] = base.MinorityClustersEnd;
+  base.SurvivingOpinionsEnd = 2;
+  base.SmallestShareEnd = static_cast<double>(std::min(base.Opinion1End, base.Opinion2End)) /
+                          static_cast<double>(cells);
+  ASSERT_TRUE(ResultFitsTask(base, task));
+  for (const RowFormat format : {RowFormat::Csv, RowFormat::Jsonl}) {
+    std::string line = FormatRow(format, task, base);
+    EXPECT_NE(line.find(format == RowFormat::Csv ? "," : "\"opinion4_clusters_end\":0"),
+              std::string::npos);
+    line.pop_back();
+    EXPECT_EQ(ReadRow(format, line, task), base);
+  }
+  // A cell of opinion 3 taken from opinion 1, with its own group (and
+  // opinion 1's mean strengths of one cell fewer).
+  const auto third = [](SweepTask&, RowResult& r) {
+    --r.Opinion1End;
+    r.MajorityPersuasivenessEnd = 50.0;
+    r.MajoritySupportivenessEnd = 50.0;
+    r.CensusEnd[3] = 1;
+    r.OpinionClustersEnd[3] = 1;
+    ++r.Clusters;
+    r.SurvivingOpinionsEnd = 3;
+    r.SmallestShareEnd = 1.0 / static_cast<double>(r.Opinion1End + r.Opinion2End + 1);
+  };
+  RowResult three = base;
+  third(task, three);
+  EXPECT_TRUE(ResultFitsTask(three, task));
+  const std::pair<const char*, Change> unfit[] = {
+      {"a cell of opinion 3 beside a full census",
+       [](SweepTask&, RowResult& r) { r.CensusStart[3] = 1; }},
+      {"a cell of opinion 4 in a task of three",
+       [&](SweepTask& t, RowResult& r) {
+         third(t, r);
+         r.CensusEnd[4] = 1;
+         r.CensusEnd[3] = 0;
+         r.OpinionClustersEnd[4] = 1;
+         r.OpinionClustersEnd[3] = 0;
+       }},
+      {"a task of more opinions than the columns",
+       [](SweepTask& t, RowResult&) { t.Settings.Opinions = 5; }},
+      {"cells of an opinion without a group",
+       [&](SweepTask& t, RowResult& r) {
+         third(t, r);
+         r.OpinionClustersEnd[3] = 0;
+         --r.Clusters;
+       }},
+      {"groups that are not all the groups",
+       [&](SweepTask& t, RowResult& r) {
+         third(t, r);
+         --r.Clusters;
+       }},
+      {"a group of an opinion no cell holds",
+       [](SweepTask&, RowResult& r) { r.OpinionClustersEnd[3] = 1; }},
+      {"opinion 2's groups apart from its own column",
+       [](SweepTask&, RowResult& r) { ++r.OpinionClustersEnd[2]; }},
+      {"an opinion too many held", [](SweepTask&, RowResult& r) { r.SurvivingOpinionsEnd = 3; }},
+      {"the smallest share one step off",
+       [](SweepTask&, RowResult& r) {
+         r.SmallestShareEnd = std::nextafter(r.SmallestShareEnd, 1.0);
+       }},
+  };
+  for (const auto& [why, change] : unfit) {
+    SweepTask t = task;
+    RowResult r = base;
+    change(t, r);
+    EXPECT_FALSE(ResultFitsTask(r, t)) << why;
+  }
 }
 
 // The plan of "kestane --rounds 2 --seeds 1-6", built as the options build it.

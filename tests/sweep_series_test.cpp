@@ -25,6 +25,9 @@ const Args kSweep = {"sweep",  "--program", "halvorn", "--distance", "nb,2", "--
                      "on,off", "--rounds",  "40,500",  "--seeds",    "7-9",  "--quiet"};
 const Args kKestane = {"sweep",   "--program", "kestane", "--initial-dist",
                        "0.4,0.1", "--seeds",   "76-78",   "--quiet"};
+// Three and sixteen opinions: the series has the cells of opinions 3..16.
+const Args kOpinions = {"sweep", "--program", "kestane", "--opinions",
+                        "3,16",  "--seeds",   "76-78",   "--quiet"};
 
 class SweepSeriesTest : public SweepTest {
  protected:
@@ -130,9 +133,10 @@ TEST_F(SweepSeriesTest, SameBytesForAnyJobsAndShards) {
 // a torn last line: --resume drops what has no row and ends with the files
 // of an uninterrupted sweep.
 TEST_F(SweepSeriesTest, ResumeRestoresBothFilesWhereverTheyWereCut) {
-  for (const char* format : {"csv", "jsonl"}) {
-    SCOPED_TRACE(format);
-    const Args args = Sweep(kKestane, format);
+  for (const auto& [base, format] : {std::pair{kKestane, "csv"}, std::pair{kKestane, "jsonl"},
+                                     std::pair{kOpinions, "csv"}, std::pair{kOpinions, "jsonl"}}) {
+    SCOPED_TRACE(base[4] + " " + format);
+    const Args args = Sweep(base, format);
     ASSERT_EQ(Invoke(args).status, kExitOk);
     const std::string rows = Slurp(In("rows"));
     const std::string series = Slurp(In("series"));

@@ -100,6 +100,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--tasks", "4,1"},
                  "checked 2 rows of 2, all agree; the file holds 2 of the shard's 2 tasks; "
                  "rows_sha256 agrees"},
+        Agreeing{"three_opinions",
+                 {"--opinions", "3", "--initial-shares", "0.5:0.3:0.2"},
+                 {},
+                 "checked 6 rows of 6, all agree; the file holds 6 of the shard's 6 tasks; "
+                 "rows_sha256 agrees"},
+        Agreeing{"sixteen_opinions_jsonl",
+                 {"--opinions", "2,16", "--format", "jsonl"},
+                 {},
+                 "checked 12 rows of 12, all agree; the file holds 12 of the shard's 12 tasks; "
+                 "rows_sha256 agrees"},
         // A sweep given as "one command both starts and continues it".
         Agreeing{"recorded_with_resume_and_equals",
                  {"--resume", "--quiet"},

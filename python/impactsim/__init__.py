@@ -160,11 +160,13 @@ class Run:
                 f"{self.opinion2_start} -> {self.opinion2_end}>")
 
 
-# The columns of a run's row: all but the task, every setting among them.
-# A run's row: a sweep's, without its task and the start file's digest.
-_ROW = [name for name in _frames.KINDS if name not in ("task", "start")]
 # The Run's field of a column whose name a field of the population has.
 _FIELD = {"opinions": "opinion_count"}
+# The columns of a run's row: all but the task, every setting among them.
+# A run's row: a sweep's, without its task and the start file's digest, and
+# without the columns of opinions 3..16 (a sweep's frame has those).
+_ROW = [name for name in _frames.KINDS if name not in ("task", "start") and
+        _FIELD.get(name, name) in Run.__dataclass_fields__]
 _ARRAYS = ("opinions", "persuasiveness", "supportiveness", "start_opinions",
            "start_persuasiveness", "start_supportiveness", "grids")
 

@@ -37,6 +37,12 @@ SWEEPS = [
      "--strengths equal:40 --side 40 --seeds 4,9 --rounds 6"),
     (dict(scope=[(20, 12.5), "17,10"], distance=[0.5, 2], seeds=[2], rounds=4),
      "--scope 20:12.5,17:10 --distance 0.5,2 --seeds 2 --rounds 4"),
+    # More than two opinions: the columns of opinions 3..16, no initial_dist;
+    # shares, each a tuple or its text.
+    (dict(program="kestane", opinions=[2, 16], seeds=[4, 9], rounds=6),
+     "--program kestane --opinions 2,16 --seeds 4,9 --rounds 6"),
+    (dict(opinions=3, initial_shares=[(0.5, 0.3, 0.2), "0.2:0.3:0.5"], seeds=[2], rounds=4),
+     "--opinions 3 --initial-shares 0.5:0.3:0.2,0.2:0.3:0.5 --seeds 2 --rounds 4"),
 ]
 
 
@@ -73,7 +79,7 @@ def test_sweep_equals_runner_rows(kwargs, options, impactsim_cli, tmp_path):
         if name in SPELLED:
             assert str(df[name].dtype) == SPELLED[name], name
         elif df[name].dtype == object:
-            assert name in ("program", "stop", "scope", "strengths"), name
+            assert name in ("program", "stop", "scope", "strengths", "initial_shares"), name
         elif df[name].dtype == "int64":
             assert plain[name].dtype == "int64", name
         elif (plain[name].dropna() % 1 != 0).any():
