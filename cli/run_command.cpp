@@ -22,15 +22,17 @@ namespace {
 // Writes each round's series line to the file as the round ends.
 class SeriesWriter final : public RoundRecorder {
  public:
-  SeriesWriter(bool wrapped, OutputFile& file) : RoundRecorder(wrapped, true), file_(&file) {}
+  SeriesWriter(bool wrapped, int opinions, OutputFile& file)
+      : RoundRecorder(wrapped, true), opinions_(opinions), file_(&file) {}
 
  protected:
   void Measured(const RoundPoint& point) override {
-    file_->Write(FormatSeries(RowFormat::Csv, 0, std::span(&point, 1)));
+    file_->Write(FormatSeries(RowFormat::Csv, 0, std::span(&point, 1), opinions_));
     file_->Flush();
   }
 
  private:
+  int opinions_;  // the run's, the series' census columns
   OutputFile* file_;
 };
 
@@ -168,8 +170,8 @@ int ExecuteRun(const RunRequest& request, Clock& systemClock, std::ostream& out,
   if (census) census->Write(CensusHeader(opinions));
   std::optional<SeriesWriter> rounds;
   if (series) {
-    series->Write(SeriesHeader());
-    rounds.emplace(GridWraps(*request.Program, request.Settings), *series);
+    series->Write(SeriesHeader(opinions));
+    rounds.emplace(GridWraps(*request.Program, request.Settings), opinions, *series);
   }
   Grid startPopulation;
   RunRecorder recorder(out, census ? &*census : nullptr, opinions, pictures.get(),

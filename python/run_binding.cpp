@@ -29,25 +29,19 @@ namespace {
 // How often a run made with the GIL released looks for a pending signal.
 constexpr auto kSignalPoll = std::chrono::milliseconds(20);
 
-// Keeps the log lines, with more than two opinions the census of every
-// round and, when asked, the opinions of every round, on top of the census
-// and measures a sweep's series records. After a round, at
+// Keeps the log lines and, when asked, the opinions of every round, on top
+// of the census and measures a sweep's series records. After a round, at
 // most every kSignalPoll, takes the GIL and lets Python's signal handlers
 // run: once one raises (Ctrl+C's KeyboardInterrupt), sets Cancel(), which
 // the run reads, and leaves the error pending for the caller.
 class PythonRunRecorder final : public RoundRecorder {
  public:
-  PythonRunRecorder(bool wrapped, bool keepGrids, int opinions)
-      : RoundRecorder(wrapped, true), keepGrids_(keepGrids), keepCensus_(opinions > 2) {}
+  PythonRunRecorder(bool wrapped, bool keepGrids)
+      : RoundRecorder(wrapped, true), keepGrids_(keepGrids) {}
 
   void AppendLog(std::string_view line) override { log_.emplace_back(line); }
-  void RunStarted(const Census& census) override {
-    RoundRecorder::RunStarted(census);
-    if (keepCensus_) censuses_.push_back(census);
-  }
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override {
     RoundRecorder::RoundClosed(roundNo, changes, census);
-    if (keepCensus_) censuses_.push_back(census);
     const auto now = std::chrono::steady_clock::now();
     if (now < nextPoll_ || cancel_.load()) return;
     nextPoll_ = now + kSignalPoll;
@@ -63,19 +57,15 @@ class PythonRunRecorder final : public RoundRecorder {
   }
 
   std::vector<std::string>& Log() { return log_; }
-  // Round 0 to the last, in order; empty with two opinions.
-  const std::vector<Census>& Censuses() const { return censuses_; }
   const std::vector<std::uint8_t>& Grids() const { return grids_; }
   const std::atomic<bool>& Cancel() const { return cancel_; }
 
  private:
   bool keepGrids_;
-  bool keepCensus_;
   std::atomic<bool> cancel_{false};
   std::chrono::steady_clock::time_point nextPoll_ = std::chrono::steady_clock::now() + kSignalPoll;
   std::vector<std::string> log_;
   std::vector<std::uint8_t> grids_;  // round by round, each row by row
-  std::vector<Census> censuses_;
 };
 
 // One byte of every cell, as a (side, side) array indexed [y - 1, x - 1].
@@ -128,14 +118,9 @@ py::array_t<T> RoundColumn(const std::vector<RoundPoint>& rounds, Get get) {
   return column;
 }
 
-// Every round's census and measures, as columns: opinion3 up to the last
-// opinion, after opinion2, from `censuses` (one per round) with more than
-// two opinions.
-py::dict SeriesOf(const std::vector<RoundPoint>& rounds, const std::vector<Census>& censuses,
-                  int opinions) {
-  if (opinions > 2 && censuses.size() != rounds.size()) {
-    throw std::logic_error("the run reported a census for some rounds only");
-  }
+// Every round's census and measures, as columns; with more than two
+// opinions, opinion3 up to the last after opinion2.
+py::dict SeriesOf(const std::vector<RoundPoint>& rounds, int opinions) {
   py::dict series;
   series["round"] = RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Round; });
   series["changes"] =
@@ -145,12 +130,9 @@ py::dict SeriesOf(const std::vector<RoundPoint>& rounds, const std::vector<Censu
   series["opinion2"] =
       RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Opinion2; });
   for (int k = 3; k <= opinions; ++k) {
-    py::array_t<std::int64_t> column(static_cast<py::ssize_t>(censuses.size()));
-    auto view = column.mutable_unchecked<1>();
-    for (std::size_t r = 0; r < censuses.size(); ++r) {
-      view(static_cast<py::ssize_t>(r)) = censuses[r][static_cast<std::size_t>(k)];
-    }
-    series[py::str("opinion" + std::to_string(k))] = column;
+    const auto i = static_cast<std::size_t>(k);
+    series[py::str("opinion" + std::to_string(k))] =
+        RoundColumn<std::int64_t>(rounds, [i](const RoundPoint& p) { return p.Counts[i]; });
   }
   series["clusters"] =
       RoundColumn<std::int64_t>(rounds, [](const RoundPoint& p) { return p.Clusters; });
@@ -221,8 +203,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   const SweepTask task = StartedTask(given, start);
   const ProgramProfile& program = *task.Program;
 
-  const int opinions = task.Settings.Opinions;
-  PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids, opinions);
+  PythonRunRecorder recorder(GridWraps(program, task.Settings), keepGrids);
   RunOutcome outcome;
   {
     const py::gil_scoped_release release;
@@ -236,7 +217,7 @@ py::dict Run(const std::string& programName, std::optional<long long> seed,
   result["program"] = std::string(program.Name);
   result["seed"] = task.Seed;
   result["log"] = std::move(recorder.Log());
-  result["series"] = SeriesOf(outcome.Rounds, recorder.Censuses(), opinions);
+  result["series"] = SeriesOf(outcome.Rounds, task.Settings.Opinions);
   result["opinions"] = CellArray(outcome.Population, &Cell::Opinion);
   result["persuasiveness"] = CellArray(outcome.Population, &Cell::Persuasiveness);
   result["supportiveness"] = CellArray(outcome.Population, &Cell::Supportiveness);

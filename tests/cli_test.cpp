@@ -222,8 +222,9 @@ TEST_F(CliTest, OptionsReachTheEngine) {
   }
 }
 
-// The census file agrees with the log, and the grid file with the last
-// census, opinion by opinion, however many opinions the run has.
+// The census file agrees with the log and the series, and the grid file
+// with the last census, opinion by opinion, however many opinions the run
+// has.
 TEST_F(CliTest, CensusAndGridMatchTheLog) {
   struct Case {
     Args args;
@@ -241,18 +242,23 @@ TEST_F(CliTest, CensusAndGridMatchTheLog) {
        12},
   };
   for (const Case& c : cases) {
-    Args args = {"run", "--census-csv", In("c.csv"), "--grid-out", In("g.txt")};
+    Args args = {"run",       "--census-csv", In("c.csv"), "--grid-out",
+                 In("g.txt"), "--series",     In("s.csv")};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const Outcome r = Invoke(args);
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    std::istringstream log(r.out), csv(Slurp(In("c.csv")));
-    std::string logLine, row;
+    std::istringstream log(r.out), csv(Slurp(In("c.csv"))), series(Slurp(In("s.csv")));
+    std::string logLine, row, line;
     std::getline(csv, row);
     EXPECT_EQ(row, c.header);
+    std::getline(series, line);
+    EXPECT_EQ(line, "task," + c.header + ",clusters,like_neighbours");
     const auto opinions = static_cast<std::size_t>(std::count(row.begin(), row.end(), ',') - 1);
     std::vector<int> last;
     for (int round = 0; std::getline(log, logLine) && logLine != kEndOfJobLine; ++round) {
       ASSERT_TRUE(std::getline(csv, row)) << logLine;
+      ASSERT_TRUE(std::getline(series, line)) << logLine;
+      EXPECT_EQ(line.substr(0, row.size() + 3), "0," + row + ",");
       std::vector<int> fields;
       std::istringstream in(row);
       for (std::string field; std::getline(in, field, ',');) fields.push_back(std::stoi(field));
@@ -263,6 +269,7 @@ TEST_F(CliTest, CensusAndGridMatchTheLog) {
       EXPECT_EQ(std::accumulate(last.begin(), last.end(), 0), c.side * c.side) << row;
     }
     EXPECT_FALSE(std::getline(csv, row)) << row;
+    EXPECT_FALSE(std::getline(series, line)) << line;
     EXPECT_FALSE(std::getline(log, logLine)) << logLine;
     const std::string grid = Slurp(In("g.txt"));
     EXPECT_EQ(grid.size(), static_cast<std::size_t>(c.side * (c.side + 1)));
