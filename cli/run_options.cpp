@@ -84,7 +84,8 @@ void RunOptions::AddTo(CLI::App& command) {
   chartPng_.AddTo(command, "--chart-png", "FILE",
                   "write the evolution chart, as the window draws it, to FILE as a PNG image");
   series_.AddTo(command, "--series", "FILE",
-                "write task,round,changes,opinion1,opinion2,clusters,like_neighbours for round 0 "
+                "write task,round,changes,opinion1,opinion2,clusters,like_neighbours (with "
+                "more than two opinions, opinion3 up to the last after opinion2) for round 0 "
                 "and every round to FILE, as a sweep's --series does (task 0)");
 }
 
