@@ -18,9 +18,17 @@ import pandas as pd
 
 from . import Run, _values
 
-# The windows' colours of opinions 1 and 2 (magenta and blue), as the map,
-# the chart and the census fields show them.
-OPINION_COLOURS = {1: "#ff00ff", 2: "#0000ff"}
+# The windows' colours of opinions 1..16 (1 magenta, 2 blue, 3 red, ...), as
+# the map, the chart and the census fields show them.
+OPINION_COLOURS = {1: "#ff00ff", 2: "#0000ff", 3: "#ff0000", 4: "#ffff00", 5: "#008000",
+                   6: "#ffffff", 7: "#c0c0c0", 8: "#00ff00", 9: "#00ffff", 10: "#008080",
+                   11: "#808000", 12: "#800080", 13: "#800000", 14: "#000080", 15: "#808080",
+                   16: "#000000"}
+
+
+def _opinions(run):
+    """The run's opinions 1..K."""
+    return range(1, (run.opinion_count or 2) + 1)
 
 
 def _axes(ax):
@@ -52,8 +60,9 @@ def map(run: Run, ax: Optional[matplotlib.axes.Axes] = None,
     """
     ax = _axes(ax)
     opinions = run.opinions if round is None else run.grids[round]
-    colours = matplotlib.colors.ListedColormap([OPINION_COLOURS[1], OPINION_COLOURS[2]])
-    ax.imshow(opinions, cmap=colours, vmin=1, vmax=2, interpolation="nearest")
+    held = _opinions(run)
+    colours = matplotlib.colors.ListedColormap([OPINION_COLOURS[o] for o in held])
+    ax.imshow(opinions, cmap=colours, vmin=0.5, vmax=len(held) + 0.5, interpolation="nearest")
     ax.set_xticks([])
     ax.set_yticks([])
     shown = f"round {round}" if round is not None else f"round {run.rounds_run}"
@@ -63,17 +72,18 @@ def map(run: Run, ax: Optional[matplotlib.axes.Axes] = None,
 
 def chart(run: Run, ax: Optional[matplotlib.axes.Axes] = None) -> matplotlib.axes.Axes:
     """The "Evolution Process" chart: the share of each opinion after every
-    round, stacked, opinion 2 on top as in the window (without its wrapping
-    round after 50 columns).
+    round, stacked, the highest opinion on top as in the window (without its
+    wrapping round after 50 columns).
 
         ax = impactsim.plot.chart(impactsim.run(seed=0))
     """
     ax = _axes(ax)
     census = run.census
-    cells = census.opinion1 + census.opinion2
-    ax.stackplot(census["round"], census.opinion1 / cells, census.opinion2 / cells,
-                 colors=[OPINION_COLOURS[1], OPINION_COLOURS[2]],
-                 labels=["opinion 1", "opinion 2"])
+    held = _opinions(run)
+    counts = [census[f"opinion{o}"] for o in held]
+    cells = sum(counts)
+    ax.stackplot(census["round"], *[count / cells for count in counts],
+                 colors=[OPINION_COLOURS[o] for o in held], labels=[f"opinion {o}" for o in held])
     ax.set_xlim(census["round"].min(), max(census["round"].max(), 1))
     ax.set_ylim(0, 1)
     ax.set_title("Evolution Process")

@@ -24,14 +24,20 @@ def no_show(monkeypatch):
     plt.close("all")
 
 
-def test_map_uses_the_windows_colours_cell_by_cell():
-    run = impactsim.run(program="kestane", seed=3, rounds=2, record="grids")
+# The window's colours: magenta, blue, red, yellow, green (0, 128, 0).
+WINDOW_COLOURS = [[1.0, 0.0, 1.0, 1.0], [0.0, 0.0, 1.0, 1.0], [1.0, 0.0, 0.0, 1.0],
+                  [1.0, 1.0, 0.0, 1.0], [0.0, 128 / 255, 0.0, 1.0]]
+
+
+@pytest.mark.parametrize("opinions", [2, 5])
+def test_map_uses_the_windows_colours_cell_by_cell(opinions):
+    run = impactsim.run(program="kestane", seed=3, rounds=2, record="grids", opinions=opinions)
+    assert run.opinions.max() == opinions
     ax = plot.map(run)
     image = ax.get_images()[0]
     rgba = image.to_rgba(image.get_array())
-    magenta, blue = [1.0, 0.0, 1.0, 1.0], [0.0, 0.0, 1.0, 1.0]
-    expected = np.where((run.opinions == 1)[..., None], magenta, blue)
-    assert np.array_equal(rgba, expected)
+    expected = np.array(WINDOW_COLOURS)[run.opinions - 1]
+    assert np.allclose(rgba, expected, atol=1e-3)
     assert plot.map(run, round=0).get_images()[0].get_array().tolist() == run.grids[0].tolist()
 
 
@@ -48,6 +54,14 @@ def test_chart_stacks_the_shares_of_every_round():
     assert [c.get_facecolor()[0].tolist() for c in (lower, upper)] == [
         [1.0, 0.0, 1.0, 1.0], [0.0, 0.0, 1.0, 1.0]]
     assert ax.get_title() == "Evolution Process"
+    # Four opinions: a band each, opinion 4 on top in the window's yellow.
+    run = impactsim.run(program="kestane", seed=3, rounds=3, opinions=4)
+    bands = plot.chart(run).collections
+    assert [c.get_facecolor()[0].tolist() for c in bands] == WINDOW_COLOURS[:4]
+    top = run.census.opinion4 / 400
+    corners = {tuple(v) for v in bands[2].get_paths()[0].vertices.round(9)}
+    for r, share in enumerate(top):
+        assert (r, round(1 - share, 9)) in corners
 
 
 def frame():
