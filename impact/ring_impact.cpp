@@ -331,18 +331,14 @@ int RingImpact::ComputeTurns(const ModelState& model, std::span<const std::int32
 void RingImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                SourceCount& sources) {
   if (manyOpinions_) {
-    ManyOpinionTotals totals(model.OpinionCount);
-    Scan(model, x, y, totals);
-    totals.Finish(summationM_, impact, sources);
+    Scan(model, x, y, ManyOpinionTotals(model.OpinionCount)).Finish(summationM_, impact, sources);
   } else {
-    OpinionTotals totals;
-    Scan(model, x, y, totals);
-    totals.Finish(summationM_, impact, sources);
+    Scan(model, x, y, OpinionTotals{}).Finish(summationM_, impact, sources);
   }
 }
 
 template <class Totals>
-void RingImpact::Scan(const ModelState& model, int x, int y, Totals& totals) const {
+Totals RingImpact::Scan(const ModelState& model, int x, int y, Totals totals) const {
   const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
   const Cell* cells = grid.Data();
   const Cell& target = model.PopulationGrid.At(x, y);
@@ -401,6 +397,7 @@ void RingImpact::Scan(const ModelState& model, int x, int y, Totals& totals) con
       visit(src[i], c, static_cast<std::uint8_t>(c.Opinion & keep));
     }
   }
+  return totals;
 }
 
 std::unique_ptr<ImpactModel> MakeRingImpact() {

@@ -100,10 +100,10 @@ class RingImpact final : public ImpactModel {
     std::int8_t dx, dy;
   };
 
-  // Adds the target's own voice and every source's quotient to `totals`,
-  // in scan order.
+  // `totals` with the target's own voice and every source's quotient added,
+  // in scan order. By value, so that the totals stay in registers.
   template <class Totals>
-  void Scan(const ModelState& model, int x, int y, Totals& totals) const;
+  Totals Scan(const ModelState& model, int x, int y, Totals totals) const;
   void BuildTables(const Key& key);
   void PrepareRounds();
   void PadCell(const Cell& c, bool onGrid, std::size_t at);

@@ -132,18 +132,14 @@ std::shared_ptr<const TorusImpact::Tables> TorusImpact::BuildTables(const Distan
 void TorusImpact::ComputeImpact(const ModelState& model, int x, int y, ImpactVector& impact,
                                 SourceCount& sources) {
   if (manyOpinions_) {
-    ManyOpinionTotals totals(model.OpinionCount);
-    Scan(model, x, y, totals);
-    totals.Finish(summationM_, impact, sources);
+    Scan(model, x, y, ManyOpinionTotals(model.OpinionCount)).Finish(summationM_, impact, sources);
   } else {
-    OpinionTotals totals;
-    Scan(model, x, y, totals);
-    totals.Finish(summationM_, impact, sources);
+    Scan(model, x, y, OpinionTotals{}).Finish(summationM_, impact, sources);
   }
 }
 
 template <class Totals>
-void TorusImpact::Scan(const ModelState& model, int x, int y, Totals& totals) {
+Totals TorusImpact::Scan(const ModelState& model, int x, int y, Totals totals) {
   const Grid& grid = randomSeq_ ? model.PopulationGrid : model.SnapshotGrid;
 
   const Cell& target = grid.At(x, y);
@@ -174,6 +170,7 @@ void TorusImpact::Scan(const ModelState& model, int x, int y, Totals& totals) {
       for (int v = y + 1; v <= side; ++v) visit(v);
     }
   }
+  return totals;
 }
 
 static_assert(torus_round::kSide == TorusImpact::kSide);

@@ -56,10 +56,11 @@ class TorusImpact final : public ImpactModel {
   void UseManyOpinionPath(bool on) { manyOpinionPath_ = on; }
 
  private:
-  // Adds the target's own voice and every other cell's quotient to
-  // `totals`, first index outer, second inner. Writes the per-turn row table.
+  // `totals` with the target's own voice and every other cell's quotient
+  // added, first index outer, second inner (by value, so that the totals
+  // stay in registers). Writes the per-turn row table.
   template <class Totals>
-  void Scan(const ModelState& model, int x, int y, Totals& totals);
+  Totals Scan(const ModelState& model, int x, int y, Totals totals);
   static constexpr std::size_t kFolds = kSide / 2 + 1;  // axis offsets 0..10
 
   bool summationM_ = false;
