@@ -43,6 +43,17 @@ std::int64_t OtherCells(const Census& census, int opinions, std::int32_t cells) 
   return others;
 }
 
+// A census of `one`, `two` and `others` cells of opinions 1, 2 and above.
+bool CensusFits(std::int32_t one, std::int32_t two, std::int64_t others, std::int32_t cells) {
+  return one >= 0 && two >= 0 && others >= 0 && one <= cells && two <= cells &&
+         one + two + others == cells;
+}
+
+// One opinion in every cell: 1, 2, or one of those above (`above`).
+bool Unanimous(std::int32_t one, std::int32_t two, const Census& above, std::int32_t cells) {
+  return one == cells || two == cells || std::ranges::find(above, cells) != above.end();
+}
+
 // The columns of a sweep of more than two opinions against the end census:
 // each opinion's groups (at least one exactly when it holds cells, at most
 // its cells, none beyond the task's opinions) add up to all groups and to
@@ -116,19 +127,12 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
   if (opinions > OpinionColumns(task.Columns)) return false;
   const std::int64_t othersStart = OtherCells(r.CensusStart, opinions, cells);
   const std::int64_t othersEnd = OtherCells(r.CensusEnd, opinions, cells);
-  const auto census = [cells](std::int32_t one, std::int32_t two, std::int64_t others) {
-    return one >= 0 && two >= 0 && others >= 0 && one <= cells && two <= cells &&
-           one + two + others == cells;
-  };
-  if (!census(r.Opinion1Start, r.Opinion2Start, othersStart) ||
-      !census(r.Opinion1End, r.Opinion2End, othersEnd) ||
+  if (!CensusFits(r.Opinion1Start, r.Opinion2Start, othersStart, cells) ||
+      !CensusFits(r.Opinion1End, r.Opinion2End, othersEnd, cells) ||
       (columns && !OpinionColumnsFit(r, opinions, cells))) {
     return false;
   }
-  const auto unanimity = [cells](std::int32_t one, std::int32_t two, const Census& above) {
-    return one == cells || two == cells || std::ranges::find(above, cells) != above.end();
-  };
-  const bool unanimous = unanimity(r.Opinion1End, r.Opinion2End, r.CensusEnd);
+  const bool unanimous = Unanimous(r.Opinion1End, r.Opinion2End, r.CensusEnd, cells);
   const bool stopFits = r.RoundsRun >= 1 && r.RoundsRun <= rounds && r.Stop.Any() &&
                         r.Stop.Rounds == (r.RoundsRun >= rounds) && r.Stop.Unanimity == unanimous;
   // The rounds within the setting before any arithmetic on them.
@@ -159,11 +163,11 @@ bool ResultFitsTask(const RowResult& r, const SweepTask& task) {
   return cycleFits && changesFit &&
          r.MinorityShare == static_cast<double>(r.Opinion2End) / static_cast<double>(cells) &&
          MeasuresFit(r.Opinion1Start, r.Opinion2Start, othersStart,
-                     unanimity(r.Opinion1Start, r.Opinion2Start, r.CensusStart), r.ClustersStart,
-                     r.LikeNeighboursStart, r.MinorityClustersStart, r.LargestMinorityClusterStart,
-                     r.MeanMinorityClusterSizeStart, r.MinorityPersuasivenessStart,
-                     r.MinoritySupportivenessStart, r.MajorityPersuasivenessStart,
-                     r.MajoritySupportivenessStart) &&
+                     Unanimous(r.Opinion1Start, r.Opinion2Start, r.CensusStart, cells),
+                     r.ClustersStart, r.LikeNeighboursStart, r.MinorityClustersStart,
+                     r.LargestMinorityClusterStart, r.MeanMinorityClusterSizeStart,
+                     r.MinorityPersuasivenessStart, r.MinoritySupportivenessStart,
+                     r.MajorityPersuasivenessStart, r.MajoritySupportivenessStart) &&
          MeasuresFit(r.Opinion1End, r.Opinion2End, othersEnd, unanimous, r.Clusters,
                      r.LikeNeighbours, r.MinorityClustersEnd, r.LargestMinorityClusterEnd,
                      r.MeanMinorityClusterSizeEnd, r.MinorityPersuasivenessEnd,

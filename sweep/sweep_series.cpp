@@ -63,27 +63,30 @@ bool ParseField(std::string_view text, Number& value) {
   return ec == std::errc() && ptr == end;
 }
 
+// The field of column i of a line, 1 <= i < the clusters column: the
+// round, changes, then the census of opinions 1..K.
+std::variant<std::int32_t*, std::int64_t*> CountOf(RoundPoint& p, std::size_t i) {
+  switch (i) {
+    case 1:
+      return &p.Round;
+    case 2:
+      return &p.Changes;
+    case 3:
+      return &p.Opinion1;
+    case 4:
+      return &p.Opinion2;
+    default:
+      return &p.Counts[i - 2];
+  }
+}
+
 // The values of a line, when it is exactly the line Line() writes for them.
 std::optional<std::pair<std::uint64_t, RoundPoint>> ReadLine(RowFormat format,
                                                              std::string_view text, int opinions) {
   const std::span<const Column> columns = SeriesColumns(opinions);
   std::uint64_t task = 0;
   RoundPoint p;
-  // Every column but task and like_neighbours is a count, in column order.
-  const auto count = [&p](std::size_t i) -> std::variant<std::int32_t*, std::int64_t*> {
-    switch (i) {
-      case 1:
-        return &p.Round;
-      case 2:
-        return &p.Changes;
-      case 3:
-        return &p.Opinion1;
-      case 4:
-        return &p.Opinion2;
-      default:
-        return &p.Counts[i - 2];
-    }
-  };
+  const auto count = [&p](std::size_t i) { return CountOf(p, i); };
   const std::size_t clusters = columns.size() - 2;
   if (format == RowFormat::Jsonl) {
     const Json line = Json::parse(text, nullptr, false);

@@ -12,6 +12,8 @@
 
 #include "cli/report.h"
 #include "programs/programs.h"
+#include "sweep/input_error.h"
+#include "sweep/setting_checks.h"
 #include "sweep/setting_options.h"
 #include "sweep/sweep_arguments.h"
 #include "sweep/sweep_command_line.h"
@@ -218,6 +220,20 @@ TEST(SweepIdentity, NewSettingsAtTheirDefaultsLeaveTheSweepAsItWas) {
       EXPECT_EQ(CsvHeader(false, a.Plan.Columns()), CsvHeader(false));
     }
   }
+}
+
+// A start population may hold any of the sixteen opinions; a run takes one
+// holding none above its own number of opinions.
+TEST(SweepSettingChecks, AStartOfMoreOpinionsThanTheRunIsRefused) {
+  auto start = std::make_shared<StartPopulation>();
+  start->Side = 20;
+  start->Opinions.assign(400, 1);
+  start->Opinions[399] = 3;
+  RunSettings settings = KestaneProgram().Defaults;
+  settings.Start = start;
+  EXPECT_THROW(CheckRunSettings(KestaneProgram(), settings), InputError);
+  settings.Opinions = 3;
+  EXPECT_NO_THROW(CheckRunSettings(KestaneProgram(), settings));
 }
 
 // Identities are stored in description files and compared by later
