@@ -37,9 +37,16 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // The neighbourhood tables depend only on the scope, the distance rule and
   // the grid; most runs reuse the previous run's.
   const Key key{side_, model.ScopeRadius, model.ScopeDistance, settings.Distance};
-  if (key != key_) BuildTables(key);
+  const bool tablesChanged = key != key_ || offsets_.empty();
+  if (tablesChanged) BuildTables(key);
   if (torus_ && !RingTorusFits(side_, reach_)) {
     throw std::logic_error("ring impact: a torus's side must exceed twice the reach");
+  }
+  certified_ = certify_ && !manyOpinions_ && settings.Noise == 0.0;
+  if (certified_) {
+    kernels_ = false;
+    PrepareTotals(model, tablesChanged);
+    return;
   }
   // The kernels' planes: one pair per distance class over the padded grid.
   const auto padded = static_cast<std::size_t>(side_ + 2 * reach_) *
@@ -51,6 +58,24 @@ void RingImpact::Prepare(const RunSettings& settings, ModelState& model) {
   // The kernels read a padded copy of the population, made here and kept
   // current by CellChanged (sequential runs) or at each round's start.
   FillPadded(model.PopulationGrid, model.PopulationGrid);
+}
+
+void RingImpact::PrepareTotals(const ModelState& model, bool tablesChanged) {
+  std::vector<RingTotals::Position> positions;
+  if (tablesChanged) {
+    positions.reserve(sources_.size());
+    for (const Source& s : sources_) positions.push_back({s.dx, s.dy, &quotient_[U(s.row)]});
+  }
+  totals_.Prepare({side_, reach_, torus_, removeSelf_, summationM_}, positions, self_.data(),
+                  tablesChanged, model.PopulationGrid);
+}
+
+std::uint8_t RingImpact::CertainGreatest(const ModelState& model, int x, int y) {
+  return totals_.CertainGreatest(model.PopulationGrid.At(x, y), x, y);
+}
+
+void RingImpact::RoundStarts(const ModelState& model) {
+  if (certified_) totals_.Sync(randomSeq_ ? model.PopulationGrid : model.SnapshotGrid);
 }
 
 void RingImpact::BuildTables(const Key& key) {
@@ -248,6 +273,10 @@ void RingImpact::UpdateTarget(const Cell& c, std::size_t cell) {
 }
 
 void RingImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (certified_) {
+    totals_.CellChanged(model.PopulationGrid, x, y);
+    return;
+  }
   if (!kernels_) return;  // nothing kept: every turn reads the population
   const Cell& c = model.PopulationGrid.At(x, y);
   UpdateSource(c, x, y, true);

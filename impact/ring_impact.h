@@ -13,6 +13,7 @@
 #include "impact/contributions.h"
 #include "impact/plane_buffer.h"
 #include "impact/ring_round.h"
+#include "impact/ring_totals.h"
 #include "model/impact_model.h"
 
 namespace impactsim {
@@ -70,9 +71,19 @@ class RingImpact final : public ImpactModel {
                    std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
 
+  // Certified turns: runs of two opinions without noise.
+  bool CertifiesTurns() const override { return certified_; }
+  std::uint8_t CertainGreatest(const ModelState& model, int x, int y) override;
+  void RoundStarts(const ModelState& model) override;
+
   // Drops every impact worked out before: the next round works all of them
   // out (for benchmarks of the kernels).
   void ForgetImpacts() { cache_.MarkAllStale(); }
+
+  // From the next Prepare on, certify turns where the run allows (the
+  // default) or not (for tests and benchmarks of the other paths).
+  void UseCertifiedTurns(bool on) { certify_ = on; }
+  const CertifiedCounts& Certified() const { return totals_.Counts(); }
 
   // From the next Prepare on, work every turn out by the per-turn code that
   // serves more than two opinions, whatever the run's number (for tests:
@@ -105,6 +116,8 @@ class RingImpact final : public ImpactModel {
   template <class Totals>
   Totals Scan(const ModelState& model, int x, int y, Totals totals) const;
   void BuildTables(const Key& key);
+  // The certified turns' totals from the population.
+  void PrepareTotals(const ModelState& model, bool tablesChanged);
   void PrepareRounds();
   void PadCell(const Cell& c, bool onGrid, std::size_t at);
   // The bytes and mask of padded position `at`; whether they changed.
@@ -134,6 +147,9 @@ class RingImpact final : public ImpactModel {
   // More than two opinions (or the path forced): turn by turn, K totals.
   bool manyOpinions_ = false;
   bool manyOpinionPath_ = false;
+  bool certify_ = true;
+  bool certified_ = false;  // the prepared run certifies its turns
+  RingTotals totals_;
   int side_ = 0;
   int reach_ = 0;  // largest |dx| or |dy| among the sources
 

@@ -54,18 +54,40 @@ void TorusImpact::Prepare(const RunSettings& settings, ModelState& model) {
         static_cast<std::uint8_t>(Fold(side_, delta));
   }
   tables_ = SharedTables(settings.Distance, summationM_);
+  certified_ = certify_ && !manyOpinions_ && settings.Noise == 0.0 && TorusTotals::Fits(side_);
+  bool sideTablesBuilt = false;
   if (side_ == kSide) {
     quotient_ = tables_->quotient.data();
     folds_ = kFolds;
-    if (!kernels_) return;
-    cache_.Resize(static_cast<std::size_t>(kSide * kSide));
-    SyncPopulation(model.PopulationGrid, true);
   } else {
     const SideKey key{side_, settings.Distance, summationM_};
-    if (key != sideKey_ || sideQuotient_.empty()) BuildSideQuotients(key);
+    sideTablesBuilt = key != sideKey_ || sideQuotient_.empty();
+    if (sideTablesBuilt) BuildSideQuotients(key);
     quotient_ = sideQuotient_.data();
     folds_ = static_cast<std::size_t>(side_ / 2 + 1);
   }
+  if (certified_) {
+    kernels_ = false;
+    const void* tables = side_ == kSide ? static_cast<const void*>(tables_.get()) : &sideKey_;
+    const bool tablesChanged = sideTablesBuilt || tables != totalsTables_;
+    totalsTables_ = tables;
+    totals_.Prepare(side_, summationM_, quotient_, tables_->self.data(), tablesChanged,
+                    model.PopulationGrid);
+    return;
+  }
+  if (kernels_) {
+    cache_.Resize(static_cast<std::size_t>(kSide * kSide));
+    SyncPopulation(model.PopulationGrid, true);
+  }
+}
+
+std::uint8_t TorusImpact::CertainGreatest(const ModelState& model, int x, int y) {
+  (void)model;
+  return totals_.CertainGreatest(x, y);
+}
+
+void TorusImpact::RoundStarts(const ModelState& model) {
+  if (certified_) totals_.Sync(randomSeq_ ? model.PopulationGrid : model.SnapshotGrid);
 }
 
 // The quotients of a side other than 20, worked out as the shared tables'.
@@ -209,6 +231,10 @@ int TorusImpact::ComputeTurns(const ModelState& model, std::span<const std::int3
 }
 
 void TorusImpact::CellChanged(const ModelState& model, int x, int y) {
+  if (certified_) {
+    totals_.CellChanged(model.PopulationGrid, x, y);
+    return;
+  }
   if (!kernels_) return;  // nothing kept: every turn reads the population
   SetCell(static_cast<std::size_t>((y - 1) * kSide + (x - 1)), model.PopulationGrid.At(x, y));
   cache_.MarkAllStale();

@@ -13,6 +13,7 @@
 
 #include "impact/contributions.h"
 #include "impact/torus_round.h"
+#include "impact/torus_totals.h"
 #include "model/impact_model.h"
 
 namespace impactsim {
@@ -46,9 +47,20 @@ class TorusImpact final : public ImpactModel {
                    std::span<SourceCount> sources) override;
   void CellChanged(const ModelState& model, int x, int y) override;
 
+  // Certified turns: runs of two opinions without noise, on a torus whose
+  // quotient rows fit (TorusTotals::Fits).
+  bool CertifiesTurns() const override { return certified_; }
+  std::uint8_t CertainGreatest(const ModelState& model, int x, int y) override;
+  void RoundStarts(const ModelState& model) override;
+
   // Drops every impact worked out before: the next round works all of them
   // out (for benchmarks of the kernels).
   void ForgetImpacts() { cache_.MarkAllStale(); }
+
+  // From the next Prepare on, certify turns where the run allows (the
+  // default) or not (for tests and benchmarks of the other paths).
+  void UseCertifiedTurns(bool on) { certify_ = on; }
+  const CertifiedCounts& Certified() const { return totals_.Counts(); }
 
   // From the next Prepare on, work every turn out by the per-turn code that
   // serves more than two opinions, whatever the run's number (for tests:
@@ -69,6 +81,10 @@ class TorusImpact final : public ImpactModel {
   // More than two opinions (or the path forced): K totals.
   bool manyOpinions_ = false;
   bool manyOpinionPath_ = false;
+  bool certify_ = true;
+  bool certified_ = false;  // the prepared run certifies its turns
+  TorusTotals totals_;
+  const void* totalsTables_ = nullptr;  // the tables totals_ was built from
   int side_ = 0;
   // What depends only on the distance rule and the summation.
   struct Tables {

@@ -1,6 +1,7 @@
 #pragma once
 // The seam between the update rule and a program's impact model.
 
+#include <cstdint>
 #include <span>
 
 #include "model/grid.h"
@@ -55,10 +56,30 @@ class ImpactModel {
     return 0;
   }
   // Called by the run driver after every turn that changed cell [x, y] (its
-  // opinion, and its strengths where they are drawn anew) in a run that
-  // works turns out ahead: a model that keeps its own copy of the
-  // population brings it up to date. Cheap: at most a few hundred writes.
+  // opinion, and its strengths where they are drawn anew) in a sequential
+  // run that works turns out ahead or certifies them: a model that keeps its
+  // own copy of the population, or totals from it, brings them up to date.
+  // Cheap: at most a few thousand writes.
   virtual void CellChanged(const ModelState& model, int x, int y) { (void)model, (void)x, (void)y; }
+
+  // Certified turns. A model may keep running totals of its own, in any
+  // order, with a bound on how far they stand from the per-turn code's; from
+  // them it may name the opinion of greatest impact at a turn where the bound
+  // proves that ComputeImpact's totals would make that opinion the only
+  // greatest (no tie, so no draw). CertifiesTurns: offered for the prepared
+  // run (never with noise, whose update rule reads the totals themselves).
+  // CertainGreatest: that opinion for cell [x, y]'s turn, or 0 where the
+  // bound proves nothing (the run driver then asks ComputeImpact). The
+  // totals follow the sources: in sequential runs the run driver calls
+  // CellChanged after every turn that changed a cell; in simultaneous runs
+  // it calls RoundStarts after each round's snapshot is taken. Either
+  // decides every turn exactly as ComputeImpact and the update rule would.
+  virtual bool CertifiesTurns() const { return false; }
+  virtual std::uint8_t CertainGreatest(const ModelState& model, int x, int y) {
+    (void)model, (void)x, (void)y;
+    return 0;
+  }
+  virtual void RoundStarts(const ModelState& model) { (void)model; }
 
   // Whether ComputeRound is offered for the prepared run.
   virtual bool ComputesRounds() const { return false; }

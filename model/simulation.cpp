@@ -100,6 +100,11 @@ void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& ra
   const int opinions = model.OpinionCount;
   const std::uint8_t chosen = rule.Noise > 0.0 ? NoisyImpact(totals, opinions, rule.Noise, random)
                                                : GreatestImpact(totals, opinions, random);
+  ApplyChoice(model, chosen, random, rule, x, y, changeCount);
+}
+
+void ApplyChoice(ModelState& model, std::uint8_t chosen, RandomSource& random, const TurnRule& rule,
+                 int x, int y, std::int32_t& changeCount) {
   Cell& cell = model.PopulationGrid.At(x, y);
   if (chosen == cell.Opinion) return;
   ++changeCount;
@@ -161,7 +166,9 @@ RunResult Simulation::Run() {
     for (run.IterationNo = 1; run.IterationNo <= model_.CellTotal(); ++run.IterationNo) {
       run.CellNo = visitOrder_[U(run.IterationNo)];
       BeginTurn(run);
-      if (run.WholeRounds) {
+      if (run.Certified) {
+        CertifiedTurn(run);
+      } else if (run.WholeRounds) {
         ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_, run.Turn, run.X, run.Y,
                     run.ChangeCount);
       } else if (run.TurnsAhead > 0 && FewChangesLikely(run)) {
@@ -187,6 +194,19 @@ RunResult Simulation::Run() {
   // A cancelled run did not end normally.
   if (!run.Result.Cancelled) FinishRun();
   return std::move(run.Result);
+}
+
+void Simulation::CertifiedTurn(RunState& run) {
+  const std::int32_t before = run.ChangeCount;
+  const std::uint8_t certain = impact_->CertainGreatest(model_, run.X, run.Y);
+  if (certain != 0) {
+    ApplyChoice(model_, certain, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+  } else {
+    UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+  }
+  if (run.Settings.RandomSeq && run.ChangeCount != before) {
+    impact_->CellChanged(model_, run.X, run.Y);
+  }
 }
 
 // The impacts of the next turns are worked out together while no cell
@@ -263,8 +283,9 @@ void Simulation::StartRun(RunState& run) {
   impact_->Prepare(run.Settings, model_);
   // Every turn of a simultaneous round reads its snapshot: the model may
   // work the round's impacts out together at its start.
-  run.WholeRounds = !run.Settings.RandomSeq && impact_->ComputesRounds();
-  run.TurnsAhead = run.Settings.RandomSeq ? impact_->TurnsAhead() : 0;
+  run.Certified = impact_->CertifiesTurns() && run.Settings.Noise == 0.0;
+  run.WholeRounds = !run.Certified && !run.Settings.RandomSeq && impact_->ComputesRounds();
+  run.TurnsAhead = !run.Certified && run.Settings.RandomSeq ? impact_->TurnsAhead() : 0;
   if (run.TurnsAhead > 0) {
     aheadCells_.assign(U(run.TurnsAhead), 0);
     aheadImpact_.assign(U(run.TurnsAhead), ImpactVector{});
@@ -288,6 +309,7 @@ void Simulation::StartRound(RunState& run) {
   run.AheadEnd = 0;  // a new visit order
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
+  if (run.Certified) impact_->RoundStarts(model_);
 }
 
 void Simulation::ShuffleVisitOrder() {

@@ -60,6 +60,11 @@ void UpdateOpinion(ModelState& model, ImpactModel& impact, RandomSource& random,
 void ApplyImpact(ModelState& model, const ImpactVector& totals, RandomSource& random,
                  const TurnRule& rule, int x, int y, std::int32_t& changeCount);
 
+// The end of a turn whose opinion is chosen: gives the cell `chosen` and, on
+// a change, counts it and draws new strengths as the rule says.
+void ApplyChoice(ModelState& model, std::uint8_t chosen, RandomSource& random, const TurnRule& rule,
+                 int x, int y, std::int32_t& changeCount);
+
 // The chance of each opinion 1..Opinions per cell (entry k - 1 for opinion
 // k) that a population built by share has: 1 - InitialShare and
 // InitialShare for two opinions, else InitialShares or 1 / Opinions each.
@@ -140,12 +145,16 @@ class Simulation {
     TurnRule Turn;
     RunResult Result;
     bool WholeRounds = false;     // the impact model computes each round's impacts at its start
+    bool Certified = false;       // the impact model certifies turns (see ImpactModel)
     std::int32_t TurnsAhead = 0;  // sequential: turns whose impacts are worked out together
     std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
     std::int32_t AheadEnd = 0;
     std::int32_t LastRoundChanges = 0;
   };
 
+  // One turn named by the impact model where it can, else by the per-turn
+  // code; a change reported back in sequential runs.
+  void CertifiedTurn(RunState& run);
   // Sizes the grids and the visit order for a grid of `side`.
   void Resize(int side);
   void ReadRunSettings(RunState& run);

@@ -5,7 +5,9 @@
 #include <bit>
 #include <span>
 
+#include "impact/ring_impact.h"
 #include "impact/round_kernels.h"
+#include "impact/torus_impact.h"
 
 namespace impactsim::testing {
 
@@ -32,7 +34,11 @@ PreparedPopulation::PreparedPopulation(const ProgramProfile& program,
       settingsSource_(settings),
       simulation_(program, clock_, settingsSource_, observer_),
       engine_(program.MakeImpactModel()),
+      certified_(program.MakeImpactModel()),
       reference_(std::move(reference)) {
+  // engine_ on the kernels; certified_ as runs use it by default.
+  if (auto* ring = dynamic_cast<RingImpact*>(engine_.get())) ring->UseCertifiedTurns(false);
+  if (auto* torus = dynamic_cast<TorusImpact*>(engine_.get())) torus->UseCertifiedTurns(false);
   simulation_.DefaultValues();
   ModelState& model = simulation_.Model();
   model.SnapshotGrid = model.PopulationGrid;
@@ -50,6 +56,7 @@ PreparedPopulation::PreparedPopulation(const ProgramProfile& program,
   RunSettings prepared = settings;
   if (!program.HasEdge) prepared.Edge = false;
   engine_->Prepare(prepared, model);
+  certified_->Prepare(prepared, model);
   reference_->Prepare(prepared, model);
 }
 
@@ -59,6 +66,7 @@ void PreparedPopulation::ChangeCell(int x, int y) {
   cell.Persuasiveness = static_cast<std::uint8_t>((cell.Persuasiveness + 41) % kStrengthValues);
   cell.Supportiveness = static_cast<std::uint8_t>((cell.Supportiveness + 13) % kStrengthValues);
   engine_->CellChanged(Model(), x, y);
+  certified_->CellChanged(Model(), x, y);
 }
 
 void PreparedPopulation::ChangeCellForNextRound(int x, int y) {
@@ -72,6 +80,7 @@ void PreparedPopulation::ChangeCellForNextRound(int x, int y) {
 
 void PreparedPopulation::ExpectSameTurnsAhead(const std::vector<std::int32_t>& cells,
                                               std::int32_t turnsLeft, const std::string& context) {
+  ExpectCertainChoices(context + " certified");
   std::vector<ImpactVector> impacts(cells.size(), ImpactVector{});
   std::vector<SourceCount> counts(cells.size(), SourceCount{});
   ASSERT_GT(engine_->TurnsAhead(), 0) << context;
@@ -99,7 +108,38 @@ void PreparedPopulation::ExpectSameTurnsAhead(const std::vector<std::int32_t>& c
   }
 }
 
+// The opinion the update rule picks from the reference's totals without a
+// draw, or 0 where the greatest total is tied.
+std::uint8_t PreparedPopulation::ReferenceChoice(int x, int y) {
+  ImpactVector totals{};
+  SourceCount counts{};
+  reference_->ComputeImpact(Model(), x, y, totals, counts);
+  if (totals[1] == totals[2]) return 0;
+  return totals[1] > totals[2] ? 1 : 2;
+}
+
+int PreparedPopulation::ExpectCertainChoices(const std::string& context) {
+  if (!certified_->CertifiesTurns()) return -1;
+  certified_->RoundStarts(Model());
+  int certain = 0, wrong = 0;
+  for (int y = 1; y <= Side(); ++y) {
+    for (int x = 1; x <= Side(); ++x) {
+      const std::uint8_t named = certified_->CertainGreatest(Model(), x, y);
+      if (named == 0) continue;
+      ++certain;
+      const std::uint8_t expected = ReferenceChoice(x, y);
+      if (named != expected && ++wrong <= 3) {
+        ADD_FAILURE() << context << " cell [" << x << ", " << y << "]: certified " << int{named}
+                      << ", per-turn code " << int{expected} << " (0: a tie)";
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << context;
+  return certain;
+}
+
 void PreparedPopulation::ExpectSameRound(const std::string& context) {
+  ExpectCertainChoices(context + " certified");
   const auto cells = static_cast<std::size_t>(Side() * Side());
   std::vector<ImpactVector> impacts(cells, ImpactVector{});
   std::vector<SourceCount> counts(cells, SourceCount{});

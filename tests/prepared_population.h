@@ -66,6 +66,11 @@ class PreparedPopulation {
   // target's totals and counts, bit for bit.
   void ExpectSameRound(const std::string& context);
 
+  // Every cell's turn as certified turns name it (where the run allows
+  // them), against the reference's totals: a named opinion is the only
+  // greatest. Returns how many turns were named, -1 where none can be.
+  int ExpectCertainChoices(const std::string& context);
+
   // Computes the cell's impact with both models and expects identical bits.
   // Returns the engine's total source count.
   int ExpectSameImpact(int x, int y, const std::string& context);
@@ -75,7 +80,10 @@ class PreparedPopulation {
   FixedSettings settingsSource_;
   RunObserver observer_;
   Simulation simulation_;
-  std::unique_ptr<ImpactModel> engine_;
+  std::uint8_t ReferenceChoice(int x, int y);
+
+  std::unique_ptr<ImpactModel> engine_;     // on the kernels
+  std::unique_ptr<ImpactModel> certified_;  // certifying turns, as runs do
   std::unique_ptr<ImpactModel> reference_;
 };
 

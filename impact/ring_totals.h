@@ -1,0 +1,78 @@
+#pragma once
+// Running totals of the ring model for certified turns (two opinions): per
+// target and opinion, the sum of its sources' quotients by persuasiveness
+// and by supportiveness, and its number of sources of that opinion. A change
+// of a source adds and removes its quotients over the window it reaches, in
+// any order; a turn reads the totals its own opinion selects (supportiveness
+// for its own opinion, persuasiveness for the other), adds its own voice and
+// names the opinion of greatest impact where the bound of
+// impact/certified_choice.h proves it.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "impact/certified_choice.h"
+#include "model/grid.h"
+
+namespace impactsim {
+
+class RingTotals {
+ public:
+  // A source position relative to its target, and its kStrengthValues
+  // quotients (strength over g of its distance).
+  struct Position {
+    int dx = 0;
+    int dy = 0;
+    const double* quotient = nullptr;
+  };
+  struct Shape {
+    int side = 0;
+    int reach = 0;  // no position lies further along an axis
+    bool torus = false;
+    bool removeSelf = false;
+    bool summationM = false;
+  };
+
+  // Builds the window tables for these positions (when the tables changed
+  // since the last call; `positions` is read only then) and every total from
+  // `sources`. `self`: per strength, the target's own voice.
+  void Prepare(const Shape& shape, std::span<const Position> positions, const double* self,
+               bool tablesChanged, const Grid& sources);
+
+  // Brings the totals up to date with `sources` cell by cell.
+  void Sync(const Grid& sources);
+  // Cell [x, y] of `sources` changed.
+  void CellChanged(const Grid& sources, int x, int y);
+
+  // The opinion the per-turn code would certainly pick for the target
+  // [x, y] holding `own`, or 0.
+  std::uint8_t CertainGreatest(const Cell& own, int x, int y);
+
+  const CertifiedCounts& Counts() const { return counts_; }
+
+ private:
+  template <bool kAdd>
+  void Apply(const Cell& c, int x, int y);
+  void Rebuild(const Grid& sources);
+  void Changed();
+
+  Shape shape_;
+  int width_ = 0;  // 2 * reach + 1
+  // [strength][wy * width + wx]: the quotient for the target at window place
+  // (wx, wy), the source at the window's centre; 0 where no position is.
+  std::vector<double> window_;
+  std::vector<std::int32_t> inScope_;  // [wy * width + wx]: 1 where a position is
+  const double* self_ = nullptr;
+  std::int64_t terms_ = 0;  // what a per-turn total adds at most
+  double greatest_ = 0.0;   // M: every total of a target is at most this
+  // Per opinion 1, 2: totals by persuasiveness and supportiveness, counts.
+  std::vector<double> persuasive_[2], supportive_[2];
+  std::vector<std::int32_t> sources_[2];
+  std::vector<Cell> seen_;    // what the totals stand for
+  std::int64_t changes_ = 0;  // since the last build
+  double halfWidth_ = 0.0;
+  CertifiedCounts counts_;
+};
+
+}  // namespace impactsim

@@ -1,0 +1,144 @@
+#include "impact/torus_totals.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+
+namespace impactsim {
+
+namespace {
+
+constexpr std::int64_t kChangesPerBuild = 64;
+
+std::size_t Z(std::int64_t v) {
+  return static_cast<std::size_t>(v);
+}
+
+std::size_t Folds(int side) {
+  return U(side / 2 + 1);
+}
+
+}  // namespace
+
+bool TorusTotals::Fits(int side) {
+  return kStrengthValues * Folds(side) * U(side) * sizeof(double) <= kMaxRowBytes;
+}
+
+void TorusTotals::Prepare(int side, bool summationM, const double* quotient, const double* self,
+                          bool tablesChanged, const Grid& sources) {
+  summationM_ = summationM;
+  if (tablesChanged || side != side_ || rows_.empty()) {
+    side_ = side;
+    folds_ = Folds(side);
+    fold_.resize(U(2 * side - 1));
+    for (int delta = -(side - 1); delta <= side - 1; ++delta) {
+      const int a = std::min(std::abs(delta), side - std::abs(delta));
+      fold_[U(delta + side - 1)] = static_cast<std::uint8_t>(a);
+    }
+    rows_.resize(kStrengthValues * folds_ * U(side));
+    for (std::size_t s = 0; s < kStrengthValues; ++s) {
+      for (std::size_t b = 0; b < folds_; ++b) {
+        for (int d = 0; d < side; ++d) {
+          const std::size_t a = fold_[U(d + side - 1)];
+          rows_[(s * folds_ + b) * U(side) + U(d)] =
+              a == 0 && b == 0 ? self[s] : quotient[(a * folds_ + b) * kStrengthValues + s];
+        }
+      }
+    }
+    greatest_ = 0.0;
+    for (int dy = 0; dy < side; ++dy) {
+      const double* row =
+          &rows_[((kStrengthValues - 1) * folds_ + fold_[U(dy + side - 1)]) * U(side)];
+      for (int d = 0; d < side; ++d) greatest_ += row[d];
+    }
+    terms_ = static_cast<std::int64_t>(side) * side;
+  }
+  totals_[0].resize(Z(terms_));
+  totals_[1].resize(Z(terms_));
+  Rebuild(sources);
+}
+
+void TorusTotals::Rebuild(const Grid& sources) {
+  std::fill(totals_[0].begin(), totals_[0].end(), 0.0);
+  std::fill(totals_[1].begin(), totals_[1].end(), 0.0);
+  sources_[0] = sources_[1] = 0;
+  seen_.assign(sources.Data(), sources.Data() + sources.Total());
+  for (int y = 1; y <= side_; ++y) {
+    for (int x = 1; x <= side_; ++x) Apply<true>(sources.At(x, y), x, y);
+  }
+  changes_ = 0;
+  ++counts_.rebuilds;
+  Changed();
+}
+
+void TorusTotals::Sync(const Grid& sources) {
+  const Cell* live = sources.Data();
+  for (int i = 0; i < sources.Total(); ++i) {
+    if (live[i] == seen_[U(i)]) continue;
+    Apply<false>(seen_[U(i)], i % side_ + 1, i / side_ + 1);
+    Apply<true>(live[i], i % side_ + 1, i / side_ + 1);
+    seen_[U(i)] = live[i];
+    ++changes_;
+  }
+  Changed();
+  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
+}
+
+void TorusTotals::CellChanged(const Grid& sources, int x, int y) {
+  const std::size_t i = sources.Index(x, y);
+  Apply<false>(seen_[i], x, y);
+  Apply<true>(sources.At(x, y), x, y);
+  seen_[i] = sources.At(x, y);
+  ++changes_;
+  Changed();
+  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
+}
+
+void TorusTotals::Changed() {
+  halfWidth_ = CertifiedHalfWidth(terms_ + 2 * changes_, terms_, greatest_);
+}
+
+// Adds (or removes) the quotient of cell c at [x, y] on every target: target
+// column tx lies d = tx - x (wrapped) columns along.
+template <bool kAdd>
+void TorusTotals::Apply(const Cell& c, int x, int y) {
+  if (c.Opinion != 1 && c.Opinion != 2) return;
+  const std::size_t o = c.Opinion - 1u;
+  sources_[o] += kAdd ? 1 : -1;
+  const int side = side_;
+  const int x0 = x - 1;
+  const double* rows = rows_.data() + U(c.Supportiveness) * folds_ * U(side);
+  double* total = totals_[o].data();
+  for (int ty = 0; ty < side; ++ty) {
+    const double* row = rows + fold_[U(ty - (y - 1) + side - 1)] * U(side);
+    // Columns x0..side - 1 at d = 0.., then 0..x0 - 1 at d = side - x0..
+    double* first = total + U(ty * side + x0);
+    double* second = total + U(ty * side);
+    const double* rest = row + (side - x0);
+    const int n = side - x0;
+    for (int d = 0; d < n; ++d) {
+      if constexpr (kAdd) {
+        first[d] += row[d];
+      } else {
+        first[d] -= row[d];
+      }
+    }
+    for (int d = 0; d < x0; ++d) {
+      if constexpr (kAdd) {
+        second[d] += rest[d];
+      } else {
+        second[d] -= rest[d];
+      }
+    }
+  }
+}
+
+std::uint8_t TorusTotals::CertainGreatest(int x, int y) {
+  const auto t = U((y - 1) * side_ + (x - 1));
+  const std::uint8_t certain = CertainGreatestOfTwo(
+      {totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]}, halfWidth_, summationM_);
+  ++(certain != 0 ? counts_.certain : counts_.fallback);
+  return certain;
+}
+
+}  // namespace impactsim

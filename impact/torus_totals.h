@@ -1,0 +1,63 @@
+#pragma once
+// Running totals of the torus model for certified turns (two opinions): per
+// target and opinion, the sum of every cell's quotient (its own voice
+// included), and the number of cells of each opinion. A changed cell adds
+// and removes its quotient on every target, in any order; a turn names the
+// opinion of greatest impact where the bound of impact/certified_choice.h
+// proves it.
+
+#include <cstdint>
+#include <vector>
+
+#include "impact/certified_choice.h"
+#include "model/grid.h"
+
+namespace impactsim {
+
+class TorusTotals {
+ public:
+  // The most bytes the quotient rows may take; a larger torus works turn by
+  // turn.
+  static constexpr std::size_t kMaxRowBytes = std::size_t{64} << 20;
+  static bool Fits(int side);
+
+  // Builds the quotient rows from the model's tables (when they or the side
+  // changed since the last call), then every total from `sources`.
+  // quotient: [(a * folds + b) * kStrengthValues + s] by folded offsets;
+  // self: per strength, the target's own voice.
+  void Prepare(int side, bool summationM, const double* quotient, const double* self,
+               bool tablesChanged, const Grid& sources);
+
+  void Sync(const Grid& sources);
+  void CellChanged(const Grid& sources, int x, int y);
+
+  // The opinion the per-turn code would certainly pick at [x, y], or 0.
+  std::uint8_t CertainGreatest(int x, int y);
+
+  const CertifiedCounts& Counts() const { return counts_; }
+
+ private:
+  template <bool kAdd>
+  void Apply(const Cell& c, int x, int y);
+  void Rebuild(const Grid& sources);
+  void Changed();
+
+  int side_ = 0;
+  bool summationM_ = false;
+  std::size_t folds_ = 0;
+  // [(s * folds + b) * side + d]: the quotient of a source of strength s at
+  // column distance d (0..side - 1, wrapped) and folded row offset b; the
+  // own voice at (0, 0).
+  std::vector<double> rows_;
+  std::vector<std::uint8_t> fold_;  // 0..2 side - 2: the folded offset of delta - (side - 1)
+  std::int64_t terms_ = 0;
+  double greatest_ = 0.0;
+  std::vector<double> totals_[2];
+  std::int32_t sources_[2] = {0, 0};
+  std::vector<Cell> seen_;
+  std::int64_t changes_ = 0;
+  double halfWidth_ = 0.0;
+  CertifiedCounts counts_;
+};
+
+}  // namespace impactsim
