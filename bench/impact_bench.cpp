@@ -9,9 +9,14 @@
 //                                 AddChain)
 //   RoundTurns/<program>/<model>  every cell's turn (UpdateOpinion) in a
 //                                 shuffled order; per_turn
-//   Run/<case>/<model>            whole runs from a fixed set of seeds, the
-//                                 engine on each round kernel this processor
-//                                 runs (engine_<kernel>); items_per_second
+//   Run/<case>/<model>            whole runs from a fixed set of seeds: the
+//                                 reference, the engine as runs use it
+//                                 (certified turns where the run allows;
+//                                 fallback_rate: the share of them left to
+//                                 the per-turn code), and without certified
+//                                 turns on each round kernel this processor
+//                                 runs (engine_<kernel>; sequential runs on
+//                                 the kernel in use: uncertified); items_per_second
 //                                 counts runs; halvorn_power_2.5 against
 //                                 halvorn (power 2) prices a power outside
 //                                 the window's items, halvorn_noise_0.25 the
@@ -210,6 +215,19 @@ class RoundCounter final : public RunObserver {
 // Whole runs, one from each seed per iteration, with the program's defaults
 // changed as `change` says, on the named round kernel (nullptr: the one the
 // processor would choose).
+CertifiedCounts CertifiedCountsOf(const ImpactModel& model) {
+  if (const auto* ring = dynamic_cast<const RingImpact*>(&model)) return ring->Certified();
+  if (const auto* torus = dynamic_cast<const TorusImpact*>(&model)) return torus->Certified();
+  return {};
+}
+
+void Certify(ImpactModel& model, bool on) {
+  if (auto* ring = dynamic_cast<RingImpact*>(&model)) ring->UseCertifiedTurns(on);
+  if (auto* torus = dynamic_cast<TorusImpact*>(&model)) torus->UseCertifiedTurns(on);
+}
+
+// kernel: nullptr for the engine as runs use it (certified turns where the
+// run allows them), else the named round kernel without certified turns.
 void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)(RunSettings&),
           const char* kernel) {
   ForceRoundKernel(kernel);
@@ -217,16 +235,30 @@ void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)
   if (change != nullptr) change(settings);
   RoundCounter counter;
   std::int64_t runs = 0;
+  CertifiedCounts certified;
   for (auto _ : state) {
     for (std::uint32_t seed : kRunSeeds) {
-      const SeededRun run = RunSeeded(*program, seed, settings, counter);
-      benchmark::DoNotOptimize(run.Result.EndCensus);
+      // As RunSeeded runs, keeping the engine to read its counts.
+      FixedClock clock(seed);
+      FixedSettings source(settings);
+      const auto simulation = std::make_unique<Simulation>(*program, clock, source, counter);
+      Certify(simulation->Impact(), kernel == nullptr);
+      benchmark::DoNotOptimize(simulation->Run().EndCensus);
+      const CertifiedCounts c = CertifiedCountsOf(simulation->Impact());
+      certified.certain += c.certain;
+      certified.fallback += c.fallback;
       ++runs;
     }
   }
   state.SetItemsProcessed(runs);
   state.counters["rounds_per_run"] =
       static_cast<double>(counter.Rounds) / static_cast<double>(runs);
+  // Certified turns that fell back to the per-turn code, of all certified
+  // turns.
+  const auto turns = static_cast<double>(certified.certain + certified.fallback);
+  if (turns > 0) {
+    state.counters["fallback_rate"] = static_cast<double>(certified.fallback) / turns;
+  }
   ForceRoundKernel(nullptr);
 }
 
@@ -328,6 +360,14 @@ void RegisterAll() {
       {"halvorn_sequential", true, [](RunSettings& s) { s.RandomSeq = true; }, false},
       {"kestane", false, nullptr, false},
       {"kestane_simultaneous", false, [](RunSettings& s) { s.RandomSeq = false; }, true},
+      // Runs of one or two rounds: what a run costs besides its turns.
+      {"kestane_simultaneous_plain_power_1", false,
+       [](RunSettings& s) {
+         s.RandomSeq = false;
+         s.SummationM = true;
+         s.Distance = DistancePar::One;
+       },
+       true},
       // A power the window does not offer (its tables from the portable pow)
       // next to "halvorn" (power 2); and the noisy update rule.
       {"halvorn_power_2.5", true, [](RunSettings& s) { s.Distance = DistanceRule::OfPower(2.5); },
@@ -342,7 +382,11 @@ void RegisterAll() {
         ->Unit(benchmark::kMillisecond);
     Register("Run/" + c.name + "/engine", Runs, engine, c.change, nullptr)
         ->Unit(benchmark::kMillisecond);
-    if (!c.simultaneous) continue;
+    if (!c.simultaneous) {
+      Register("Run/" + c.name + "/uncertified", Runs, engine, c.change, ChosenRoundKernel())
+          ->Unit(benchmark::kMillisecond);
+      continue;
+    }
     for (const char* kernel : RoundKernels()) {
       if (!RoundKernelRuns(kernel)) continue;
       Register("Run/" + c.name + "/engine_" + kernel, Runs, engine, c.change, kernel)

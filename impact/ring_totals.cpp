@@ -94,10 +94,11 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
   const auto area = U(w * w);
   const double* qp = window_.data() + c.Persuasiveness * area;
   const double* qs = window_.data() + c.Supportiveness * area;
-  double* p = persuasive_[o].data();
-  double* s = supportive_[o].data();
-  std::int32_t* n = sources_[o].data();
-  const std::int32_t* in = inScope_.data();
+  // Distinct arrays: the loops below may work several places at once.
+  double* __restrict__ p = persuasive_[o].data();
+  double* __restrict__ s = supportive_[o].data();
+  std::int32_t* __restrict__ n = sources_[o].data();
+  const std::int32_t* __restrict__ in = inScope_.data();
   // Window places [a, b) of the row at `row`, place wx at target column
   // x0 + wx + shift.
   auto span = [&](std::size_t row, int ty, int x0, int a, int b, int shift) {

@@ -130,6 +130,8 @@ class Simulation {
   ModelState& Model() { return model_; }
   const ModelState& Model() const { return model_; }
   RandomSource& Random() { return random_; }
+  ImpactModel& Impact() { return *impact_; }
+  const ImpactModel& Impact() const { return *impact_; }
 
  private:
   // The run state, alive for one call of Run().

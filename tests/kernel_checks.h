@@ -7,6 +7,12 @@
 // setting). "ctest -L unit" runs a few on the kernel in use; "-L kernels"
 // runs them all on every kernel this processor runs.
 
+#include <cstdint>
+
+#include "impact/certified_choice.h"
+#include "model/program_profile.h"
+#include "model/run_settings.h"
+
 namespace impactsim::testing {
 
 // The halvorn model's rounds in every combination of distance, edge, wide
@@ -34,6 +40,18 @@ void CheckTorusSides(const char* kernel, int step);
 // Both programs' models forced onto the per-turn path that serves more than
 // two opinions, against the kernels: whole rounds and turns worked out ahead.
 void CheckManyOpinionPath(const char* kernel, int step);
+
+// One seeded run of the engine and of the reference program, event by
+// event, with their final populations and random states, the run lasting at
+// least `minRounds` (a run that settles within two rounds proves little of
+// the kernels); what the engine's certified turns did.
+CertifiedCounts ExpectSameRun(const ProgramProfile& engine, const ProgramProfile& reference,
+                              const RunSettings& settings, std::uint32_t seed, int minRounds = 3);
+
+// Runs built to tie exactly or nearly (symmetric starts, equal strengths,
+// distance rules that make every source alike, corners) against the
+// reference programs, each taking the per-turn code's path at some turns.
+void CheckTieBuiltRuns();
 
 // Whole seeded runs of the engine and of the reference programs, with two
 // opinions and with more.

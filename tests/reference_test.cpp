@@ -110,6 +110,10 @@ TEST(ReferenceKernelInUse, OtherSidesAndScopesMatchTurnByTurn) {
   CheckTorusSides(ChosenRoundKernel(), 1);
 }
 
+TEST(ReferenceKernelInUse, TieBuiltRunsMatchTheReferencePrograms) {
+  CheckTieBuiltRuns();
+}
+
 TEST(ReferenceKernelInUse, RunsMatchTheReferencePrograms) {
   CheckHalvornRuns(ChosenRoundKernel(), 4);
   CheckKestaneRuns(ChosenRoundKernel(), 2);
