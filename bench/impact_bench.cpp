@@ -236,20 +236,19 @@ void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)
   RoundCounter counter;
   std::int64_t runs = 0;
   CertifiedCounts certified;
+  // As a sweep's thread runs them: one engine, kept from run to run.
+  FixedClock clock(0);
+  FixedSettings source(settings);
+  const auto simulation = std::make_unique<Simulation>(*program, clock, source, counter);
+  Certify(simulation->Impact(), kernel == nullptr);
   for (auto _ : state) {
     for (std::uint32_t seed : kRunSeeds) {
-      // As RunSeeded runs, keeping the engine to read its counts.
-      FixedClock clock(seed);
-      FixedSettings source(settings);
-      const auto simulation = std::make_unique<Simulation>(*program, clock, source, counter);
-      Certify(simulation->Impact(), kernel == nullptr);
+      clock.Set(seed);
       benchmark::DoNotOptimize(simulation->Run().EndCensus);
-      const CertifiedCounts c = CertifiedCountsOf(simulation->Impact());
-      certified.certain += c.certain;
-      certified.fallback += c.fallback;
       ++runs;
     }
   }
+  certified = CertifiedCountsOf(simulation->Impact());
   state.SetItemsProcessed(runs);
   state.counters["rounds_per_run"] =
       static_cast<double>(counter.Rounds) / static_cast<double>(runs);
@@ -258,6 +257,8 @@ void Runs(benchmark::State& state, const ProgramProfile* program, void (*change)
   const auto turns = static_cast<double>(certified.certain + certified.fallback);
   if (turns > 0) {
     state.counters["fallback_rate"] = static_cast<double>(certified.fallback) / turns;
+    state.counters["rebuilds"] =
+        static_cast<double>(certified.rebuilds) / static_cast<double>(runs);
   }
   ForceRoundKernel(nullptr);
 }

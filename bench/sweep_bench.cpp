@@ -66,6 +66,7 @@ void Measures(benchmark::State& state) {
   SweepTask task;
   task.Program = &HalvornProgram();
   task.Settings = HalvornProgram().Defaults;
+  SeededRunner runner;
   for (auto _ : state) {
     std::size_t bytes = 0;
     for (std::uint32_t seed = 0; seed < kSeeds; ++seed) {
@@ -73,7 +74,7 @@ void Measures(benchmark::State& state) {
       task.Number = seed;
       if (what == kEndOnly) {
         RunObserver quiet;
-        const SeededRun run = RunSeeded(*task.Program, seed, task.Settings, quiet);
+        const SeededRun run = runner.Run(*task.Program, seed, task.Settings, quiet);
         bytes += static_cast<std::size_t>(MeasureEnd(run.Population, run.Result).Clusters);
         continue;
       }

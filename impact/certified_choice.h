@@ -51,23 +51,61 @@ struct RunningImpact {
 };
 
 // The opinion (1 or 2) of certainly greatest impact, or 0 where the
-// intervals of half-width `halfWidth` around the running totals overlap.
+// intervals of half-width `halfWidth` around the running totals overlap:
+// where the lower end of one, finished as the per-turn code finishes a total
+// (divided by the rounded root of its sources, unless plain sums), lies above
+// the upper end of the other's.
+inline std::uint8_t CertainGreatestByDivision(RunningImpact first, RunningImpact second,
+                                              double halfWidth, bool summationM) {
+  struct Ends {
+    double low, high;
+  };
+  auto ends = [&](const RunningImpact& r) {
+    if (r.sources == 0) return Ends{0.0, 0.0};
+    const double root = summationM ? 1.0 : std::sqrt(static_cast<double>(r.sources));
+    const double low = r.total - halfWidth;
+    return Ends{(low < 0.0 ? 0.0 : low) / root, (r.total + halfWidth) / root};
+  };
+  const Ends a = ends(first);
+  const Ends b = ends(second);
+  if (a.low > b.high) return 1;
+  if (b.low > a.high) return 2;
+  return 0;
+}
+
+// The same answer or 0, most turns without a division or a root and
+// without branches on the totals (which way a turn goes is not predictable).
+// With l = fl(low / fl(sqrt n)) >= (low / sqrt n)(1 - 3u) and
+// h = fl(high / fl(sqrt n)) <= (high / sqrt n)(1 + 3u), l1 > h2 follows from
+// low1^2 n2 > high2^2 n1 (1 + 13u); the products below, each rounded, and
+// the factor 1 + 2^-48 (32u) leave more room than that. Values so small that
+// their squares could lose bits go by division.
 inline std::uint8_t CertainGreatestOfTwo(RunningImpact first, RunningImpact second,
                                          double halfWidth, bool summationM) {
   auto low = [&](const RunningImpact& r) {
-    if (r.sources == 0) return 0.0;
-    double t = r.total - halfWidth;
-    if (t < 0.0) t = 0.0;
-    return summationM ? t : t / std::sqrt(static_cast<double>(r.sources));
+    const double t = r.total - halfWidth;
+    return r.sources == 0 || t < 0.0 ? 0.0 : t;
   };
-  auto high = [&](const RunningImpact& r) {
-    if (r.sources == 0) return 0.0;
-    const double t = r.total + halfWidth;
-    return summationM ? t : t / std::sqrt(static_cast<double>(r.sources));
-  };
-  if (low(first) > high(second)) return 1;
-  if (low(second) > high(first)) return 2;
-  return 0;
+  auto high = [&](const RunningImpact& r) { return r.sources == 0 ? 0.0 : r.total + halfWidth; };
+  const double low1 = low(first), high1 = high(first);
+  const double low2 = low(second), high2 = high(second);
+  constexpr double kTiny = 0x1p-300;
+  const bool tiny = (low1 > 0.0 && low1 < kTiny) || (low2 > 0.0 && low2 < kTiny) ||
+                    (high1 > 0.0 && high1 < kTiny) || (high2 > 0.0 && high2 < kTiny);
+  if (tiny) return CertainGreatestByDivision(first, second, halfWidth, summationM);
+  int one = 0, two = 0;
+  if (summationM) {
+    one = low1 > high2 ? 1 : 0;
+    two = low2 > high1 ? 2 : 0;
+  } else {
+    // An opinion without sources has both ends 0: any count but 0 serves.
+    const double n1 = first.sources == 0 ? 1.0 : static_cast<double>(first.sources);
+    const double n2 = second.sources == 0 ? 1.0 : static_cast<double>(second.sources);
+    constexpr double kRoom = 1.0 + 0x1p-48;
+    one = low1 * low1 * n2 > high2 * high2 * n1 * kRoom ? 1 : 0;
+    two = low2 * low2 * n1 > high1 * high1 * n2 * kRoom ? 2 : 0;
+  }
+  return static_cast<std::uint8_t>(one | two);
 }
 
 // How often certified turns named the opinion, and how often they fell back

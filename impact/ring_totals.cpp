@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "impact/round_lanes.h"
+#include "impact/totals_kernel.h"
+
 namespace impactsim {
 
 namespace {
@@ -19,17 +22,30 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
   self_ = self;
   if (tablesChanged) {
     width_ = 2 * shape.reach + 1;
-    const auto area = U(width_ * width_);
+    // Window rows padded with zeros to whole vectors: the build adds whole
+    // rows, and adding +0.0 leaves a total as it is.
+    rowWidth_ = (width_ + kMaxLanes - 1) / kMaxLanes * kMaxLanes;
+    const auto area = U(width_ * rowWidth_);
     window_.assign(kStrengthValues * area, 0.0);
-    inScope_.assign(area, 0);
+    inScope_.assign(area, 0.0);
+    spans_.resize(2 * U(width_));
     greatest_ = self[kStrengthValues - 1];
     for (const Position& p : positions) {
-      const auto at = U((shape.reach - p.dy) * width_ + (shape.reach - p.dx));
-      inScope_[at] = 1;
+      const auto at = U((shape.reach - p.dy) * rowWidth_ + (shape.reach - p.dx));
+      inScope_[at] = 1.0;
       for (std::size_t s = 0; s < kStrengthValues; ++s) window_[s * area + at] = p.quotient[s];
       greatest_ += p.quotient[kStrengthValues - 1];
     }
     terms_ = static_cast<std::int64_t>(positions.size()) + 1;
+    // The build's positions: fl(1 / g) is a quotient of strength 1.
+    offsets_.clear();
+    weights_.clear();
+    const std::int64_t stride = shape.side + 2 * shape.reach + kMaxLanes;
+    for (const Position& p : positions) {
+      offsets_.push_back(p.dy * stride + p.dx);
+      weights_.push_back(p.quotient[1]);
+    }
+    ones_.assign(positions.size(), 1.0);
   }
   const auto cells = U(shape.side * shape.side);
   for (int o = 0; o < 2; ++o) {
@@ -40,19 +56,59 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
   Rebuild(sources);
 }
 
+// Every total anew, as a weighted sum over the positions around each
+// target of fields padded by the reach (zeros beyond walls, the wrapped
+// cells on a torus): persuasiveness and supportiveness of each opinion's
+// cells weighted by fl(1 / g), then the cells of each opinion weighted by 1.
+// Each term w * strength differs from the per-turn quotient
+// fl(strength / g) by at most 2u of it, and each is rounded once or twice
+// (multiply, add); the bound counts 2 m + 3 steps for the build.
 void RingTotals::Rebuild(const Grid& sources) {
-  for (int o = 0; o < 2; ++o) {
-    std::fill(persuasive_[o].begin(), persuasive_[o].end(), 0.0);
-    std::fill(supportive_[o].begin(), supportive_[o].end(), 0.0);
-    std::fill(sources_[o].begin(), sources_[o].end(), 0);
+  const int side = shape_.side, reach = shape_.reach;
+  const std::int64_t stride = side + 2 * reach + kMaxLanes;
+  const int rows = side + 2 * reach;
+  for (auto& field : fields_) field.assign(U(rows) * static_cast<std::size_t>(stride), 0.0);
+  for (int py = 0; py < rows; ++py) {
+    const int gy = py - reach;
+    if (!shape_.torus && (gy < 0 || gy >= side)) continue;
+    const int y = (gy + side) % side;
+    for (int px = 0; px < rows; ++px) {
+      const int gx = px - reach;
+      if (!shape_.torus && (gx < 0 || gx >= side)) continue;
+      const Cell& c = sources.Data()[y * side + (gx + side) % side];
+      if (c.Opinion != 1 && c.Opinion != 2) continue;
+      const std::size_t o = c.Opinion - 1u;
+      const std::size_t at = U(py) * static_cast<std::size_t>(stride) + U(px);
+      fields_[o][at] = c.Persuasiveness;
+      fields_[2 + o][at] = c.Supportiveness;
+      fields_[4 + o][at] = 1.0;
+    }
   }
+  totals_kernel::ConvolveInput in;
+  in.origin = std::int64_t{reach} * stride + reach;
+  in.stride = stride;
+  in.side = side;
+  in.offset = offsets_.data();
+  in.positions = static_cast<int>(offsets_.size());
+  in.fields = 4;
+  in.weight = weights_.data();
+  for (int k = 0; k < 4; ++k) in.field[k] = fields_[U(k)].data();
+  in.total[0] = persuasive_[0].data();
+  in.total[1] = persuasive_[1].data();
+  in.total[2] = supportive_[0].data();
+  in.total[3] = supportive_[1].data();
+  totals_kernel::Convolve(in);
+  in.fields = 2;
+  in.weight = ones_.data();
+  in.field[0] = fields_[4].data();
+  in.field[1] = fields_[5].data();
+  in.total[0] = sources_[0].data();
+  in.total[1] = sources_[1].data();
+  totals_kernel::Convolve(in);
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
-  for (int y = 1; y <= shape_.side; ++y) {
-    for (int x = 1; x <= shape_.side; ++x) Apply<true>(sources.At(x, y), x, y);
-  }
   changes_ = 0;
   ++counts_.rebuilds;
-  halfWidth_ = CertifiedHalfWidth(terms_, terms_, greatest_);
+  Changed();
 }
 
 void RingTotals::Sync(const Grid& sources) {
@@ -79,8 +135,8 @@ void RingTotals::CellChanged(const Grid& sources, int x, int y) {
 }
 
 void RingTotals::Changed() {
-  // Each change adds to or removes from a total at most twice.
-  halfWidth_ = CertifiedHalfWidth(terms_ + 2 * changes_, terms_, greatest_);
+  // The build (see Rebuild), then at most two steps on a total per change.
+  halfWidth_ = CertifiedHalfWidth(2 * terms_ + 3 + 2 * changes_, terms_, greatest_);
 }
 
 // Adds (or removes) the quotients of source c at [x, y] to every target it
@@ -91,33 +147,16 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
   if (c.Opinion != 1 && c.Opinion != 2) return;
   const std::size_t o = c.Opinion - 1u;
   const int side = shape_.side, reach = shape_.reach, w = width_;
-  const auto area = U(w * w);
-  const double* qp = window_.data() + c.Persuasiveness * area;
-  const double* qs = window_.data() + c.Supportiveness * area;
-  // Distinct arrays: the loops below may work several places at once.
-  double* __restrict__ p = persuasive_[o].data();
-  double* __restrict__ s = supportive_[o].data();
-  std::int32_t* __restrict__ n = sources_[o].data();
-  const std::int32_t* __restrict__ in = inScope_.data();
-  // Window places [a, b) of the row at `row`, place wx at target column
-  // x0 + wx + shift.
-  auto span = [&](std::size_t row, int ty, int x0, int a, int b, int shift) {
-    const auto base = static_cast<std::ptrdiff_t>(ty * side + x0 + shift);
-    for (int wx = a; wx < b; ++wx) {
-      const std::size_t k = row + U(wx);
-      const auto t = static_cast<std::size_t>(base + wx);
-      if constexpr (kAdd) {
-        p[t] += qp[k];
-        s[t] += qs[k];
-        n[t] += in[k];
-      } else {
-        p[t] -= qp[k];
-        s[t] -= qs[k];
-        n[t] -= in[k];
-      }
+  const auto area = U(w * rowWidth_);
+  totals_kernel::Span* spans = spans_.data();
+  int count = 0;
+  const int x0 = x - 1 - reach;
+  // Window places [a, b) of row wy, place wx at target column x0 + wx + shift.
+  auto span = [&](int ty, int wy, int a, int b, int shift) {
+    if (b > a) {
+      spans[count++] = {std::int64_t{ty} * side + x0 + shift + a, wy * rowWidth_ + a, b - a};
     }
   };
-  const int x0 = x - 1 - reach;
   for (int wy = 0; wy < w; ++wy) {
     int ty = y - 1 - reach + wy;
     if (shape_.torus) {
@@ -125,34 +164,52 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
     } else if (ty < 0 || ty >= side) {
       continue;
     }
-    const std::size_t row = U(wy * w);
     if (!shape_.torus) {
-      span(row, ty, x0, std::max(0, -x0), std::min(w, side - x0), 0);
+      span(ty, wy, std::max(0, -x0), std::min(w, side - x0), 0);
     } else if (x0 < 0) {
-      span(row, ty, x0, 0, -x0, side);
-      span(row, ty, x0, -x0, w, 0);
+      span(ty, wy, 0, -x0, side);
+      span(ty, wy, -x0, w, 0);
     } else if (x0 + w > side) {
-      span(row, ty, x0, 0, side - x0, 0);
-      span(row, ty, x0, side - x0, w, -side);
+      span(ty, wy, 0, side - x0, 0);
+      span(ty, wy, side - x0, w, -side);
     } else {
-      span(row, ty, x0, 0, w, 0);
+      span(ty, wy, 0, w, 0);
     }
+  }
+  totals_kernel::Input in;
+  in.plane[0] = persuasive_[o].data();
+  in.plane[1] = supportive_[o].data();
+  in.plane[2] = sources_[o].data();
+  in.row[0] = window_.data() + c.Persuasiveness * area;
+  in.row[1] = window_.data() + c.Supportiveness * area;
+  in.row[2] = inScope_.data();
+  in.planes = 3;
+  in.spans = spans;
+  in.count = count;
+  if constexpr (kAdd) {
+    totals_kernel::Add(in);
+  } else {
+    totals_kernel::Subtract(in);
   }
 }
 
 std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
   const auto t = U((y - 1) * shape_.side + (x - 1));
-  RunningImpact first{own.Opinion == 1 ? supportive_[0][t] : persuasive_[0][t], sources_[0][t]};
-  RunningImpact second{own.Opinion == 2 ? supportive_[1][t] : persuasive_[1][t], sources_[1][t]};
-  if (!shape_.removeSelf) {
-    RunningImpact& mine = own.Opinion == 1 ? first : second;
-    mine.total += self_[own.Supportiveness];
-    ++mine.sources;
+  if (own.Opinion != 1 && own.Opinion != 2) {
+    ++counts_.fallback;
+    return 0;
   }
-  const std::uint8_t certain =
-      own.Opinion == 1 || own.Opinion == 2
-          ? CertainGreatestOfTwo(first, second, halfWidth_, shape_.summationM)
-          : std::uint8_t{0};
+  // Its own opinion's total by supportiveness, the other's by
+  // persuasiveness, and its own voice unless removed.
+  const bool ownFirst = own.Opinion == 1;
+  const double voice = shape_.removeSelf ? 0.0 : self_[own.Supportiveness];
+  const std::int32_t counted = shape_.removeSelf ? 0 : 1;
+  const double first = ownFirst ? supportive_[0][t] + voice : persuasive_[0][t];
+  const double second = ownFirst ? persuasive_[1][t] : supportive_[1][t] + voice;
+  const auto firstSources = static_cast<std::int32_t>(sources_[0][t]) + (ownFirst ? counted : 0);
+  const auto secondSources = static_cast<std::int32_t>(sources_[1][t]) + (ownFirst ? 0 : counted);
+  const std::uint8_t certain = CertainGreatestOfTwo({first, firstSources}, {second, secondSources},
+                                                    halfWidth_, shape_.summationM);
   ++(certain != 0 ? counts_.certain : counts_.fallback);
   return certain;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "impact/certified_choice.h"
+#include "impact/totals_kernel.h"
 #include "model/grid.h"
 
 namespace impactsim {
@@ -58,17 +59,26 @@ class RingTotals {
   void Changed();
 
   Shape shape_;
-  int width_ = 0;  // 2 * reach + 1
-  // [strength][wy * width + wx]: the quotient for the target at window place
-  // (wx, wy), the source at the window's centre; 0 where no position is.
+  int width_ = 0;     // 2 * reach + 1
+  int rowWidth_ = 0;  // width_ rounded up to whole vectors
+  // [strength][wy * rowWidth + wx]: the quotient for the target at window
+  // place (wx, wy), the source at the window's centre; 0 where no position
+  // is.
   std::vector<double> window_;
-  std::vector<std::int32_t> inScope_;  // [wy * width + wx]: 1 where a position is
+  std::vector<double> inScope_;  // [wy * rowWidth + wx]: 1 where a position is
   const double* self_ = nullptr;
   std::int64_t terms_ = 0;  // what a per-turn total adds at most
   double greatest_ = 0.0;   // M: every total of a target is at most this
-  // Per opinion 1, 2: totals by persuasiveness and supportiveness, counts.
-  std::vector<double> persuasive_[2], supportive_[2];
-  std::vector<std::int32_t> sources_[2];
+  // Per opinion 1, 2: totals by persuasiveness and supportiveness, and the
+  // number of sources (whole numbers, exact in a double).
+  std::vector<double> persuasive_[2], supportive_[2], sources_[2];
+  std::vector<totals_kernel::Span> spans_;  // one change's runs of targets
+  // The build's fields, padded by the reach: persuasiveness of opinions 1
+  // and 2, supportiveness of 1 and 2, cells of 1 and 2; and its positions
+  // (offsets on the fields) and their weights fl(1 / g), and 1s.
+  std::vector<double> fields_[6];
+  std::vector<std::int64_t> offsets_;
+  std::vector<double> weights_, ones_;
   std::vector<Cell> seen_;    // what the totals stand for
   std::int64_t changes_ = 0;  // since the last build
   double halfWidth_ = 0.0;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "impact/totals_kernel.h"
+
 namespace impactsim {
 
 namespace {
@@ -53,6 +55,7 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
     }
     terms_ = static_cast<std::int64_t>(side) * side;
   }
+  spans_.resize(2 * U(side));
   totals_[0].resize(Z(terms_));
   totals_[1].resize(Z(terms_));
   Rebuild(sources);
@@ -107,29 +110,25 @@ void TorusTotals::Apply(const Cell& c, int x, int y) {
   sources_[o] += kAdd ? 1 : -1;
   const int side = side_;
   const int x0 = x - 1;
-  const double* rows = rows_.data() + U(c.Supportiveness) * folds_ * U(side);
-  double* total = totals_[o].data();
+  const auto rows = static_cast<std::int32_t>(U(c.Supportiveness) * folds_ * U(side));
+  totals_kernel::Span* spans = spans_.data();
+  int count = 0;
   for (int ty = 0; ty < side; ++ty) {
-    const double* row = rows + fold_[U(ty - (y - 1) + side - 1)] * U(side);
+    const std::int32_t row = rows + fold_[U(ty - (y - 1) + side - 1)] * side;
     // Columns x0..side - 1 at d = 0.., then 0..x0 - 1 at d = side - x0..
-    double* first = total + U(ty * side + x0);
-    double* second = total + U(ty * side);
-    const double* rest = row + (side - x0);
-    const int n = side - x0;
-    for (int d = 0; d < n; ++d) {
-      if constexpr (kAdd) {
-        first[d] += row[d];
-      } else {
-        first[d] -= row[d];
-      }
-    }
-    for (int d = 0; d < x0; ++d) {
-      if constexpr (kAdd) {
-        second[d] += rest[d];
-      } else {
-        second[d] -= rest[d];
-      }
-    }
+    spans[count++] = {std::int64_t{ty} * side + x0, row, side - x0};
+    if (x0 > 0) spans[count++] = {std::int64_t{ty} * side, row + side - x0, x0};
+  }
+  totals_kernel::Input in;
+  in.plane[0] = totals_[o].data();
+  in.row[0] = rows_.data();
+  in.planes = 1;
+  in.spans = spans;
+  in.count = count;
+  if constexpr (kAdd) {
+    totals_kernel::Add(in);
+  } else {
+    totals_kernel::Subtract(in);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "impact/certified_choice.h"
+#include "impact/totals_kernel.h"
 #include "model/grid.h"
 
 namespace impactsim {
@@ -54,6 +55,7 @@ class TorusTotals {
   double greatest_ = 0.0;
   std::vector<double> totals_[2];
   std::int32_t sources_[2] = {0, 0};
+  std::vector<totals_kernel::Span> spans_;  // one change's runs of targets
   std::vector<Cell> seen_;
   std::int64_t changes_ = 0;
   double halfWidth_ = 0.0;

@@ -30,6 +30,7 @@ class FixedClock final : public Clock {
  public:
   explicit FixedClock(std::uint32_t ms) : ms_(ms) {}
   std::uint32_t MillisecondsOfDay() override { return ms_; }
+  void Set(std::uint32_t ms) { ms_ = ms; }
 
  private:
   std::uint32_t ms_;

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "model/grid.h"
 #include "model/program_profile.h"
@@ -34,5 +36,25 @@ struct SeededRun {
 SeededRun RunSeeded(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
                     RunObserver& observer, std::optional<std::int32_t> watchCycles = std::nullopt,
                     const std::atomic<bool>* cancel = nullptr);
+
+// Seeded runs one after another, each exactly what RunSeeded gives with the
+// same arguments, on engines kept from run to run (one per program): the
+// tables and buffers a run builds serve the next one, so a short run costs
+// little more than its turns. For one thread; a sweep keeps one per worker.
+class SeededRunner {
+ public:
+  SeededRunner();
+  ~SeededRunner();
+  SeededRunner(const SeededRunner&) = delete;
+  SeededRunner& operator=(const SeededRunner&) = delete;
+
+  SeededRun Run(const ProgramProfile& program, std::uint32_t seed, const RunSettings& settings,
+                RunObserver& observer, std::optional<std::int32_t> watchCycles = std::nullopt,
+                const std::atomic<bool>* cancel = nullptr);
+
+ private:
+  struct Engine;
+  std::vector<std::unique_ptr<Engine>> engines_;
+};
 
 }  // namespace impactsim

@@ -118,6 +118,14 @@ class Simulation {
   // a cycle of period 2 or more that many times again. Runs that are not
   // watched stop exactly as they always do.
   void WatchCycles(std::int32_t stopAfterRepeats);
+  // From the next run on, watch no more.
+  void StopWatchingCycles() {
+    cycles_.reset();
+    stopAfterRepeats_ = 0;
+  }
+
+  // From the next run on, report to `observer` instead.
+  void ReportTo(RunObserver& observer) { observer_ = &observer; }
 
   // From the next run on, read `flag` (if not null) after every round: a run
   // whose round ends with it set and no stop test fired stops there, with

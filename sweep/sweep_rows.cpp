@@ -235,8 +235,11 @@ RunOutcome RunTask(const SweepTask& task, bool recordRounds) {
 RunOutcome RunTask(const SweepTask& task, RoundRecorder& recorder,
                    const std::atomic<bool>* cancel) {
   const bool wrapped = GridWraps(*task.Program, task.Settings);
+  // Each thread keeps its engines from task to task (SeededRunner): a sweep
+  // of short runs would otherwise spend much of its time building them.
+  thread_local SeededRunner runner;
   SeededRun run =
-      RunSeeded(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle, cancel);
+      runner.Run(*task.Program, task.Seed, task.Settings, recorder, task.StopOnCycle, cancel);
   RunOutcome outcome;
   outcome.Start = MeasurePopulation(recorder.StartPopulation(), wrapped);
   outcome.End = MeasurePopulation(run.Population, wrapped);

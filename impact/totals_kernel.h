@@ -1,0 +1,57 @@
+#pragma once
+// The running totals' updates (impact/ring_totals.h, impact/torus_totals.h):
+// a changed source adds its values to, or removes them from, runs of
+// neighbouring targets on up to three planes. Compiled once per instruction
+// set like the round kernels, and chosen with them (impact/round_kernels.h).
+// Each target's value is one addition or subtraction, whatever the vector
+// width, so every instruction set leaves the same bits.
+
+#include <cstdint>
+
+namespace impactsim::totals_kernel {
+
+inline constexpr int kMaxPlanes = 3;
+
+// `length` neighbouring targets from plane index `target`, taking the
+// values from index `place` of each plane's row on.
+struct Span {
+  std::int64_t target = 0;
+  std::int32_t place = 0;
+  std::int32_t length = 0;
+};
+
+struct Input {
+  double* plane[kMaxPlanes] = {};
+  const double* row[kMaxPlanes] = {};
+  int planes = 0;
+  const Span* spans = nullptr;
+  int count = 0;
+};
+
+// plane[k][target + i] += row[k][place + i] (Add) or -= (Subtract) for every
+// span, i < length, and k < planes.
+void Add(const Input& in);
+void Subtract(const Input& in);
+
+inline constexpr int kMaxFields = 4;
+
+// Every target's weighted sum over the positions around it:
+// total[f][ty * side + tx] = sum over positions p of
+// weight[p] * field[f][origin + ty * stride + tx + offset[p]], in any order
+// (fused multiply-adds where the instruction set has them). The fields are
+// padded so that every position of every target, and a vector's width to
+// the right, lie inside them.
+struct ConvolveInput {
+  const double* field[kMaxFields] = {};
+  double* total[kMaxFields] = {};
+  int fields = 0;
+  std::int64_t origin = 0;  // where target [0, 0] lies on the fields
+  std::int64_t stride = 0;  // a padded row
+  int side = 0;
+  const std::int64_t* offset = nullptr;
+  const double* weight = nullptr;
+  int positions = 0;
+};
+void Convolve(const ConvolveInput& in);
+
+}  // namespace impactsim::totals_kernel
