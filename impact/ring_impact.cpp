@@ -74,8 +74,9 @@ std::uint8_t RingImpact::CertainGreatest(const ModelState& model, int x, int y) 
   return totals_.CertainGreatest(model.PopulationGrid.At(x, y), x, y);
 }
 
-void RingImpact::RoundStarts(const ModelState& model) {
-  if (certified_) totals_.Sync(randomSeq_ ? model.PopulationGrid : model.SnapshotGrid);
+void RingImpact::RoundStarts(const ModelState& model, std::span<std::uint8_t> certain) {
+  totals_.Sync(model.SnapshotGrid);
+  totals_.CertainAll(model.SnapshotGrid, certain);
 }
 
 void RingImpact::BuildTables(const Key& key) {

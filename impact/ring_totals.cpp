@@ -13,6 +13,8 @@ namespace {
 // Rebuilding every total costs about as much as this many changes of one
 // cell each; between builds the bound grows by two roundings per change.
 constexpr std::int64_t kChangesPerBuild = 64;
+// A round that changed at least one cell in this many is synced by a build.
+constexpr std::size_t kRebuildShare = 16;
 
 }  // namespace
 
@@ -113,8 +115,16 @@ void RingTotals::Rebuild(const Grid& sources) {
 
 void RingTotals::Sync(const Grid& sources) {
   const Cell* live = sources.Data();
+  changed_.clear();
   for (int i = 0; i < sources.Total(); ++i) {
-    if (live[i] == seen_[U(i)]) continue;
+    if (live[i] != seen_[U(i)]) changed_.push_back(i);
+  }
+  // Where many cells changed, building every total anew costs less.
+  if (kRebuildShare * changed_.size() >= U(sources.Total())) {
+    Rebuild(sources);
+    return;
+  }
+  for (const int i : changed_) {
     Apply<false>(seen_[U(i)], i % shape_.side + 1, i / shape_.side + 1);
     Apply<true>(live[i], i % shape_.side + 1, i / shape_.side + 1);
     seen_[U(i)] = live[i];
@@ -193,12 +203,8 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
   }
 }
 
-std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
-  const auto t = U((y - 1) * shape_.side + (x - 1));
-  if (own.Opinion != 1 && own.Opinion != 2) {
-    ++counts_.fallback;
-    return 0;
-  }
+std::uint8_t RingTotals::Decide(const Cell& own, std::size_t t) const {
+  if (own.Opinion != 1 && own.Opinion != 2) return 0;
   // Its own opinion's total by supportiveness, the other's by
   // persuasiveness, and its own voice unless removed.
   const bool ownFirst = own.Opinion == 1;
@@ -208,10 +214,24 @@ std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
   const double second = ownFirst ? persuasive_[1][t] : supportive_[1][t] + voice;
   const auto firstSources = static_cast<std::int32_t>(sources_[0][t]) + (ownFirst ? counted : 0);
   const auto secondSources = static_cast<std::int32_t>(sources_[1][t]) + (ownFirst ? 0 : counted);
-  const std::uint8_t certain = CertainGreatestOfTwo({first, firstSources}, {second, secondSources},
-                                                    halfWidth_, shape_.summationM);
+  return CertainGreatestOfTwo({first, firstSources}, {second, secondSources}, halfWidth_,
+                              shape_.summationM);
+}
+
+std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
+  const std::uint8_t certain = Decide(own, U((y - 1) * shape_.side + (x - 1)));
   ++(certain != 0 ? counts_.certain : counts_.fallback);
   return certain;
+}
+
+void RingTotals::CertainAll(const Grid& own, std::span<std::uint8_t> certain) {
+  std::int64_t named = 0;
+  for (std::size_t t = 0; t < certain.size(); ++t) {
+    certain[t] = Decide(own.Data()[t], t);
+    named += certain[t] != 0 ? 1 : 0;
+  }
+  counts_.certain += named;
+  counts_.fallback += static_cast<std::int64_t>(certain.size()) - named;
 }
 
 }  // namespace impactsim

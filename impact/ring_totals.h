@@ -49,6 +49,8 @@ class RingTotals {
   // The opinion the per-turn code would certainly pick for the target
   // [x, y] holding `own`, or 0.
   std::uint8_t CertainGreatest(const Cell& own, int x, int y);
+  // The same for every target at once, each holding its cell of `own`.
+  void CertainAll(const Grid& own, std::span<std::uint8_t> certain);
 
   const CertifiedCounts& Counts() const { return counts_; }
 
@@ -56,6 +58,7 @@ class RingTotals {
   template <bool kAdd>
   void Apply(const Cell& c, int x, int y);
   void Rebuild(const Grid& sources);
+  std::uint8_t Decide(const Cell& own, std::size_t target) const;
   void Changed();
 
   Shape shape_;
@@ -80,6 +83,7 @@ class RingTotals {
   std::vector<std::int64_t> offsets_;
   std::vector<double> weights_, ones_;
   std::vector<Cell> seen_;    // what the totals stand for
+  std::vector<int> changed_;  // cells a sync found changed
   std::int64_t changes_ = 0;  // since the last build
   double halfWidth_ = 0.0;
   CertifiedCounts counts_;

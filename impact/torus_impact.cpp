@@ -86,8 +86,9 @@ std::uint8_t TorusImpact::CertainGreatest(const ModelState& model, int x, int y)
   return totals_.CertainGreatest(x, y);
 }
 
-void TorusImpact::RoundStarts(const ModelState& model) {
-  if (certified_) totals_.Sync(randomSeq_ ? model.PopulationGrid : model.SnapshotGrid);
+void TorusImpact::RoundStarts(const ModelState& model, std::span<std::uint8_t> certain) {
+  totals_.Sync(model.SnapshotGrid);
+  totals_.CertainAll(certain);
 }
 
 // The quotients of a side other than 20, worked out as the shared tables'.

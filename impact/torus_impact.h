@@ -51,7 +51,7 @@ class TorusImpact final : public ImpactModel {
   // quotient rows fit (TorusTotals::Fits).
   bool CertifiesTurns() const override { return certified_; }
   std::uint8_t CertainGreatest(const ModelState& model, int x, int y) override;
-  void RoundStarts(const ModelState& model) override;
+  void RoundStarts(const ModelState& model, std::span<std::uint8_t> certain) override;
 
   // Drops every impact worked out before: the next round works all of them
   // out (for benchmarks of the kernels).

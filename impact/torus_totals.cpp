@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <span>
 
+#include "impact/round_lanes.h"
 #include "impact/totals_kernel.h"
 
 namespace impactsim {
@@ -54,6 +56,19 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
       for (int d = 0; d < side; ++d) greatest_ += row[d];
     }
     terms_ = static_cast<std::int64_t>(side) * side;
+    // The build's positions: every offset once (each axis -side/2 ..
+    // side - side/2 - 1), weighted by the quotient of strength 1, fl(1 / g).
+    const int half = side / 2;
+    const std::int64_t stride = 2 * side + kMaxLanes;
+    offsets_.clear();
+    weights_.clear();
+    for (int dy = -half; dy < side - half; ++dy) {
+      for (int dx = -half; dx < side - half; ++dx) {
+        offsets_.push_back(dy * stride + dx);
+        weights_.push_back(
+            rows_[(folds_ + fold_[U(dy + side - 1)]) * U(side) + U((dx + side) % side)]);
+      }
+    }
   }
   spans_.resize(2 * U(side));
   totals_[0].resize(Z(terms_));
@@ -61,14 +76,44 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
   Rebuild(sources);
 }
 
+// Every total anew, as a weighted sum over every offset of fields of the
+// strengths of each opinion's cells (squared for plain sums), padded by half
+// a side of wrapped cells all round. As for the ring model's build, each
+// term differs from the per-turn quotient by at most 2u of it and is rounded
+// at most twice: the bound counts 2 m + 3 steps.
 void TorusTotals::Rebuild(const Grid& sources) {
-  std::fill(totals_[0].begin(), totals_[0].end(), 0.0);
-  std::fill(totals_[1].begin(), totals_[1].end(), 0.0);
+  const int side = side_, half = side / 2;
+  const std::int64_t stride = 2 * side + kMaxLanes;
+  const auto size = static_cast<std::size_t>(2 * side * stride);
+  fields_[0].assign(size, 0.0);
+  fields_[1].assign(size, 0.0);
   sources_[0] = sources_[1] = 0;
-  seen_.assign(sources.Data(), sources.Data() + sources.Total());
-  for (int y = 1; y <= side_; ++y) {
-    for (int x = 1; x <= side_; ++x) Apply<true>(sources.At(x, y), x, y);
+  for (const Cell& c : std::span(sources.Data(), U(sources.Total()))) {
+    if (c.Opinion == 1 || c.Opinion == 2) ++sources_[c.Opinion - 1];
   }
+  for (int py = 0; py < 2 * side; ++py) {
+    const Cell* row = sources.Data() + ((py - half + side) % side) * side;
+    for (int px = 0; px < 2 * side; ++px) {
+      const Cell& c = row[(px - half + side) % side];
+      if (c.Opinion != 1 && c.Opinion != 2) continue;
+      const double s = c.Supportiveness;
+      fields_[c.Opinion - 1u][static_cast<std::size_t>(py * stride + px)] = summationM_ ? s * s : s;
+    }
+  }
+  totals_kernel::ConvolveInput in;
+  in.fields = 2;
+  in.field[0] = fields_[0].data();
+  in.field[1] = fields_[1].data();
+  in.total[0] = totals_[0].data();
+  in.total[1] = totals_[1].data();
+  in.origin = half * stride + half;
+  in.stride = stride;
+  in.side = side;
+  in.offset = offsets_.data();
+  in.weight = weights_.data();
+  in.positions = static_cast<int>(offsets_.size());
+  totals_kernel::Convolve(in);
+  seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;
   ++counts_.rebuilds;
   Changed();
@@ -98,7 +143,8 @@ void TorusTotals::CellChanged(const Grid& sources, int x, int y) {
 }
 
 void TorusTotals::Changed() {
-  halfWidth_ = CertifiedHalfWidth(terms_ + 2 * changes_, terms_, greatest_);
+  // The build (see Rebuild), then at most two steps on a total per change.
+  halfWidth_ = CertifiedHalfWidth(2 * terms_ + 3 + 2 * changes_, terms_, greatest_);
 }
 
 // Adds (or removes) the quotient of cell c at [x, y] on every target: target
@@ -138,6 +184,17 @@ std::uint8_t TorusTotals::CertainGreatest(int x, int y) {
       {totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]}, halfWidth_, summationM_);
   ++(certain != 0 ? counts_.certain : counts_.fallback);
   return certain;
+}
+
+void TorusTotals::CertainAll(std::span<std::uint8_t> certain) {
+  std::int64_t named = 0;
+  for (std::size_t t = 0; t < certain.size(); ++t) {
+    certain[t] = CertainGreatestOfTwo({totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]},
+                                      halfWidth_, summationM_);
+    named += certain[t] != 0 ? 1 : 0;
+  }
+  counts_.certain += named;
+  counts_.fallback += static_cast<std::int64_t>(certain.size()) - named;
 }
 
 }  // namespace impactsim

@@ -7,6 +7,7 @@
 // proves it.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "impact/certified_choice.h"
@@ -34,6 +35,8 @@ class TorusTotals {
 
   // The opinion the per-turn code would certainly pick at [x, y], or 0.
   std::uint8_t CertainGreatest(int x, int y);
+  // The same for every target at once.
+  void CertainAll(std::span<std::uint8_t> certain);
 
   const CertifiedCounts& Counts() const { return counts_; }
 
@@ -56,6 +59,10 @@ class TorusTotals {
   std::vector<double> totals_[2];
   std::int32_t sources_[2] = {0, 0};
   std::vector<totals_kernel::Span> spans_;  // one change's runs of targets
+  // The build's fields (see Rebuild), its positions and their weights.
+  std::vector<double> fields_[2];
+  std::vector<std::int64_t> offsets_;
+  std::vector<double> weights_;
   std::vector<Cell> seen_;
   std::int64_t changes_ = 0;
   double halfWidth_ = 0.0;

@@ -71,15 +71,21 @@ class ImpactModel {
   // CertainGreatest: that opinion for cell [x, y]'s turn, or 0 where the
   // bound proves nothing (the run driver then asks ComputeImpact). The
   // totals follow the sources: in sequential runs the run driver calls
-  // CellChanged after every turn that changed a cell; in simultaneous runs
-  // it calls RoundStarts after each round's snapshot is taken. Either
-  // decides every turn exactly as ComputeImpact and the update rule would.
+  // CellChanged after every turn that changed a cell. In simultaneous runs,
+  // where every turn of a round reads its snapshot, it calls RoundStarts
+  // after each round's snapshot is taken, which writes what CertainGreatest
+  // would answer at every cell's turn (index (y - 1) * side + (x - 1)).
+  // Either way every turn is decided exactly as ComputeImpact and the update
+  // rule would decide it.
   virtual bool CertifiesTurns() const { return false; }
   virtual std::uint8_t CertainGreatest(const ModelState& model, int x, int y) {
     (void)model, (void)x, (void)y;
     return 0;
   }
-  virtual void RoundStarts(const ModelState& model) { (void)model; }
+  virtual void RoundStarts(const ModelState& model, std::span<std::uint8_t> certain) {
+    (void)model;
+    for (std::uint8_t& c : certain) c = 0;
+  }
 
   // Whether ComputeRound is offered for the prepared run.
   virtual bool ComputesRounds() const { return false; }

@@ -59,7 +59,7 @@ class RandomSource {
 
   // count draws of RandBelow(n), in order, into out[0..count-1]: the same
   // values and the same final state as count calls, with the recurrence
-  // stepped eight draws apart so that the draws overlap.
+  // stepped sixteen draws apart so that the draws overlap.
   void FillBelow(std::int32_t n, std::int32_t* out, std::size_t count);
 
   std::uint32_t RandomState = 0;

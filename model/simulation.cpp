@@ -198,7 +198,9 @@ RunResult Simulation::Run() {
 
 void Simulation::CertifiedTurn(RunState& run) {
   const std::int32_t before = run.ChangeCount;
-  const std::uint8_t certain = impact_->CertainGreatest(model_, run.X, run.Y);
+  const std::uint8_t certain = run.Settings.RandomSeq
+                                   ? impact_->CertainGreatest(model_, run.X, run.Y)
+                                   : roundCertain_[U(run.CellNo - 1)];
   if (certain != 0) {
     ApplyChoice(model_, certain, random_, run.Turn, run.X, run.Y, run.ChangeCount);
   } else {
@@ -309,7 +311,10 @@ void Simulation::StartRound(RunState& run) {
   run.AheadEnd = 0;  // a new visit order
   if (!run.Settings.RandomSeq) model_.SnapshotGrid = model_.PopulationGrid;
   if (run.WholeRounds) impact_->ComputeRound(model_, roundImpact_, roundSources_);
-  if (run.Certified) impact_->RoundStarts(model_);
+  if (run.Certified && !run.Settings.RandomSeq) {
+    roundCertain_.resize(U(model_.CellTotal()));
+    impact_->RoundStarts(model_, roundCertain_);
+  }
 }
 
 void Simulation::ShuffleVisitOrder() {

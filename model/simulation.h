@@ -191,7 +191,8 @@ class Simulation {
   std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
   std::vector<std::int32_t> draws_;       // a shuffle's draws: two per swap, ten swaps per cell
   std::optional<CycleWatch> cycles_;
-  std::vector<ImpactVector> roundImpact_;  // per cell, for whole rounds
+  std::vector<std::uint8_t> roundCertain_;  // simultaneous certified rounds: per cell
+  std::vector<ImpactVector> roundImpact_;   // per cell, for whole rounds
   std::vector<SourceCount> roundSources_;
   std::vector<std::int32_t> aheadCells_;  // sequential: the next turns' cells, 0-based
   std::vector<ImpactVector> aheadImpact_;

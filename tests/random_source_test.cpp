@@ -112,7 +112,7 @@ TEST(random_source_test, system_clock_reads_the_utc_time_of_day) {
   }
 }
 
-// Draws filled eight apart are the draws of RandBelow one after another:
+// Draws filled sixteen apart are the draws of RandBelow one after another:
 // every value and the state left behind, for counts around the block size
 // and ranges from 1 to the largest.
 TEST(random_source_test, filled_draws_are_the_draws_one_by_one) {
@@ -124,6 +124,7 @@ TEST(random_source_test, filled_draws_are_the_draws_one_by_one) {
   const Case cases[] = {{0, 1600, 32000}, {86'399'999, 400, 8000},
                         {12345, 1600, 0}, {7, 1600, 7},
                         {7, 1600, 8},     {7, 1600, 9},
+                        {7, 1600, 15},    {7, 1600, 16},
                         {1, 1, 17},       {0xffffffffu, 2'147'483'647, 1003}};
   for (const Case& c : cases) {
     FixedClock clock(0);
