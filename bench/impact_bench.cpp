@@ -67,6 +67,9 @@ class Prepared {
     RunSettings prepared = settings;
     if (!program.HasEdge) prepared.Edge = false;
     Model().SnapshotGrid = Model().PopulationGrid;
+    // The kernels and the per-turn code, not certified turns.
+    if (auto* ring = dynamic_cast<RingImpact*>(impact_.get())) ring->UseCertifiedTurns(false);
+    if (auto* torus = dynamic_cast<TorusImpact*>(impact_.get())) torus->UseCertifiedTurns(false);
     impact_->Prepare(prepared, Model());
   }
 

@@ -13,6 +13,8 @@ namespace {
 // Rebuilding every total costs about as much as this many changes of one
 // cell each; between builds the bound grows by two roundings per change.
 constexpr std::int64_t kChangesPerBuild = 64;
+// A single-precision rounding in units of the double's.
+constexpr std::int64_t kSingleStep = std::int64_t{1} << 29;
 // A round that changed at least one cell in this many is synced by a build.
 constexpr std::size_t kRebuildShare = 16;
 
@@ -42,12 +44,12 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
     // The build's positions: fl(1 / g) is a quotient of strength 1.
     offsets_.clear();
     weights_.clear();
-    const std::int64_t stride = shape.side + 2 * shape.reach + kMaxLanes;
+    const std::int64_t stride = shape.side + 2 * shape.reach + totals_kernel::kConvolveOverread;
     for (const Position& p : positions) {
       offsets_.push_back(p.dy * stride + p.dx);
-      weights_.push_back(p.quotient[1]);
+      weights_.push_back(static_cast<float>(p.quotient[1]));
     }
-    ones_.assign(positions.size(), 1.0);
+    ones_.assign(positions.size(), 1.0f);
   }
   const auto cells = U(shape.side * shape.side);
   for (int o = 0; o < 2; ++o) {
@@ -61,15 +63,19 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
 // Every total anew, as a weighted sum over the positions around each
 // target of fields padded by the reach (zeros beyond walls, the wrapped
 // cells on a torus): persuasiveness and supportiveness of each opinion's
-// cells weighted by fl(1 / g), then the cells of each opinion weighted by 1.
-// Each term w * strength differs from the per-turn quotient
-// fl(strength / g) by at most 2u of it, and each is rounded once or twice
-// (multiply, add); the bound counts 2 m + 3 steps for the build.
+// cells weighted by fl(1 / g), then the cells of each opinion weighted by 1,
+// in single precision (unit roundoff u' = 2^-24 = 2^29 u): each weight
+// lies within 2u' of 1 / g, so the exact sum of the products within 2u' M of
+// the exact sum of strength / g, itself within u M of the per-turn
+// quotients' exact sum; each multiply-add rounds once, by at most u' M. So
+// the build stands within (m + 3) u' M of the exact sum, and the bound counts
+// (2 m + 3) 2^29 steps for it. The counts are whole numbers below 2^24:
+// exact.
 void RingTotals::Rebuild(const Grid& sources) {
   const int side = shape_.side, reach = shape_.reach;
-  const std::int64_t stride = side + 2 * reach + kMaxLanes;
+  const std::int64_t stride = side + 2 * reach + totals_kernel::kConvolveOverread;
   const int rows = side + 2 * reach;
-  for (auto& field : fields_) field.assign(U(rows) * static_cast<std::size_t>(stride), 0.0);
+  for (auto& field : fields_) field.assign(U(rows) * static_cast<std::size_t>(stride), 0.0f);
   for (int py = 0; py < rows; ++py) {
     const int gy = py - reach;
     if (!shape_.torus && (gy < 0 || gy >= side)) continue;
@@ -83,10 +89,10 @@ void RingTotals::Rebuild(const Grid& sources) {
       const std::size_t at = U(py) * static_cast<std::size_t>(stride) + U(px);
       fields_[o][at] = c.Persuasiveness;
       fields_[2 + o][at] = c.Supportiveness;
-      fields_[4 + o][at] = 1.0;
+      fields_[4 + o][at] = 1.0f;
     }
   }
-  totals_kernel::ConvolveInput in;
+  totals_kernel::ConvolveSingleInput in;
   in.origin = std::int64_t{reach} * stride + reach;
   in.stride = stride;
   in.side = side;
@@ -99,14 +105,14 @@ void RingTotals::Rebuild(const Grid& sources) {
   in.total[1] = persuasive_[1].data();
   in.total[2] = supportive_[0].data();
   in.total[3] = supportive_[1].data();
-  totals_kernel::Convolve(in);
+  totals_kernel::ConvolveSingle(in);
   in.fields = 2;
   in.weight = ones_.data();
   in.field[0] = fields_[4].data();
   in.field[1] = fields_[5].data();
   in.total[0] = sources_[0].data();
   in.total[1] = sources_[1].data();
-  totals_kernel::Convolve(in);
+  totals_kernel::ConvolveSingle(in);
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;
   ++counts_.rebuilds;
@@ -146,7 +152,7 @@ void RingTotals::CellChanged(const Grid& sources, int x, int y) {
 
 void RingTotals::Changed() {
   // The build (see Rebuild), then at most two steps on a total per change.
-  halfWidth_ = CertifiedHalfWidth(2 * terms_ + 3 + 2 * changes_, terms_, greatest_);
+  halfWidth_ = CertifiedHalfWidth(kSingleStep * (2 * terms_ + 3) + 2 * changes_, terms_, greatest_);
 }
 
 // Adds (or removes) the quotients of source c at [x, y] to every target it

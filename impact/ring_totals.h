@@ -79,9 +79,9 @@ class RingTotals {
   // The build's fields, padded by the reach: persuasiveness of opinions 1
   // and 2, supportiveness of 1 and 2, cells of 1 and 2; and its positions
   // (offsets on the fields) and their weights fl(1 / g), and 1s.
-  std::vector<double> fields_[6];
+  std::vector<float> fields_[6];
   std::vector<std::int64_t> offsets_;
-  std::vector<double> weights_, ones_;
+  std::vector<float> weights_, ones_;
   std::vector<Cell> seen_;    // what the totals stand for
   std::vector<int> changed_;  // cells a sync found changed
   std::int64_t changes_ = 0;  // since the last build

@@ -13,6 +13,8 @@ namespace impactsim {
 namespace {
 
 constexpr std::int64_t kChangesPerBuild = 64;
+// A single-precision rounding in units of the double's.
+constexpr std::int64_t kSingleStep = std::int64_t{1} << 29;
 
 std::size_t Z(std::int64_t v) {
   return static_cast<std::size_t>(v);
@@ -59,14 +61,14 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
     // The build's positions: every offset once (each axis -side/2 ..
     // side - side/2 - 1), weighted by the quotient of strength 1, fl(1 / g).
     const int half = side / 2;
-    const std::int64_t stride = 2 * side + kMaxLanes;
+    const std::int64_t stride = 2 * side + totals_kernel::kConvolveOverread;
     offsets_.clear();
     weights_.clear();
     for (int dy = -half; dy < side - half; ++dy) {
       for (int dx = -half; dx < side - half; ++dx) {
         offsets_.push_back(dy * stride + dx);
-        weights_.push_back(
-            rows_[(folds_ + fold_[U(dy + side - 1)]) * U(side) + U((dx + side) % side)]);
+        weights_.push_back(static_cast<float>(
+            rows_[(folds_ + fold_[U(dy + side - 1)]) * U(side) + U((dx + side) % side)]));
       }
     }
   }
@@ -78,15 +80,15 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
 
 // Every total anew, as a weighted sum over every offset of fields of the
 // strengths of each opinion's cells (squared for plain sums), padded by half
-// a side of wrapped cells all round. As for the ring model's build, each
-// term differs from the per-turn quotient by at most 2u of it and is rounded
-// at most twice: the bound counts 2 m + 3 steps.
+// a side of wrapped cells all round, in single precision: as for the ring
+// model's build (impact/ring_totals.cpp), the bound counts (2 m + 3) 2^29
+// steps for it. Squared strengths, at most 10^4, are exact in a float.
 void TorusTotals::Rebuild(const Grid& sources) {
   const int side = side_, half = side / 2;
-  const std::int64_t stride = 2 * side + kMaxLanes;
+  const std::int64_t stride = 2 * side + totals_kernel::kConvolveOverread;
   const auto size = static_cast<std::size_t>(2 * side * stride);
-  fields_[0].assign(size, 0.0);
-  fields_[1].assign(size, 0.0);
+  fields_[0].assign(size, 0.0f);
+  fields_[1].assign(size, 0.0f);
   sources_[0] = sources_[1] = 0;
   for (const Cell& c : std::span(sources.Data(), U(sources.Total()))) {
     if (c.Opinion == 1 || c.Opinion == 2) ++sources_[c.Opinion - 1];
@@ -96,11 +98,11 @@ void TorusTotals::Rebuild(const Grid& sources) {
     for (int px = 0; px < 2 * side; ++px) {
       const Cell& c = row[(px - half + side) % side];
       if (c.Opinion != 1 && c.Opinion != 2) continue;
-      const double s = c.Supportiveness;
+      const float s = c.Supportiveness;
       fields_[c.Opinion - 1u][static_cast<std::size_t>(py * stride + px)] = summationM_ ? s * s : s;
     }
   }
-  totals_kernel::ConvolveInput in;
+  totals_kernel::ConvolveSingleInput in;
   in.fields = 2;
   in.field[0] = fields_[0].data();
   in.field[1] = fields_[1].data();
@@ -112,7 +114,7 @@ void TorusTotals::Rebuild(const Grid& sources) {
   in.offset = offsets_.data();
   in.weight = weights_.data();
   in.positions = static_cast<int>(offsets_.size());
-  totals_kernel::Convolve(in);
+  totals_kernel::ConvolveSingle(in);
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;
   ++counts_.rebuilds;
@@ -144,7 +146,7 @@ void TorusTotals::CellChanged(const Grid& sources, int x, int y) {
 
 void TorusTotals::Changed() {
   // The build (see Rebuild), then at most two steps on a total per change.
-  halfWidth_ = CertifiedHalfWidth(2 * terms_ + 3 + 2 * changes_, terms_, greatest_);
+  halfWidth_ = CertifiedHalfWidth(kSingleStep * (2 * terms_ + 3) + 2 * changes_, terms_, greatest_);
 }
 
 // Adds (or removes) the quotient of cell c at [x, y] on every target: target

@@ -60,9 +60,9 @@ class TorusTotals {
   std::int32_t sources_[2] = {0, 0};
   std::vector<totals_kernel::Span> spans_;  // one change's runs of targets
   // The build's fields (see Rebuild), its positions and their weights.
-  std::vector<double> fields_[2];
+  std::vector<float> fields_[2];
   std::vector<std::int64_t> offsets_;
-  std::vector<double> weights_;
+  std::vector<float> weights_;
   std::vector<Cell> seen_;
   std::int64_t changes_ = 0;
   double halfWidth_ = 0.0;

@@ -7,6 +7,8 @@
 // The line above includes this file again once per instruction set.
 #include <hwy/highway.h>
 
+#include <algorithm>
+
 #include "impact/round_lanes.h"
 #include "impact/totals_kernel.h"
 
@@ -52,46 +54,111 @@ HWY_INLINE void Dispatch(const Input& in) {
   }
 }
 
-template <std::size_t kFields>
+// kBlocks vectors of neighbouring targets at once, so that enough
+// independent chains of multiply-adds keep the adders busy.
+template <std::size_t kFields, std::size_t kBlocks>
 HWY_INLINE void ConvolveFields(const ConvolveInput& in) {
   const D d;
   const int n = static_cast<int>(hn::Lanes(d));
+  const int step = n * static_cast<int>(kBlocks);
   HWY_ALIGN double lanes[kMaxLanes];
   for (int ty = 0; ty < in.side; ++ty) {
-    for (int tx = 0; tx < in.side; tx += n) {
+    for (int tx = 0; tx < in.side; tx += step) {
       const std::int64_t at = in.origin + ty * in.stride + tx;
-      hn::Vec<D> acc[kFields];
-      for (std::size_t f = 0; f < kFields; ++f) acc[f] = hn::Zero(d);
+      hn::Vec<D> acc[kFields][kBlocks];
+      for (std::size_t f = 0; f < kFields; ++f) {
+        for (std::size_t b = 0; b < kBlocks; ++b) acc[f][b] = hn::Zero(d);
+      }
       for (int p = 0; p < in.positions; ++p) {
         const auto w = hn::Set(d, in.weight[p]);
+        const std::int64_t from = at + in.offset[p];
         for (std::size_t f = 0; f < kFields; ++f) {
-          acc[f] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + at + in.offset[p]), acc[f]);
+          for (std::size_t b = 0; b < kBlocks; ++b) {
+            const std::int64_t lane0 = from + static_cast<std::int64_t>(b) * n;
+            acc[f][b] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + lane0), acc[f][b]);
+          }
         }
       }
-      const int valid = in.side - tx < n ? in.side - tx : n;
-      for (std::size_t f = 0; f < kFields; ++f) {
-        double* out = in.total[f] + ty * in.side + tx;
-        if (valid == n) {
-          hn::StoreU(acc[f], d, out);
-        } else {
-          hn::Store(acc[f], d, lanes);
-          for (int k = 0; k < valid; ++k) out[k] = lanes[k];
+      for (std::size_t b = 0; b < kBlocks; ++b) {
+        const int x0 = tx + static_cast<int>(b) * n;
+        const int valid = std::min(n, in.side - x0);
+        if (valid <= 0) break;
+        for (std::size_t f = 0; f < kFields; ++f) {
+          double* out = in.total[f] + ty * in.side + x0;
+          if (valid == n) {
+            hn::StoreU(acc[f][b], d, out);
+          } else {
+            hn::Store(acc[f][b], d, lanes);
+            for (int k = 0; k < valid; ++k) out[k] = lanes[k];
+          }
         }
       }
     }
   }
 }
 
+using DF = hn::CappedTag<float, 2 * kMaxLanes>;
+
+template <std::size_t kFields, std::size_t kBlocks>
+HWY_INLINE void ConvolveSingleFields(const ConvolveSingleInput& in) {
+  const DF d;
+  const int n = static_cast<int>(hn::Lanes(d));
+  const int step = n * static_cast<int>(kBlocks);
+  HWY_ALIGN float lanes[2 * kMaxLanes];
+  for (int ty = 0; ty < in.side; ++ty) {
+    for (int tx = 0; tx < in.side; tx += step) {
+      const std::int64_t at = in.origin + ty * in.stride + tx;
+      hn::Vec<DF> acc[kFields][kBlocks];
+      for (std::size_t f = 0; f < kFields; ++f) {
+        for (std::size_t b = 0; b < kBlocks; ++b) acc[f][b] = hn::Zero(d);
+      }
+      for (int p = 0; p < in.positions; ++p) {
+        const auto w = hn::Set(d, in.weight[p]);
+        const std::int64_t from = at + in.offset[p];
+        for (std::size_t f = 0; f < kFields; ++f) {
+          for (std::size_t b = 0; b < kBlocks; ++b) {
+            const std::int64_t lane0 = from + static_cast<std::int64_t>(b) * n;
+            acc[f][b] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + lane0), acc[f][b]);
+          }
+        }
+      }
+      for (std::size_t b = 0; b < kBlocks; ++b) {
+        const int x0 = tx + static_cast<int>(b) * n;
+        const int valid = std::min(n, in.side - x0);
+        if (valid <= 0) break;
+        for (std::size_t f = 0; f < kFields; ++f) {
+          hn::Store(acc[f][b], d, lanes);
+          double* out = in.total[f] + ty * in.side + x0;
+          for (int k = 0; k < valid; ++k) out[k] = static_cast<double>(lanes[k]);
+        }
+      }
+    }
+  }
+}
+
+void ConvolveSingleImpl(const ConvolveSingleInput& in) {
+  switch (in.fields) {
+    case 1:
+      return ConvolveSingleFields<1, 2>(in);
+    case 2:
+      return ConvolveSingleFields<2, 2>(in);
+    case 3:
+      return ConvolveSingleFields<3, 1>(in);
+    default:
+      return ConvolveSingleFields<4, 1>(in);
+  }
+}
+
 void ConvolveImpl(const ConvolveInput& in) {
   switch (in.fields) {
     case 1:
-      return ConvolveFields<1>(in);
+      return ConvolveFields<1, 2>(in);
     case 2:
-      return ConvolveFields<2>(in);
+      return ConvolveFields<2, 2>(in);
     case 3:
-      return ConvolveFields<3>(in);
+      return ConvolveFields<3, 1>(in);
     default:
-      return ConvolveFields<4>(in);
+      return ConvolveFields<4, 1>(in);
   }
 }
 
@@ -121,6 +188,10 @@ void Subtract(const Input& in) {
 
 void Convolve(const ConvolveInput& in) {
   IMPACTSIM_DISPATCH(ConvolveImpl, in)
+}
+
+void ConvolveSingle(const ConvolveSingleInput& in) {
+  IMPACTSIM_DISPATCH(ConvolveSingleImpl, in)
 }
 
 }  // namespace impactsim::totals_kernel

@@ -34,13 +34,16 @@ void Add(const Input& in);
 void Subtract(const Input& in);
 
 inline constexpr int kMaxFields = 4;
+// How far past a target row's last target the fields must reach: a
+// convolution reads several vectors of targets at once.
+inline constexpr int kConvolveOverread = 32;
 
 // Every target's weighted sum over the positions around it:
 // total[f][ty * side + tx] = sum over positions p of
 // weight[p] * field[f][origin + ty * stride + tx + offset[p]], in any order
 // (fused multiply-adds where the instruction set has them). The fields are
-// padded so that every position of every target, and a vector's width to
-// the right, lie inside them.
+// padded so that every position of every target, and kConvolveOverread more
+// to the right, lie inside them.
 struct ConvolveInput {
   const double* field[kMaxFields] = {};
   double* total[kMaxFields] = {};
@@ -53,5 +56,21 @@ struct ConvolveInput {
   int positions = 0;
 };
 void Convolve(const ConvolveInput& in);
+
+// The same sums in single precision, twice as many targets per vector: the
+// fields and weights as floats, each target's sums widened to double as
+// they are stored.
+struct ConvolveSingleInput {
+  const float* field[kMaxFields] = {};
+  double* total[kMaxFields] = {};
+  int fields = 0;
+  std::int64_t origin = 0;
+  std::int64_t stride = 0;
+  int side = 0;
+  const std::int64_t* offset = nullptr;
+  const float* weight = nullptr;
+  int positions = 0;
+};
+void ConvolveSingle(const ConvolveSingleInput& in);
 
 }  // namespace impactsim::totals_kernel
