@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "impact/certified_batch.h"
 #include "impact/round_lanes.h"
 #include "impact/totals_kernel.h"
 
@@ -76,6 +77,10 @@ void RingTotals::Rebuild(const Grid& sources) {
   const std::int64_t stride = side + 2 * reach + totals_kernel::kConvolveOverread;
   const int rows = side + 2 * reach;
   for (auto& field : fields_) field.assign(U(rows) * static_cast<std::size_t>(stride), 0.0f);
+  // Every cell on the grid stands for 1 in the last field, to count the
+  // sources each target has whatever their opinions: once per shape.
+  const bool countAll = allSources_.empty() || !(allFor_ == shape_);
+  bool others = false;  // a cell of neither opinion
   for (int py = 0; py < rows; ++py) {
     const int gy = py - reach;
     if (!shape_.torus && (gy < 0 || gy >= side)) continue;
@@ -84,12 +89,16 @@ void RingTotals::Rebuild(const Grid& sources) {
       const int gx = px - reach;
       if (!shape_.torus && (gx < 0 || gx >= side)) continue;
       const Cell& c = sources.Data()[y * side + (gx + side) % side];
-      if (c.Opinion != 1 && c.Opinion != 2) continue;
-      const std::size_t o = c.Opinion - 1u;
       const std::size_t at = U(py) * static_cast<std::size_t>(stride) + U(px);
+      fields_[5][at] = 1.0f;
+      if (c.Opinion != 1 && c.Opinion != 2) {
+        others = true;
+        continue;
+      }
+      const std::size_t o = c.Opinion - 1u;
       fields_[o][at] = c.Persuasiveness;
       fields_[2 + o][at] = c.Supportiveness;
-      fields_[4 + o][at] = 1.0f;
+      if (o == 0) fields_[4][at] = 1.0f;
     }
   }
   totals_kernel::ConvolveSingleInput in;
@@ -106,13 +115,38 @@ void RingTotals::Rebuild(const Grid& sources) {
   in.total[2] = supportive_[0].data();
   in.total[3] = supportive_[1].data();
   totals_kernel::ConvolveSingle(in);
-  in.fields = 2;
+  // The sources of opinion 1 counted; those of 2 the rest (whole numbers:
+  // exact), unless some cell holds neither.
+  allSources_.resize(sources_[1].size());
+  in.fields = countAll ? 2 : 1;
   in.weight = ones_.data();
   in.field[0] = fields_[4].data();
   in.field[1] = fields_[5].data();
   in.total[0] = sources_[0].data();
-  in.total[1] = sources_[1].data();
+  in.total[1] = allSources_.data();
   totals_kernel::ConvolveSingle(in);
+  allFor_ = shape_;
+  for (std::size_t t = 0; t < sources_[1].size(); ++t) {
+    sources_[1][t] = allSources_[t] - sources_[0][t];
+  }
+  if (others) {
+    // Some cell holds neither opinion: count opinion 2 by itself.
+    for (std::size_t at = 0; at < fields_[5].size(); ++at) fields_[5][at] = 0.0f;
+    for (int py = 0; py < rows; ++py) {
+      const int gy = py - reach;
+      if (!shape_.torus && (gy < 0 || gy >= side)) continue;
+      for (int px = 0; px < rows; ++px) {
+        const int gx = px - reach;
+        if (!shape_.torus && (gx < 0 || gx >= side)) continue;
+        const Cell& c = sources.Data()[(gy + side) % side * side + (gx + side) % side];
+        if (c.Opinion == 2) fields_[5][U(py) * static_cast<std::size_t>(stride) + U(px)] = 1.0f;
+      }
+    }
+    in.fields = 1;
+    in.field[0] = fields_[5].data();
+    in.total[0] = sources_[1].data();
+    totals_kernel::ConvolveSingle(in);
+  }
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;
   ++counts_.rebuilds;
@@ -231,13 +265,32 @@ std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
 }
 
 void RingTotals::CertainAll(const Grid& own, std::span<std::uint8_t> certain) {
+  // What each target reads, as Decide gathers it, then every answer at once.
+  const std::size_t n = certain.size();
+  for (auto& v : batch_) v.resize(n);
+  const bool self = !shape_.removeSelf;
+  for (std::size_t t = 0; t < n; ++t) {
+    const Cell& c = own.Data()[t];
+    const bool ownFirst = c.Opinion == 1;
+    const double voice = self ? self_[c.Supportiveness] : 0.0;
+    const double counted = self ? 1.0 : 0.0;
+    batch_[0][t] = ownFirst ? supportive_[0][t] + voice : persuasive_[0][t];
+    batch_[1][t] = ownFirst ? persuasive_[1][t] : supportive_[1][t] + voice;
+    batch_[2][t] = sources_[0][t] + (ownFirst ? counted : 0.0);
+    batch_[3][t] = sources_[1][t] + (ownFirst ? 0.0 : counted);
+  }
+  CertainGreatestBatch({batch_[0].data(), batch_[1].data(), batch_[2].data(), batch_[3].data()}, n,
+                       halfWidth_, shape_.summationM, certain.data());
   std::int64_t named = 0;
-  for (std::size_t t = 0; t < certain.size(); ++t) {
-    certain[t] = Decide(own.Data()[t], t);
+  for (std::size_t t = 0; t < n; ++t) {
+    const Cell& c = own.Data()[t];
+    if (certain[t] == kCertainByDivision || (c.Opinion != 1 && c.Opinion != 2)) {
+      certain[t] = Decide(c, t);
+    }
     named += certain[t] != 0 ? 1 : 0;
   }
   counts_.certain += named;
-  counts_.fallback += static_cast<std::int64_t>(certain.size()) - named;
+  counts_.fallback += static_cast<std::int64_t>(n) - named;
 }
 
 }  // namespace impactsim

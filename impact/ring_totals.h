@@ -33,6 +33,7 @@ class RingTotals {
     bool torus = false;
     bool removeSelf = false;
     bool summationM = false;
+    friend bool operator==(const Shape&, const Shape&) = default;
   };
 
   // Builds the window tables for these positions (when the tables changed
@@ -82,6 +83,10 @@ class RingTotals {
   std::vector<float> fields_[6];
   std::vector<std::int64_t> offsets_;
   std::vector<float> weights_, ones_;
+  // Per target: its sources on the grid, whatever their opinions; for allFor_.
+  std::vector<double> allSources_;
+  std::vector<double> batch_[4];  // CertainAll's totals and counts per target
+  Shape allFor_;
   std::vector<Cell> seen_;    // what the totals stand for
   std::vector<int> changed_;  // cells a sync found changed
   std::int64_t changes_ = 0;  // since the last build

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "impact/certified_batch.h"
 #include "impact/round_lanes.h"
 #include "impact/totals_kernel.h"
 
@@ -189,14 +190,22 @@ std::uint8_t TorusTotals::CertainGreatest(int x, int y) {
 }
 
 void TorusTotals::CertainAll(std::span<std::uint8_t> certain) {
+  const std::size_t n = certain.size();
+  counted_[0].assign(n, static_cast<double>(sources_[0]));
+  counted_[1].assign(n, static_cast<double>(sources_[1]));
+  CertainGreatestBatch(
+      {totals_[0].data(), totals_[1].data(), counted_[0].data(), counted_[1].data()}, n, halfWidth_,
+      summationM_, certain.data());
   std::int64_t named = 0;
-  for (std::size_t t = 0; t < certain.size(); ++t) {
-    certain[t] = CertainGreatestOfTwo({totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]},
-                                      halfWidth_, summationM_);
+  for (std::size_t t = 0; t < n; ++t) {
+    if (certain[t] == kCertainByDivision) {
+      certain[t] = CertainGreatestOfTwo({totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]},
+                                        halfWidth_, summationM_);
+    }
     named += certain[t] != 0 ? 1 : 0;
   }
   counts_.certain += named;
-  counts_.fallback += static_cast<std::int64_t>(certain.size()) - named;
+  counts_.fallback += static_cast<std::int64_t>(n) - named;
 }
 
 }  // namespace impactsim

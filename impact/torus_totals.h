@@ -63,6 +63,7 @@ class TorusTotals {
   std::vector<float> fields_[2];
   std::vector<std::int64_t> offsets_;
   std::vector<float> weights_;
+  std::vector<double> counted_[2];  // CertainAll's counts per target
   std::vector<Cell> seen_;
   std::int64_t changes_ = 0;
   double halfWidth_ = 0.0;
