@@ -73,6 +73,15 @@ inline std::uint8_t CertainGreatestByDivision(RunningImpact first, RunningImpact
   return 0;
 }
 
+// Whether `impact`, as the per-turn code finishes it, lies in the interval
+// the bound gives around a running total (for tests of the bound).
+inline bool IntervalHolds(RunningImpact r, double halfWidth, bool summationM, double impact) {
+  if (r.sources == 0) return impact == 0.0;
+  const double root = summationM ? 1.0 : std::sqrt(static_cast<double>(r.sources));
+  const double low = r.total - halfWidth;
+  return (low < 0.0 ? 0.0 : low) / root <= impact && impact <= (r.total + halfWidth) / root;
+}
+
 // The same answer or 0, most turns without a division or a root and
 // without branches on the totals (which way a turn goes is not predictable).
 // With l = fl(low / fl(sqrt n)) >= (low / sqrt n)(1 - 3u) and

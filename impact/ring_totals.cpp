@@ -243,8 +243,8 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
   }
 }
 
-std::uint8_t RingTotals::Decide(const Cell& own, std::size_t t) const {
-  if (own.Opinion != 1 && own.Opinion != 2) return 0;
+std::array<RunningImpact, 2> RingTotals::Reads(const Cell& own, int x, int y) const {
+  const auto t = U((y - 1) * shape_.side + (x - 1));
   // Its own opinion's total by supportiveness, the other's by
   // persuasiveness, and its own voice unless removed.
   const bool ownFirst = own.Opinion == 1;
@@ -254,8 +254,15 @@ std::uint8_t RingTotals::Decide(const Cell& own, std::size_t t) const {
   const double second = ownFirst ? persuasive_[1][t] : supportive_[1][t] + voice;
   const auto firstSources = static_cast<std::int32_t>(sources_[0][t]) + (ownFirst ? counted : 0);
   const auto secondSources = static_cast<std::int32_t>(sources_[1][t]) + (ownFirst ? 0 : counted);
-  return CertainGreatestOfTwo({first, firstSources}, {second, secondSources}, halfWidth_,
-                              shape_.summationM);
+  return {RunningImpact{first, firstSources}, RunningImpact{second, secondSources}};
+}
+
+std::uint8_t RingTotals::Decide(const Cell& own, std::size_t t) const {
+  if (own.Opinion != 1 && own.Opinion != 2) return 0;
+  const auto side = static_cast<std::size_t>(shape_.side);
+  const auto [first, second] =
+      Reads(own, static_cast<int>(t % side) + 1, static_cast<int>(t / side) + 1);
+  return CertainGreatestOfTwo(first, second, halfWidth_, shape_.summationM);
 }
 
 std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {

@@ -8,6 +8,7 @@
 // names the opinion of greatest impact where the bound of
 // impact/certified_choice.h proves it.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -54,6 +55,11 @@ class RingTotals {
   void CertainAll(const Grid& own, std::span<std::uint8_t> certain);
 
   const CertifiedCounts& Counts() const { return counts_; }
+
+  // What the target [x, y] holding `own` reads: each opinion's running total
+  // and sources, its own voice included; and the half-width around them.
+  std::array<RunningImpact, 2> Reads(const Cell& own, int x, int y) const;
+  double HalfWidth() const { return halfWidth_; }
 
  private:
   template <bool kAdd>

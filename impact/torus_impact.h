@@ -61,6 +61,7 @@ class TorusImpact final : public ImpactModel {
   // default) or not (for tests and benchmarks of the other paths).
   void UseCertifiedTurns(bool on) { certify_ = on; }
   const CertifiedCounts& Certified() const { return totals_.Counts(); }
+  const TorusTotals& Running() const { return totals_; }
 
   // From the next Prepare on, work every turn out by the per-turn code that
   // serves more than two opinions, whatever the run's number (for tests:

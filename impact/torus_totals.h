@@ -6,6 +6,7 @@
 // opinion of greatest impact where the bound of impact/certified_choice.h
 // proves it.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -39,6 +40,14 @@ class TorusTotals {
   void CertainAll(std::span<std::uint8_t> certain);
 
   const CertifiedCounts& Counts() const { return counts_; }
+
+  // What the target [x, y] reads: each opinion's running total and sources;
+  // and the half-width around them.
+  std::array<RunningImpact, 2> Reads(int x, int y) const {
+    const auto t = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
+    return {RunningImpact{totals_[0][t], sources_[0]}, RunningImpact{totals_[1][t], sources_[1]}};
+  }
+  double HalfWidth() const { return halfWidth_; }
 
  private:
   template <bool kAdd>

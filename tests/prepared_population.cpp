@@ -118,6 +118,31 @@ std::uint8_t PreparedPopulation::ReferenceChoice(int x, int y) {
   return totals[1] > totals[2] ? 1 : 2;
 }
 
+// The per-turn code's impacts at [x, y] lie in the certified intervals.
+void PreparedPopulation::ExpectIntervalsHold(int x, int y, const std::string& context) {
+  std::array<RunningImpact, 2> reads{};
+  double halfWidth = 0.0;
+  if (const auto* ring = dynamic_cast<const RingImpact*>(certified_.get())) {
+    reads = ring->Running().Reads(Model().PopulationGrid.At(x, y), x, y);
+    halfWidth = ring->Running().HalfWidth();
+  } else if (const auto* torus = dynamic_cast<const TorusImpact*>(certified_.get())) {
+    reads = torus->Running().Reads(x, y);
+    halfWidth = torus->Running().HalfWidth();
+  } else {
+    return;
+  }
+  ImpactVector totals{};
+  SourceCount counts{};
+  reference_->ComputeImpact(Model(), x, y, totals, counts);
+  const bool summationM = settingsSource_.CurrentSettings().SummationM;
+  for (std::size_t o : {1u, 2u}) {
+    EXPECT_EQ(reads[o - 1].sources, counts[o]) << context << " cell [" << x << ", " << y << "]";
+    EXPECT_TRUE(IntervalHolds(reads[o - 1], halfWidth, summationM, totals[o]))
+        << context << " cell [" << x << ", " << y << "] opinion " << o << ": running "
+        << reads[o - 1].total << " +- " << halfWidth << ", per-turn impact " << totals[o];
+  }
+}
+
 int PreparedPopulation::ExpectCertainChoices(const std::string& context) {
   if (!certified_->CertifiesTurns()) return -1;
   // A simultaneous round's answers come together, from the snapshot: where
@@ -129,6 +154,7 @@ int PreparedPopulation::ExpectCertainChoices(const std::string& context) {
   int certain = 0, wrong = 0;
   for (int y = 1; y <= Side(); ++y) {
     for (int x = 1; x <= Side(); ++x) {
+      ExpectIntervalsHold(x, y, context);
       const std::uint8_t named = certified_->CertainGreatest(Model(), x, y);
       const std::size_t i = Model().PopulationGrid.Index(x, y);
       if (simultaneous && Model().PopulationGrid.Data()[i] == Model().SnapshotGrid.Data()[i]) {

@@ -81,6 +81,7 @@ class PreparedPopulation {
   RunObserver observer_;
   Simulation simulation_;
   std::uint8_t ReferenceChoice(int x, int y);
+  void ExpectIntervalsHold(int x, int y, const std::string& context);
 
   std::unique_ptr<ImpactModel> engine_;     // on the kernels
   std::unique_ptr<ImpactModel> certified_;  // certifying turns, as runs do
