@@ -101,7 +101,7 @@ void RingTotals::Rebuild(const Grid& sources) {
       if (o == 0) fields_[4][at] = 1.0f;
     }
   }
-  totals_kernel::ConvolveSingleInput in;
+  totals_kernel::ConvolveInput in;
   in.origin = std::int64_t{reach} * stride + reach;
   in.stride = stride;
   in.side = side;
@@ -114,7 +114,7 @@ void RingTotals::Rebuild(const Grid& sources) {
   in.total[1] = persuasive_[1].data();
   in.total[2] = supportive_[0].data();
   in.total[3] = supportive_[1].data();
-  totals_kernel::ConvolveSingle(in);
+  totals_kernel::Convolve(in);
   // The sources of opinion 1 counted; those of 2 the rest (whole numbers:
   // exact), unless some cell holds neither.
   allSources_.resize(sources_[1].size());
@@ -124,7 +124,7 @@ void RingTotals::Rebuild(const Grid& sources) {
   in.field[1] = fields_[5].data();
   in.total[0] = sources_[0].data();
   in.total[1] = allSources_.data();
-  totals_kernel::ConvolveSingle(in);
+  totals_kernel::Convolve(in);
   allFor_ = shape_;
   for (std::size_t t = 0; t < sources_[1].size(); ++t) {
     sources_[1][t] = allSources_[t] - sources_[0][t];
@@ -145,7 +145,7 @@ void RingTotals::Rebuild(const Grid& sources) {
     in.fields = 1;
     in.field[0] = fields_[5].data();
     in.total[0] = sources_[1].data();
-    totals_kernel::ConvolveSingle(in);
+    totals_kernel::Convolve(in);
   }
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;

@@ -103,7 +103,7 @@ void TorusTotals::Rebuild(const Grid& sources) {
       fields_[c.Opinion - 1u][static_cast<std::size_t>(py * stride + px)] = summationM_ ? s * s : s;
     }
   }
-  totals_kernel::ConvolveSingleInput in;
+  totals_kernel::ConvolveInput in;
   in.fields = 2;
   in.field[0] = fields_[0].data();
   in.field[1] = fields_[1].data();
@@ -115,7 +115,7 @@ void TorusTotals::Rebuild(const Grid& sources) {
   in.offset = offsets_.data();
   in.weight = weights_.data();
   in.positions = static_cast<int>(offsets_.size());
-  totals_kernel::ConvolveSingle(in);
+  totals_kernel::Convolve(in);
   seen_.assign(sources.Data(), sources.Data() + sources.Total());
   changes_ = 0;
   ++counts_.rebuilds;

@@ -56,51 +56,10 @@ HWY_INLINE void Dispatch(const Input& in) {
 
 // kBlocks vectors of neighbouring targets at once, so that enough
 // independent chains of multiply-adds keep the adders busy.
-template <std::size_t kFields, std::size_t kBlocks>
-HWY_INLINE void ConvolveFields(const ConvolveInput& in) {
-  const D d;
-  const int n = static_cast<int>(hn::Lanes(d));
-  const int step = n * static_cast<int>(kBlocks);
-  HWY_ALIGN double lanes[kMaxLanes];
-  for (int ty = 0; ty < in.side; ++ty) {
-    for (int tx = 0; tx < in.side; tx += step) {
-      const std::int64_t at = in.origin + ty * in.stride + tx;
-      hn::Vec<D> acc[kFields][kBlocks];
-      for (std::size_t f = 0; f < kFields; ++f) {
-        for (std::size_t b = 0; b < kBlocks; ++b) acc[f][b] = hn::Zero(d);
-      }
-      for (int p = 0; p < in.positions; ++p) {
-        const auto w = hn::Set(d, in.weight[p]);
-        const std::int64_t from = at + in.offset[p];
-        for (std::size_t f = 0; f < kFields; ++f) {
-          for (std::size_t b = 0; b < kBlocks; ++b) {
-            const std::int64_t lane0 = from + static_cast<std::int64_t>(b) * n;
-            acc[f][b] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + lane0), acc[f][b]);
-          }
-        }
-      }
-      for (std::size_t b = 0; b < kBlocks; ++b) {
-        const int x0 = tx + static_cast<int>(b) * n;
-        const int valid = std::min(n, in.side - x0);
-        if (valid <= 0) break;
-        for (std::size_t f = 0; f < kFields; ++f) {
-          double* out = in.total[f] + ty * in.side + x0;
-          if (valid == n) {
-            hn::StoreU(acc[f][b], d, out);
-          } else {
-            hn::Store(acc[f][b], d, lanes);
-            for (int k = 0; k < valid; ++k) out[k] = lanes[k];
-          }
-        }
-      }
-    }
-  }
-}
-
 using DF = hn::CappedTag<float, 2 * kMaxLanes>;
 
 template <std::size_t kFields, std::size_t kBlocks>
-HWY_INLINE void ConvolveSingleFields(const ConvolveSingleInput& in) {
+HWY_INLINE void ConvolveFields(const ConvolveInput& in) {
   const DF d;
   const int n = static_cast<int>(hn::Lanes(d));
   const int step = n * static_cast<int>(kBlocks);
@@ -133,19 +92,6 @@ HWY_INLINE void ConvolveSingleFields(const ConvolveSingleInput& in) {
         }
       }
     }
-  }
-}
-
-void ConvolveSingleImpl(const ConvolveSingleInput& in) {
-  switch (in.fields) {
-    case 1:
-      return ConvolveSingleFields<1, 2>(in);
-    case 2:
-      return ConvolveSingleFields<2, 2>(in);
-    case 3:
-      return ConvolveSingleFields<3, 1>(in);
-    default:
-      return ConvolveSingleFields<4, 1>(in);
   }
 }
 
@@ -188,10 +134,6 @@ void Subtract(const Input& in) {
 
 void Convolve(const ConvolveInput& in) {
   IMPACTSIM_DISPATCH(ConvolveImpl, in)
-}
-
-void ConvolveSingle(const ConvolveSingleInput& in) {
-  IMPACTSIM_DISPATCH(ConvolveSingleImpl, in)
 }
 
 }  // namespace impactsim::totals_kernel

@@ -1,10 +1,14 @@
 #pragma once
-// The running totals' updates (impact/ring_totals.h, impact/torus_totals.h):
-// a changed source adds its values to, or removes them from, runs of
-// neighbouring targets on up to three planes. Compiled once per instruction
-// set like the round kernels, and chosen with them (impact/round_kernels.h).
-// Each target's value is one addition or subtraction, whatever the vector
-// width, so every instruction set leaves the same bits.
+// The running totals' arithmetic (impact/ring_totals.h,
+// impact/torus_totals.h), compiled once per instruction set like the round
+// kernels and chosen with them (impact/round_kernels.h): the updates, where a
+// changed source adds its values to, or removes them from, runs of
+// neighbouring targets on up to three planes (one addition or subtraction
+// per target, the same bits on every instruction set); and the builds, sums
+// over every target's neighbourhood (whose last bits may differ from one
+// instruction set to another: fused or separate multiply-adds). Either way
+// the totals stand within the bound the certified turns allow for, so every
+// turn is decided as the per-turn code decides it.
 
 #include <cstdint>
 
@@ -38,29 +42,13 @@ inline constexpr int kMaxFields = 4;
 // convolution reads several vectors of targets at once.
 inline constexpr int kConvolveOverread = 32;
 
-// Every target's weighted sum over the positions around it:
-// total[f][ty * side + tx] = sum over positions p of
+// Every target's weighted sum over the positions around it, in single
+// precision: total[f][ty * side + tx] = sum over positions p of
 // weight[p] * field[f][origin + ty * stride + tx + offset[p]], in any order
-// (fused multiply-adds where the instruction set has them). The fields are
-// padded so that every position of every target, and kConvolveOverread more
-// to the right, lie inside them.
+// (fused multiply-adds where the instruction set has them), each widened to
+// double as it is stored. The fields are padded so that every position of
+// every target, and kConvolveOverread more to the right, lie inside them.
 struct ConvolveInput {
-  const double* field[kMaxFields] = {};
-  double* total[kMaxFields] = {};
-  int fields = 0;
-  std::int64_t origin = 0;  // where target [0, 0] lies on the fields
-  std::int64_t stride = 0;  // a padded row
-  int side = 0;
-  const std::int64_t* offset = nullptr;
-  const double* weight = nullptr;
-  int positions = 0;
-};
-void Convolve(const ConvolveInput& in);
-
-// The same sums in single precision, twice as many targets per vector: the
-// fields and weights as floats, each target's sums widened to double as
-// they are stored.
-struct ConvolveSingleInput {
   const float* field[kMaxFields] = {};
   double* total[kMaxFields] = {};
   int fields = 0;
@@ -71,6 +59,6 @@ struct ConvolveSingleInput {
   const float* weight = nullptr;
   int positions = 0;
 };
-void ConvolveSingle(const ConvolveSingleInput& in);
+void Convolve(const ConvolveInput& in);
 
 }  // namespace impactsim::totals_kernel
