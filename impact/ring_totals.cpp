@@ -68,10 +68,11 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
 // in single precision (unit roundoff u' = 2^-24 = 2^29 u): each weight
 // lies within 2u' of 1 / g, so the exact sum of the products within 2u' M of
 // the exact sum of strength / g, itself within u M of the per-turn
-// quotients' exact sum; each multiply-add rounds once, by at most u' M. So
-// the build stands within (m + 3) u' M of the exact sum, and the bound counts
-// (2 m + 3) 2^29 steps for it. The counts are whole numbers below 2^24:
-// exact.
+// quotients' exact sum; each of the m multiply-adds rounds its sum once,
+// by at most u' M, and without fused multiply-adds each product rounds too,
+// by at most u' times itself (u' M over all). So the build stands within
+// (m + 4) u' M of the exact sum, and the bound counts (2 m + 3) 2^29 steps
+// for it. The counts are whole numbers below 2^24: exact.
 void RingTotals::Rebuild(const Grid& sources) {
   const int side = shape_.side, reach = shape_.reach;
   const std::int64_t stride = side + 2 * reach + totals_kernel::kConvolveOverread;
