@@ -46,20 +46,29 @@ int Root(std::vector<int>& parent, int i) {
 // Joining each cell with its right and lower neighbour covers every
 // adjacency once (the wrapped ones included).
 std::int64_t JoinLikeNeighbours(const OpinionGrid& grid, std::vector<int>& parent) {
-  parent.resize(U(grid.Side * grid.Side));
+  const int side = grid.Side;
+  parent.resize(U(side * side));
   std::iota(parent.begin(), parent.end(), 0);
+  const std::uint8_t* opinion = grid.Opinions.data();
   std::int64_t joins = 0;
-  for (int y = 0; y < grid.Side; ++y) {
-    for (int x = 0; x < grid.Side; ++x) {
-      const int here = y * grid.Side + x;
-      for (const int n : {Neighbour(grid, x, y, 1, 0), Neighbour(grid, x, y, 0, 1)}) {
-        if (n < 0 || grid.Opinions[U(n)] != grid.Opinions[U(here)]) continue;
-        const int a = Root(parent, here);
-        const int b = Root(parent, n);
-        if (a == b) continue;
-        parent[U(a)] = b;
-        ++joins;
-      }
+  auto join = [&](int here, int n) {
+    if (opinion[n] != opinion[here]) return;
+    const int a = Root(parent, here);
+    const int b = Root(parent, n);
+    if (a == b) return;
+    parent[U(a)] = b;
+    ++joins;
+  };
+  for (int y = 0; y < side; ++y) {
+    const int row = y * side;
+    // The right neighbour: within the row, then across the wrap.
+    for (int x = 0; x + 1 < side; ++x) join(row + x, row + x + 1);
+    if (grid.Wrapped) join(row + side - 1, row);
+    // The lower neighbour: the next row, or the first across the wrap.
+    if (y + 1 < side) {
+      for (int x = 0; x < side; ++x) join(row + x, row + side + x);
+    } else if (grid.Wrapped) {
+      for (int x = 0; x < side; ++x) join(row + x, x);
     }
   }
   return joins;
@@ -132,22 +141,41 @@ std::int64_t CountClusters(const OpinionGrid& grid) {
 
 double LikeNeighbourShare(const OpinionGrid& grid) {
   CheckShape(grid);
+  // 12 * alike / neighbours, rounded down, for 0..4 of 0..4 (12 where a
+  // cell has no neighbour).
+  constexpr auto kTwelfths = [] {
+    std::array<std::array<int, 5>, 5> t{};
+    for (int n = 0; n <= 4; ++n) {
+      for (int a = 0; a <= n; ++a)
+        t[static_cast<std::size_t>(a)][static_cast<std::size_t>(n)] = n == 0 ? 12 : 12 * a / n;
+    }
+    return t;
+  }();
+  const int side = grid.Side;
+  const std::uint8_t* opinion = grid.Opinions.data();
   std::int64_t twelfths = 0;
-  for (int y = 0; y < grid.Side; ++y) {
-    for (int x = 0; x < grid.Side; ++x) {
-      const std::uint8_t opinion = grid.Opinions[U(y * grid.Side + x)];
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const int here = y * side + x;
       int neighbours = 0;
       int alike = 0;
-      for (const auto& step : kSteps) {
-        const int n = Neighbour(grid, x, y, step[0], step[1]);
-        if (n < 0) continue;
-        ++neighbours;
-        if (grid.Opinions[U(n)] == opinion) ++alike;
+      const bool inner = x > 0 && x + 1 < side && y > 0 && y + 1 < side;
+      if (inner) {
+        neighbours = 4;
+        alike = (opinion[here - 1] == opinion[here]) + (opinion[here + 1] == opinion[here]) +
+                (opinion[here - side] == opinion[here]) + (opinion[here + side] == opinion[here]);
+      } else {
+        for (const auto& step : kSteps) {
+          const int n = Neighbour(grid, x, y, step[0], step[1]);
+          if (n < 0) continue;
+          ++neighbours;
+          if (opinion[n] == opinion[here]) ++alike;
+        }
       }
-      twelfths += neighbours == 0 ? 12 : 12 * alike / neighbours;
+      twelfths += kTwelfths[static_cast<std::size_t>(alike)][static_cast<std::size_t>(neighbours)];
     }
   }
-  const std::int64_t cells = std::int64_t{grid.Side} * grid.Side;
+  const std::int64_t cells = std::int64_t{side} * side;
   return static_cast<double>(twelfths) / static_cast<double>(12 * cells);
 }
 
