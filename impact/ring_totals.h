@@ -84,8 +84,9 @@ class RingTotals {
   std::vector<double> persuasive_[2], supportive_[2], sources_[2];
   std::vector<totals_kernel::Span> spans_;  // one change's runs of targets
   // The build's fields, padded by the reach: persuasiveness of opinions 1
-  // and 2, supportiveness of 1 and 2, cells of 1 and 2; and its positions
-  // (offsets on the fields) and their weights fl(1 / g), and 1s.
+  // and 2, supportiveness of 1 and 2, cells of opinion 1, every cell (or,
+  // where some cell holds neither opinion, cells of opinion 2); and its
+  // positions (offsets on the fields) and their weights fl(1 / g), and 1s.
   std::vector<float> fields_[6];
   std::vector<std::int64_t> offsets_;
   std::vector<float> weights_, ones_;
