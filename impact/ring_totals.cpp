@@ -11,9 +11,6 @@ namespace impactsim {
 
 namespace {
 
-// Rebuilding every total costs about as much as this many changes of one
-// cell each; between builds the bound grows by two roundings per change.
-constexpr std::int64_t kChangesPerBuild = 64;
 // A single-precision rounding in units of the double's.
 constexpr std::int64_t kSingleStep = std::int64_t{1} << 29;
 // A round that changed at least one cell in this many is synced by a build.
@@ -42,6 +39,8 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
       greatest_ += p.quotient[kStrengthValues - 1];
     }
     terms_ = static_cast<std::int64_t>(positions.size()) + 1;
+    // The build (see Rebuild).
+    ledger_.Describe(kSingleStep * (2 * terms_ + 3), terms_, greatest_);
     // The build's positions: fl(1 / g) is a quotient of strength 1.
     offsets_.clear();
     weights_.clear();
@@ -148,46 +147,15 @@ void RingTotals::Rebuild(const Grid& sources) {
     in.total[0] = sources_[1].data();
     totals_kernel::Convolve(in);
   }
-  seen_.assign(sources.Data(), sources.Data() + sources.Total());
-  changes_ = 0;
-  ++counts_.rebuilds;
-  Changed();
+  ledger_.Built(sources);
 }
 
 void RingTotals::Sync(const Grid& sources) {
-  const Cell* live = sources.Data();
-  changed_.clear();
-  for (int i = 0; i < sources.Total(); ++i) {
-    if (live[i] != seen_[U(i)]) changed_.push_back(i);
-  }
-  // Where many cells changed, building every total anew costs less.
-  if (kRebuildShare * changed_.size() >= U(sources.Total())) {
-    Rebuild(sources);
-    return;
-  }
-  for (const int i : changed_) {
-    Apply<false>(seen_[U(i)], i % shape_.side + 1, i / shape_.side + 1);
-    Apply<true>(live[i], i % shape_.side + 1, i / shape_.side + 1);
-    seen_[U(i)] = live[i];
-    ++changes_;
-  }
-  Changed();
-  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
+  ledger_.Sync(sources, kRebuildShare, ApplyCell(), [&] { Rebuild(sources); });
 }
 
 void RingTotals::CellChanged(const Grid& sources, int x, int y) {
-  const std::size_t i = sources.Index(x, y);
-  Apply<false>(seen_[i], x, y);
-  Apply<true>(sources.At(x, y), x, y);
-  seen_[i] = sources.At(x, y);
-  ++changes_;
-  Changed();
-  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
-}
-
-void RingTotals::Changed() {
-  // The build (see Rebuild), then at most two steps on a total per change.
-  halfWidth_ = CertifiedHalfWidth(kSingleStep * (2 * terms_ + 3) + 2 * changes_, terms_, greatest_);
+  ledger_.CellChanged(sources, x, y, ApplyCell(), [&] { Rebuild(sources); });
 }
 
 // Adds (or removes) the quotients of source c at [x, y] to every target it
@@ -245,7 +213,10 @@ void RingTotals::Apply(const Cell& c, int x, int y) {
 }
 
 std::array<RunningImpact, 2> RingTotals::Reads(const Cell& own, int x, int y) const {
-  const auto t = U((y - 1) * shape_.side + (x - 1));
+  return ReadsAt(own, U((y - 1) * shape_.side + (x - 1)));
+}
+
+std::array<RunningImpact, 2> RingTotals::ReadsAt(const Cell& own, std::size_t t) const {
   // Its own opinion's total by supportiveness, the other's by
   // persuasiveness, and its own voice unless removed.
   const bool ownFirst = own.Opinion == 1;
@@ -260,15 +231,13 @@ std::array<RunningImpact, 2> RingTotals::Reads(const Cell& own, int x, int y) co
 
 std::uint8_t RingTotals::Decide(const Cell& own, std::size_t t) const {
   if (own.Opinion != 1 && own.Opinion != 2) return 0;
-  const auto side = static_cast<std::size_t>(shape_.side);
-  const auto [first, second] =
-      Reads(own, static_cast<int>(t % side) + 1, static_cast<int>(t / side) + 1);
-  return CertainGreatestOfTwo(first, second, halfWidth_, shape_.summationM);
+  const auto [first, second] = ReadsAt(own, t);
+  return CertainGreatestOfTwo(first, second, ledger_.HalfWidth(), shape_.summationM);
 }
 
 std::uint8_t RingTotals::CertainGreatest(const Cell& own, int x, int y) {
   const std::uint8_t certain = Decide(own, U((y - 1) * shape_.side + (x - 1)));
-  ++(certain != 0 ? counts_.certain : counts_.fallback);
+  ledger_.Counted(certain);
   return certain;
 }
 
@@ -288,7 +257,7 @@ void RingTotals::CertainAll(const Grid& own, std::span<std::uint8_t> certain) {
     batch_[3][t] = sources_[1][t] + (ownFirst ? 0.0 : counted);
   }
   CertainGreatestBatch({batch_[0].data(), batch_[1].data(), batch_[2].data(), batch_[3].data()}, n,
-                       halfWidth_, shape_.summationM, certain.data());
+                       ledger_.HalfWidth(), shape_.summationM, certain.data());
   std::int64_t named = 0;
   for (std::size_t t = 0; t < n; ++t) {
     const Cell& c = own.Data()[t];
@@ -297,8 +266,7 @@ void RingTotals::CertainAll(const Grid& own, std::span<std::uint8_t> certain) {
     }
     named += certain[t] != 0 ? 1 : 0;
   }
-  counts_.certain += named;
-  counts_.fallback += static_cast<std::int64_t>(n) - named;
+  ledger_.Counted(named, static_cast<std::int64_t>(n));
 }
 
 }  // namespace impactsim

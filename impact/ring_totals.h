@@ -15,6 +15,7 @@
 
 #include "impact/certified_choice.h"
 #include "impact/totals_kernel.h"
+#include "impact/totals_ledger.h"
 #include "model/grid.h"
 
 namespace impactsim {
@@ -54,19 +55,29 @@ class RingTotals {
   // The same for every target at once, each holding its cell of `own`.
   void CertainAll(const Grid& own, std::span<std::uint8_t> certain);
 
-  const CertifiedCounts& Counts() const { return counts_; }
+  const CertifiedCounts& Counts() const { return ledger_.Counts(); }
 
   // What the target [x, y] holding `own` reads: each opinion's running total
   // and sources, its own voice included; and the half-width around them.
   std::array<RunningImpact, 2> Reads(const Cell& own, int x, int y) const;
-  double HalfWidth() const { return halfWidth_; }
+  double HalfWidth() const { return ledger_.HalfWidth(); }
 
  private:
   template <bool kAdd>
   void Apply(const Cell& c, int x, int y);
   void Rebuild(const Grid& sources);
+  // Apply as the ledger calls it.
+  auto ApplyCell() {
+    return [this](bool add, const Cell& c, int x, int y) {
+      if (add) {
+        Apply<true>(c, x, y);
+      } else {
+        Apply<false>(c, x, y);
+      }
+    };
+  }
+  std::array<RunningImpact, 2> ReadsAt(const Cell& own, std::size_t target) const;
   std::uint8_t Decide(const Cell& own, std::size_t target) const;
-  void Changed();
 
   Shape shape_;
   int width_ = 0;     // 2 * reach + 1
@@ -94,11 +105,7 @@ class RingTotals {
   std::vector<double> allSources_;
   std::vector<double> batch_[4];  // CertainAll's totals and counts per target
   Shape allFor_;
-  std::vector<Cell> seen_;    // what the totals stand for
-  std::vector<int> changed_;  // cells a sync found changed
-  std::int64_t changes_ = 0;  // since the last build
-  double halfWidth_ = 0.0;
-  CertifiedCounts counts_;
+  TotalsLedger ledger_;
 };
 
 }  // namespace impactsim

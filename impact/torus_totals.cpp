@@ -13,7 +13,6 @@ namespace impactsim {
 
 namespace {
 
-constexpr std::int64_t kChangesPerBuild = 64;
 // A single-precision rounding in units of the double's.
 constexpr std::int64_t kSingleStep = std::int64_t{1} << 29;
 
@@ -59,6 +58,8 @@ void TorusTotals::Prepare(int side, bool summationM, const double* quotient, con
       for (int d = 0; d < side; ++d) greatest_ += row[d];
     }
     terms_ = static_cast<std::int64_t>(side) * side;
+    // The build (see Rebuild).
+    ledger_.Describe(kSingleStep * (2 * terms_ + 3), terms_, greatest_);
     // The build's positions: every offset once (each axis -side/2 ..
     // side - side/2 - 1), weighted by the quotient of strength 1, fl(1 / g).
     const int half = side / 2;
@@ -116,38 +117,17 @@ void TorusTotals::Rebuild(const Grid& sources) {
   in.weight = weights_.data();
   in.positions = static_cast<int>(offsets_.size());
   totals_kernel::Convolve(in);
-  seen_.assign(sources.Data(), sources.Data() + sources.Total());
-  changes_ = 0;
-  ++counts_.rebuilds;
-  Changed();
+  ledger_.Built(sources);
 }
 
+// A round that changes many cells is synced cell by cell all the same: a
+// change costs a side^2 of work, a build side^4.
 void TorusTotals::Sync(const Grid& sources) {
-  const Cell* live = sources.Data();
-  for (int i = 0; i < sources.Total(); ++i) {
-    if (live[i] == seen_[U(i)]) continue;
-    Apply<false>(seen_[U(i)], i % side_ + 1, i / side_ + 1);
-    Apply<true>(live[i], i % side_ + 1, i / side_ + 1);
-    seen_[U(i)] = live[i];
-    ++changes_;
-  }
-  Changed();
-  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
+  ledger_.Sync(sources, 0, ApplyCell(), [&] { Rebuild(sources); });
 }
 
 void TorusTotals::CellChanged(const Grid& sources, int x, int y) {
-  const std::size_t i = sources.Index(x, y);
-  Apply<false>(seen_[i], x, y);
-  Apply<true>(sources.At(x, y), x, y);
-  seen_[i] = sources.At(x, y);
-  ++changes_;
-  Changed();
-  if (changes_ > kChangesPerBuild * terms_) Rebuild(sources);
-}
-
-void TorusTotals::Changed() {
-  // The build (see Rebuild), then at most two steps on a total per change.
-  halfWidth_ = CertifiedHalfWidth(kSingleStep * (2 * terms_ + 3) + 2 * changes_, terms_, greatest_);
+  ledger_.CellChanged(sources, x, y, ApplyCell(), [&] { Rebuild(sources); });
 }
 
 // Adds (or removes) the quotient of cell c at [x, y] on every target: target
@@ -184,8 +164,8 @@ void TorusTotals::Apply(const Cell& c, int x, int y) {
 std::uint8_t TorusTotals::CertainGreatest(int x, int y) {
   const auto t = U((y - 1) * side_ + (x - 1));
   const std::uint8_t certain = CertainGreatestOfTwo(
-      {totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]}, halfWidth_, summationM_);
-  ++(certain != 0 ? counts_.certain : counts_.fallback);
+      {totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]}, ledger_.HalfWidth(), summationM_);
+  ledger_.Counted(certain);
   return certain;
 }
 
@@ -194,18 +174,17 @@ void TorusTotals::CertainAll(std::span<std::uint8_t> certain) {
   counted_[0].assign(n, static_cast<double>(sources_[0]));
   counted_[1].assign(n, static_cast<double>(sources_[1]));
   CertainGreatestBatch(
-      {totals_[0].data(), totals_[1].data(), counted_[0].data(), counted_[1].data()}, n, halfWidth_,
-      summationM_, certain.data());
+      {totals_[0].data(), totals_[1].data(), counted_[0].data(), counted_[1].data()}, n,
+      ledger_.HalfWidth(), summationM_, certain.data());
   std::int64_t named = 0;
   for (std::size_t t = 0; t < n; ++t) {
     if (certain[t] == kCertainByDivision) {
       certain[t] = CertainGreatestOfTwo({totals_[0][t], sources_[0]}, {totals_[1][t], sources_[1]},
-                                        halfWidth_, summationM_);
+                                        ledger_.HalfWidth(), summationM_);
     }
     named += certain[t] != 0 ? 1 : 0;
   }
-  counts_.certain += named;
-  counts_.fallback += static_cast<std::int64_t>(n) - named;
+  ledger_.Counted(named, static_cast<std::int64_t>(n));
 }
 
 }  // namespace impactsim

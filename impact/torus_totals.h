@@ -13,6 +13,7 @@
 
 #include "impact/certified_choice.h"
 #include "impact/totals_kernel.h"
+#include "impact/totals_ledger.h"
 #include "model/grid.h"
 
 namespace impactsim {
@@ -39,7 +40,7 @@ class TorusTotals {
   // The same for every target at once.
   void CertainAll(std::span<std::uint8_t> certain);
 
-  const CertifiedCounts& Counts() const { return counts_; }
+  const CertifiedCounts& Counts() const { return ledger_.Counts(); }
 
   // What the target [x, y] reads: each opinion's running total and sources;
   // and the half-width around them.
@@ -47,13 +48,22 @@ class TorusTotals {
     const auto t = static_cast<std::size_t>((y - 1) * side_ + (x - 1));
     return {RunningImpact{totals_[0][t], sources_[0]}, RunningImpact{totals_[1][t], sources_[1]}};
   }
-  double HalfWidth() const { return halfWidth_; }
+  double HalfWidth() const { return ledger_.HalfWidth(); }
 
  private:
   template <bool kAdd>
   void Apply(const Cell& c, int x, int y);
   void Rebuild(const Grid& sources);
-  void Changed();
+  // Apply as the ledger calls it.
+  auto ApplyCell() {
+    return [this](bool add, const Cell& c, int x, int y) {
+      if (add) {
+        Apply<true>(c, x, y);
+      } else {
+        Apply<false>(c, x, y);
+      }
+    };
+  }
 
   int side_ = 0;
   bool summationM_ = false;
@@ -73,10 +83,7 @@ class TorusTotals {
   std::vector<std::int64_t> offsets_;
   std::vector<float> weights_;
   std::vector<double> counted_[2];  // CertainAll's counts per target
-  std::vector<Cell> seen_;
-  std::int64_t changes_ = 0;
-  double halfWidth_ = 0.0;
-  CertifiedCounts counts_;
+  TotalsLedger ledger_;
 };
 
 }  // namespace impactsim
