@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "impact/certified_batch.h"
 #include "impact/round_lanes.h"
@@ -49,7 +50,19 @@ void RingTotals::Prepare(const Shape& shape, std::span<const Position> positions
       offsets_.push_back(p.dy * stride + p.dx);
       weights_.push_back(static_cast<float>(p.quotient[1]));
     }
-    ones_.assign(positions.size(), 1.0f);
+    // The positions as runs along window rows, for the counts.
+    std::vector<std::pair<int, int>> places;
+    for (const Position& p : positions) places.emplace_back(p.dy, p.dx);
+    std::sort(places.begin(), places.end());
+    runs_.clear();
+    for (const auto& [dy, dx] : places) {
+      // A place met twice counts twice: it starts a run of its own.
+      if (!runs_.empty() && runs_.back().dy == dy && runs_.back().last + 1 == dx) {
+        runs_.back().last = dx;
+      } else {
+        runs_.push_back({dy, dx, dx});
+      }
+    }
   }
   const auto cells = U(shape.side * shape.side);
   for (int o = 0; o < 2; ++o) {
@@ -118,13 +131,8 @@ void RingTotals::Rebuild(const Grid& sources) {
   // The sources of opinion 1 counted; those of 2 the rest (whole numbers:
   // exact), unless some cell holds neither.
   allSources_.resize(sources_[1].size());
-  in.fields = countAll ? 2 : 1;
-  in.weight = ones_.data();
-  in.field[0] = fields_[4].data();
-  in.field[1] = fields_[5].data();
-  in.total[0] = sources_[0].data();
-  in.total[1] = allSources_.data();
-  totals_kernel::Convolve(in);
+  CountByRuns(fields_[4], sources_[0].data());
+  if (countAll) CountByRuns(fields_[5], allSources_.data());
   allFor_ = shape_;
   for (std::size_t t = 0; t < sources_[1].size(); ++t) {
     sources_[1][t] = allSources_[t] - sources_[0][t];
@@ -142,12 +150,40 @@ void RingTotals::Rebuild(const Grid& sources) {
         if (c.Opinion == 2) fields_[5][U(py) * static_cast<std::size_t>(stride) + U(px)] = 1.0f;
       }
     }
-    in.fields = 1;
-    in.field[0] = fields_[5].data();
-    in.total[0] = sources_[1].data();
-    totals_kernel::Convolve(in);
+    CountByRuns(fields_[5], sources_[1].data());
   }
   ledger_.Built(sources);
+}
+
+// The cells of a field that mark 1 around each target, by runs: per padded
+// row, the marks left of each column (whole numbers, exact); each run of
+// positions then adds the difference at its two ends.
+void RingTotals::CountByRuns(const std::vector<float>& field, double* total) {
+  const int side = shape_.side, reach = shape_.reach;
+  const auto stride = U(side + 2 * reach + totals_kernel::kConvolveOverread);
+  const auto rows = U(side + 2 * reach);
+  const std::size_t width = stride + 1;
+  prefix_.resize(rows * width);
+  for (std::size_t py = 0; py < rows; ++py) {
+    std::int32_t* left = prefix_.data() + py * width;
+    const float* mark = field.data() + py * stride;
+    left[0] = 0;
+    for (std::size_t px = 0; px < stride; ++px) {
+      left[px + 1] = left[px] + static_cast<std::int32_t>(mark[px]);
+    }
+  }
+  rowCount_.resize(U(side));
+  for (int ty = 0; ty < side; ++ty) {
+    std::fill(rowCount_.begin(), rowCount_.end(), 0);
+    std::int32_t* count = rowCount_.data();
+    for (const Run& run : runs_) {
+      const std::int32_t* left = prefix_.data() + U(reach + ty + run.dy) * width + U(reach);
+      const std::int32_t* end = left + run.last + 1;
+      const std::int32_t* begin = left + run.first;
+      for (int tx = 0; tx < side; ++tx) count[tx] += end[tx] - begin[tx];
+    }
+    for (int tx = 0; tx < side; ++tx) total[ty * side + tx] = count[tx];
+  }
 }
 
 void RingTotals::Sync(const Grid& sources) {

@@ -66,6 +66,7 @@ class RingTotals {
   template <bool kAdd>
   void Apply(const Cell& c, int x, int y);
   void Rebuild(const Grid& sources);
+  void CountByRuns(const std::vector<float>& field, double* total);
   // Apply as the ledger calls it.
   auto ApplyCell() {
     return [this](bool add, const Cell& c, int x, int y) {
@@ -97,10 +98,19 @@ class RingTotals {
   // The build's fields, padded by the reach: persuasiveness of opinions 1
   // and 2, supportiveness of 1 and 2, cells of opinion 1, every cell (or,
   // where some cell holds neither opinion, cells of opinion 2); and its
-  // positions (offsets on the fields) and their weights fl(1 / g), and 1s.
+  // positions (offsets on the fields) and their weights fl(1 / g).
   std::vector<float> fields_[6];
   std::vector<std::int64_t> offsets_;
-  std::vector<float> weights_, ones_;
+  std::vector<float> weights_;
+  // The positions as runs along window rows: row dy, columns first..last;
+  // and CountByRuns' working rows.
+  struct Run {
+    int dy = 0;
+    int first = 0;
+    int last = 0;
+  };
+  std::vector<Run> runs_;
+  std::vector<std::int32_t> prefix_, rowCount_;
   // Per target: its sources on the grid, whatever their opinions; for allFor_.
   std::vector<double> allSources_;
   std::vector<double> batch_[4];  // CertainAll's totals and counts per target

@@ -58,38 +58,61 @@ HWY_INLINE void Dispatch(const Input& in) {
 // independent chains of multiply-adds keep the adders busy.
 using DF = hn::CappedTag<float, 2 * kMaxLanes>;
 
+// The targets [tx, tx + kBlocks * lanes) of row ty, or those of them on the
+// grid.
+template <class DT, std::size_t kFields, std::size_t kBlocks>
+HWY_INLINE void ConvolveAt(DT d, const ConvolveInput& in, int ty, int tx) {
+  const int n = static_cast<int>(hn::Lanes(d));
+  HWY_ALIGN float lanes[2 * kMaxLanes];
+  const std::int64_t at = in.origin + ty * in.stride + tx;
+  hn::Vec<DT> acc[kFields][kBlocks];
+  for (std::size_t f = 0; f < kFields; ++f) {
+    for (std::size_t b = 0; b < kBlocks; ++b) acc[f][b] = hn::Zero(d);
+  }
+  for (int p = 0; p < in.positions; ++p) {
+    const auto w = hn::Set(d, in.weight[p]);
+    const std::int64_t from = at + in.offset[p];
+    for (std::size_t f = 0; f < kFields; ++f) {
+      for (std::size_t b = 0; b < kBlocks; ++b) {
+        const std::int64_t lane0 = from + static_cast<std::int64_t>(b) * n;
+        acc[f][b] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + lane0), acc[f][b]);
+      }
+    }
+  }
+  for (std::size_t b = 0; b < kBlocks; ++b) {
+    const int x0 = tx + static_cast<int>(b) * n;
+    const int valid = std::min(n, in.side - x0);
+    if (valid <= 0) break;
+    for (std::size_t f = 0; f < kFields; ++f) {
+      hn::Store(acc[f][b], d, lanes);
+      double* out = in.total[f] + ty * in.side + x0;
+      for (int k = 0; k < valid; ++k) out[k] = static_cast<double>(lanes[k]);
+    }
+  }
+}
+
+// Each row in steps of kBlocks vectors; a row's last targets, where half a
+// vector or one vector holds them, by that much. Every lane adds its own
+// products in the positions' order, whatever the width.
 template <std::size_t kFields, std::size_t kBlocks>
 HWY_INLINE void ConvolveFields(const ConvolveInput& in) {
   const DF d;
   const int n = static_cast<int>(hn::Lanes(d));
   const int step = n * static_cast<int>(kBlocks);
-  HWY_ALIGN float lanes[2 * kMaxLanes];
   for (int ty = 0; ty < in.side; ++ty) {
     for (int tx = 0; tx < in.side; tx += step) {
-      const std::int64_t at = in.origin + ty * in.stride + tx;
-      hn::Vec<DF> acc[kFields][kBlocks];
-      for (std::size_t f = 0; f < kFields; ++f) {
-        for (std::size_t b = 0; b < kBlocks; ++b) acc[f][b] = hn::Zero(d);
+      const int left = in.side - tx;
+#if HWY_TARGET != HWY_SCALAR
+      const hn::Half<DF> h;
+      if (n > 1 && left <= static_cast<int>(hn::Lanes(h))) {
+        ConvolveAt<hn::Half<DF>, kFields, 1>(h, in, ty, tx);
+        continue;
       }
-      for (int p = 0; p < in.positions; ++p) {
-        const auto w = hn::Set(d, in.weight[p]);
-        const std::int64_t from = at + in.offset[p];
-        for (std::size_t f = 0; f < kFields; ++f) {
-          for (std::size_t b = 0; b < kBlocks; ++b) {
-            const std::int64_t lane0 = from + static_cast<std::int64_t>(b) * n;
-            acc[f][b] = hn::MulAdd(w, hn::LoadU(d, in.field[f] + lane0), acc[f][b]);
-          }
-        }
-      }
-      for (std::size_t b = 0; b < kBlocks; ++b) {
-        const int x0 = tx + static_cast<int>(b) * n;
-        const int valid = std::min(n, in.side - x0);
-        if (valid <= 0) break;
-        for (std::size_t f = 0; f < kFields; ++f) {
-          hn::Store(acc[f][b], d, lanes);
-          double* out = in.total[f] + ty * in.side + x0;
-          for (int k = 0; k < valid; ++k) out[k] = static_cast<double>(lanes[k]);
-        }
+#endif
+      if (kBlocks > 1 && left <= n) {
+        ConvolveAt<DF, kFields, 1>(d, in, ty, tx);
+      } else {
+        ConvolveAt<DF, kFields, kBlocks>(d, in, ty, tx);
       }
     }
   }

@@ -1,6 +1,7 @@
 #include "model/cycle_watch.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace impactsim {
 
@@ -17,13 +18,17 @@ void CycleWatch::Record(std::int32_t round, const Grid& population) {
   const std::size_t slot = SlotOf(round, kSlots);
   std::vector<std::uint8_t>& pattern = patterns_[slot];
   pattern.resize(static_cast<std::size_t>(population.Total()));
-  // FNV-1a over the opinions: equal patterns hash alike, so only a hash match
-  // needs the full comparison.
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = population.Data()[i].Opinion;
+  // FNV-1a over the opinions eight at a time: equal patterns hash alike, so
+  // only a hash match needs the full comparison.
   std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    pattern[i] = population.Data()[i].Opinion;
-    hash = (hash ^ pattern[i]) * 0x100000001b3ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= pattern.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, pattern.data() + i, 8);
+    hash = (hash ^ word) * 0x100000001b3ULL;
   }
+  for (; i < pattern.size(); ++i) hash = (hash ^ pattern[i]) * 0x100000001b3ULL;
   hashes_[slot] = hash;
   for (std::int32_t p = 1; p <= kLongestPeriod; ++p) {
     const auto pi = static_cast<std::size_t>(p);

@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::uint32_t kMultiplier = 134775813u;
 constexpr int kApart = 16;
+constexpr std::uint64_t kHalfRange = std::uint64_t{1} << 16;
 
 // The recurrence applied kApart times at once: state * A + C.
 struct Jump {
@@ -47,18 +48,28 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) std::uint32_t FillB
   std::uint32_t last = state;  // the state of the latest block's last draw
   for (std::size_t b = 0; b < blocks; ++b) {
     last = lane[kApart - 1];
-    // range * state >> 32, by halves of 64-bit products.
-    Wide low, high;
-    for (int i = 0; i < kApart / 2; ++i) {
-      low[i] = lane[i];
-      high[i] = lane[i + kApart / 2];
-    }
-    low = (low * range) >> 32;
-    high = (high * range) >> 32;
     std::int32_t* block = out + b * kApart;
-    for (int i = 0; i < kApart / 2; ++i) {
-      block[i] = static_cast<std::int32_t>(low[i]);
-      block[i + kApart / 2] = static_cast<std::int32_t>(high[i]);
+    if (range < kHalfRange) {
+      // range * state >> 32 in 32-bit lanes: with state = hi 2^16 + lo and
+      // range * lo = q 2^16 + r (r < 2^16), the product is
+      // (range hi + q) 2^16 + r, so its top half is (range hi + q) >> 16,
+      // and range hi + q stays below 2^32 while range < 2^16.
+      const auto r = static_cast<std::uint32_t>(range);
+      const Lanes top = (r * (lane >> 16) + ((r * (lane & 0xffffu)) >> 16)) >> 16;
+      for (int i = 0; i < kApart; ++i) block[i] = static_cast<std::int32_t>(top[i]);
+    } else {
+      // By halves of 64-bit products.
+      Wide low, high;
+      for (int i = 0; i < kApart / 2; ++i) {
+        low[i] = lane[i];
+        high[i] = lane[i + kApart / 2];
+      }
+      low = (low * range) >> 32;
+      high = (high * range) >> 32;
+      for (int i = 0; i < kApart / 2; ++i) {
+        block[i] = static_cast<std::int32_t>(low[i]);
+        block[i + kApart / 2] = static_cast<std::int32_t>(high[i]);
+      }
     }
     lane = lane * kJump.A + kJump.C;
   }

@@ -1,6 +1,7 @@
 #include "model/simulation.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <utility>
 
@@ -23,8 +24,19 @@ std::string CutTo(std::string text, std::size_t limit) {
 
 void TakeCensus(const ModelState& model, Census& tally) {
   tally.fill(0);  // entries past OpinionCount too: an earlier run may have had more
+  // Four tallies taken in turn, so that runs of like cells do not wait on
+  // one another's counts.
+  std::array<Census, 4> part{};
   const Cell* cells = model.PopulationGrid.Data();
-  for (int i = 0; i < model.CellTotal(); ++i) ++tally[cells[i].Opinion];
+  const int total = model.CellTotal();
+  int i = 0;
+  for (; i + 4 <= total; i += 4) {
+    for (std::size_t k = 0; k < 4; ++k) ++part[k][cells[i + static_cast<int>(k)].Opinion];
+  }
+  for (; i < total; ++i) ++part[0][cells[i].Opinion];
+  for (const Census& p : part) {
+    for (std::size_t o = 0; o < tally.size(); ++o) tally[o] += p[o];
+  }
 }
 
 std::string CountDisplayText(std::int32_t count) {
@@ -162,31 +174,10 @@ RunResult Simulation::Run() {
   StartRun(run);
   do {
     StartRound(run);
-    const bool randomSeq = run.Settings.RandomSeq;
-    for (run.IterationNo = 1; run.IterationNo <= model_.CellTotal(); ++run.IterationNo) {
-      run.CellNo = visitOrder_[U(run.IterationNo)];
-      BeginTurn(run);
-      if (run.Certified) {
-        CertifiedTurn(run);
-      } else if (run.WholeRounds) {
-        ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_, run.Turn, run.X, run.Y,
-                    run.ChangeCount);
-      } else if (run.TurnsAhead > 0 && FewChangesLikely(run)) {
-        SpeculativeTurn(run);
-      } else if (run.TurnsAhead > 0) {
-        // Turn by turn, keeping the model's copy of the population current.
-        const std::int32_t before = run.ChangeCount;
-        UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
-        if (run.ChangeCount != before) {
-          impact_->CellChanged(model_, run.X, run.Y);
-          run.AheadEnd = 0;
-        }
-      } else {
-        UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
-      }
-      if (randomSeq) {
-        observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
-      }
+    if (run.Certified && !run.Settings.RandomSeq) {
+      CertifiedRound(run);
+    } else {
+      Turns(run);
     }
     EndRound(run);
     CloseRound(run);
@@ -196,17 +187,68 @@ RunResult Simulation::Run() {
   return std::move(run.Result);
 }
 
+// One round, turn by turn in visit order.
+void Simulation::Turns(RunState& run) {
+  const bool randomSeq = run.Settings.RandomSeq;
+  for (run.IterationNo = 1; run.IterationNo <= model_.CellTotal(); ++run.IterationNo) {
+    run.CellNo = visitOrder_[U(run.IterationNo)];
+    BeginTurn(run);
+    if (run.Certified) {
+      CertifiedTurn(run);  // sequential
+    } else if (run.WholeRounds) {
+      ApplyImpact(model_, roundImpact_[U(run.CellNo - 1)], random_, run.Turn, run.X, run.Y,
+                  run.ChangeCount);
+    } else if (run.TurnsAhead > 0 && FewChangesLikely(run)) {
+      SpeculativeTurn(run);
+    } else if (run.TurnsAhead > 0) {
+      // Turn by turn, keeping the model's copy of the population current.
+      const std::int32_t before = run.ChangeCount;
+      UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+      if (run.ChangeCount != before) {
+        impact_->CellChanged(model_, run.X, run.Y);
+        run.AheadEnd = 0;
+      }
+    } else {
+      UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+    }
+    if (randomSeq) {
+      observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
+    }
+  }
+}
+
+// A simultaneous round whose answers were named at its start: a turn whose
+// cell keeps its opinion only moves the counter; the others, in visit
+// order, change their cell (drawing its new strengths) or, where no answer
+// is certain, take the per-turn code.
+void Simulation::CertifiedRound(RunState& run) {
+  const std::int32_t total = model_.CellTotal();
+  const Cell* cells = model_.PopulationGrid.Data();
+  for (run.IterationNo = 1; run.IterationNo <= total; ++run.IterationNo) {
+    observer_->ShowIteration(run.IterationNo);
+    run.CellNo = visitOrder_[U(run.IterationNo)];
+    const std::uint8_t certain = roundCertain_[U(run.CellNo - 1)];
+    if (certain != 0 && certain == cells[run.CellNo - 1].Opinion) continue;
+    const GridPos pos = CellPosition(run.CellNo, model_.GridSide());
+    run.X = pos.x;
+    run.Y = pos.y;
+    if (certain != 0) {
+      ApplyChoice(model_, certain, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+    } else {
+      UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
+    }
+  }
+}
+
 void Simulation::CertifiedTurn(RunState& run) {
   const std::int32_t before = run.ChangeCount;
-  const std::uint8_t certain = run.Settings.RandomSeq
-                                   ? impact_->CertainGreatest(model_, run.X, run.Y)
-                                   : roundCertain_[U(run.CellNo - 1)];
+  const std::uint8_t certain = impact_->CertainGreatest(model_, run.X, run.Y);
   if (certain != 0) {
     ApplyChoice(model_, certain, random_, run.Turn, run.X, run.Y, run.ChangeCount);
   } else {
     UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
   }
-  if (run.Settings.RandomSeq && run.ChangeCount != before) {
+  if (run.ChangeCount != before) {
     impact_->CellChanged(model_, run.X, run.Y);
   }
 }
@@ -323,8 +365,11 @@ void Simulation::ShuffleVisitOrder() {
   // The draws first, in the order the swaps take them; the swaps then in
   // order: the same permutation as drawing at each swap.
   random_.FillBelow(total, draws_.data(), draws_.size());
+  std::int32_t* const order = visitOrder_.data() + 1;  // draw d swaps entry d + 1
+  const std::int32_t* const draw = draws_.data();
   for (std::size_t swap = 0; swap < draws_.size(); swap += 2) {
-    std::swap(visitOrder_[U(draws_[swap] + 1)], visitOrder_[U(draws_[swap + 1] + 1)]);
+    std::swap(order[static_cast<std::uint32_t>(draw[swap])],
+              order[static_cast<std::uint32_t>(draw[swap + 1])]);
   }
 }
 

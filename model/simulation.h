@@ -164,6 +164,8 @@ class Simulation {
 
   // One turn named by the impact model where it can, else by the per-turn
   // code; a change reported back in sequential runs.
+  void Turns(RunState& run);
+  void CertifiedRound(RunState& run);
   void CertifiedTurn(RunState& run);
   // Sizes the grids and the visit order for a grid of `side`.
   void Resize(int side);

@@ -43,34 +43,45 @@ int Root(std::vector<int>& parent, int i) {
 
 // Joins every cell with its like side neighbours in `parent` (union-find
 // over cell indices) and returns the number of joins that merged two groups.
-// Joining each cell with its right and lower neighbour covers every
-// adjacency once (the wrapped ones included).
+// Row by row, each cell joins its left and upper neighbour, then the wrapped
+// pairs: every adjacency once. A group's root is always its first cell
+// (a join hangs the later root under the earlier), so every parent comes
+// before its child and one pass in order leaves each cell pointing at its
+// root.
 std::int64_t JoinLikeNeighbours(const OpinionGrid& grid, std::vector<int>& parent) {
   const int side = grid.Side;
   parent.resize(U(side * side));
-  std::iota(parent.begin(), parent.end(), 0);
   const std::uint8_t* opinion = grid.Opinions.data();
   std::int64_t joins = 0;
-  auto join = [&](int here, int n) {
-    if (opinion[n] != opinion[here]) return;
-    const int a = Root(parent, here);
-    const int b = Root(parent, n);
-    if (a == b) return;
-    parent[U(a)] = b;
+  auto link = [&](int a, int b) {  // two roots
+    if (a == b) return a;
     ++joins;
+    if (a > b) std::swap(a, b);
+    parent[U(b)] = a;
+    return a;
   };
   for (int y = 0; y < side; ++y) {
     const int row = y * side;
-    // The right neighbour: within the row, then across the wrap.
-    for (int x = 0; x + 1 < side; ++x) join(row + x, row + x + 1);
-    if (grid.Wrapped) join(row + side - 1, row);
-    // The lower neighbour: the next row, or the first across the wrap.
-    if (y + 1 < side) {
-      for (int x = 0; x < side; ++x) join(row + x, row + side + x);
-    } else if (grid.Wrapped) {
-      for (int x = 0; x < side; ++x) join(row + x, x);
+    int leftRoot = -1;  // the root of the cell before, as it stands
+    for (int x = 0; x < side; ++x) {
+      const int here = row + x;
+      int root = here;
+      parent[U(here)] = here;
+      if (x > 0 && opinion[here - 1] == opinion[here]) root = link(leftRoot, here);
+      if (y > 0 && opinion[here - side] == opinion[here]) {
+        root = link(Root(parent, here - side), root);
+      }
+      leftRoot = root;
     }
   }
+  if (grid.Wrapped) {
+    auto join = [&](int here, int n) {
+      if (opinion[n] == opinion[here]) link(Root(parent, here), Root(parent, n));
+    };
+    for (int y = 0; y < side; ++y) join(y * side + side - 1, y * side);
+    for (int x = 0; x < side; ++x) join((side - 1) * side + x, x);
+  }
+  for (auto& p : parent) p = parent[U(p)];
   return joins;
 }
 

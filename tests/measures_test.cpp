@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -108,6 +110,82 @@ INSTANTIATE_TEST_SUITE_P(
                  16,
                  1.0 / 16.0}),
     [](const auto& grid) { return grid.param.name; });
+
+// Groups found by walking each one out from a cell not yet seen: cells,
+// groups of opinion 2 and the largest of them.
+ClusterCounts WalkedGroups(const OpinionGrid& grid) {
+  const int side = grid.Side;
+  std::vector<int> group(grid.Opinions.size(), -1), sizes;
+  ClusterCounts counts;
+  for (int start = 0; start < side * side; ++start) {
+    if (group[U(start)] >= 0) continue;
+    std::vector<int> todo = {start};
+    group[U(start)] = static_cast<int>(sizes.size());
+    std::int64_t size = 0;
+    while (!todo.empty()) {
+      const int at = todo.back();
+      todo.pop_back();
+      ++size;
+      const int x = at % side, y = at / side;
+      const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+      for (const auto& step : steps) {
+        int nx = x + step[0], ny = y + step[1];
+        if (grid.Wrapped) {
+          nx = (nx + side) % side;
+          ny = (ny + side) % side;
+        } else if (nx < 0 || ny < 0 || nx >= side || ny >= side) {
+          continue;
+        }
+        const int n = ny * side + nx;
+        if (group[U(n)] >= 0 || grid.Opinions[U(n)] != grid.Opinions[U(at)]) continue;
+        group[U(n)] = group[U(start)];
+        todo.push_back(n);
+      }
+    }
+    sizes.push_back(static_cast<int>(size));
+    ++counts.Clusters;
+    if (grid.Opinions[U(start)] != 2) continue;
+    ++counts.MinorityClusters;
+    counts.LargestMinorityCluster = std::max(counts.LargestMinorityCluster, size);
+  }
+  return counts;
+}
+
+// Drawn grids, from speckled to nearly uniform (long winding groups that
+// meet late), bounded and wrapped, against the walk.
+TEST(SpatialMeasures, ClustersOfDrawnGridsAreTheWalkedGroups) {
+  struct Case {
+    int side;
+    int percentOfTwo;
+    int opinions;
+  };
+  const Case cases[] = {{1, 50, 2},  {2, 50, 2},  {7, 50, 2},  {16, 45, 2},
+                        {40, 40, 2}, {40, 55, 2}, {33, 60, 2}, {40, 50, 5}};
+  std::uint32_t state = 12345;
+  auto draw = [&state](std::uint32_t n) {
+    state = state * 134775813u + 1u;
+    return static_cast<std::uint32_t>((std::uint64_t{state} * n) >> 32);
+  };
+  for (const Case& c : cases) {
+    for (const bool wrapped : {false, true}) {
+      std::vector<std::uint8_t> opinions(U(c.side * c.side));
+      for (auto& o : opinions) {
+        o = c.opinions == 2
+                ? (draw(100) < static_cast<std::uint32_t>(c.percentOfTwo) ? 2 : 1)
+                : static_cast<std::uint8_t>(1 + draw(static_cast<std::uint32_t>(c.opinions)));
+      }
+      const OpinionGrid grid{opinions, c.side, wrapped};
+      const ClusterCounts walked = WalkedGroups(grid);
+      const ClusterCounts found = CountClusterGroups(grid);
+      const std::string where =
+          "side " + std::to_string(c.side) + (wrapped ? " wrapped" : " bounded");
+      EXPECT_EQ(found.Clusters, walked.Clusters) << where;
+      EXPECT_EQ(found.MinorityClusters, walked.MinorityClusters) << where;
+      EXPECT_EQ(found.LargestMinorityCluster, walked.LargestMinorityCluster) << where;
+      EXPECT_EQ(CountClusters(grid), walked.Clusters) << where;
+    }
+  }
+}
 
 TEST(SweepMeasures, RejectsAGridOfTheWrongShape) {
   const std::vector<std::uint8_t> five(5, 1);

@@ -121,11 +121,19 @@ TEST(random_source_test, filled_draws_are_the_draws_one_by_one) {
     std::int32_t n;
     std::size_t count;
   };
-  const Case cases[] = {{0, 1600, 32000}, {86'399'999, 400, 8000},
-                        {12345, 1600, 0}, {7, 1600, 7},
-                        {7, 1600, 8},     {7, 1600, 9},
-                        {7, 1600, 15},    {7, 1600, 16},
-                        {1, 1, 17},       {0xffffffffu, 2'147'483'647, 1003}};
+  const Case cases[] = {{0, 1600, 32000},
+                        {86'399'999, 400, 8000},
+                        {12345, 1600, 0},
+                        {7, 1600, 7},
+                        {7, 1600, 8},
+                        {7, 1600, 9},
+                        {7, 1600, 15},
+                        {7, 1600, 16},
+                        {1, 1, 17},
+                        {0xffffffffu, 2'147'483'647, 1003},
+                        {0xfffffff0u, 65'535, 4099},
+                        {3, 65'536, 4099},
+                        {99, 160'000, 4099}};
   for (const Case& c : cases) {
     FixedClock clock(0);
     RandomSource one(clock), filled(clock);
