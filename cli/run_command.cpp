@@ -59,6 +59,7 @@ class RunRecorder final : public RunObserver {
   void DrawCell(int x, int y, std::uint8_t opinion) override {
     if (pictures_ != nullptr) pictures_->DrawCell(x, y, opinion);
   }
+  bool FollowsTurns() const override { return pictures_ != nullptr; }
   void ProcessFrame() override {
     if (pictures_ != nullptr) pictures_->ProcessFrame();
   }

@@ -1,6 +1,7 @@
 #include "model/random_source.h"
 
 #include <chrono>
+#include <cstring>
 
 namespace impactsim {
 
@@ -17,61 +18,78 @@ constexpr std::uint32_t kMultiplier = 134775813u;
 constexpr int kApart = 16;
 constexpr std::uint64_t kHalfRange = std::uint64_t{1} << 16;
 
-// The recurrence applied kApart times at once: state * A + C.
+// The recurrence applied `times` times at once: state * A + C.
 struct Jump {
   std::uint32_t A = 1;
   std::uint32_t C = 0;
 };
-constexpr Jump kJump = [] {
+constexpr Jump JumpOf(int times) {
   Jump j;
-  for (int i = 0; i < kApart; ++i) {
+  for (int i = 0; i < times; ++i) {
     j.A = j.A * kMultiplier;
     j.C = j.C * kMultiplier + 1u;
   }
   return j;
-}();
+}
+constexpr Jump kJump = JumpOf(kApart);
+constexpr Jump kJumpTwice = JumpOf(2 * kApart);
 
 // The blocks of kApart draws: lane i of a block holds the state of its i-th
-// draw, and every lane jumps kApart draws at once. Whole-number arithmetic
-// only, so any vector width gives the same draws; the compiler makes one
-// version per instruction set, chosen as the program loads.
+// draw. Two sets of lanes hold two blocks in turn and every lane jumps
+// 2 kApart draws at once, so that the two chains of multiplies overlap.
+// Whole-number arithmetic only, so any vector width gives the same draws;
+// the compiler makes one version per instruction set, chosen as the program
+// loads.
 using Lanes = std::uint32_t __attribute__((vector_size(kApart * sizeof(std::uint32_t))));
 using Wide = std::uint64_t __attribute__((vector_size(kApart / 2 * sizeof(std::uint64_t))));
 
+// The draws below `range` of one block's states.
+inline void Below(std::uint64_t range, const Lanes& lane, std::int32_t* block) {
+  if (range < kHalfRange) {
+    // range * state >> 32 in 32-bit lanes: with state = hi 2^16 + lo and
+    // range * lo = q 2^16 + r (r < 2^16), the product is
+    // (range hi + q) 2^16 + r, so its top half is (range hi + q) >> 16,
+    // and range hi + q stays below 2^32 while range < 2^16.
+    const auto r = static_cast<std::uint32_t>(range);
+    const Lanes top = (r * (lane >> 16) + ((r * (lane & 0xffffu)) >> 16)) >> 16;
+    std::memcpy(block, &top, sizeof top);  // each below 2^16: the same as an int32
+    return;
+  }
+  // By halves of 64-bit products.
+  Wide low, high;
+  for (int i = 0; i < kApart / 2; ++i) {
+    low[i] = lane[i];
+    high[i] = lane[i + kApart / 2];
+  }
+  low = (low * range) >> 32;
+  high = (high * range) >> 32;
+  for (int i = 0; i < kApart / 2; ++i) {
+    block[i] = static_cast<std::int32_t>(low[i]);
+    block[i + kApart / 2] = static_cast<std::int32_t>(high[i]);
+  }
+}
+
+// At least one block; returns the state after the last draw.
 __attribute__((target_clones("avx512f", "avx2", "default"))) std::uint32_t FillBlocks(
     std::uint64_t range, std::uint32_t state, std::int32_t* out, std::size_t blocks) {
-  Lanes lane;
+  Lanes even;
   for (int i = 0; i < kApart; ++i) {
     state = state * kMultiplier + 1u;
-    lane[i] = state;
+    even[i] = state;
   }
-  std::uint32_t last = state;  // the state of the latest block's last draw
-  for (std::size_t b = 0; b < blocks; ++b) {
-    last = lane[kApart - 1];
-    std::int32_t* block = out + b * kApart;
-    if (range < kHalfRange) {
-      // range * state >> 32 in 32-bit lanes: with state = hi 2^16 + lo and
-      // range * lo = q 2^16 + r (r < 2^16), the product is
-      // (range hi + q) 2^16 + r, so its top half is (range hi + q) >> 16,
-      // and range hi + q stays below 2^32 while range < 2^16.
-      const auto r = static_cast<std::uint32_t>(range);
-      const Lanes top = (r * (lane >> 16) + ((r * (lane & 0xffffu)) >> 16)) >> 16;
-      for (int i = 0; i < kApart; ++i) block[i] = static_cast<std::int32_t>(top[i]);
-    } else {
-      // By halves of 64-bit products.
-      Wide low, high;
-      for (int i = 0; i < kApart / 2; ++i) {
-        low[i] = lane[i];
-        high[i] = lane[i + kApart / 2];
-      }
-      low = (low * range) >> 32;
-      high = (high * range) >> 32;
-      for (int i = 0; i < kApart / 2; ++i) {
-        block[i] = static_cast<std::int32_t>(low[i]);
-        block[i + kApart / 2] = static_cast<std::int32_t>(high[i]);
-      }
-    }
-    lane = lane * kJump.A + kJump.C;
+  Lanes odd = even * kJump.A + kJump.C;
+  std::uint32_t last = 0;  // the state of the latest block's last draw
+  std::size_t b = 0;
+  for (; b + 2 <= blocks; b += 2) {
+    Below(range, even, out + b * kApart);
+    Below(range, odd, out + (b + 1) * kApart);
+    last = odd[kApart - 1];
+    even = even * kJumpTwice.A + kJumpTwice.C;
+    odd = odd * kJumpTwice.A + kJumpTwice.C;
+  }
+  if (b < blocks) {
+    Below(range, even, out + b * kApart);
+    last = even[kApart - 1];
   }
   return last;
 }

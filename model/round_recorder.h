@@ -40,6 +40,7 @@ class RoundRecorder : public RunObserver {
  public:
   RoundRecorder(bool wrapped, bool recordRounds) : wrapped_(wrapped), recordRounds_(recordRounds) {}
 
+  bool FollowsTurns() const override { return false; }
   void RunStarted(const Census& census) override;
   void RoundClosed(std::int32_t roundNo, std::int32_t changes, const Census& census) override;
   void RoundPopulation(std::int32_t roundNo, const Grid& population) override;

@@ -20,9 +20,11 @@ namespace impactsim {
 // cell in visit order (simultaneous mode), DrawProcess, ShowRoundCount, the
 // round's log line, RoundClosed and RoundPopulation; finally "Normal End of Job"
 // (not after a cancelled run: Simulation::CancelOn).
-// ShowIteration and DrawCell run once per turn: keep them cheap. Every method
-// has an empty default, so an observer overrides only what it shows. No
-// method may change the model.
+// ShowIteration and DrawCell run once per turn: keep them cheap. An observer
+// that takes neither answers false to FollowsTurns, and the run then makes
+// neither call (nor the work only they need). Every other method has an
+// empty default, so an observer overrides only what it shows. No method may
+// change the model.
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
@@ -42,6 +44,9 @@ class RunObserver {
   // Counters: the round number and the position of the turn within the round.
   virtual void ShowRound(std::int32_t roundNo) { (void)roundNo; }
   virtual void ShowIteration(std::int32_t iterationNo) { (void)iterationNo; }
+
+  // Whether ShowIteration and DrawCell are wanted; asked once per run.
+  virtual bool FollowsTurns() const { return true; }
 
   // Census fields, opinion 1..5: after a population build, after each round.
   virtual void ShowInitialCount(int opinion, std::string_view text) { (void)opinion, (void)text; }

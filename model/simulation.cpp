@@ -189,6 +189,7 @@ RunResult Simulation::Run() {
 
 // One round, turn by turn in visit order.
 void Simulation::Turns(RunState& run) {
+  ShuffleVisitOrder();
   const bool randomSeq = run.Settings.RandomSeq;
   for (run.IterationNo = 1; run.IterationNo <= model_.CellTotal(); ++run.IterationNo) {
     run.CellNo = visitOrder_[U(run.IterationNo)];
@@ -211,7 +212,7 @@ void Simulation::Turns(RunState& run) {
     } else {
       UpdateOpinion(model_, *impact_, random_, run.Turn, run.X, run.Y, run.ChangeCount);
     }
-    if (randomSeq) {
+    if (randomSeq && run.FollowsTurns) {
       observer_->DrawCell(run.X, run.Y, model_.PopulationGrid.At(run.X, run.Y).Opinion);
     }
   }
@@ -224,11 +225,20 @@ void Simulation::Turns(RunState& run) {
 void Simulation::CertifiedRound(RunState& run) {
   const std::int32_t total = model_.CellTotal();
   const Cell* cells = model_.PopulationGrid.Data();
+  const auto acts = [&](std::int32_t at) {
+    return roundCertain_[U(at)] == 0 || roundCertain_[U(at)] != cells[at].Opinion;
+  };
+  std::int32_t first = 0;
+  while (first < total && !acts(first)) ++first;
+  // Where no turn changes its cell or draws, their order does not matter.
+  const bool ordered = first < total;
+  if (ordered) ShuffleVisitOrder();
   for (run.IterationNo = 1; run.IterationNo <= total; ++run.IterationNo) {
-    observer_->ShowIteration(run.IterationNo);
+    if (run.FollowsTurns) observer_->ShowIteration(run.IterationNo);
+    if (!ordered) continue;
     run.CellNo = visitOrder_[U(run.IterationNo)];
+    if (!acts(run.CellNo - 1)) continue;
     const std::uint8_t certain = roundCertain_[U(run.CellNo - 1)];
-    if (certain != 0 && certain == cells[run.CellNo - 1].Opinion) continue;
     const GridPos pos = CellPosition(run.CellNo, model_.GridSide());
     run.X = pos.x;
     run.Y = pos.y;
@@ -312,6 +322,7 @@ void Simulation::StartRun(RunState& run) {
   // The per-turn settings keep one value for the whole run: no input is
   // served while it lasts.
   run.Settings = settings_->CurrentSettings();
+  run.FollowsTurns = observer_->FollowsTurns();
   if (GridWraps(*program_, run.Settings)) run.Settings.Edge = false;
   run.Turn = {program_->RedrawStrengthsOnChange, run.Settings.Noise, EqualStrengthOf(run.Settings)};
   observer_->StrategyMap();
@@ -346,7 +357,7 @@ void Simulation::StartRun(RunState& run) {
 void Simulation::StartRound(RunState& run) {
   ++run.RoundNo;
   observer_->ShowRound(run.RoundNo);
-  ShuffleVisitOrder();
+  DrawVisitOrder();
   // Before the first round every turn may change its cell.
   run.LastRoundChanges = run.RoundNo == 1 ? model_.CellTotal() : run.ChangeCount;
   run.ChangeCount = 0;
@@ -359,12 +370,19 @@ void Simulation::StartRound(RunState& run) {
   }
 }
 
+// The draws first, in the order the swaps take them; the swaps then in
+// order: the same permutation as drawing at each swap. The turns' own draws
+// come after all of them either way.
+void Simulation::DrawVisitOrder() {
+  random_.FillBelow(model_.CellTotal(), draws_.data(), draws_.size());
+  orderShuffled_ = false;
+}
+
 void Simulation::ShuffleVisitOrder() {
+  if (orderShuffled_) return;
+  orderShuffled_ = true;
   const std::int32_t total = model_.CellTotal();
   for (std::int32_t i = 1; i <= total; ++i) visitOrder_[U(i)] = i;
-  // The draws first, in the order the swaps take them; the swaps then in
-  // order: the same permutation as drawing at each swap.
-  random_.FillBelow(total, draws_.data(), draws_.size());
   std::int32_t* const order = visitOrder_.data() + 1;  // draw d swaps entry d + 1
   const std::int32_t* const draw = draws_.data();
   for (std::size_t swap = 0; swap < draws_.size(); swap += 2) {
@@ -374,14 +392,15 @@ void Simulation::ShuffleVisitOrder() {
 }
 
 void Simulation::BeginTurn(RunState& run) {
-  observer_->ShowIteration(run.IterationNo);
+  if (run.FollowsTurns) observer_->ShowIteration(run.IterationNo);
   const GridPos pos = CellPosition(run.CellNo, model_.GridSide());
   run.X = pos.x;
   run.Y = pos.y;
 }
 
 void Simulation::EndRound(RunState& run) {
-  if (!run.Settings.RandomSeq) {
+  if (!run.Settings.RandomSeq && run.FollowsTurns) {
+    ShuffleVisitOrder();
     for (std::int32_t i = 1; i <= model_.CellTotal(); ++i) {
       const GridPos pos = CellPosition(visitOrder_[U(i)], model_.GridSide());
       observer_->DrawCell(pos.x, pos.y, model_.PopulationGrid.At(pos.x, pos.y).Opinion);

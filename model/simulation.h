@@ -160,6 +160,7 @@ class Simulation {
     std::int32_t AheadStart = 0;  // the turns IterationNo AheadStart..AheadEnd-1 have impacts
     std::int32_t AheadEnd = 0;
     std::int32_t LastRoundChanges = 0;
+    bool FollowsTurns = true;  // the observer's answer
   };
 
   // One turn named by the impact model where it can, else by the per-turn
@@ -172,6 +173,9 @@ class Simulation {
   void ReadRunSettings(RunState& run);
   void StartRun(RunState& run);
   void StartRound(RunState& run);
+  // The round's visit order: its draws at the round's start, its swaps
+  // when a turn or the observer first needs the order.
+  void DrawVisitOrder();
   void ShuffleVisitOrder();
   void BeginTurn(RunState& run);
   void EndRound(RunState& run);
@@ -190,6 +194,7 @@ class Simulation {
   ModelState model_;
   RandomSource random_;
   std::unique_ptr<ImpactModel> impact_;
+  bool orderShuffled_ = false;            // visitOrder_ holds this round's order
   std::vector<std::int32_t> visitOrder_;  // 1-based: entry 0 unused
   std::vector<std::int32_t> draws_;       // a shuffle's draws: two per swap, ten swaps per cell
   std::optional<CycleWatch> cycles_;

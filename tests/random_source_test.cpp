@@ -133,7 +133,9 @@ TEST(random_source_test, filled_draws_are_the_draws_one_by_one) {
                         {0xffffffffu, 2'147'483'647, 1003},
                         {0xfffffff0u, 65'535, 4099},
                         {3, 65'536, 4099},
-                        {99, 160'000, 4099}};
+                        {99, 160'000, 4099},
+                        {5, 1600, 49},
+                        {5, 160'000, 49}};
   for (const Case& c : cases) {
     FixedClock clock(0);
     RandomSource one(clock), filled(clock);

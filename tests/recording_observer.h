@@ -40,6 +40,7 @@ struct RecordingObserver : RunObserver {
   void ShowRoundCount(int opinion, std::string_view text) override {
     roundCounts.push_back(std::to_string(opinion) + "=" + std::string(text));
   }
+  bool FollowsTurns() const override { return follows; }
   void AppendLog(std::string_view line) override { log.emplace_back(line); }
   void RunStarted(const Census& census) override { startCensus = census; }
   void RoundClosed(std::int32_t, std::int32_t changes, const Census&) override {
@@ -57,6 +58,7 @@ struct RecordingObserver : RunObserver {
   int round = 0;
   int iteration = 0;
   long iterationsShown = 0;
+  bool follows = true;  // FollowsTurns' answer
 };
 
 }  // namespace impactsim::testing

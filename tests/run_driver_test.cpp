@@ -75,8 +75,9 @@ struct Run {
 };
 
 std::unique_ptr<Run> RunOnce(const ProgramProfile& profile, RunSettings settings,
-                             std::uint32_t seed) {
+                             std::uint32_t seed, bool followTurns = true) {
   auto run = std::make_unique<Run>(settings, seed);
+  run->observer.follows = followTurns;
   run->sim = std::make_unique<Simulation>(profile, run->clock, run->settings, run->observer);
   run->result = run->sim->Run();
   return run;
@@ -396,8 +397,21 @@ TEST(run_driver_test, runs_follow_the_built_grid_scope_and_strengths) {
   }
 }
 
+// The same seed gives the same run, also to an observer that follows no
+// turns (and is spared every per-turn call); both simultaneous and
+// sequential, to their quiet end.
 TEST(run_driver_test, same_seed_same_run_in_both_programs) {
   for (const ProgramProfile* profile : {&HalvornProgram(), &KestaneProgram()}) {
+    for (const bool sequential : {false, true}) {
+      RunSettings settings = profile->Defaults;
+      settings.RandomSeq = sequential;
+      auto a = RunOnce(*profile, settings, 12'345'000);
+      auto b = RunOnce(*profile, settings, 12'345'000, false);
+      EXPECT_EQ(b->observer.log, a->observer.log);
+      EXPECT_EQ(b->sim->Model().PopulationGrid, a->sim->Model().PopulationGrid);
+      EXPECT_EQ(b->observer.iterationsShown + static_cast<long>(b->observer.cells.size()), 0);
+      EXPECT_GT(a->observer.iterationsShown, 1600);
+    }
     RunSettings settings = profile->Defaults;
     settings.Rounds = 8;
     auto a = RunOnce(*profile, settings, 12'345'000);
