@@ -12,6 +12,10 @@
 #include "cli/verify_command.h"
 #include "sweep/sweep_command_line.h"
 
+#ifndef IMPACTSIM_PROJECT_VERSION
+#error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
+#endif
+
 namespace impactsim::cli {
 
 namespace {
@@ -29,6 +33,8 @@ struct CommandLine {
   CommandLine() : app(kDescription, "impactsim") {
     app.footer(kFooter);
     app.allow_extras();
+    app.set_version_flag("--version", std::string("impactsim ") + IMPACTSIM_PROJECT_VERSION,
+                         "print the program's version and exit");
     run = app.add_subcommand("run", "one run: its log to stdout, \"seed: N\" to stderr");
     sweep = app.add_subcommand("sweep", "many seeded runs, one row each (CSV or JSON lines)");
     verify = app.add_subcommand(
@@ -78,6 +84,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     // every command with all of its options.
     const bool command = line.run->parsed() || line.sweep->parsed() || line.verify->parsed();
     out << (command ? line.app.help() : line.app.help("", CLI::AppFormatMode::All)) << std::flush;
+    return kExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << '\n' << std::flush;
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     ReportError(err, Describe(e, line.Chosen()));
