@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <exception>
 #include <ostream>
 
@@ -98,6 +99,34 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     ReportError(err, e.what());
     return kExitFailed;
   }
+}
+
+ProgramHelp HelpTable() {
+  const CommandLine line;
+  ProgramHelp help{line.app.get_description(), {}, {}};
+  const auto listed = [](const CLI::App& command, bool top) {
+    CommandHelp listing{top ? "" : command.get_name(), top ? "" : command.get_description(), {}};
+    for (const CLI::Option* option : command.get_options()) {
+      // A command's own --help is not listed in the full help either.
+      if (!top && option == command.get_help_ptr()) continue;
+      const bool operand = option->get_positional() && !option->nonpositional();
+      listing.Options.push_back({operand ? option->get_name(true) : option->get_name(false, true),
+                                 operand ? "" : option->get_type_name(),
+                                 option->get_description()});
+    }
+    return listing;
+  };
+  help.Commands.push_back(listed(line.app, true));
+  for (const CLI::App* command : {line.run, line.sweep, line.verify}) {
+    help.Commands.push_back(listed(*command, false));
+  }
+  std::string footer = line.app.get_footer();
+  for (std::size_t start = 0; start < footer.size();) {
+    const std::size_t end = std::min(footer.find('\n', start), footer.size());
+    if (end > start) help.Footer.push_back(footer.substr(start, end - start));
+    start = end + 1;
+  }
+  return help;
 }
 
 std::vector<std::pair<std::string, std::vector<std::string>>> CommandOptions() {

@@ -58,8 +58,9 @@ for program in halvorn kestane; do
   app_pid=""
 done
 
-for doc in README.md CHANGELOG.md model.md; do
-  [ -s "$tree/share/doc/impactsim/$doc" ] || fail "share/doc/impactsim/$doc is not installed"
+for doc in doc/impactsim/README.md doc/impactsim/CHANGELOG.md doc/impactsim/model.md \
+  man/man1/impactsim.1 man/man1/halvorn.1 man/man1/kestane.1; do
+  [ -s "$tree/share/$doc" ] || fail "share/$doc is not installed"
 done
 
 if [ -n "$python" ]; then
