@@ -16,14 +16,15 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # keyboard events, screenshots and the clipboard; Highway for the impact
 # kernels on every instruction set; JSON for the sweep's rows, OpenSSL's
 # libcrypto for the SHA-256 of a sweep's file, GNU parallel for its sharded
-# test, groff for the manual pages' check, Slurm with MUNGE (its
+# test, groff for the manual pages' check, desktop-file-utils and librsvg2-bin
+# for the check of the desktop entries and icons, Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster, and for the Python module pybind11, Python's headers,
 # NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3).
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
-  libhwy-dev groff-base
+  libhwy-dev groff-base desktop-file-utils librsvg2-bin
   clang-format
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
   xvfb xauth xdotool imagemagick xclip openbox x11-utils faketime

@@ -59,7 +59,10 @@ for program in halvorn kestane; do
 done
 
 for doc in doc/impactsim/README.md doc/impactsim/CHANGELOG.md doc/impactsim/model.md \
-  man/man1/impactsim.1 man/man1/halvorn.1 man/man1/kestane.1; do
+  man/man1/impactsim.1 man/man1/halvorn.1 man/man1/kestane.1 \
+  applications/halvorn.desktop applications/kestane.desktop \
+  icons/hicolor/scalable/apps/halvorn.svg icons/hicolor/48x48/apps/halvorn.png \
+  icons/hicolor/256x256/apps/kestane.png; do
   [ -s "$tree/share/$doc" ] || fail "share/$doc is not installed"
 done
 
