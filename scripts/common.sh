@@ -20,7 +20,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # for the check of the desktop entries and icons, Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster, and for the Python module pybind11, Python's headers,
-# NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3).
+# NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3),
+# with venv, pip, setuptools and wheel for the check of "pip install .".
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
@@ -30,6 +31,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick xclip openbox x11-utils faketime
   slurm-wlm munge
   pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
+  python3-venv python3-pip python3-setuptools python3-wheel
 )
 
 log() { printf '%s\n' "$*" >&2; }
