@@ -21,7 +21,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster, and for the Python module pybind11, Python's headers,
 # NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3),
-# with venv, pip, setuptools and wheel for the check of "pip install .".
+# with venv, pip, setuptools and wheel for the check of "pip install .", and
+# dpkg-dev (dpkg-shlibdeps) and lintian for the Debian packages' check.
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
@@ -32,6 +33,7 @@ PACKAGES=(
   slurm-wlm munge
   pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
   python3-venv python3-pip python3-setuptools python3-wheel
+  dpkg-dev lintian
 )
 
 log() { printf '%s\n' "$*" >&2; }

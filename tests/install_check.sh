@@ -59,7 +59,7 @@ for program in halvorn kestane; do
 done
 
 for doc in doc/impactsim/README.md doc/impactsim/CHANGELOG.md doc/impactsim/model.md \
-  man/man1/impactsim.1 man/man1/halvorn.1 man/man1/kestane.1 \
+  man/man1/impactsim.1.gz man/man1/halvorn.1.gz man/man1/kestane.1.gz \
   applications/halvorn.desktop applications/kestane.desktop \
   icons/hicolor/scalable/apps/halvorn.svg icons/hicolor/48x48/apps/halvorn.png \
   icons/hicolor/256x256/apps/kestane.png; do
