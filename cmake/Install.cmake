@@ -9,6 +9,10 @@ file(RELATIVE_PATH IMPACTSIM_PART_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
   ${CMAKE_INSTALL_FULL_LIBDIR}/impactsim)
 set(IMPACTSIM_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 find_program(IMPACTSIM_GZIP gzip REQUIRED)
+# The tools the build runs (the manual page's, the icons') are checked by
+# the tests' runs of the same code; in a sanitizer build their exit is not
+# held up by the leak check.
+set(IMPACTSIM_BUILD_TOOL_ENV ASAN_OPTIONS=detect_leaks=0)
 
 # impactsim_install_man_page(PAGE COMPONENT): installs ${IMPACTSIM_MAN_DIR}/PAGE
 # (e.g. "halvorn.1", written by the build or at configure time) compressed
