@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <exception>
 #include <ostream>
 
@@ -11,6 +12,10 @@
 #include "cli/sweep_command.h"
 #include "cli/verify_command.h"
 #include "sweep/sweep_command_line.h"
+
+#ifndef IMPACTSIM_PROJECT_VERSION
+#error "IMPACTSIM_PROJECT_VERSION must be defined by the build"
+#endif
 
 namespace impactsim::cli {
 
@@ -29,6 +34,8 @@ struct CommandLine {
   CommandLine() : app(kDescription, "impactsim") {
     app.footer(kFooter);
     app.allow_extras();
+    app.set_version_flag("--version", std::string("impactsim ") + IMPACTSIM_PROJECT_VERSION,
+                         "print the program's version and exit");
     run = app.add_subcommand("run", "one run: its log to stdout, \"seed: N\" to stderr");
     sweep = app.add_subcommand("sweep", "many seeded runs, one row each (CSV or JSON lines)");
     verify = app.add_subcommand(
@@ -79,6 +86,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     const bool command = line.run->parsed() || line.sweep->parsed() || line.verify->parsed();
     out << (command ? line.app.help() : line.app.help("", CLI::AppFormatMode::All)) << std::flush;
     return kExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << '\n' << std::flush;
+    return kExitOk;
   } catch (const CLI::ParseError& e) {
     ReportError(err, Describe(e, line.Chosen()));
     return kExitUsage;
@@ -89,6 +99,34 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     ReportError(err, e.what());
     return kExitFailed;
   }
+}
+
+ProgramHelp HelpTable() {
+  const CommandLine line;
+  ProgramHelp help{line.app.get_description(), {}, {}};
+  const auto listed = [](const CLI::App& command, bool top) {
+    CommandHelp listing{top ? "" : command.get_name(), top ? "" : command.get_description(), {}};
+    for (const CLI::Option* option : command.get_options()) {
+      // A command's own --help is not listed in the full help either.
+      if (!top && option == command.get_help_ptr()) continue;
+      const bool operand = option->get_positional() && !option->nonpositional();
+      listing.Options.push_back({operand ? option->get_name(true) : option->get_name(false, true),
+                                 operand ? "" : option->get_type_name(),
+                                 option->get_description()});
+    }
+    return listing;
+  };
+  help.Commands.push_back(listed(line.app, true));
+  for (const CLI::App* command : {line.run, line.sweep, line.verify}) {
+    help.Commands.push_back(listed(*command, false));
+  }
+  std::string footer = line.app.get_footer();
+  for (std::size_t start = 0; start < footer.size();) {
+    const std::size_t end = std::min(footer.find('\n', start), footer.size());
+    if (end > start) help.Footer.push_back(footer.substr(start, end - start));
+    start = end + 1;
+  }
+  return help;
 }
 
 std::vector<std::pair<std::string, std::vector<std::string>>> CommandOptions() {

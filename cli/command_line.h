@@ -21,4 +21,23 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 // knows them ("--seed", and an operand as "FILE"), in the order declared.
 std::vector<std::pair<std::string, std::vector<std::string>>> CommandOptions();
 
+// The help text as data, in the order the help lists it: what the manual
+// page is made from, so that it says what --help says.
+struct OptionHelp {
+  std::string Names;  // "--seed", "-h,--help", an operand "FILE"
+  std::string Value;  // "MS", or empty for a switch or an operand
+  std::string Text;
+};
+struct CommandHelp {
+  std::string Name;  // empty for the options before any command
+  std::string Text;
+  std::vector<OptionHelp> Options;
+};
+struct ProgramHelp {
+  std::string Description;
+  std::vector<CommandHelp> Commands;  // the top level's options first
+  std::vector<std::string> Footer;    // one paragraph each
+};
+ProgramHelp HelpTable();
+
 }  // namespace impactsim::cli

@@ -25,7 +25,9 @@ class RunPictureMaker : public RunObserver {
   virtual std::string ChartPng() const = 0;
 };
 
-// The part's file, looked for beside the runner's executable, and its one
+// The part's file, looked for beside the runner's executable (a build tree)
+// and then in the library directory of the tree the runner is installed in
+// (found relative to the executable, so a moved tree still finds it), and its one
 // entry point: makes the picture maker of the named program, or returns null
 // and writes a reason (at most errorSize bytes, ending in '\0') to error.
 inline constexpr std::string_view kPicturePartFile = "impactsim-pictures.so";

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@
 #include "cli/picture_part.h"
 #include "sweep/output_target.h"
 #include "sweep/text_escape.h"
+
+#ifndef IMPACTSIM_PICTURE_PART_DIR
+#error "IMPACTSIM_PICTURE_PART_DIR must be defined by the build"
+#endif
 
 namespace impactsim::cli {
 
@@ -144,11 +149,37 @@ std::optional<std::string> PartProblem(const std::string& path) {
   return std::nullopt;
 }
 
+// Whether anything, even a broken link, stands at `path`.
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Where the part is: beside the executable (a build tree) if anything stands
+// there, else where an installed tree keeps it; null if neither has it, with
+// the reason naming both places.
+std::optional<std::string> FindPart(std::string& error) {
+  const std::string directory = ExecutableDirectory();
+  const std::string beside = directory + std::string(kPicturePartFile);
+  if (Exists(beside)) return beside;
+  // The executable's directory has no links in it: "../" can be taken away.
+  const std::string installed = std::filesystem::path(directory + IMPACTSIM_PICTURE_PART_DIR + "/" +
+                                                      std::string(kPicturePartFile))
+                                    .lexically_normal()
+                                    .string();
+  if (Exists(installed)) return installed;
+  error = "cannot load the picture part " + Quoted(beside) + ": " + ErrnoText(ENOENT) +
+          " (nor at " + Quoted(installed) + ")";
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<RunPictureMaker> LoadRunPictureMaker(const ProgramProfile& program,
                                                      std::string& error) {
-  const std::string file = ExecutableDirectory() + std::string(kPicturePartFile);
+  const std::optional<std::string> found = FindPart(error);
+  if (!found) return nullptr;
+  const std::string& file = *found;
   if (const std::optional<std::string> problem = PartProblem(file)) {
     error = "cannot load the picture part " + Quoted(file) + ": " + *problem;
     return nullptr;

@@ -16,19 +16,24 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # keyboard events, screenshots and the clipboard; Highway for the impact
 # kernels on every instruction set; JSON for the sweep's rows, OpenSSL's
 # libcrypto for the SHA-256 of a sweep's file, GNU parallel for its sharded
-# test, Slurm with MUNGE (its
+# test, groff for the manual pages' check, desktop-file-utils and librsvg2-bin
+# for the check of the desktop entries and icons, Slurm with MUNGE (its
 # authentication daemon) for the job-array test, which starts its own
 # one-node cluster, and for the Python module pybind11, Python's headers,
-# NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3).
+# NumPy, pandas, matplotlib and pytest (all Debian's, for /usr/bin/python3),
+# with venv, pip, setuptools and wheel for the check of "pip install .", and
+# dpkg-dev (dpkg-shlibdeps) and lintian for the Debian packages' check.
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
-  libhwy-dev
+  libhwy-dev groff-base desktop-file-utils librsvg2-bin
   clang-format
   qt6-base-dev fonts-ipafont-gothic fonts-liberation2
   xvfb xauth xdotool imagemagick xclip openbox x11-utils faketime
   slurm-wlm munge
   pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
+  python3-venv python3-pip python3-setuptools python3-wheel
+  dpkg-dev lintian
 )
 
 log() { printf '%s\n' "$*" >&2; }
