@@ -100,6 +100,8 @@ bad(sweep/qt_class.cpp [=[#include <QString>]=]
   [=[sweep/qt_class.cpp: includes <QString>, but sweep/ is Qt-free]=])
 bad(python/qt_module.cpp [=[  #  include <QtGui>]=]
   [=[python/qt_module.cpp: includes <QtGui>, but python/ is Qt-free]=])
+bad(picture/qt_text.cpp [=[#include <QFont>]=]
+  [=[picture/qt_text.cpp: includes <QFont>, but picture/ is Qt-free]=])
 bad(store/CMakeLists.txt [=[add_library(impactsim_store table.cpp)]=]
   [=[store/ is built but has no row in the layer table of tests/layer_check.cmake]=])
 

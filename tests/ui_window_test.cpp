@@ -12,6 +12,7 @@
 #include "ui/fonts.h"
 #include "ui/main_window.h"
 #include "ui/opinion_colours.h"
+#include "ui/surface.h"
 #include "ui/window_layout.h"
 
 using namespace impactsim;
@@ -133,7 +134,7 @@ QStringList LogLines(const TForm1& w) {
 void ExpectMapShows(const TForm1& w) {
   const Grid& grid = w.Engine().Model().PopulationGrid;
   const int s = w.Layout().CellSize;
-  const QImage& map = w.Map().Picture().Image();
+  const QImage& map = ImageOf(w.Map().Pixels());
   for (int x = 1; x <= grid.Side(); ++x) {
     for (int y = 1; y <= grid.Side(); ++y) {
       QCOMPARE(map.pixelColor((x - 1) * s + s / 2, (y - 1) * s + s / 2),
@@ -327,7 +328,7 @@ class WindowTest : public QObject {
       for (int e = 5; e <= 12; ++e) QVERIFY(w.Edit[std::size_t(e)]->text().isEmpty());
       QVERIFY(w.Edit[1]->text().isEmpty());
       // The chart starts as an empty frame: white plot area.
-      QCOMPARE(w.Chart().Picture().Image().pixelColor(100, 200), QColor(Qt::white));
+      QCOMPARE(ImageOf(w.Chart().Pixels()).pixelColor(100, 200), QColor(Qt::white));
     }
   }
 
@@ -381,8 +382,8 @@ class WindowTest : public QObject {
     QCOMPARE(w.Edit[9]->text(), QString::number(census[2]));
     ExpectMapShows(w);
     // The chart has grown a column per round.
-    const int columns = std::min(lastRound.toInt(), kChartColumns);
-    const QImage& chart = w.Chart().Picture().Image();
+    const int columns = std::min(lastRound.toInt(), picture::kChartColumns);
+    const QImage& chart = ImageOf(w.Chart().Pixels());
     for (int c = 1; c <= columns; ++c) {
       QVERIFY(chart.pixelColor(4 * c + 8, 329) == OpinionColour(1) ||
               chart.pixelColor(4 * c + 8, 329 - 200 / 2) == OpinionColour(2));
@@ -411,8 +412,8 @@ class WindowTest : public QObject {
       const auto rgb = [](const QImage& image) {
         return image.convertToFormat(QImage::Format_RGB32);
       };
-      QCOMPARE(rgb(QImage(map)), rgb(w.Map().Picture().Image()));
-      QCOMPARE(rgb(QImage(chart)), rgb(w.Chart().Picture().Image()));
+      QCOMPARE(rgb(QImage(map)), rgb(ImageOf(w.Map().Pixels())));
+      QCOMPARE(rgb(QImage(chart)), rgb(ImageOf(w.Chart().Pixels())));
     }
   }
 
@@ -463,8 +464,8 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
     const Grid after = w.Engine().Model().PopulationGrid;
-    const QImage map = w.Map().Picture().Image();
-    const QImage chart = w.Chart().Picture().Image();
+    const QImage map = ImageOf(w.Map().Pixels());
+    const QImage chart = ImageOf(w.Chart().Pixels());
     const QString initial = w.Edit[3]->text();
     w.hide();
     w.showMinimized();
@@ -472,8 +473,8 @@ class WindowTest : public QObject {
     w.repaint();
     QApplication::processEvents();
     QVERIFY(w.Engine().Model().PopulationGrid == after);
-    QCOMPARE(w.Map().Picture().Image(), map);
-    QCOMPARE(w.Chart().Picture().Image(), chart);
+    QCOMPARE(ImageOf(w.Map().Pixels()), map);
+    QCOMPARE(ImageOf(w.Chart().Pixels()), chart);
     QCOMPARE(w.Edit[3]->text(), initial);
     // What is on screen is the retained picture.
     QCOMPARE(w.MapBox->grab().toImage().convertToFormat(QImage::Format_RGB32),

@@ -22,14 +22,14 @@ int ItemOf(const std::array<std::int32_t, 4>& items, std::int32_t value) {
 
 }  // namespace
 
-PictureBox::PictureBox(const Surface& picture, QWidget* parent)
+PictureBox::PictureBox(const picture::Raster& picture, QWidget* parent)
     : QWidget(parent), picture_(&picture) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.drawImage(event->rect(), picture_->Image(), event->rect());
+  painter.drawImage(event->rect(), ViewOf(*picture_), event->rect());
 }
 
 TForm1::TForm1(const WindowLayout& layout, Clock& clock, QWidget* parent)
@@ -223,8 +223,8 @@ void TForm1::PaintB1() {
   // Builds a new population and draws it with an empty chart. Runs when the
   // window is created; later paint requests show the retained pictures, so a
   // finished run's map and chart stay on view.
-  MapBox->resize(kMapSize, kMapSize);
-  Surface& surface = pictures_.Map().Picture();
+  MapBox->resize(picture::kMapSize, picture::kMapSize);
+  Surface surface(pictures_.Map().Pixels());
   surface.SetBrush(Qt::black);
   surface.Rectangle(0, 0, layout_->OuterSize.width(), layout_->OuterSize.height());
   DefaultValues();
@@ -342,8 +342,8 @@ void TForm1::PresentFrame() {
     Edit[2]->setText(QString::number(iteration_));
     iterationShown_ = iteration_;
   }
-  const QRect mapDirty = pictures_.Map().Picture().TakeDirty();
-  const QRect chartDirty = pictures_.Chart().Picture().TakeDirty();
+  const QRect mapDirty = Surface(pictures_.Map().Pixels()).TakeDirty();
+  const QRect chartDirty = Surface(pictures_.Chart().Pixels()).TakeDirty();
   if (!mapDirty.isEmpty()) MapBox->update(mapDirty);
   if (!chartDirty.isEmpty()) ProcessBox->update(chartDirty);
   // One synchronous repaint paints every region marked since the last frame

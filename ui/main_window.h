@@ -22,6 +22,7 @@
 #include "model/simulation.h"
 #include "ui/radio_group.h"
 #include "ui/run_pictures.h"
+#include "ui/surface.h"
 #include "ui/window_layout.h"
 
 namespace impactsim::ui {
@@ -30,13 +31,13 @@ namespace impactsim::ui {
 // is lost when the window is covered or restored.
 class PictureBox : public QWidget {
  public:
-  PictureBox(const Surface& picture, QWidget* parent);
+  PictureBox(const picture::Raster& picture, QWidget* parent);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  const Surface* picture_;
+  const picture::Raster* picture_;
 };
 
 class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
@@ -59,8 +60,8 @@ class TForm1 : public QMainWindow, private RunObserver, private SettingsSource {
 
   const WindowLayout& Layout() const { return *layout_; }
   const Simulation& Engine() const { return *sim_; }
-  const MapCanvas& Map() const { return pictures_.Map(); }
-  const ChartCanvas& Chart() const { return pictures_.Chart(); }
+  const picture::MapPicture& Map() const { return pictures_.Map(); }
+  const picture::ChartPicture& Chart() const { return pictures_.Chart(); }
 
   // Controls, named by kind and number. Check boxes a program lacks are null.
   QLabel* StaticText1;

@@ -1,17 +1,14 @@
 #pragma once
-// The 16 opinion colours, used by the map, the chart and the census fields.
+// The 16 opinion colours as Qt colours, for the census fields: the picture
+// library's table (picture/opinion_colours.h).
 
 #include <QColor>
-#include <array>
+
+#include "picture/opinion_colours.h"
 
 namespace impactsim::ui {
 
-inline constexpr int kOpinionColours = 16;
-
-// Entry k (1..16) is the colour of opinion k; entry 0 is unused.
-extern const std::array<QColor, kOpinionColours + 1> OpinionColourTable;
-
-// The colour of an opinion, 1..16.
+// The colour of an opinion, 1..16; black for anything else.
 QColor OpinionColour(int opinion);
 
 }  // namespace impactsim::ui

@@ -1,13 +1,14 @@
 #pragma once
 // The map and the evolution chart of a run, as pictures: draws what the run
-// reports onto the two surfaces, the same way for the window and for image
-// files written without a window.
+// reports onto the two rasters, the same way for the window and for image
+// files written without a window. The pictures are the picture library's;
+// ui/surface.h shows them as Qt images.
 
-#include <QImage>
+#include <QSize>
 
 #include "model/run_observer.h"
-#include "ui/chart_canvas.h"
-#include "ui/map_canvas.h"
+#include "picture/chart_picture.h"
+#include "picture/map_picture.h"
 #include "ui/window_layout.h"
 
 namespace impactsim::ui {
@@ -18,10 +19,10 @@ class RunPictures : public RunObserver {
   // blanking rectangles reach come from the program's window.
   explicit RunPictures(const WindowLayout& layout);
 
-  MapCanvas& Map() { return map_; }
-  ChartCanvas& Chart() { return chart_; }
-  const MapCanvas& Map() const { return map_; }
-  const ChartCanvas& Chart() const { return chart_; }
+  picture::MapPicture& Map() { return map_; }
+  picture::ChartPicture& Chart() { return chart_; }
+  const picture::MapPicture& Map() const { return map_; }
+  const picture::ChartPicture& Chart() const { return chart_; }
 
   // The outer size of the window the pictures stand in; the blanking
   // rectangles of the map and the chart reach to it.
@@ -38,8 +39,8 @@ class RunPictures : public RunObserver {
   void SetOpinionCount(int opinions) { opinionCount_ = opinions; }
 
  private:
-  MapCanvas map_;
-  ChartCanvas chart_;
+  picture::MapPicture map_;
+  picture::ChartPicture chart_;
   QSize windowSize_;
   int opinionCount_ = 2;
 };

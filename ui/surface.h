@@ -1,59 +1,57 @@
 #pragma once
-// A paint surface: an off-screen picture with a pen, a brush and a font, and
-// the few drawing operations the map and the chart use, each giving exactly
-// the pixels of the classic raster conventions (no antialiasing):
-//  - a rectangle (left, top, right, bottom) excludes its right column and
-//    bottom row; its one-pixel outline in the pen colour lies along the inside
-//    edge, its interior is filled with the brush colour;
-//  - a line covers its start point and not its end point;
-//  - a polygon is filled with the brush colour and outlined with the pen along
-//    all its edges;
-//  - text is drawn with the top-left corner of its first character cell at
-//    the given point, on an opaque background in the brush colour.
-// Everything is clipped to the surface. The surface remembers which pixels
-// changed since the last TakeDirty, so the window can repaint just those.
+// The Qt face of a picture::Raster (see picture/raster.h for its drawing
+// rules): its pixels as a QImage, and its drawing operations in Qt's types.
+// A Surface draws nothing of its own; it refers to a raster that outlives it.
 
 #include <QColor>
-#include <QFont>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <span>
 
+#include "picture/glyph_font.h"
+#include "picture/raster.h"
+
 namespace impactsim::ui {
+
+// A copy of the raster's pixels, RGB32: it stays as it is while the raster
+// is drawn on.
+QImage ImageOf(const picture::Raster& raster);
+// The raster's pixels without a copy, read-only, for painting them at once:
+// valid only until the raster is drawn on or replaced.
+QImage ViewOf(const picture::Raster& raster);
+
+QRect ToRect(const picture::Box& box);
 
 class Surface {
  public:
-  Surface(int width, int height, QColor background);
+  explicit Surface(picture::Raster& raster) : raster_(&raster) {}
 
-  const QImage& Image() const { return image_; }
-  int Width() const { return image_.width(); }
-  int Height() const { return image_.height(); }
+  QImage Image() const { return ImageOf(*raster_); }
+  int Width() const { return raster_->Width(); }
+  int Height() const { return raster_->Height(); }
 
-  void SetPen(QColor colour) { pen_ = colour; }
-  void SetBrush(QColor colour) { brush_ = colour; }
-  void SetFont(const QFont& font) { font_ = font; }
-  void SetFontColour(QColor colour) { fontColour_ = colour; }
+  void SetPen(QColor colour) { raster_->SetPen(colour.rgb()); }
+  void SetBrush(QColor colour) { raster_->SetBrush(colour.rgb()); }
+  void SetFontColour(QColor colour) { raster_->SetFontColour(colour.rgb()); }
 
-  void Rectangle(int left, int top, int right, int bottom);
-  void Line(int x0, int y0, int x1, int y1);
+  void Rectangle(int left, int top, int right, int bottom) {
+    raster_->Rectangle(left, top, right, bottom);
+  }
+  void Line(int x0, int y0, int x1, int y1) { raster_->Line(x0, y0, x1, y1); }
   void Polygon(std::span<const QPoint> points);
-  void Text(int x, int y, const QString& text);
+  // Latin-1 text in a glyph table's font.
+  void Text(int x, int y, const picture::GlyphFont& font, const QString& text) {
+    raster_->Text(x, y, font, text.toLatin1().toStdString());
+  }
 
   // The bounding rectangle of everything drawn since the last call (empty if
   // nothing was), and forgets it.
-  QRect TakeDirty();
+  QRect TakeDirty() { return ToRect(raster_->TakeDirty()); }
 
  private:
-  void Touch(const QRect& r);
-
-  QImage image_;
-  QColor pen_{Qt::black};
-  QColor brush_{Qt::white};
-  QColor fontColour_{Qt::black};
-  QFont font_;
-  QRect dirty_;
+  picture::Raster* raster_;
 };
 
 }  // namespace impactsim::ui

@@ -101,9 +101,10 @@ void TForm1::CreateTitleAndCounters(QWidget* client) {
 }
 
 void TForm1::CreateMapChartAndLog(QWidget* client) {
-  MapBox = Place(new PictureBox(pictures_.Map().Picture(), client), 48, 112, kMapSize, kMapSize);
-  ProcessBox = Place(new PictureBox(pictures_.Chart().Picture(), client), 432, 88, kChartWidth,
-                     kChartHeight);
+  MapBox = Place(new PictureBox(pictures_.Map().Pixels(), client), 48, 112, picture::kMapSize,
+                 picture::kMapSize);
+  ProcessBox = Place(new PictureBox(pictures_.Chart().Pixels(), client), 432, 88,
+                     picture::kChartWidth, picture::kChartHeight);
   ProcessBox->setFont(MakeFont(kPGothic, 12));
 
   Memo1 = Place(new QPlainTextEdit(client), 24, 448, layout_->Memo1Width, 145);

@@ -15,6 +15,7 @@
 #include "programs/programs.h"
 #include "ui/fonts.h"
 #include "ui/run_pictures.h"
+#include "ui/surface.h"
 #include "ui/window_layout.h"
 
 namespace impactsim {
@@ -62,8 +63,8 @@ class PictureMaker final : public cli::RunPictureMaker {
     pictures_.DrawProcess(round, current, previous);
   }
 
-  std::string MapPng() const override { return PngBytes(pictures_.Map().Picture().Image()); }
-  std::string ChartPng() const override { return PngBytes(pictures_.Chart().Picture().Image()); }
+  std::string MapPng() const override { return PngBytes(ui::ViewOf(pictures_.Map().Pixels())); }
+  std::string ChartPng() const override { return PngBytes(ui::ViewOf(pictures_.Chart().Pixels())); }
 
  private:
   ui::RunPictures pictures_;

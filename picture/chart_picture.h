@@ -1,28 +1,35 @@
 #pragma once
 // The "Evolution Process" chart: a stacked column per round of the opinion
-// shares, drawn into a 220 x 350 surface.
+// shares, drawn into a 220 x 350 raster.
 
 #include <cstdint>
+#include <string_view>
 
 #include "model/grid.h"
-#include "ui/surface.h"
+#include "picture/raster.h"
 
-namespace impactsim::ui {
+namespace impactsim::picture {
 
 inline constexpr int kChartWidth = 220;
 inline constexpr int kChartHeight = 350;
 inline constexpr int kChartColumns = 50;  // columns the plot area holds
 
-class ChartCanvas {
+// The chart's captions: the title (ChartTitleFont) and the axis labels
+// (ChartLabelFont).
+inline constexpr std::string_view kChartTitle = "Evolution Process";
+inline constexpr std::string_view kChartVerticalLabel = "frequency";
+inline constexpr std::string_view kChartHorizontalLabel = "Round";
+
+class ChartPicture {
  public:
   // cellTotal: the population size; cellsPerPixel: the vertical scale k
   // (6 for 1600 cells, 2 for 400).
-  ChartCanvas(int cellTotal, int cellsPerPixel);
+  ChartPicture(int cellTotal, int cellsPerPixel);
 
-  Surface& Picture() { return surface_; }
-  const Surface& Picture() const { return surface_; }
+  Raster& Pixels() { return raster_; }
+  const Raster& Pixels() const { return raster_; }
 
-  // The empty chart: white surface with a black line along its top row and
+  // The empty chart: white raster with a black line along its top row and
   // left column (a white rectangle from (0, 0) to the window's outer size),
   // the title, the axes and their labels.
   void ProcessFrame(int windowOuterWidth, int windowOuterHeight);
@@ -50,7 +57,7 @@ class ChartCanvas {
   int cellTotal_;
   int k_;
   int baseTotal_, baseK_;  // the constructor's population and scale
-  Surface surface_;
+  Raster raster_;
 };
 
-}  // namespace impactsim::ui
+}  // namespace impactsim::picture

@@ -1,24 +1,24 @@
 #pragma once
 // The population map: one square per cell in its opinion's colour, drawn
-// into a 320 x 320 surface.
+// into a 320 x 320 raster.
 
 #include <cstdint>
 
 #include "model/grid.h"
-#include "ui/surface.h"
+#include "picture/raster.h"
 
-namespace impactsim::ui {
+namespace impactsim::picture {
 
 inline constexpr int kMapSize = 320;
 
-class MapCanvas {
+class MapPicture {
  public:
   // cellSize: pixels per cell along each side (8 for a 40-cell side, 16 for
   // 20) until a map of another side is drawn.
-  explicit MapCanvas(int cellSize);
+  explicit MapPicture(int cellSize);
 
-  Surface& Picture() { return surface_; }
-  const Surface& Picture() const { return surface_; }
+  Raster& Pixels() { return raster_; }
+  const Raster& Pixels() const { return raster_; }
   int CellSize() const { return cellSize_; }
 
   // Paints the whole map black: a black rectangle from (0, 0) to the window's
@@ -35,7 +35,7 @@ class MapCanvas {
 
  private:
   int cellSize_;
-  Surface surface_;
+  Raster raster_;
 };
 
-}  // namespace impactsim::ui
+}  // namespace impactsim::picture
