@@ -18,8 +18,9 @@ namespace impactsim::ui {
 // A copy of the raster's pixels, RGB32: it stays as it is while the raster
 // is drawn on.
 QImage ImageOf(const picture::Raster& raster);
-// The raster's pixels without a copy, read-only, for painting them at once:
-// valid only until the raster is drawn on or replaced.
+// The raster's pixels without a copy, read-only, for painting or saving them
+// at once: it shows whatever the raster holds, and is valid only while the
+// raster lives and keeps its size.
 QImage ViewOf(const picture::Raster& raster);
 
 QRect ToRect(const picture::Box& box);
@@ -41,7 +42,8 @@ class Surface {
   }
   void Line(int x0, int y0, int x1, int y1) { raster_->Line(x0, y0, x1, y1); }
   void Polygon(std::span<const QPoint> points);
-  // Latin-1 text in a glyph table's font.
+  // Text in a glyph table's font; a character outside Latin-1 is drawn as
+  // '?'.
   void Text(int x, int y, const picture::GlyphFont& font, const QString& text) {
     raster_->Text(x, y, font, text.toLatin1().toStdString());
   }
