@@ -171,19 +171,20 @@ class SurfaceTest : public QObject {
     QFETCH(int, x2);
     QFETCH(QList<int>, ys);
     const QPoint band[] = {{x1, ys[0]}, {x2, ys[1]}, {x2, ys[2]}, {x1, ys[3]}};
-    Raster edgesPixels(220, 350, kBackground);
-    Surface edges(edgesPixels);
+    Raster edgeRaster(220, 350, kBackground);
+    Surface edges(edgeRaster);
     edges.SetPen(kBlue);
     for (int i = 0; i < 4; ++i) {
       edges.Line(band[i].x(), band[i].y(), band[(i + 1) % 4].x(), band[(i + 1) % 4].y());
     }
+    const QImage outline = edges.Image();
     QImage expected(220, 350, QImage::Format_RGB32);
     expected.fill(kBackground);
     QRect drawn;
     for (int x = x1; x <= x2; ++x) {
       int lo = 350, hi = -1;
       for (int y = 0; y < 350; ++y) {
-        if (edges.Image().pixel(x, y) == kBlue) lo = std::min(lo, y), hi = std::max(hi, y);
+        if (outline.pixel(x, y) == kBlue) lo = std::min(lo, y), hi = std::max(hi, y);
       }
       for (int y = lo; y <= hi; ++y) expected.setPixel(x, y, kBlue);
       drawn |= QRect(QPoint(x, lo), QPoint(x, hi));
