@@ -1,5 +1,5 @@
 # Fails unless the source folders form layers that point one way:
-#   model <- impact <- programs <- sweep <- ui, cli, python <- apps
+#   model <- impact <- programs <- sweep <- ui, cli, python, web <- apps
 # A file includes the project's headers in quotes and by folder
 # ("model/grid.h"), from its own folder or a layer below it, never from
 # beside or above; and no layer but the windows' includes a Qt header.
@@ -22,6 +22,7 @@ layer(sweep 3)
 layer(ui 4 QT)
 layer(cli 4)
 layer(python 4)
+layer(web 4)
 layer(apps 5 QT)
 
 # Folders with a CMakeLists.txt of their own that are not layers: they stand
