@@ -16,4 +16,9 @@ std::from_chars_result RealFromChars(const char* first, const char* last, double
 // digits that read back as the same double, in plain notation ("0.00001").
 std::to_chars_result RealToFixedChars(char* first, char* last, double value);
 
+// The same two by the C library, which the two above use where the
+// standard library lacks them; here for the tests to compare with it.
+std::from_chars_result RealFromCharsByC(const char* first, const char* last, double& value);
+std::to_chars_result RealToFixedCharsByC(char* first, char* last, double value);
+
 }  // namespace impactsim
