@@ -11,7 +11,7 @@
 set -euo pipefail
 source="$1" build="$2" impactsim="$3"
 
-for tool in emcmake em++ node; do
+for tool in em++ node; do
   if ! command -v "$tool" >/dev/null; then
     echo "skipped: $tool not found (Debian: apt-get install emscripten nodejs)"
     exit 77
@@ -25,9 +25,9 @@ node=(node --no-experimental-fetch)
 
 mkdir -p "$build"
 engine="$build/engine/bin/impactsim-engine.js"
-emcmake cmake -S "$source" -B "$build/engine" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DIMPACTSIM_BUILD_GUI=OFF -DIMPACTSIM_BUILD_PYTHON=OFF -DBUILD_TESTING=OFF \
-  -DIMPACTSIM_WERROR=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
+# The web preset, in a folder of the test's own.
+cmake -S "$source" --preset web -B "$build/engine" -DIMPACTSIM_WERROR=ON \
+  >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build/engine" --parallel 2 >"$build/build.log" 2>&1 ||
   { tail -50 "$build/build.log"; exit 1; }
 
@@ -70,7 +70,7 @@ for row in "${cases[@]}"; do
     for file in log census.csv grid; do
       cmp -s "$dir/$file" "$dir/web/$file" || problems+=("$file differs")
     done
-    cmp -s "$dir/log" "$dir/web/streamed" || problems+=("the lines passed on differ from the log")
+    cmp -s "$dir/log" "$dir/web/streamed" || problems+=("the lines passed on differ from the runner's log")
     cmp -s "$dir/grid" "$dir/web/last_round" || problems+=("the last round's opinions differ")
   fi
   if [ ${#problems[@]} -gt 0 ]; then
