@@ -8,9 +8,9 @@
 
 #include "cli/report.h"
 #include "cli/run_command.h"
-#include "cli/run_options.h"
 #include "cli/sweep_command.h"
 #include "cli/verify_command.h"
+#include "sweep/run_options.h"
 #include "sweep/sweep_command_line.h"
 
 #ifndef IMPACTSIM_PROJECT_VERSION

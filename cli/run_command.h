@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/run_options.h"
 #include "model/grid.h"
 #include "model/random_source.h"
+#include "sweep/run_options.h"
 
 namespace impactsim::cli {
 

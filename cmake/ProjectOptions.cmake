@@ -22,3 +22,10 @@ if(IMPACTSIM_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(impactsim_options INTERFACE -fsanitize=address,undefined)
 endif()
+# WebAssembly (the web edition's engine, web/): one instruction set, its
+# 128-bit SIMD, for the kernels and everything else; and C++ exceptions,
+# by which bad input is reported.
+if(EMSCRIPTEN)
+  target_compile_options(impactsim_options INTERFACE -msimd128 -fexceptions)
+  target_link_options(impactsim_options INTERFACE -fexceptions)
+endif()

@@ -1,6 +1,5 @@
 #include "impact/torus_impact.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "impact/torus_round.h"
+#include "model/bit_cast.h"
 
 namespace impactsim {
 
@@ -115,7 +115,7 @@ std::shared_ptr<const TorusImpact::Tables> TorusImpact::SharedTables(const Dista
   static std::map<std::tuple<bool, std::uint64_t, bool>, std::shared_ptr<const Tables>> built;
   const std::lock_guard lock(mutex);
   std::shared_ptr<const Tables>& tables =
-      built[{distance.Nb, std::bit_cast<std::uint64_t>(distance.Power), summationM}];
+      built[{distance.Nb, BitCast<std::uint64_t>(distance.Power), summationM}];
   if (!tables) tables = BuildTables(distance, summationM);
   return tables;
 }

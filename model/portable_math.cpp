@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+
+#include "model/bit_cast.h"
 
 // Every operation here is a basic IEEE double operation, rounded to nearest;
 // the build forbids contracting a product and a sum into one fused
@@ -95,7 +96,7 @@ DD Div(DD a, DD b) {
 
 // 2^e for -1022 <= e <= 1023.
 double Pow2(int e) {
-  return std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
+  return BitCast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
 }
 
 // ln 2 as the sum of three doubles, each the rounded remainder of the ones
@@ -209,10 +210,10 @@ DD LogOf(double x) {
     x *= 0x1p54;
     k = -54;
   }
-  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const auto bits = BitCast<std::uint64_t>(x);
   k += static_cast<int>((bits >> 52) & 0x7ff) - 1023;
-  double m = std::bit_cast<double>((bits & ((std::uint64_t{1} << 52) - 1)) |
-                                   (std::uint64_t{1023} << 52));  // in [1, 2)
+  double m = BitCast<double>((bits & ((std::uint64_t{1} << 52) - 1)) |
+                             (std::uint64_t{1023} << 52));  // in [1, 2)
   if (m > 0x1.6a09e667f3bcdp0) {
     m *= 0.5;
     k += 1;

@@ -69,9 +69,18 @@ inline void Below(std::uint64_t range, const Lanes& lane, std::int32_t* block) {
   }
 }
 
+// Compiled for the wider x86 vector units too, chosen when the program
+// starts; other processors (and WebAssembly) have the one version. Integer
+// arithmetic only: every version gives the same draws.
+#if defined(__x86_64__) || defined(__i386__)
+#define IMPACTSIM_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define IMPACTSIM_VECTOR_CLONES
+#endif
+
 // At least one block; returns the state after the last draw.
-__attribute__((target_clones("avx512f", "avx2", "default"))) std::uint32_t FillBlocks(
-    std::uint64_t range, std::uint32_t state, std::int32_t* out, std::size_t blocks) {
+IMPACTSIM_VECTOR_CLONES std::uint32_t FillBlocks(std::uint64_t range, std::uint32_t state,
+                                                 std::int32_t* out, std::size_t blocks) {
   Lanes even;
   for (int i = 0; i < kApart; ++i) {
     state = state * kMultiplier + 1u;

@@ -1,8 +1,6 @@
 #include "sweep/output_target.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,14 @@
 #include <system_error>
 
 #include "sweep/text_escape.h"
+
+// Linux's file flags (immutable, append-only); a system without them (the
+// web edition's) has no file they keep from being replaced.
+#if __has_include(<linux/fs.h>)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#define IMPACTSIM_FILE_FLAGS 1
+#endif
 
 namespace impactsim {
 
@@ -110,8 +116,9 @@ std::optional<OutputTarget> FindOutputTarget(const std::string& path, std::strin
 
 bool CheckReplaceable(const OutputTarget& target, std::string& error) {
   if (target.What != OutputTarget::Kind::Regular) return true;
-  // A file the system keeps from being replaced: renaming over it would fail
-  // only after the run.
+    // A file the system keeps from being replaced: renaming over it would fail
+    // only after the run.
+#ifdef IMPACTSIM_FILE_FLAGS
   const int fd = ::open(target.Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd >= 0) {
     int flags = 0;
@@ -126,6 +133,7 @@ bool CheckReplaceable(const OutputTarget& target, std::string& error) {
       return false;
     }
   }
+#endif
   if (::faccessat(AT_FDCWD, target.Path.c_str(), W_OK, AT_EACCESS) != 0) {
     error = ErrnoText(errno);
     return false;

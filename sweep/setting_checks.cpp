@@ -46,8 +46,9 @@ std::string OpinionsText(int opinions) {
 
 // Initial shares of two opinions written as the share of opinion 2.
 void SharesAsDist(std::vector<std::string>& shares, std::vector<std::string>& dists) {
-  if (shares.empty() ||
-      std::ranges::any_of(shares, [](const std::string& v) { return v.find(':') != v.rfind(':'); }))
+  if (shares.empty() || std::any_of(shares.begin(), shares.end(), [](const std::string& v) {
+        return v.find(':') != v.rfind(':');
+      }))
     return;
   dists.clear();
   for (const std::string& value : shares) dists.push_back(value.substr(value.find(':') + 1));
@@ -138,7 +139,8 @@ void ResolveShares(SweepPlan& plan) {
   std::vector<std::string>& shares = plan.Values[IndexOf("initial_shares")];
   std::vector<std::string>& dists = plan.Values[IndexOf("initial_dist")];
   const std::vector<std::string>& opinions = plan.Values[IndexOf("opinions")];
-  const auto many = std::ranges::find_if(opinions, [](const std::string& v) { return v != "2"; });
+  const auto many =
+      std::find_if(opinions.begin(), opinions.end(), [](const std::string& v) { return v != "2"; });
   if (!dists.empty() && !shares.empty()) {
     throw InputError("initial_dist", "cannot be combined with " + Ref("initial_shares"));
   }

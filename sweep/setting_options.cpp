@@ -7,6 +7,7 @@
 
 #include "model/random_source.h"
 #include "programs/programs.h"
+#include "sweep/real_charconv.h"
 #include "sweep/setting_texts.h"
 #include "sweep/value_text.h"
 
@@ -86,8 +87,7 @@ SettingColumns WindowsColumns() {
 
 std::string FixedDecimal(double value) {
   std::array<char, 400> text{};
-  const auto [end, ec] =
-      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  const auto [end, ec] = RealToFixedChars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() ? std::string(text.data(), end) : std::string();
 }
 

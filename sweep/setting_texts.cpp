@@ -3,6 +3,8 @@
 #include <charconv>
 #include <system_error>
 
+#include "sweep/real_charconv.h"
+
 namespace impactsim {
 
 std::optional<double> ReadReal(std::string_view text, double low, double high) {
@@ -12,7 +14,7 @@ std::optional<double> ReadReal(std::string_view text, double low, double high) {
   }
   double value = 0.0;
   const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+  const auto [ptr, ec] = RealFromChars(text.data(), end, value);
   if (ec != std::errc() || ptr != end || !(value >= low && value <= high)) return std::nullopt;
   return value;
 }
@@ -25,7 +27,7 @@ std::optional<std::string> RealText(std::string_view text, double low, double hi
 
 double RealOf(std::string_view text) {
   double value = 0.0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
+  RealFromChars(text.data(), text.data() + text.size(), value);
   return value;
 }
 std::int32_t WholeOf(std::string_view text) {

@@ -18,11 +18,11 @@
 #include "cli/command_line.h"
 #include "cli/report.h"
 #include "cli/run_command.h"
-#include "cli/run_options.h"
 #include "model/seeded_run.h"
 #include "model/simulation.h"
 #include "programs/programs.h"
 #include "sweep/output_file.h"
+#include "sweep/run_options.h"
 #include "sweep/setting_options.h"
 #include "sweep/sweep_command_line.h"
 

@@ -1,5 +1,5 @@
 # Fails unless the source folders form layers that point one way:
-#   model <- impact <- programs <- sweep <- picture <- ui, cli, python <- apps
+#   model <- impact <- programs <- sweep <- picture <- ui, cli, python, web <- apps
 # A file includes the project's headers in quotes and by folder
 # ("model/grid.h"), from its own folder or a layer below it, never from
 # beside or above; and no layer but the windows' includes a Qt header.
@@ -23,6 +23,7 @@ layer(picture 4)
 layer(ui 5 QT)
 layer(cli 5)
 layer(python 5)
+layer(web 5)
 layer(apps 6 QT)
 
 # Folders with a CMakeLists.txt of their own that are not layers: they stand

@@ -12,7 +12,7 @@
 #include "sweep/command_line_rules.h"
 #include "sweep/setting_options.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 // The keys of the output options, for messages about the files.
 inline constexpr const char* kCensusCsvKey = "census_csv";
@@ -59,4 +59,4 @@ class RunOptions {
   std::array<CLI::Option*, kSettingCount> off_{};
 };
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

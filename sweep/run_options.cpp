@@ -1,4 +1,4 @@
-#include "cli/run_options.h"
+#include "sweep/run_options.h"
 
 #include <utility>
 
@@ -11,7 +11,7 @@
 #include "sweep/start_file.h"
 #include "sweep/text_escape.h"
 
-namespace impactsim::cli {
+namespace impactsim {
 
 namespace {
 
@@ -201,4 +201,4 @@ RunRequest RunOptions::Resolve() const {
   return request;
 }
 
-}  // namespace impactsim::cli
+}  // namespace impactsim

@@ -1,0 +1,42 @@
+#pragma once
+// The engine as a web page's worker calls it (WebAssembly, through the
+// module's ccall): one seeded run at a time, set up from the words
+// "impactsim run" takes, so that a seed shown on the page repeats the run
+// with the runner. The run reports round by round as it goes, through the
+// functions the page sets on the module (onLogLine, onRound; a missing one
+// is skipped), and keeps its log and final map to be read afterwards.
+//
+//   onLogLine(text): each log line, without its newline, as the runner
+//     prints it.
+//   onRound(round, changes, census, opinions): at the start (round 0,
+//     changes 0) and after every round; census an Int32Array of the cells of
+//     opinions 1..K, opinions a Uint8Array of every cell's opinion, row by
+//     row from the top, each row from the left. Both are copies.
+
+#include <cstdint>
+
+extern "C" {
+
+// Runs the options in `args`, one word per line, as "impactsim run" takes
+// them ("--program\nkestane\n--seed\n42\n--sequential"): the program, the
+// seed and the settings; the options that write files are refused, as the
+// page has no files. Without --seed the seed is the time of day `clockMs`,
+// which the page reads from its clock (UTC milliseconds of the day). Returns
+// 0 after the run, 2 for bad input (nothing ran; impactsim_error says why).
+int impactsim_run(const char* args, std::uint32_t clockMs);
+
+// The problem of the last impactsim_run that returned 2, as the runner
+// words it ("--distance: expects ..."); empty otherwise.
+const char* impactsim_error();
+
+// The seed of the last run.
+std::uint32_t impactsim_seed();
+
+// The whole log of the last run, each line ended by a newline: what
+// "impactsim run --seed S" prints on stdout.
+const char* impactsim_log();
+
+// The final opinions of the last run as "impactsim run --grid-out" writes
+// them: one line per row, one character per cell.
+const char* impactsim_final_map();
+}
