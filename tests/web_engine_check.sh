@@ -3,13 +3,16 @@
 # that its seeded runs under Node are the runner's: for each row of the
 # table, the whole log, the log lines it passes on one by one, the census of
 # every round, the final map and the opinions of its last round equal
-# "impactsim run --seed S ... --census-csv --grid-out" byte for byte; for a
-# row of bad input, both refuse it with the same message and exit status.
-# Skips (77) where Emscripten or Node is not installed.
+# "impactsim run --seed S ... --census-csv --grid-out" byte for byte, and
+# the map and the chart it draws equal --map-png and --chart-png pixel for
+# pixel; for a row of bad input, both refuse it with the same message and
+# exit status. The engine's text comes from the host build's glyph table,
+# which is built first. Skips (77) where Emscripten or Node is not
+# installed, or the host build has no glyph table (no windows).
 #
-#   web_engine_check.sh SOURCE_DIR BUILD_DIR IMPACTSIM
+#   web_engine_check.sh SOURCE_DIR BUILD_DIR IMPACTSIM HOST_BUILD_DIR|""
 set -euo pipefail
-source="$1" build="$2" impactsim="$3"
+source="$1" build="$2" impactsim="$3" host="$4"
 
 for tool in em++ node; do
   if ! command -v "$tool" >/dev/null; then
@@ -22,11 +25,18 @@ done
 # fetch off.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 node=(node --no-experimental-fetch)
+if [ -z "$host" ]; then
+  echo "skipped: the pictures' glyph table is written by a build with the windows (Qt)"
+  exit 77
+fi
 
 mkdir -p "$build"
 engine="$build/engine/bin/impactsim-engine.js"
+cmake --build "$host" --target impactsim_glyph_table >"$build/glyphs.log" 2>&1 ||
+  { cat "$build/glyphs.log"; exit 1; }
 # The web preset, in a folder of the test's own.
 cmake -S "$source" --preset web -B "$build/engine" -DIMPACTSIM_WERROR=ON \
+  -DIMPACTSIM_GLYPH_TABLE="$host/picture/glyph_table.cpp" \
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build/engine" --parallel 2 >"$build/build.log" 2>&1 ||
   { tail -50 "$build/build.log"; exit 1; }
@@ -54,7 +64,7 @@ for row in "${cases[@]}"; do
   set +e
   if [ "$status" = 0 ]; then
     "$impactsim" run "${args[@]}" --census-csv "$dir/census.csv" --grid-out "$dir/grid" \
-      >"$dir/log" 2>"$dir/err"
+      --map-png "$dir/map.png" --chart-png "$dir/chart.png" >"$dir/log" 2>"$dir/err"
   else
     "$impactsim" run "${args[@]}" >"$dir/log" 2>"$dir/err"
   fi
@@ -72,6 +82,11 @@ for row in "${cases[@]}"; do
     done
     cmp -s "$dir/log" "$dir/web/streamed" || problems+=("the lines passed on differ from the runner's log")
     cmp -s "$dir/grid" "$dir/web/last_round" || problems+=("the last round's opinions differ")
+    for picture in map chart; do
+      node "$source/tests/web_engine_run.js" --ppm-of "$dir/$picture.png" "$dir/$picture.ppm" &&
+        cmp -s "$dir/$picture.ppm" "$dir/web/$picture.ppm" ||
+        problems+=("the $picture's pixels differ")
+    done
   fi
   if [ ${#problems[@]} -gt 0 ]; then
     echo "FAIL $name ($options): $(IFS=';'; echo "${problems[*]}") [in $dir]"

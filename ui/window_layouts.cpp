@@ -1,15 +1,25 @@
-// The two programs' windows, as data.
+// The two programs' windows, as data. The sizes of the pictures and of the
+// window they stand in are the picture library's (picture/run_pictures.h).
 
+#include "picture/run_pictures.h"
 #include "programs/programs.h"
 #include "ui/window_layout.h"
 
 namespace impactsim::ui {
 
+namespace {
+
+QSize OuterSizeOf(const picture::PictureSizes& pictures) {
+  return {pictures.WindowWidth, pictures.WindowHeight};
+}
+
+}  // namespace
+
 const WindowLayout& HalvornWindow() {
   static const WindowLayout layout{
       .Program = &HalvornProgram(),
       .Position = {76, 16},
-      .OuterSize = {699, 651},
+      .OuterSize = OuterSizeOf(picture::HalvornPictures()),
       .ModelName = QStringLiteral("Model No.1-1(Vossa et al, 1990: Original)"),
       .ModelNameWidth = 301,
       .Panel1Left = 264,
@@ -23,8 +33,8 @@ const WindowLayout& HalvornWindow() {
       .BitBtn1Top = 464,
       .BitBtn2Top = 496,
       .Memo1Width = 233,
-      .CellSize = 8,
-      .ChartCellsPerPixel = 6,
+      .CellSize = picture::HalvornPictures().CellSize,
+      .ChartCellsPerPixel = picture::HalvornPictures().ChartCellsPerPixel,
       .HelpLines =
           {
               QStringLiteral("このプログラムは Vossa, Kettrin"),
@@ -51,7 +61,7 @@ const WindowLayout& KestaneWindow() {
   static const WindowLayout layout{
       .Program = &KestaneProgram(),
       .Position = {72, 80},
-      .OuterSize = {699, 640},
+      .OuterSize = OuterSizeOf(picture::KestanePictures()),
       .ModelName = QStringLiteral("Model 2. (Lumere et al., 1994)"),
       .ModelNameWidth = 213,
       .Panel1Left = 336,
@@ -65,8 +75,8 @@ const WindowLayout& KestaneWindow() {
       .BitBtn1Top = 496,
       .BitBtn2Top = 536,
       .Memo1Width = 297,
-      .CellSize = 16,
-      .ChartCellsPerPixel = 2,
+      .CellSize = picture::KestanePictures().CellSize,
+      .ChartCellsPerPixel = picture::KestanePictures().ChartCellsPerPixel,
       .HelpLines =
           {
               QStringLiteral("このプログラムは Lumere, Vossa"),

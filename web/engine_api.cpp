@@ -4,12 +4,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/run_observer.h"
 #include "model/seeded_run.h"
+#include "picture/run_pictures.h"
 #include "sweep/command_line_rules.h"
 #include "sweep/input_error.h"
 #include "sweep/run_options.h"
@@ -39,6 +41,7 @@ struct LastRun {
   std::uint32_t Seed = 0;
   std::string Log;
   std::string FinalMap;
+  std::optional<picture::RunPictures> Pictures;  // of a program that has them
 };
 LastRun& Last() {
   static LastRun last;
@@ -91,12 +94,30 @@ RunRequest ParseRun(const std::vector<std::string>& words) {
   return request;
 }
 
-// Passes the log lines and each round's census and opinions to the page.
+// Passes the log lines and each round's census and opinions to the page,
+// and draws the map and the chart as the runner's picture part does, when
+// there are pictures to draw: each round reaches the page once both are.
 class PageReport final : public RunObserver {
  public:
-  explicit PageReport(std::string& log) : log_(&log) {}
+  PageReport(std::string& log, picture::RunPictures* pictures) : log_(&log), pictures_(pictures) {}
 
-  bool FollowsTurns() const override { return false; }
+  void StrategyMap() override {
+    if (pictures_ != nullptr) pictures_->StrategyMap();
+  }
+  void DrawMap(const Grid& population) override {
+    if (pictures_ != nullptr) pictures_->DrawMap(population);
+  }
+  void DrawCell(int x, int y, std::uint8_t opinion) override {
+    if (pictures_ != nullptr) pictures_->DrawCell(x, y, opinion);
+  }
+  bool FollowsTurns() const override { return pictures_ != nullptr; }
+  void ProcessFrame() override {
+    if (pictures_ != nullptr) pictures_->ProcessFrame();
+  }
+  void DrawProcess(std::int32_t round, const Census& current, const Census& previous) override {
+    if (pictures_ != nullptr) pictures_->DrawProcess(round, current, previous);
+  }
+
   void AppendLog(std::string_view line) override {
     log_->append(line).push_back('\n');
     PageLogLine(line.data(), static_cast<int>(line.size()));
@@ -122,11 +143,31 @@ class PageReport final : public RunObserver {
   }
 
   std::string* log_;
+  picture::RunPictures* pictures_;
   int opinions_ = 2;
   std::int32_t changes_ = 0;
   Census census_{};
   std::vector<unsigned char> cells_;
 };
+
+// A picture of the last run, or null before a run and after bad input.
+const picture::Raster* PictureOf(bool map) {
+  const std::optional<picture::RunPictures>& pictures = Last().Pictures;
+  if (!pictures) return nullptr;
+  return map ? &pictures->Map().Pixels() : &pictures->Chart().Pixels();
+}
+
+int WidthOf(const picture::Raster* raster) {
+  return raster != nullptr ? raster->Width() : 0;
+}
+
+int HeightOf(const picture::Raster* raster) {
+  return raster != nullptr ? raster->Height() : 0;
+}
+
+const std::uint32_t* PixelsOf(const picture::Raster* raster) {
+  return raster != nullptr ? raster->Pixels().data() : nullptr;
+}
 
 }  // namespace
 
@@ -146,7 +187,11 @@ int impactsim_run(const char* args, std::uint32_t clockMs) {
     return 2;
   }
   last.Seed = request.Seed ? *request.Seed : clockMs;
-  PageReport report(last.Log);
+  if (const picture::PictureSizes* sizes = picture::PicturesOf(*request.Program)) {
+    last.Pictures.emplace(*sizes, request.Program->CellTotal);
+    last.Pictures->SetOpinionCount(request.Settings.Opinions);
+  }
+  PageReport report(last.Log, last.Pictures ? &*last.Pictures : nullptr);
   report.SetOpinions(request.Settings.Opinions);
   const SeededRun run = RunSeeded(*request.Program, last.Seed, request.Settings, report);
   last.FinalMap = PopulationText(run.Population, false);
@@ -167,5 +212,29 @@ const char* impactsim_log() {
 
 const char* impactsim_final_map() {
   return impactsim::Last().FinalMap.c_str();
+}
+
+int impactsim_map_width() {
+  return impactsim::WidthOf(impactsim::PictureOf(true));
+}
+
+int impactsim_map_height() {
+  return impactsim::HeightOf(impactsim::PictureOf(true));
+}
+
+const std::uint32_t* impactsim_map_pixels() {
+  return impactsim::PixelsOf(impactsim::PictureOf(true));
+}
+
+int impactsim_chart_width() {
+  return impactsim::WidthOf(impactsim::PictureOf(false));
+}
+
+int impactsim_chart_height() {
+  return impactsim::HeightOf(impactsim::PictureOf(false));
+}
+
+const std::uint32_t* impactsim_chart_pixels() {
+  return impactsim::PixelsOf(impactsim::PictureOf(false));
 }
 }

@@ -124,9 +124,11 @@ bool WriteFont(const FontSpec& spec, std::ostream& out) {
     }
     for (const std::uint32_t row : ink.rows) rows << "0x" << std::hex << row << std::dec << ", ";
     const long advance = std::lround(metrics.horizontalAdvance(QChar::fromLatin1(c)) * 64);
+    // The row count as a std::size_t: a literal 0 would also be a null
+    // pointer, which some C++ libraries' span constructors cannot tell apart.
     glyphs << "    {" << int{c} << ", " << advance << ", " << ink.left << ", " << ink.top << ", "
-           << ink.width << ", std::span(" << spec.stem << "Rows + " << rowCount << ", "
-           << ink.rows.size() << ")},\n";
+           << ink.width << ", std::span(" << spec.stem << "Rows + " << rowCount << ", std::size_t{"
+           << ink.rows.size() << "})},\n";
     rowCount += ink.rows.size();
     for (char d = kFirst; d <= kLast; ++d) {
       const QString pair = QString(QChar::fromLatin1(c)) + QChar::fromLatin1(d);
