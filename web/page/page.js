@@ -1,7 +1,7 @@
 // A program's page: reads its window's description (embedded by the build),
 // turns the chosen settings into "impactsim run"'s option words, and runs the
 // engine in a worker (worker.js), showing each round as the window does.
-// Query: ?seed=MS repeats a run; ?autostart=1 presses Start once loaded.
+// Query: ?seed=MS repeats a run.
 'use strict';
 (() => {
   const d = JSON.parse(document.getElementById('description').textContent);
@@ -55,14 +55,12 @@
     paint('ProcessBox', m.chart);
   };
 
-  const finish = () => {
-    start.disabled = false;
-    chooseSeed();
-  };
+  const finish = () => { start.disabled = false; };
 
   start.addEventListener('click', () => {
     if (start.disabled) return;
     start.disabled = true;
+    chooseSeed();  // the clock at Start, as the window reads it
     const words = optionWords();
     byId('command').textContent = 'impactsim run ' + words.join(' ');
     if (worker === null) worker = new Worker('worker.js');
@@ -87,5 +85,4 @@
   });
 
   chooseSeed();
-  if (query.get('autostart') === '1') start.click();
 })();
