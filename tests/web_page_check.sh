@@ -3,7 +3,8 @@
 # this test, and checks for each row of the table: the page's controls are
 # laid out at the window's rectangles; after the row's clicks, Start runs
 # exactly "impactsim run" with the row's options (the command the page shows)
-# and the page's log equals that run's output byte for byte. A screenshot of
+# and the page's log equals that run's output byte for byte; "help" then
+# appends the window's help lines. A screenshot of
 # each row's page is kept in BUILD_DIR. Skips (77) where chromium, Node,
 # python3 or Emscripten is not installed.
 #
@@ -77,6 +78,10 @@ for row in "${rows[@]}"; do
     problems+=("the page ran $(cat "$dir/command")")
   "$impactsim" run "${want[@]}" >"$dir/runner_log" 2>/dev/null || problems+=("the runner failed")
   cmp -s "$dir/runner_log" "$dir/log" || problems+=("the log differs from the runner's")
+  { cat "$dir/runner_log"
+    python3 -c 'import json, sys; print("\n".join(json.load(open(sys.argv[1]))["help"]))' \
+      "$build/site/$program.json"; } >"$dir/want_help"
+  cmp -s "$dir/want_help" "$dir/log_help" || problems+=("help did not append the help text")
   # "want NAME l t w h" followed by the page's "NAME l t w h".
   moved=$(paste -d' ' - - <"$dir/rects" | awk '$2 != $7 || $3 != $8 || $4 != $9 || $5 != $10 || $6 != $11 { printf "%s ", $2 }')
   [ -z "$moved" ] || problems+=("controls not at the window's rectangles: $moved")

@@ -5,8 +5,8 @@
 // Start and waits for the run to end. Writes to OUT_DIR: log (the page's log),
 // command (the command line the page shows), rects (each control's name and
 // its rectangle in the client area as the browser lays it out, one per line,
-// "NAME left top width height", and the description's, "want NAME ...") and
-// page.png (a screenshot). Exits 1 if the page does not finish a run within
+// "NAME left top width height", and the description's, "want NAME ..."),
+// log_help (the log after "help" is pressed) and page.png (a screenshot). Exits 1 if the page does not finish a run within
 // two minutes.
 'use strict';
 const fs = require('fs');
@@ -72,6 +72,8 @@ const rectsScript = `(() => {
   write('log', await evaluate(`document.getElementById('Memo1').value`));
   write('command', await evaluate(`document.getElementById('command').textContent`) + '\n');
   write('rects', await evaluate(rectsScript));
+  await evaluate(`document.getElementById('help1').click()`);
+  write('log_help', await evaluate(`document.getElementById('Memo1').value`));
   const shot = await send('Page.captureScreenshot', { format: 'png' });
   write('page.png', Buffer.from(shot.result.data, 'base64'));
   socket.close();

@@ -80,8 +80,10 @@
 
   byId('help1').addEventListener('click', () => d.help.forEach(appendLine));
   byId('BitBtn2').addEventListener('click', () => {
+    // A browser closes only the tabs its pages opened: End starts the page
+    // afresh instead, with the same query (a ?seed stays).
     if (worker !== null) worker.terminate();
-    location.href = location.pathname;
+    location.reload();
   });
 
   chooseSeed();
