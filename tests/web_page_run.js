@@ -2,7 +2,7 @@
 // tests/web_page_check.sh. Usage:
 //   node --experimental-websocket web_page_run.js DEVTOOLS_PORT URL OUT_DIR [SELECTOR...]
 // Opens URL in a new tab, clicks each SELECTOR (a control to change), presses
-// Start and waits for the run to end. Writes to OUT_DIR: log (the page's log),
+// Start and waits for the run to end; Start must be disabled meanwhile. Writes to OUT_DIR: log (the page's log),
 // command (the command line the page shows), rects (each control's name and
 // its rectangle in the client area as the browser lays it out, one per line,
 // "NAME left top width height", and the description's, "want NAME ..."),
@@ -66,8 +66,11 @@ const rectsScript = `(() => {
   await until(evaluate, `location.href === ${JSON.stringify(url)} &&
     document.readyState === 'complete'`, 'the page');
   for (const selector of clicks) await evaluate(`document.querySelector(${JSON.stringify(selector)}).click()`);
-  await evaluate(`document.getElementById('BitBtn1').click()`);
+  // Start is disabled from the click until the run's end.
+  const start = `document.getElementById('BitBtn1')`;
+  if (!await evaluate(`${start}.click(), ${start}.disabled`)) throw new Error('Start stayed enabled');
   await until(evaluate, `document.body.dataset.runs === '1'`, 'the run');
+  if (await evaluate(`${start}.disabled`)) throw new Error('Start stayed disabled after the run');
   const write = (name, data) => fs.writeFileSync(path.join(outDir, name), data);
   write('log', await evaluate(`document.getElementById('Memo1').value`));
   write('command', await evaluate(`document.getElementById('command').textContent`) + '\n');
