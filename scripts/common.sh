@@ -24,7 +24,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # with venv, pip, setuptools and wheel for the check of "pip install .", and
 # dpkg-dev (dpkg-shlibdeps) and lintian for the Debian packages' check, and
 # Emscripten (which brings Node) for the web edition's engine and its check
-# (about 110 MB to fetch, 820 MB installed: its C++ library comes built).
+# (about 110 MB to fetch, 820 MB installed: its C++ library comes built),
+# and chromium for the web pages' check in a headless browser.
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev parallel
@@ -36,7 +37,7 @@ PACKAGES=(
   pybind11-dev python3-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
   python3-venv python3-pip python3-setuptools python3-wheel
   dpkg-dev lintian
-  emscripten
+  emscripten chromium
 )
 
 log() { printf '%s\n' "$*" >&2; }

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Runs the web edition's pages in headless chromium, served on 127.0.0.1 by
+# this test, and checks for each row of the table: the page's controls are
+# laid out at the window's rectangles; after the row's clicks, Start runs
+# exactly "impactsim run" with the row's options (the command the page shows)
+# and the page's log equals that run's output byte for byte; "help" then
+# appends the window's help lines. A screenshot of
+# each row's page is kept in BUILD_DIR. Skips (77) where chromium, Node,
+# python3 or Emscripten is not installed.
+#
+#   web_page_check.sh SOURCE_DIR BUILD_DIR WEB_DIR IMPACTSIM
+set -euo pipefail
+source="$1" build="$2" web="$3" impactsim="$4"
+
+for tool in chromium node python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool not found (Debian: apt-get install chromium nodejs python3)"
+    exit 77
+  fi
+done
+rm -rf "$build" && mkdir -p "$build"
+cp -r "$web" "$build/site"
+# The engine: the web preset's, built in a folder of the test's own when the
+# pages' folder has none.
+if [ ! -f "$build/site/impactsim-engine.wasm" ]; then
+  command -v em++ >/dev/null || { echo "skipped: em++ not found (Debian: apt-get install emscripten)"; exit 77; }
+  export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+  cmake -S "$source" --preset web -B "$build/engine" >"$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log"; exit 1; }
+  cmake --build "$build/engine" --parallel 2 >"$build/build.log" 2>&1 ||
+    { tail -50 "$build/build.log"; exit 1; }
+  cp "$build"/engine/bin/impactsim-engine.{js,wasm} "$build/site/"
+fi
+
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+# The server and the browser each pick a free port and say which.
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$build/site" >"$build/server.log" 2>&1 &
+pids+=($!)
+chromium --headless --disable-gpu --no-sandbox --remote-debugging-port=0 \
+  --user-data-dir="$build/profile" about:blank >"$build/chromium.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 600); do
+  grep -q 'port [0-9]*' "$build/server.log" && [ -s "$build/profile/DevToolsActivePort" ] && break
+  sleep 0.1
+done
+port=$(grep -o 'port [0-9]*' "$build/server.log" | head -1 | cut -d' ' -f2)
+devtools=$(head -1 "$build/profile/DevToolsActivePort" 2>/dev/null || true)
+[ -n "$port" ] && [ -n "$devtools" ] || { echo "FAIL: no server or browser"; cat "$build"/*.log; exit 1; }
+
+# One row per case: a name, the page and its seed, the options the run must
+# be given after --program and --seed (in the order of the page's controls),
+# then "|" and the controls to click.
+rows=(
+  "halvorn_defaults  halvorn 12345    --rounds 500 --initial-dist 0.3 --distance 2 --edge --simultaneous |"
+  "halvorn_clicked   halvorn 86399999 --summation --rounds 50 --initial-dist 0.4 --distance nb --no-edge --wide-scope --remove-self --sequential | input[name=RadioGroup1][value='0'] input[name=RadioGroup4][value='0'] input[name=RadioGroup5][value='0'] #CheckBox1>input #CheckBox2>input #CheckBox3>input #CheckBox4>input #CheckBox5>input"
+  "kestane_defaults  kestane 5        --rounds 50 --initial-dist 0.3 --distance 2 --sequential |"
+  "kestane_clicked   kestane 777      --summation --rounds 150 --initial-dist 0.1 --distance 4 --simultaneous | input[name=RadioGroup1][value='2'] input[name=RadioGroup4][value='3'] input[name=RadioGroup5][value='5'] #CheckBox4>input #CheckBox5>input"
+)
+
+failed=0
+for row in "${rows[@]}"; do
+  read -r name program seed rest <<<"$row"
+  read -r -a options <<<"${rest%%|*}"
+  read -r -a clicks <<<"${rest#*|}"
+  dir="$build/$name"
+  mkdir -p "$dir"
+  problems=()
+  if ! node --experimental-websocket "$source/tests/web_page_run.js" "$devtools" \
+    "http://127.0.0.1:$port/$program.html?seed=$seed" "$dir" "${clicks[@]}" 2>"$dir/err"; then
+    echo "FAIL $name: the page did not run: $(cat "$dir/err")"
+    failed=1
+    continue
+  fi
+  want=(--program "$program" --seed "$seed" "${options[@]}")
+  echo "impactsim run ${want[*]}" | cmp -s - "$dir/command" ||
+    problems+=("the page ran $(cat "$dir/command")")
+  "$impactsim" run "${want[@]}" >"$dir/runner_log" 2>/dev/null || problems+=("the runner failed")
+  cmp -s "$dir/runner_log" "$dir/log" || problems+=("the log differs from the runner's")
+  { cat "$dir/runner_log"
+    python3 -c 'import json, sys; print("\n".join(json.load(open(sys.argv[1]))["help"]))' \
+      "$build/site/$program.json"; } >"$dir/want_help"
+  cmp -s "$dir/want_help" "$dir/log_help" || problems+=("help did not append the help text")
+  # "want NAME l t w h" followed by the page's "NAME l t w h".
+  moved=$(paste -d' ' - - <"$dir/rects" | awk '$2 != $7 || $3 != $8 || $4 != $9 || $5 != $10 || $6 != $11 { printf "%s ", $2 }')
+  [ -z "$moved" ] || problems+=("controls not at the window's rectangles: $moved")
+  if [ ${#problems[@]} -gt 0 ]; then
+    echo "FAIL $name: $(IFS=';'; echo "${problems[*]}") [in $dir]"
+    failed=1
+  else
+    echo "ok   $name (screenshot: $dir/page.png)"
+  fi
+done
+exit "$failed"

@@ -1,0 +1,90 @@
+// A program's page: reads its window's description (embedded by the build),
+// turns the chosen settings into "impactsim run"'s option words, and runs the
+// engine in a worker (worker.js), showing each round as the window does.
+// Query: ?seed=MS repeats a run.
+'use strict';
+(() => {
+  const d = JSON.parse(document.getElementById('description').textContent);
+  const byId = (id) => document.getElementById(id);
+  const query = new URLSearchParams(location.search);
+  const start = byId('BitBtn1');
+  const log = byId('Memo1');
+  let worker = null;
+  let seed = 0;
+
+  const appendLine = (line) => {
+    log.append(line + '\n');  // in the document's text, as the log's contents
+    log.scrollTop = log.scrollHeight;
+  };
+
+  // The clock's seed (UTC milliseconds of the day), or the one asked for.
+  const chooseSeed = () => {
+    const asked = query.get('seed');
+    seed = asked !== null && /^[0-9]+$/.test(asked) ? Number(asked) : Date.now() % 86400000;
+    byId('seed').textContent = String(seed);
+  };
+
+  // The option words of the chosen settings, from the description's tables.
+  const optionWords = () => {
+    const words = ['--program', d.program, '--seed', String(seed)];
+    for (const c of d.controls) {
+      if (c.kind === 'radio' && c.words.length > 0) {
+        const chosen = document.querySelector(`input[name="${c.name}"]:checked`);
+        words.push(...c.words[Number(chosen.value)]);
+      } else if (c.kind === 'check') {
+        const checked = byId(c.name).querySelector('input').checked;
+        if (checked) words.push(c.words.on);
+        else if (c.words.off) words.push(c.words.off);
+      }
+    }
+    return words;
+  };
+
+  const paint = (id, picture) => {
+    if (!picture) return;
+    const canvas = byId(id);
+    const image = new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height);
+    canvas.getContext('2d').putImageData(image, 0, 0);
+  };
+
+  const showRound = (m) => {
+    byId('Edit1').value = String(m.round);
+    const first = m.round === 0 ? 3 : 8;
+    m.census.slice(0, 5).forEach((n, k) => { byId('Edit' + (first + k)).value = String(n); });
+    paint('MapBox', m.map);
+    paint('ProcessBox', m.chart);
+  };
+
+  const finish = () => { start.disabled = false; };
+
+  start.addEventListener('click', () => {
+    if (start.disabled) return;
+    start.disabled = true;
+    chooseSeed();  // the clock at Start, as the window reads it
+    const words = optionWords();
+    byId('command').textContent = 'impactsim run ' + words.join(' ');
+    if (worker === null) worker = new Worker('worker.js');
+    worker.onmessage = (event) => {
+      const m = event.data;
+      if (m.type === 'line') appendLine(m.text);
+      else if (m.type === 'round') showRound(m);
+      else if (m.type === 'problem') { appendLine('impactsim: ' + m.text); finish(); }
+      else if (m.type === 'done') {
+        document.body.dataset.runs = String(Number(document.body.dataset.runs || 0) + 1);
+        finish();
+      }
+    };
+    worker.onerror = (event) => { appendLine('impactsim: ' + event.message); finish(); };
+    worker.postMessage({ words });
+  });
+
+  byId('help1').addEventListener('click', () => d.help.forEach(appendLine));
+  byId('BitBtn2').addEventListener('click', () => {
+    // A browser closes only the tabs its pages opened: End starts the page
+    // afresh instead, with the same query (a ?seed stays).
+    if (worker !== null) worker.terminate();
+    location.reload();
+  });
+
+  chooseSeed();
+})();
