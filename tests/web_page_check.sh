@@ -3,8 +3,9 @@
 # this test, and checks for each row of the table: the page's controls are
 # laid out at the window's rectangles; after the row's clicks, Start runs
 # exactly "impactsim run" with the row's options (the command the page shows)
-# and the page's log equals that run's output byte for byte; "help" then
-# appends the window's help lines. A screenshot of
+# and the page's log equals that run's output byte for byte, its map and
+# chart canvases that run's --map-png and --chart-png pixel for pixel; "help"
+# then appends the window's help lines. A screenshot of
 # each row's page is kept in BUILD_DIR. Skips (77) where chromium, Node,
 # python3 or Emscripten is not installed.
 #
@@ -78,6 +79,19 @@ for row in "${rows[@]}"; do
     problems+=("the page ran $(cat "$dir/command")")
   "$impactsim" run "${want[@]}" >"$dir/runner_log" 2>/dev/null || problems+=("the runner failed")
   cmp -s "$dir/runner_log" "$dir/log" || problems+=("the log differs from the runner's")
+  # The counters: the last round (the runner's last "N : changes" line) and
+  # its last turn, one per cell (halvorn 40 x 40, kestane 20 x 20).
+  cells=$([ "$program" = halvorn ] && echo 1600 || echo 400)
+  rounds=$(grep -o '^[0-9]* : [0-9]' "$dir/runner_log" | tail -1 | cut -d' ' -f1)
+  echo "$rounds $cells" | cmp -s - "$dir/counters" ||
+    problems+=("the counters show $(cat "$dir/counters"), not $rounds $cells")
+  "$impactsim" run "${want[@]}" --map-png "$dir/map.png" --chart-png "$dir/chart.png" \
+    >/dev/null 2>&1 || problems+=("the runner made no pictures")
+  for picture in map chart; do
+    node "$source/tests/web_engine_run.js" --ppm-of "$dir/$picture.png" "$dir/${picture}_want.ppm" &&
+      cmp -s "$dir/${picture}_want.ppm" "$dir/$picture.ppm" ||
+      problems+=("the page's $picture differs from the runner's")
+  done
   { cat "$dir/runner_log"
     python3 -c 'import json, sys; print("\n".join(json.load(open(sys.argv[1]))["help"]))' \
       "$build/site/$program.json"; } >"$dir/want_help"
@@ -89,7 +103,7 @@ for row in "${rows[@]}"; do
     echo "FAIL $name: $(IFS=';'; echo "${problems[*]}") [in $dir]"
     failed=1
   else
-    echo "ok   $name (screenshot: $dir/page.png)"
+    echo "ok   $name (screenshot: $dir/page.png; $(tr '\n' ';' <"$dir/paint"))"
   fi
 done
 exit "$failed"

@@ -6,8 +6,11 @@
 // command (the command line the page shows), rects (each control's name and
 // its rectangle in the client area as the browser lays it out, one per line,
 // "NAME left top width height", and the description's, "want NAME ..."),
-// log_help (the log after "help" is pressed) and page.png (a screenshot). Exits 1 if the page does not finish a run within
-// two minutes.
+// counters (the Round and Iteration counters after the run), paint (the
+// page's first-paint times, for the record), map.ppm and
+// chart.ppm (the canvases' pixels after the run), log_help (the
+// log after "help" is pressed) and page.png (a screenshot). Exits 1 if the
+// page does not finish a run within two minutes.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -58,6 +61,17 @@ const rectsScript = `(() => {
   return lines.join('\\n') + '\\n';
 })()`;
 
+// A canvas's pixels as [width, height, its RGB bytes in base64].
+const pixelsScript = (id) => `(() => {
+  const c = document.getElementById(${JSON.stringify(id)});
+  const rgba = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let bytes = '';
+  for (let i = 0; i < rgba.length; i += 4) {
+    bytes += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
+  }
+  return [c.width, c.height, btoa(bytes)];
+})()`;
+
 (async () => {
   const { socket, send, evaluate } = await connect();
   await send('Emulation.setDeviceMetricsOverride',
@@ -73,8 +87,17 @@ const rectsScript = `(() => {
   if (await evaluate(`${start}.disabled`)) throw new Error('Start stayed disabled after the run');
   const write = (name, data) => fs.writeFileSync(path.join(outDir, name), data);
   write('log', await evaluate(`document.getElementById('Memo1').value`));
+  write('counters', await evaluate(`['Edit1', 'Edit2']
+    .map((id) => document.getElementById(id).value).join(' ') + '\\n'`));
   write('command', await evaluate(`document.getElementById('command').textContent`) + '\n');
   write('rects', await evaluate(rectsScript));
+  write('paint', await evaluate(`performance.getEntriesByType('paint')
+    .map((e) => e.name + ' ' + e.startTime.toFixed(1) + ' ms').join('\\n') + '\\n'`));
+  for (const [id, file] of [['MapBox', 'map.ppm'], ['ProcessBox', 'chart.ppm']]) {
+    const [width, height, rgb] = await evaluate(pixelsScript(id));
+    write(file, Buffer.concat([Buffer.from(`P6\n${width} ${height}\n255\n`),
+                               Buffer.from(rgb, 'base64')]));
+  }
   await evaluate(`document.getElementById('help1').click()`);
   write('log_help', await evaluate(`document.getElementById('Memo1').value`));
   const shot = await send('Page.captureScreenshot', { format: 'png' });

@@ -49,6 +49,8 @@
 
   const showRound = (m) => {
     byId('Edit1').value = String(m.round);
+    // The last turn of the round, as the window shows it once a round ends.
+    if (m.round > 0) byId('Edit2').value = String(m.turns);
     const first = m.round === 0 ? 3 : 8;
     m.census.slice(0, 5).forEach((n, k) => { byId('Edit' + (first + k)).value = String(n); });
     paint('MapBox', m.map);

@@ -1,9 +1,10 @@
 // Runs the engine (impactsim-engine.js and .wasm) for a page: one message
 // {words: [...]} per run, "impactsim run"'s option words. Posts back
 // {type:'line', text} for each log line, {type:'round', round, changes,
-// census, map, chart} after each round (round 0 included; map and chart
-// {width, height, rgba} when the engine has its picture functions, else
-// absent), then {type:'done', seed} or {type:'problem', text} for bad input.
+// census, turns, map, chart} after each round (round 0 included; turns: the
+// round's number of turns; map and chart {width, height, rgba} when the
+// engine has its picture functions, else absent), then {type:'done', seed}
+// or {type:'problem', text} for bad input.
 'use strict';
 importScripts('impactsim-engine.js');
 
@@ -29,11 +30,12 @@ const picture = (name) => {
 
 const hooks = {
   onLogLine: (text) => postMessage({ type: 'line', text }),
-  onRound: (round, changes, census) => {
+  onRound: (round, changes, census, cells) => {
     const map = picture('map');
     const chart = picture('chart');
     const buffers = [map, chart].filter(Boolean).map((p) => p.rgba);
-    postMessage({ type: 'round', round, changes, census: Array.from(census), map, chart }, buffers);
+    postMessage({ type: 'round', round, changes, census: Array.from(census), turns: cells.length,
+                  map, chart }, buffers);
   },
 };
 
