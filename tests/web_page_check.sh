@@ -103,7 +103,8 @@ for row in "${rows[@]}"; do
     echo "FAIL $name: $(IFS=';'; echo "${problems[*]}") [in $dir]"
     failed=1
   else
-    echo "ok   $name (screenshot: $dir/page.png; $(tr '\n' ';' <"$dir/paint"))"
+    echo "ok   $name (screenshot: $dir/page.png; run $(cat "$dir/run_ms") ms;" \
+      "$(tr '\n' ';' <"$dir/paint"))"
   fi
 done
 exit "$failed"

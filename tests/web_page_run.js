@@ -6,7 +6,8 @@
 // command (the command line the page shows), rects (each control's name and
 // its rectangle in the client area as the browser lays it out, one per line,
 // "NAME left top width height", and the description's, "want NAME ..."),
-// counters (the Round and Iteration counters after the run), paint (the
+// counters (the Round and Iteration counters after the run), run_ms (the
+// run's time from Start to its end, for the record), paint (the
 // page's first-paint times, for the record), map.ppm and
 // chart.ppm (the canvases' pixels after the run), log_help (the
 // log after "help" is pressed) and page.png (a screenshot). Exits 1 if the
@@ -91,6 +92,7 @@ const pixelsScript = (id) => `(() => {
     .map((id) => document.getElementById(id).value).join(' ') + '\\n'`));
   write('command', await evaluate(`document.getElementById('command').textContent`) + '\n');
   write('rects', await evaluate(rectsScript));
+  write('run_ms', await evaluate(`document.body.dataset.lastRunMs`) + '\n');
   write('paint', await evaluate(`performance.getEntriesByType('paint')
     .map((e) => e.name + ' ' + e.startTime.toFixed(1) + ' ms').join('\\n') + '\\n'`));
   for (const [id, file] of [['MapBox', 'map.ppm'], ['ProcessBox', 'chart.ppm']]) {

@@ -65,6 +65,7 @@
     chooseSeed();  // the clock at Start, as the window reads it
     const words = optionWords();
     byId('command').textContent = 'impactsim run ' + words.join(' ');
+    const began = performance.now();
     if (worker === null) worker = new Worker('worker.js');
     worker.onmessage = (event) => {
       const m = event.data;
@@ -72,6 +73,8 @@
       else if (m.type === 'round') showRound(m);
       else if (m.type === 'problem') { appendLine('impactsim: ' + m.text); finish(); }
       else if (m.type === 'done') {
+        // How long the run took, Start to its end, for whoever measures.
+        document.body.dataset.lastRunMs = (performance.now() - began).toFixed(1);
         document.body.dataset.runs = String(Number(document.body.dataset.runs || 0) + 1);
         finish();
       }
