@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the web edition's pages in headless chromium, served on 127.0.0.1 by
 # this test, and checks for each row of the table: the page's controls are
-# laid out at the window's rectangles; after the row's clicks, Start runs
+# laid out at the window's rectangles; after the row's clicks, with the
+# engine loaded and the network cut off, Start runs
 # exactly "impactsim run" with the row's options (the command the page shows)
 # and the page's log equals that run's output byte for byte, its map and
 # chart canvases that run's --map-png and --chart-png pixel for pixel; "help"
-# then appends the window's help lines. A screenshot of
+# then appends the window's help lines, and End returns every control, field
+# and the log to how the page opened. A screenshot of
 # each row's page is kept in BUILD_DIR. Skips (77) where chromium, Node,
 # python3 or Emscripten is not installed.
 #
@@ -96,6 +98,7 @@ for row in "${rows[@]}"; do
     python3 -c 'import json, sys; print("\n".join(json.load(open(sys.argv[1]))["help"]))' \
       "$build/site/$program.json"; } >"$dir/want_help"
   cmp -s "$dir/want_help" "$dir/log_help" || problems+=("help did not append the help text")
+  [ "$(cat "$dir/after_end")" = "" ] || problems+=("End left $(cat "$dir/after_end")")
   # "want NAME l t w h" followed by the page's "NAME l t w h".
   moved=$(paste -d' ' - - <"$dir/rects" | awk '$2 != $7 || $3 != $8 || $4 != $9 || $5 != $10 || $6 != $11 { printf "%s ", $2 }')
   [ -z "$moved" ] || problems+=("controls not at the window's rectangles: $moved")

@@ -10,8 +10,10 @@
 // run's time from Start to its end, for the record), paint (the
 // page's first-paint times, for the record), map.ppm and
 // chart.ppm (the canvases' pixels after the run), log_help (the
-// log after "help" is pressed) and page.png (a screenshot). Exits 1 if the
-// page does not finish a run within two minutes.
+// log after "help" is pressed), page.png (a screenshot) and after_end (what
+// End left otherwise than the page opened: empty when nothing). The run is
+// made offline, once the page's engine has loaded. Exits 1 if the page does
+// not finish a run within two minutes.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -81,9 +83,16 @@ const pixelsScript = (id) => `(() => {
   await until(evaluate, `location.href === ${JSON.stringify(url)} &&
     document.readyState === 'complete'`, 'the page');
   for (const selector of clicks) await evaluate(`document.querySelector(${JSON.stringify(selector)}).click()`);
-  // Start is disabled from the click until the run's end.
+  // Once the page and its engine are loaded, the run needs no network.
+  await until(evaluate, `document.body.dataset.engine === 'ready'`, 'the engine');
+  await send('Network.enable');
+  await send('Network.emulateNetworkConditions',
+             { offline: true, latency: 0, downloadThroughput: -1, uploadThroughput: -1 });
+  // Start and End are disabled from the click until the run's end.
   const start = `document.getElementById('BitBtn1')`;
-  if (!await evaluate(`${start}.click(), ${start}.disabled`)) throw new Error('Start stayed enabled');
+  if (!await evaluate(`${start}.click(), ${start}.disabled && BitBtn2.disabled`)) {
+    throw new Error('Start or End stayed enabled');
+  }
   await until(evaluate, `document.body.dataset.runs === '1'`, 'the run');
   if (await evaluate(`${start}.disabled`)) throw new Error('Start stayed disabled after the run');
   const write = (name, data) => fs.writeFileSync(path.join(outDir, name), data);
@@ -104,5 +113,11 @@ const pixelsScript = (id) => `(() => {
   write('log_help', await evaluate(`document.getElementById('Memo1').value`));
   const shot = await send('Page.captureScreenshot', { format: 'png' });
   write('page.png', Buffer.from(shot.result.data, 'base64'));
+  // End: the page as it opened, every field, the log and the controls.
+  write('after_end', await evaluate(`(BitBtn2.click(), [
+    ...[...document.querySelectorAll('input')].filter((i) => i.type === 'radio' ||
+      i.type === 'checkbox' ? i.checked !== i.defaultChecked : i.value !== i.defaultValue)
+      .map((i) => i.id || i.name || i.parentElement.id || 'an input'), Memo1.value,
+    command.textContent].join(' ').trim() + '\\n')`));
   socket.close();
 })().catch((e) => { process.stderr.write(String(e.stack || e) + '\n'); process.exit(1); });

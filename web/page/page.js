@@ -9,7 +9,6 @@
   const query = new URLSearchParams(location.search);
   const start = byId('BitBtn1');
   const log = byId('Memo1');
-  let worker = null;
   let seed = 0;
 
   const appendLine = (line) => {
@@ -57,38 +56,55 @@
     paint('ProcessBox', m.chart);
   };
 
-  const finish = () => { start.disabled = false; };
+  // The engine loads with the page, so that a page once loaded runs
+  // offline.
+  const worker = new Worker('worker.js');
+  const end = byId('BitBtn2');
+  let began = 0;
+  // As the window serves no input during a run, neither Start nor End
+  // answers until it ends.
+  const busy = (running) => { start.disabled = running; end.disabled = running; };
+  worker.onmessage = (event) => {
+    const m = event.data;
+    if (m.type === 'ready') document.body.dataset.engine = 'ready';
+    else if (m.type === 'line') appendLine(m.text);
+    else if (m.type === 'round') showRound(m);
+    else if (m.type === 'problem') { appendLine('impactsim: ' + m.text); busy(false); }
+    else if (m.type === 'done') {
+      // How long the run took, Start to its end, for whoever measures.
+      document.body.dataset.lastRunMs = (performance.now() - began).toFixed(1);
+      document.body.dataset.runs = String(Number(document.body.dataset.runs || 0) + 1);
+      busy(false);
+    }
+  };
+  worker.onerror = (event) => { appendLine('impactsim: ' + event.message); busy(false); };
 
   start.addEventListener('click', () => {
     if (start.disabled) return;
-    start.disabled = true;
+    busy(true);
     chooseSeed();  // the clock at Start, as the window reads it
     const words = optionWords();
     byId('command').textContent = 'impactsim run ' + words.join(' ');
-    const began = performance.now();
-    if (worker === null) worker = new Worker('worker.js');
-    worker.onmessage = (event) => {
-      const m = event.data;
-      if (m.type === 'line') appendLine(m.text);
-      else if (m.type === 'round') showRound(m);
-      else if (m.type === 'problem') { appendLine('impactsim: ' + m.text); finish(); }
-      else if (m.type === 'done') {
-        // How long the run took, Start to its end, for whoever measures.
-        document.body.dataset.lastRunMs = (performance.now() - began).toFixed(1);
-        document.body.dataset.runs = String(Number(document.body.dataset.runs || 0) + 1);
-        finish();
-      }
-    };
-    worker.onerror = (event) => { appendLine('impactsim: ' + event.message); finish(); };
+    began = performance.now();
     worker.postMessage({ words });
   });
 
   byId('help1').addEventListener('click', () => d.help.forEach(appendLine));
-  byId('BitBtn2').addEventListener('click', () => {
-    // A browser closes only the tabs its pages opened: End starts the page
-    // afresh instead, with the same query (a ?seed stays).
-    if (worker !== null) worker.terminate();
-    location.reload();
+  // A browser closes only the tabs its pages opened: End returns the page to
+  // how it opened instead (controls, fields, log, pictures), in place, so
+  // that it needs no network either.
+  end.addEventListener('click', () => {
+    if (end.disabled) return;
+    for (const input of document.querySelectorAll('input')) {
+      if (input.type === 'radio' || input.type === 'checkbox') input.checked = input.defaultChecked;
+      else input.value = input.defaultValue;
+    }
+    log.textContent = '';
+    for (const canvas of document.querySelectorAll('canvas')) {
+      canvas.getContext('2d').clearRect(0, 0, canvas.width, canvas.height);
+    }
+    byId('command').textContent = '';
+    chooseSeed();
   });
 
   chooseSeed();

@@ -1,10 +1,11 @@
 // Runs the engine (impactsim-engine.js and .wasm) for a page: one message
-// {words: [...]} per run, "impactsim run"'s option words. Posts back
-// {type:'line', text} for each log line, {type:'round', round, changes,
-// census, turns, map, chart} after each round (round 0 included; turns: the
-// round's number of turns; map and chart {width, height, rgba} when the
-// engine has its picture functions, else absent), then {type:'done', seed}
-// or {type:'problem', text} for bad input.
+// {words: [...]} per run, "impactsim run"'s option words. Posts
+// {type:'ready'} once the engine is loaded; then, per run, {type:'line',
+// text} for each log line, {type:'round', round, changes, census, turns,
+// map, chart} after each round (round 0 included; turns: the round's number
+// of turns; map and chart {width, height, rgba} when the engine has its
+// picture functions, else absent), then {type:'done', seed} or
+// {type:'problem', text} for bad input.
 'use strict';
 importScripts('impactsim-engine.js');
 
@@ -39,7 +40,10 @@ const hooks = {
   },
 };
 
-const ready = createImpactsimEngine(hooks).then((module) => { engine = module; });
+const ready = createImpactsimEngine(hooks).then((module) => {
+  engine = module;
+  postMessage({ type: 'ready' });
+});
 
 onmessage = (event) => {
   ready.then(() => {
