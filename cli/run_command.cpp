@@ -37,35 +37,18 @@ class SeriesWriter final : public RoundRecorder {
 };
 
 // Passes the log through to the output stream as it is produced and the
-// census rows to the census file; ignores everything that is only drawn.
-class RunRecorder final : public RunObserver {
+// census rows to the census file; what is drawn goes to the pictures, when a
+// picture of the map or the chart is asked for.
+class RunRecorder final : public DrawingRelay {
  public:
   RunRecorder(std::ostream& log, OutputFile* census, int opinions, RunPictureMaker* pictures,
               RoundRecorder* rounds, Grid* start)
-      : log_(&log),
+      : DrawingRelay(pictures),
+        log_(&log),
         census_(census),
         opinions_(opinions),
-        pictures_(pictures),
         rounds_(rounds),
         start_(start) {}
-
-  // The map and the chart, drawn only when a picture of them is asked for.
-  void StrategyMap() override {
-    if (pictures_ != nullptr) pictures_->StrategyMap();
-  }
-  void DrawMap(const Grid& population) override {
-    if (pictures_ != nullptr) pictures_->DrawMap(population);
-  }
-  void DrawCell(int x, int y, std::uint8_t opinion) override {
-    if (pictures_ != nullptr) pictures_->DrawCell(x, y, opinion);
-  }
-  bool FollowsTurns() const override { return pictures_ != nullptr; }
-  void ProcessFrame() override {
-    if (pictures_ != nullptr) pictures_->ProcessFrame();
-  }
-  void DrawProcess(std::int32_t round, const Census& current, const Census& previous) override {
-    if (pictures_ != nullptr) pictures_->DrawProcess(round, current, previous);
-  }
 
   void AppendLog(std::string_view line) override { *log_ << line << '\n'; }
   void RunStarted(const Census& census) override {
@@ -91,7 +74,6 @@ class RunRecorder final : public RunObserver {
   std::ostream* log_;
   OutputFile* census_;
   int opinions_;  // the run's, the census's columns
-  RunPictureMaker* pictures_;
   RoundRecorder* rounds_;
   Grid* start_;  // the population at round 0, when asked for
 };

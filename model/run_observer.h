@@ -69,4 +69,32 @@ class RunObserver {
   }
 };
 
+// An observer that passes what is drawn (the map, the chart, and whether
+// turns are followed) on to another observer that draws them, or drops it
+// where there is none: for front ends that make pictures only when asked.
+class DrawingRelay : public RunObserver {
+ public:
+  explicit DrawingRelay(RunObserver* drawing) : drawing_(drawing) {}
+
+  void StrategyMap() override {
+    if (drawing_ != nullptr) drawing_->StrategyMap();
+  }
+  void DrawMap(const Grid& population) override {
+    if (drawing_ != nullptr) drawing_->DrawMap(population);
+  }
+  void DrawCell(int x, int y, std::uint8_t opinion) override {
+    if (drawing_ != nullptr) drawing_->DrawCell(x, y, opinion);
+  }
+  bool FollowsTurns() const override { return drawing_ != nullptr && drawing_->FollowsTurns(); }
+  void ProcessFrame() override {
+    if (drawing_ != nullptr) drawing_->ProcessFrame();
+  }
+  void DrawProcess(std::int32_t round, const Census& current, const Census& previous) override {
+    if (drawing_ != nullptr) drawing_->DrawProcess(round, current, previous);
+  }
+
+ private:
+  RunObserver* drawing_;
+};
+
 }  // namespace impactsim

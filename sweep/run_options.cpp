@@ -157,14 +157,7 @@ void ResolveSettings(const ArgumentReader& in, const ProgramProfile& program,
 // and "./a.csv", a path through a link or "..", two hard links to one file.
 // A path whose target cannot be found is reported when its file is opened.
 void ResolveOutputs(const ArgumentReader& in, RunRequest& request) {
-  const std::pair<const char*, std::string*> outputs[] = {
-      {kCensusCsvKey, &request.CensusCsvPath},
-      {kGridOutKey, &request.GridOutPath},
-      {kPopulationOutKey, &request.PopulationOutPath},
-      {kStartOutKey, &request.StartOutPath},
-      {kMapPngKey, &request.MapPngPath},
-      {kChartPngKey, &request.ChartPngPath},
-      {kRunSeriesKey, &request.SeriesPath}};
+  const auto outputs = request.OutputFiles();
   for (const auto& [key, path] : outputs) {
     if (const auto text = in.Single(key, kFileAccepts)) *path = *text;
   }

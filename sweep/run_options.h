@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "model/program_profile.h"
 #include "model/run_settings.h"
@@ -35,6 +36,17 @@ struct RunRequest {
   std::string MapPngPath;         // empty: not written
   std::string ChartPngPath;       // empty: not written
   std::string SeriesPath;         // empty: not written
+
+  // Each output option's key and path, in the options' order.
+  std::array<std::pair<const char*, std::string*>, 7> OutputFiles() {
+    return {{{kCensusCsvKey, &CensusCsvPath},
+             {kGridOutKey, &GridOutPath},
+             {kPopulationOutKey, &PopulationOutPath},
+             {kStartOutKey, &StartOutPath},
+             {kMapPngKey, &MapPngPath},
+             {kChartPngKey, &ChartPngPath},
+             {kRunSeriesKey, &SeriesPath}}};
+  }
 };
 
 class RunOptions {

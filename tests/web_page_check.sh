@@ -38,18 +38,33 @@ fi
 pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
-# The server and the browser each pick a free port and say which.
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$build/site" >"$build/server.log" 2>&1 &
+# The server and the browser each pick a free port and say which as they
+# start: their output comes through a pipe, read until that line (a minute
+# at most), then copied on into their logs.
+# listening FIFO LOG PATTERN: the first match of PATTERN the process says.
+listening() {
+  local line
+  while IFS= read -r -t 60 line <&"$1"; do
+    echo "$line" >>"$2"
+    if [[ $line =~ $3 ]]; then
+      echo "${BASH_REMATCH[1]}"
+      return
+    fi
+  done
+}
+mkfifo "$build/server.pipe" "$build/browser.pipe"
+exec 3<>"$build/server.pipe" 4<>"$build/browser.pipe"
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$build/site" >"$build/server.pipe" 2>&1 &
 pids+=($!)
 chromium --headless --disable-gpu --no-sandbox --remote-debugging-port=0 \
-  --user-data-dir="$build/profile" about:blank >"$build/chromium.log" 2>&1 &
+  --user-data-dir="$build/profile" about:blank >"$build/browser.pipe" 2>&1 &
 pids+=($!)
-for _ in $(seq 600); do
-  grep -q 'port [0-9]*' "$build/server.log" && [ -s "$build/profile/DevToolsActivePort" ] && break
-  sleep 0.1
-done
-port=$(grep -o 'port [0-9]*' "$build/server.log" | head -1 | cut -d' ' -f2)
-devtools=$(head -1 "$build/profile/DevToolsActivePort" 2>/dev/null || true)
+port=$(listening 3 "$build/server.log" 'port ([0-9]+)')
+devtools=$(listening 4 "$build/chromium.log" 'DevTools listening on ws://[^:]*:([0-9]+)/')
+cat <&3 >>"$build/server.log" &
+pids+=($!)
+cat <&4 >>"$build/chromium.log" &
+pids+=($!)
 [ -n "$port" ] && [ -n "$devtools" ] || { echo "FAIL: no server or browser"; cat "$build"/*.log; exit 1; }
 
 # One row per case: a name, the page and its seed, the options the run must

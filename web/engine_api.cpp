@@ -80,15 +80,7 @@ RunRequest ParseRun(const std::vector<std::string>& words) {
   CheckLeftovers(app);
   CheckRepeatsAndSwitches(*run, given);
   RunRequest request = options.Resolve();
-  const std::pair<const char*, const std::string*> files[] = {
-      {kCensusCsvKey, &request.CensusCsvPath},
-      {kGridOutKey, &request.GridOutPath},
-      {kPopulationOutKey, &request.PopulationOutPath},
-      {kStartOutKey, &request.StartOutPath},
-      {kMapPngKey, &request.MapPngPath},
-      {kChartPngKey, &request.ChartPngPath},
-      {kRunSeriesKey, &request.SeriesPath}};
-  for (const auto& [key, path] : files) {
+  for (const auto& [key, path] : request.OutputFiles()) {
     if (!path->empty()) throw InputError(key, "writes a file, which a web page cannot");
   }
   return request;
@@ -97,26 +89,10 @@ RunRequest ParseRun(const std::vector<std::string>& words) {
 // Passes the log lines and each round's census and opinions to the page,
 // and draws the map and the chart as the runner's picture part does, when
 // there are pictures to draw: each round reaches the page once both are.
-class PageReport final : public RunObserver {
+class PageReport final : public DrawingRelay {
  public:
-  PageReport(std::string& log, picture::RunPictures* pictures) : log_(&log), pictures_(pictures) {}
-
-  void StrategyMap() override {
-    if (pictures_ != nullptr) pictures_->StrategyMap();
-  }
-  void DrawMap(const Grid& population) override {
-    if (pictures_ != nullptr) pictures_->DrawMap(population);
-  }
-  void DrawCell(int x, int y, std::uint8_t opinion) override {
-    if (pictures_ != nullptr) pictures_->DrawCell(x, y, opinion);
-  }
-  bool FollowsTurns() const override { return pictures_ != nullptr; }
-  void ProcessFrame() override {
-    if (pictures_ != nullptr) pictures_->ProcessFrame();
-  }
-  void DrawProcess(std::int32_t round, const Census& current, const Census& previous) override {
-    if (pictures_ != nullptr) pictures_->DrawProcess(round, current, previous);
-  }
+  PageReport(std::string& log, picture::RunPictures* pictures)
+      : DrawingRelay(pictures), log_(&log) {}
 
   void AppendLog(std::string_view line) override {
     log_->append(line).push_back('\n');
@@ -143,7 +119,6 @@ class PageReport final : public RunObserver {
   }
 
   std::string* log_;
-  picture::RunPictures* pictures_;
   int opinions_ = 2;
   std::int32_t changes_ = 0;
   Census census_{};

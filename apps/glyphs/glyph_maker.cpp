@@ -29,14 +29,14 @@
 
 namespace {
 
-struct FontSpec {
+struct GlyphFace {
   const char* function;  // the accessor in picture/glyph_font.h
   const char* stem;      // names of the font's arrays
   int pixels;
   bool bold;
 };
 
-const FontSpec kFonts[] = {
+const GlyphFace kFonts[] = {
     {"ChartTitleFont", "kTitle", 15, true},
     {"ChartLabelFont", "kLabel", 13, true},
 };
@@ -52,8 +52,8 @@ struct Ink {
   std::vector<std::uint32_t> rows;
 };
 
-QFont FontOf(const FontSpec& spec) {
-  QFont font = impactsim::ui::MakeFont(impactsim::ui::kTimesNewRoman, spec.pixels, spec.bold);
+QFont FontOf(const GlyphFace& face) {
+  QFont font = impactsim::ui::MakeFont(impactsim::ui::kTimesNewRoman, face.pixels, face.bold);
   font.setStyleStrategy(QFont::NoAntialias);
   return font;
 }
@@ -109,8 +109,8 @@ std::vector<long> Positions(const QFont& font, QPaintDevice* device, const QStri
 }
 
 // The font's table: glyphs, kernings and metrics, appended to `out`.
-bool WriteFont(const FontSpec& spec, std::ostream& out) {
-  const QFont font = FontOf(spec);
+bool WriteFont(const GlyphFace& face, std::ostream& out) {
+  const QFont font = FontOf(face);
   QImage device(1, 1, QImage::Format_RGB32);
   const QFontMetricsF metrics(font, &device);
   const QFontMetrics whole(font, &device);
@@ -127,7 +127,7 @@ bool WriteFont(const FontSpec& spec, std::ostream& out) {
     // The row count as a std::size_t: a literal 0 would also be a null
     // pointer, which some C++ libraries' span constructors cannot tell apart.
     glyphs << "    {" << int{c} << ", " << advance << ", " << ink.left << ", " << ink.top << ", "
-           << ink.width << ", std::span(" << spec.stem << "Rows + " << rowCount << ", std::size_t{"
+           << ink.width << ", std::span(" << face.stem << "Rows + " << rowCount << ", std::size_t{"
            << ink.rows.size() << "})},\n";
     rowCount += ink.rows.size();
     for (char d = kFirst; d <= kLast; ++d) {
@@ -141,14 +141,14 @@ bool WriteFont(const FontSpec& spec, std::ostream& out) {
       }
     }
   }
-  out << "const std::uint32_t " << spec.stem << "Rows[] = {" << rows.str() << "};\n"
-      << "const Glyph " << spec.stem << "Glyphs[] = {\n"
+  out << "const std::uint32_t " << face.stem << "Rows[] = {" << rows.str() << "};\n"
+      << "const Glyph " << face.stem << "Glyphs[] = {\n"
       << glyphs.str() << "};\n"
-      << "const Kerning " << spec.stem << "Kernings[] = {\n"
+      << "const Kerning " << face.stem << "Kernings[] = {\n"
       << kernings.str() << "    {0, 0, 0}};\n"
-      << "const GlyphFont " << spec.stem << "Font{" << whole.ascent() << ", " << whole.descent()
-      << ", " << spec.stem << "Glyphs, std::span(" << spec.stem << "Kernings, std::size("
-      << spec.stem << "Kernings) - 1)};\n\n";
+      << "const GlyphFont " << face.stem << "Font{" << whole.ascent() << ", " << whole.descent()
+      << ", " << face.stem << "Glyphs, std::span(" << face.stem << "Kernings, std::size("
+      << face.stem << "Kernings) - 1)};\n\n";
   return true;
 }
 
@@ -167,12 +167,12 @@ int main(int argc, char** argv) {
   source << "// The glyph tables of the pictures' fonts, written by impactsim-glyphs.\n"
          << "#include <iterator>\n\n#include \"picture/glyph_font.h\"\n\n"
          << "namespace impactsim::picture {\n\nnamespace {\n\n";
-  for (const FontSpec& spec : kFonts) {
-    if (!WriteFont(spec, source)) return 1;
+  for (const GlyphFace& face : kFonts) {
+    if (!WriteFont(face, source)) return 1;
   }
   source << "}  // namespace\n\n";
-  for (const FontSpec& spec : kFonts) {
-    source << "const GlyphFont& " << spec.function << "() {\n  return " << spec.stem
+  for (const GlyphFace& face : kFonts) {
+    source << "const GlyphFont& " << face.function << "() {\n  return " << face.stem
            << "Font;\n}\n\n";
   }
   source << "}  // namespace impactsim::picture\n";
